@@ -1,0 +1,155 @@
+// The game shell: the main form, the shared game state every subsystem reads, frame timing,
+// the random generator. The globals declared here are defined once, in globals.cpp.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+class TSprite;
+class TMyImageSprite;
+class TMenuButton;
+class TMyCursor;
+class TPointer;
+class TScrollBackground;
+class TDXSpriteEngine;
+class TPlayer;
+class TCar;
+class TBonus;
+
+// ---------------------------------------------------------------------------------------------
+// Frame timing (read by every per-frame rule)
+// ---------------------------------------------------------------------------------------------
+
+extern int32_t RefreshRate;        // Hz, read after every display-mode change
+extern int32_t MeasuredFrameRate;  // the frame timer's figure, copied every frame
+extern int32_t FrameTimeMs;        // whole milliseconds per frame; countdowns subtract it
+extern double SpeedFactor;         // 85 / the frame rate in use; motions multiply by it
+
+constexpr int ReferenceFrameRate = 85;
+constexpr int FallbackRefreshRate = 60;  // used when the display reports 0
+
+// The frame-rate adaptation: sets SpeedFactor and FrameTimeMs from the refresh rate and the
+// measured rate (a refresh rate of 0 is replaced by FallbackRefreshRate).
+void AdaptFrameRate(int refreshRate, int measuredRate);
+
+// ---------------------------------------------------------------------------------------------
+// Random generator: one for the whole game, seeded from the clock at start, or fixed by tests.
+// ---------------------------------------------------------------------------------------------
+
+void RandSeed(uint64_t seed);
+// Uniform integer 0 .. n-1 (0 when n <= 0).
+int RandInt(int n);
+
+// ---------------------------------------------------------------------------------------------
+// Shared game state
+// ---------------------------------------------------------------------------------------------
+
+enum : uint8_t {
+  scrNone = 0, scrMainMenu = 1, scrVehicleSelection = 2, scrOptions = 3, scrHighScores = 4,
+  scrHelp = 5, scrRace = 6,
+};
+
+struct TGameOptions {
+  bool FullScreen = false;
+  bool Music = true;
+  bool Sound = true;
+  std::string Country;
+};
+
+struct THighScore {
+  std::string Name;
+  int32_t Score = 0;
+};
+
+constexpr int MenuItemCount = 17;
+
+extern uint8_t CurrentScreen;
+extern uint8_t PopupKind;
+extern int32_t FirstItem, LastItem, HoverItem;
+extern int32_t SavedHoverItem, SavedFirstItem, SavedLastItem;
+extern int32_t TabHoverItem;
+extern int32_t MenuIntroActive;
+extern std::array<TSprite*, MenuItemCount + 1> MenuItems;  // [1..17]; [0] unused
+extern TScrollBackground* ScreenBackground;
+extern TMyImageSprite* PopupPanel;
+extern int32_t PopupTimer;
+extern TMyCursor* TextCursor;
+extern char LastKeyChar;
+extern int32_t MouseX, MouseY;
+extern bool CountryEditing, BossKeyCapture;
+extern uint8_t SavedBossKeyShift;
+extern uint16_t SavedBossKey;
+extern int32_t HelpPage;
+extern int32_t VehicleSwitchPhase;
+extern int32_t SelectedVehicle, PendingVehicle;
+extern bool MusicRestartPending;
+extern bool SendStarted;
+
+extern TGameOptions Options;
+extern uint8_t BossKeyShift;
+extern uint16_t BossKey;
+extern std::array<THighScore, 12> HighScores;  // [1..11]; [0] unused; 11 holds a candidate
+extern std::string PlayerName;
+
+extern int32_t Score, Lives, Level, RaceTimeLeft;
+extern int32_t ResultTimeLeft, ResultStepTimer, ResultStep, TimeBonus, RankBonus, ResultEndTimer;
+extern uint8_t PlayerRank, RacerCount;
+extern TPlayer* Player;
+extern TCar* Traffic;
+extern TBonus* BonusSprite;
+extern TPointer* SpeedNeedle;
+
+// ---------------------------------------------------------------------------------------------
+// The main form and its components
+// ---------------------------------------------------------------------------------------------
+
+class TMForm {
+public:
+  TMForm();
+  ~TMForm();
+
+  TDXDraw MDXDraw;
+  TDXImageList MDXImageList1, MDXImageList2, MDXImageList3;
+  TDXInput MDXInput;
+  TDXSpriteEngine* MDXSpriteEngine = nullptr;  // owned
+  TDXTimer MDXTimer;
+  TDXWaveList MDXWaveList;
+
+  // Start-up sequence. Throws EGameError when a data file cannot be loaded or no display opens.
+  void FormCreate();
+  // The frame.
+  void MDXTimerTimer(int lagCount);
+  // Window events.
+  void FormCloseQuery(bool& canClose);
+  void FormClose();
+  void FormKeyDown(int& key, int shift);
+  void FormKeyUp(int& key, int shift);
+  void FormKeyPress(char& key);
+  void MDXDrawMouseMove(int shift, int x, int y);
+  void MDXDrawClick();
+  void WMSysCommandMinimize();
+  void WMSysCommandRestore();
+
+  int ApplyDisplayMode();
+  void EnterFullScreen();
+  void EnterWindowed();
+  int GetRefreshRate();
+  void SaveAllAndExit();
+
+  // Set by SaveAllAndExit: the program ends once the current event or frame has returned.
+  bool Terminated = false;
+};
+
+extern TMForm* MForm;
+
+// Pumps window events into the form's handlers and runs a frame when the timer says one is due.
+// Returns false once the program has terminated.
+bool App_RunOnce();
+// Handles one platform event (shared by the game loop and zkplay).
+void App_DispatchEvent(const SysEvent& ev);
+
+void ShowMouseCursor();
+void HideMouseCursor();

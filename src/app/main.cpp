@@ -1,0 +1,2 @@
+// Program entry of zubokranz.
+int main() { return 0; }

