@@ -378,6 +378,8 @@ void Sys_ShowError(const std::string& message);
 void Sys_HeadlessPushEvent(const SysEvent& ev);
 void Sys_HeadlessSetKey(int vk, bool held);
 void Sys_HeadlessAdvanceClock(double ms);
+// Addresses the game asked the desktop to open (the headless backend opens nothing).
+std::vector<std::string>& Sys_HeadlessOpenedURLs();
 
 // ---------------------------------------------------------------------------------------------
 // Audio device: one channel per sound-list item, and one music module at a time.

@@ -1,0 +1,42 @@
+// The keyboard device: 36 input states, each on while one of its assigned keys is held.
+#include "platform/platform.h"
+
+namespace {
+
+struct KeyAssignment {
+  int State;
+  int Key;
+};
+
+// Unlisted states have no key.
+constexpr KeyAssignment kAssignments[] = {
+    {isUp, VK_UP},
+    {isDown, VK_DOWN},
+    {isLeft, VK_LEFT},
+    {isRight, VK_RIGHT},
+    {isButton1 + 4, 'H'},
+    {isButton1 + 5, 'P'},
+    {isButton1 + 6, 'Y'},
+    {isButton1 + 7, 'N'},
+    {isButton1 + 8, VK_ESCAPE},
+    {isButton1 + 9, VK_SPACE},
+    {isButton1 + 10, VK_RETURN},
+    {isButton1 + 11, 'Z'},
+    {isButton1 + 12, 'X'},
+    {isButton1 + 13, 'C'},
+    {isButton1 + 14, 'V'},
+    {isButton1 + 15, 'B'},
+    {isButton1 + 16, '1'}, {isButton1 + 17, '2'}, {isButton1 + 18, '3'},
+    {isButton1 + 19, '4'}, {isButton1 + 20, '5'}, {isButton1 + 21, '6'},
+    {isButton1 + 22, '7'}, {isButton1 + 23, '8'}, {isButton1 + 24, '9'},
+    {isButton1 + 25, '0'},
+};
+
+}  // namespace
+
+void TDXInput::Update() {
+  uint64_t s = 0;
+  for (const KeyAssignment& a : kAssignments)
+    if (Sys_KeyHeld(a.Key)) s |= uint64_t{1} << a.State;
+  states_ = s;
+}

@@ -1,0 +1,304 @@
+// The SDL backend: a real window presenting the 16-bit surface through a streaming texture,
+// the keyboard and mouse, the real clock and the desktop's URL handler.
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "platform/sys_local.h"
+
+namespace {
+
+constexpr int kFallbackRefresh = 60;
+
+// SDL key code to Windows virtual-key code; 0 for keys the game never sees.
+int VirtualKeyOf(SDL_Keycode k) {
+  if (k >= SDLK_a && k <= SDLK_z) return 'A' + (k - SDLK_a);
+  if (k >= SDLK_0 && k <= SDLK_9) return '0' + (k - SDLK_0);
+  if (k >= SDLK_F1 && k <= SDLK_F12) return VK_F1 + (k - SDLK_F1);
+  switch (k) {
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
+    case SDLK_LALT: case SDLK_RALT: return VK_MENU;
+    case SDLK_PAUSE: return VK_PAUSE;
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_SPACE: return VK_SPACE;
+    case SDLK_LEFT: return VK_LEFT;
+    case SDLK_UP: return VK_UP;
+    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_DOWN: return VK_DOWN;
+    default: return 0;
+  }
+}
+
+int ShiftStateOf(Uint16 mod) {
+  int s = 0;
+  if (mod & KMOD_SHIFT) s |= ssShift;
+  if (mod & KMOD_ALT) s |= ssAlt;
+  if (mod & KMOD_CTRL) s |= ssCtrl;
+  return s;
+}
+
+// Characters that arrive with the key itself on Windows rather than as typed text.
+int ControlCharOf(SDL_Keycode k) {
+  switch (k) {
+    case SDLK_RETURN: case SDLK_KP_ENTER: return 13;
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_ESCAPE: return 27;
+    default: return 0;
+  }
+}
+
+class SdlBackend final : public SysBackendImpl {
+public:
+  SdlBackend() {
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0)
+      throw EGameError(std::string("cannot start the display: ") + SDL_GetError());
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    SDL_StartTextInput();
+  }
+  ~SdlBackend() override {
+    CloseDisplay();
+    SDL_Quit();
+  }
+
+  bool PollEvent(SysEvent& ev) override {
+    if (!pending_.empty()) {
+      ev = pending_.front();
+      pending_.erase(pending_.begin());
+      return true;
+    }
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+      if (Translate(e)) return PollEvent(ev);
+    }
+    return false;
+  }
+
+  void WaitEvent(int timeoutMs) override {
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, timeoutMs)) Translate(e);
+  }
+
+  bool KeyHeld(int vk) const override {
+    const Uint8* keys = SDL_GetKeyboardState(nullptr);
+    const SDL_Scancode sc = ScancodeOf(vk);
+    return sc != SDL_SCANCODE_UNKNOWN && keys[sc];
+  }
+
+  uint32_t Milliseconds() const override { return SDL_GetTicks(); }
+
+  int RefreshRate() const override {
+    SDL_DisplayMode mode{};
+    const int display = window_ ? SDL_GetWindowDisplayIndex(window_) : 0;
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) != 0) return 0;
+    return mode.refresh_rate;
+  }
+
+  void OpenDisplay(bool fullScreen) override {
+    if (!window_) CreateWindow();
+    if (fullScreen) {
+      SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+      SDL_SetWindowFullscreen(window_, 0);
+      SDL_SetWindowBordered(window_, SDL_TRUE);
+      SDL_SetWindowSize(window_, 800, 600);
+      if (hasPlacement_) SDL_SetWindowPosition(window_, placementX_, placementY_);
+      else SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+      hasPlacement_ = false;
+    }
+    SDL_ShowWindow(window_);
+    nextDeadline_ = 0;
+  }
+
+  void CloseDisplay() override {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    window_ = nullptr;
+  }
+
+  bool DisplayOpen() const override { return window_ != nullptr; }
+
+  void Present(const TDirectDrawSurface& surface) override {
+    if (!renderer_) return;
+    SDL_UpdateTexture(texture_, nullptr, surface.Pixels(), surface.Width() * 2);
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+    PaceFrame();
+  }
+
+  void SetCursorVisible(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+  bool OpenURL(const std::string& address) override { return SDL_OpenURL(address.c_str()) == 0; }
+
+  void Minimize() override {
+    if (window_) SDL_MinimizeWindow(window_);
+  }
+
+  void StorePlacement() override {
+    if (!window_ || (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP)) return;
+    SDL_GetWindowPosition(window_, &placementX_, &placementY_);
+    hasPlacement_ = true;
+  }
+
+  void RestorePlacement() override {
+    if (!window_ || !hasPlacement_) return;
+    SDL_SetWindowPosition(window_, placementX_, placementY_);
+    hasPlacement_ = false;
+  }
+
+  void ShowErrorBox(const std::string& message) override {
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Zubo Kranz", message.c_str(), window_);
+  }
+
+private:
+  void CreateWindow() {
+    window_ = SDL_CreateWindow("Zubo Kranz", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
+                               SDL_WINDOW_HIDDEN);
+    if (!window_) throw EGameError(std::string("cannot open the game window: ") + SDL_GetError());
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer_) throw EGameError(std::string("cannot draw into the game window: ") + SDL_GetError());
+    // Letterboxes the 800x600 picture in full screen and maps mouse positions back to it.
+    SDL_RenderSetLogicalSize(renderer_, 800, 600);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, 800, 600);
+    if (!texture_) throw EGameError(std::string("cannot create the display texture: ") + SDL_GetError());
+  }
+
+  // Never lets frames run faster than the refresh rate in use: where the present did not wait for
+  // the vertical blank, sleep until the next refresh period. Deadlines accumulate, so the average
+  // rate holds even when single frames are late.
+  void PaceFrame() {
+    const int hz = RefreshRate() > 0 ? RefreshRate() : kFallbackRefresh;
+    const Uint64 freq = SDL_GetPerformanceFrequency();
+    const Uint64 period = freq / static_cast<Uint64>(hz);
+    const Uint64 now = SDL_GetPerformanceCounter();
+    if (nextDeadline_ == 0 || now > nextDeadline_ + period) {
+      nextDeadline_ = now + period;
+      return;
+    }
+    if (now + freq / 1000 < nextDeadline_) {
+      SDL_Delay(static_cast<Uint32>((nextDeadline_ - now) * 1000 / freq));
+    }
+    nextDeadline_ += period;
+  }
+
+  static SDL_Scancode ScancodeOf(int vk) {
+    if (vk >= 'A' && vk <= 'Z') return static_cast<SDL_Scancode>(SDL_SCANCODE_A + (vk - 'A'));
+    if (vk >= '1' && vk <= '9') return static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (vk - '1'));
+    if (vk == '0') return SDL_SCANCODE_0;
+    if (vk >= VK_F1 && vk <= VK_F12) return static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + (vk - VK_F1));
+    switch (vk) {
+      case VK_UP: return SDL_SCANCODE_UP;
+      case VK_DOWN: return SDL_SCANCODE_DOWN;
+      case VK_LEFT: return SDL_SCANCODE_LEFT;
+      case VK_RIGHT: return SDL_SCANCODE_RIGHT;
+      case VK_ESCAPE: return SDL_SCANCODE_ESCAPE;
+      case VK_SPACE: return SDL_SCANCODE_SPACE;
+      case VK_RETURN: return SDL_SCANCODE_RETURN;
+      default: return SDL_SCANCODE_UNKNOWN;
+    }
+  }
+
+  // Queues the game events for one SDL event; returns true when something was queued.
+  bool Translate(const SDL_Event& e) {
+    const size_t before = pending_.size();
+    switch (e.type) {
+      case SDL_QUIT:
+        pending_.push_back({SysEventType::CloseRequest});
+        break;
+      case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+          case SDL_WINDOWEVENT_CLOSE: pending_.push_back({SysEventType::CloseRequest}); break;
+          case SDL_WINDOWEVENT_FOCUS_GAINED: pending_.push_back({SysEventType::Activated}); break;
+          case SDL_WINDOWEVENT_FOCUS_LOST: pending_.push_back({SysEventType::Deactivated}); break;
+          case SDL_WINDOWEVENT_MINIMIZED: pending_.push_back({SysEventType::Minimized}); break;
+          case SDL_WINDOWEVENT_RESTORED: pending_.push_back({SysEventType::Restored}); break;
+          default: break;
+        }
+        break;
+      case SDL_KEYDOWN:
+      case SDL_KEYUP: {
+        const int vk = VirtualKeyOf(e.key.keysym.sym);
+        if (vk == 0) break;
+        SysEvent ev{e.type == SDL_KEYDOWN ? SysEventType::KeyDown : SysEventType::KeyUp};
+        ev.Key = vk;
+        ev.Shift = ShiftStateOf(e.key.keysym.mod);
+        pending_.push_back(ev);
+        const int ch = ControlCharOf(e.key.keysym.sym);
+        if (e.type == SDL_KEYDOWN && ch != 0 && !(ev.Shift & ssAlt)) {
+          SysEvent c{SysEventType::Char};
+          c.Char = ch;
+          pending_.push_back(c);
+        }
+        break;
+      }
+      case SDL_TEXTINPUT:
+        QueueTypedText(e.text.text);
+        break;
+      case SDL_MOUSEMOTION: {
+        SysEvent ev{SysEventType::MouseMove};
+        ev.X = e.motion.x;
+        ev.Y = e.motion.y;
+        ev.Shift = ShiftStateOf(SDL_GetModState());
+        pending_.push_back(ev);
+        break;
+      }
+      case SDL_MOUSEBUTTONDOWN:
+        // The second press of a double click is the double-click event; its release is not a click.
+        if (e.button.button == SDL_BUTTON_LEFT && e.button.clicks == 2)
+          pending_.push_back(MouseEvent(SysEventType::MouseDoubleClick, e.button.x, e.button.y));
+        break;
+      case SDL_MOUSEBUTTONUP:
+        if (e.button.button == SDL_BUTTON_LEFT && e.button.clicks != 2)
+          pending_.push_back(MouseEvent(SysEventType::MouseClick, e.button.x, e.button.y));
+        break;
+      default:
+        break;
+    }
+    return pending_.size() != before;
+  }
+
+  static SysEvent MouseEvent(SysEventType type, int x, int y) {
+    SysEvent ev{type};
+    ev.X = x;
+    ev.Y = y;
+    return ev;
+  }
+
+  // UTF-8 text to single-byte characters; characters beyond Latin-1 are dropped.
+  void QueueTypedText(const char* utf8) {
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8); *p;) {
+      unsigned code = *p;
+      int extra = code >= 0xF0 ? 3 : code >= 0xE0 ? 2 : code >= 0xC0 ? 1 : 0;
+      if (extra) code &= 0x3F >> extra;
+      ++p;
+      for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) code = (code << 6) | (*p & 0x3F);
+      if (extra == 0 && code >= 32 && code <= 255 && code != 127) {
+        SysEvent c{SysEventType::Char};
+        c.Char = static_cast<int>(code);
+        pending_.push_back(c);
+      }
+    }
+  }
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  std::vector<SysEvent> pending_;
+  bool hasPlacement_ = false;
+  int placementX_ = 0, placementY_ = 0;
+  Uint64 nextDeadline_ = 0;
+};
+
+}  // namespace
+
+SysBackendImpl* Sys_CreateSdlBackend() { return new SdlBackend(); }
