@@ -10,7 +10,7 @@ PACKAGES=(
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-league-spartan fonts-dejavu-core
-  xvfb xauth openbox xdotool x11-utils imagemagick openmpt123
+  xvfb xauth openbox xdotool wmctrl x11-utils imagemagick openmpt123
 )
 
 missing=()

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
 BUILD=${BUILD_DIR:-build-test}
 
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Debug -DZK_SANITIZE=ON -DZK_BUILD_TESTS=ON >/dev/null
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_SANITIZE=ON -DZK_BUILD_TESTS=ON >/dev/null
 cmake --build "$BUILD" -j "$JOBS"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

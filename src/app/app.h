@@ -128,6 +128,7 @@ public:
   void FormKeyDown(int& key, int shift);
   void FormKeyUp(int& key, int shift);
   void FormKeyPress(char& key);
+  void FormKeyBoss(int& key, int shift, bool pressed);
   void MDXDrawMouseMove(int shift, int x, int y);
   void MDXDrawClick();
   void WMSysCommandMinimize();
@@ -153,3 +154,98 @@ void App_DispatchEvent(const SysEvent& ev);
 
 void ShowMouseCursor();
 void HideMouseCursor();
+// Tests and zkplay fix the random seed; otherwise start-up seeds from the clock.
+void App_SetFixedSeed(uint64_t seed);
+
+// ---------------------------------------------------------------------------------------------
+// Screens and the screen state machine
+// ---------------------------------------------------------------------------------------------
+
+// Index operations (each takes the variable by reference).
+void StepUpWrapped(int32_t& v, int32_t low, int32_t high);
+void StepDownWrapped(int32_t& v, int32_t low, int32_t high);
+void StepUpTo(int32_t& v, int32_t high, int32_t step);
+void StepDownTo(int32_t& v, int32_t low, int32_t step);
+void ClampToLow(int32_t& v, int32_t low, int32_t high);
+void ClampToHigh(int32_t& v, int32_t low, int32_t high);
+bool TryCountDown(int32_t& v, int32_t low, int32_t step);
+
+void ShowMainMenu(int intro, int hover, bool fresh);
+void LeaveMainMenu();
+void KillItems();
+void UpdateMainMenu();
+void RunMenuIntro();
+void UpdateHoverFromMouse(bool keepHover);
+void UpdateItemHighlight(bool trackTabs);
+void Activate();
+void ActivateItem(int32_t item);
+void OpenWebPage(const std::string& address);
+// The publisher's home page (a build setting).
+std::string HomePageAddress();
+// KillOnce on whatever game sprite `s` is (menu items are image sprites, the backdrop a road).
+void KillSpriteOnce(TSprite* s);
+
+// The frame's screen step: the open popup's update, or else the current screen's.
+void UpdateCurrentScreen(int lagCount);
+
+// ---------------------------------------------------------------------------------------------
+// Popups
+// ---------------------------------------------------------------------------------------------
+
+void OpenPopup(uint8_t kind);
+void ClosePopup();
+void UpdatePopup(int lagCount);
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard and mouse
+// ---------------------------------------------------------------------------------------------
+
+// One-frame key edges and the held steering keys, set by PollInput.
+extern bool UpPressed, DownPressed, LeftPressed, RightPressed, PausePressed, YesPressed, NoPressed,
+    EscapePressed;
+extern bool LeftHeld, RightHeld;
+
+void PollInput();
+void ResetInputEdges();  // previous states back to "up" (start of a run)
+bool IsNameChar(char ch);
+void AppendChar(std::string& text, char ch, size_t maxLen);
+void DeleteLastChar(std::string& text);
+void HideForBossKey();
+
+// ---------------------------------------------------------------------------------------------
+// Text and HUD
+// ---------------------------------------------------------------------------------------------
+
+constexpr int TextStyleCount = 24;
+void SetTextStyle(int style);
+void DrawText(std::string_view text, int x, int y, bool centerX, bool centerY);
+int TextWidth(std::string_view text);
+int TextHeight(std::string_view text);
+int StyledTextWidth(std::string_view text, int style);
+void DrawHud();
+// ---------------------------------------------------------------------------------------------
+// Vehicle selection
+// ---------------------------------------------------------------------------------------------
+
+void OpenVehicleSelection();
+void UpdateVehicleSelection();
+void SelectPreviousVehicle();
+void SelectNextVehicle();
+void DrawVehicleRatings();
+void LeaveVehicleSelection();
+
+// ---------------------------------------------------------------------------------------------
+// The race screen
+// ---------------------------------------------------------------------------------------------
+
+// Tears the race screen down (every sprite of the race is freed at once).
+void EndRace();
+// Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
+void StopEngineSounds(bool all);
+// Plays again the engine sound of the bike's current state, with the horn when it was on.
+void ResumeEngineSound(bool withHorn);
+// The bike's level start: the same level again, or with `next` the following one.
+void StartLevel(bool next);
+
+// The race HUD's speed read-out source: the bike's Speed, 0 when there is no bike.
+double PlayerSpeed();

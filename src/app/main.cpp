@@ -1,2 +1,22 @@
 // Program entry of zubokranz.
-int main() { return 0; }
+#include "app/app.h"
+
+int main() {
+  int status = 0;
+  try {
+    Sys_Init(SysConfig{});
+    Snd_Init();
+    TMForm form;
+    MForm = &form;
+    form.FormCreate();
+    while (App_RunOnce()) {
+    }
+    MForm = nullptr;
+  } catch (const std::exception& e) {
+    Sys_ShowError(e.what());
+    status = 1;
+  }
+  Snd_Shutdown();
+  Sys_Shutdown();
+  return status;
+}

@@ -1,0 +1,139 @@
+// Keyboard and mouse: the per-frame key edges, the form's key events (boss key and its capture,
+// Alt+Enter, typed text, Enter) and the drawing surface's mouse events.
+#include "app/app.h"
+#include "audio/audio.h"
+#include "screens/screens.h"
+
+bool UpPressed, DownPressed, LeftPressed, RightPressed, PausePressed, YesPressed, NoPressed, EscapePressed;
+bool LeftHeld, RightHeld;
+
+namespace {
+
+struct EdgeKey {
+  bool* Pressed;
+  int State;  // input state of the keyboard device
+};
+
+// Previous states start "up", so a key held while the game starts counts as pressed once.
+bool previousState[8];
+
+constexpr size_t kCountryMaxLength = 16;
+constexpr int kCountryMaxWidth = 345;
+constexpr int kCountryMeasureStyle = 4;
+constexpr size_t kNameMaxLength = 12;
+constexpr int kNameMaxWidth = 240;
+constexpr int kNameStyle = 10;
+
+const EdgeKey kEdgeKeys[8] = {
+    {&UpPressed, isUp},
+    {&DownPressed, isDown},
+    {&LeftPressed, isLeft},
+    {&RightPressed, isRight},
+    {&PausePressed, isButton1 + 5},
+    {&YesPressed, isButton1 + 6},
+    {&NoPressed, isButton1 + 7},
+    {&EscapePressed, isButton1 + 8},
+};
+
+bool IsFunctionKey(int key) { return key >= VK_F1 && key <= VK_F12; }
+
+// Edits a text field with one typed character: Backspace deletes, a name character is appended
+// while the text is short enough and, before the keystroke, no wider than the limit.
+void EditField(std::string& text, char key, size_t maxLength, int maxWidth, int style) {
+  if (key == 8) {
+    DeleteLastChar(text);
+  } else if (IsNameChar(key) && StyledTextWidth(text, style) <= maxWidth) {
+    AppendChar(text, key, maxLength);
+  }
+}
+
+}  // namespace
+
+void ResetInputEdges() {
+  for (bool& p : previousState) p = false;
+  for (const EdgeKey& k : kEdgeKeys) *k.Pressed = false;
+  LeftHeld = RightHeld = false;
+}
+
+void PollInput() {
+  MForm->MDXInput.Update();
+  for (int i = 0; i < 8; ++i) {
+    const bool now = MForm->MDXInput.State(kEdgeKeys[i].State);
+    *kEdgeKeys[i].Pressed = !previousState[i] && now;
+    previousState[i] = now;
+  }
+  LeftHeld = previousState[2];
+  RightHeld = previousState[3];
+}
+
+bool IsNameChar(char ch) {
+  const unsigned char c = static_cast<unsigned char>(ch);
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == ' ';
+}
+
+void AppendChar(std::string& text, char ch, size_t maxLen) {
+  if (text.size() < maxLen) text += ch;
+}
+
+void DeleteLastChar(std::string& text) {
+  if (!text.empty()) text.pop_back();
+}
+
+void TMForm::FormKeyDown(int& key, int shift) {
+  if (BossKeyCapture) {
+    FormKeyBoss(key, shift, true);
+  } else if (shift == BossKeyShift && key == BossKey) {
+    HideForBossKey();
+  }
+  if ((shift & ssAlt) && key == VK_RETURN) {
+    Options.FullScreen = !Options.FullScreen;
+    if (CurrentScreen == scrRace) OpenPopup(5);
+    ApplyDisplayMode();
+  }
+}
+
+void TMForm::FormKeyUp(int& key, int shift) {
+  if (BossKeyCapture) FormKeyBoss(key, shift, false);
+}
+
+void TMForm::FormKeyBoss(int& key, int shift, bool pressed) {
+  BossKeyShift = (shift & ssAlt) ? 2 : (shift & ssCtrl) ? 4 : (shift & ssShift) ? 1 : 0;
+  if (pressed) {
+    BossKey = IsFunctionKey(key) ? static_cast<uint16_t>(key) : 0;
+    if (BossKey != 0) ToggleBossKeyCapture();
+  } else if (IsFunctionKey(key)) {
+    BossKey = 0;
+  }
+}
+
+void HideForBossKey() {
+  StopMusic();
+  if (CurrentScreen == scrRace) {
+    if (PopupKind == 6) ClosePopup();
+    OpenPopup(5);
+  }
+  MusicRestartPending = true;
+  if (Options.FullScreen) {
+    Options.FullScreen = false;
+    MForm->EnterWindowed();
+  }
+  Sys_MinimizeWindow();
+}
+
+void TMForm::FormKeyPress(char& key) {
+  if (PopupKind == 8) LastKeyChar = key;
+  if (CurrentScreen == scrOptions && CountryEditing)
+    EditField(Options.Country, key, kCountryMaxLength, kCountryMaxWidth, kCountryMeasureStyle);
+  if (PopupKind == 8) EditField(PlayerName, key, kNameMaxLength, kNameMaxWidth, kNameStyle);
+  if (key == 13) ActivateItem(HoverItem);
+}
+
+void TMForm::MDXDrawMouseMove(int /*shift*/, int x, int y) {
+  MouseX = x;
+  MouseY = y;
+  const int32_t previous = HoverItem;
+  UpdateHoverFromMouse(CurrentScreen == scrMainMenu);
+  if (HoverItem != previous && !(CurrentScreen == scrMainMenu && MenuIntroActive)) PlaySound(1);
+}
+
+void TMForm::MDXDrawClick() { Activate(); }

@@ -1,0 +1,68 @@
+// The message loop: window events go to the form's handlers between frames, and a frame runs
+// whenever the timer says one is due.
+#include "app/app.h"
+
+void App_DispatchEvent(const SysEvent& ev) {
+  TMForm& form = *MForm;
+  switch (ev.Type) {
+    case SysEventType::CloseRequest: {
+      bool canClose = true;
+      form.FormCloseQuery(canClose);
+      if (canClose) form.FormClose();
+      break;
+    }
+    case SysEventType::KeyDown: {
+      int key = ev.Key;
+      form.FormKeyDown(key, ev.Shift);
+      break;
+    }
+    case SysEventType::KeyUp: {
+      int key = ev.Key;
+      form.FormKeyUp(key, ev.Shift);
+      break;
+    }
+    case SysEventType::Char: {
+      char ch = static_cast<char>(ev.Char);
+      form.FormKeyPress(ch);
+      break;
+    }
+    case SysEventType::MouseMove:
+      form.MDXDrawMouseMove(ev.Shift, ev.X, ev.Y);
+      break;
+    case SysEventType::MouseClick:
+    case SysEventType::MouseDoubleClick:
+      form.MDXDrawClick();
+      break;
+    case SysEventType::Activated:
+      form.MDXTimer.Activate(Sys_Milliseconds());
+      break;
+    case SysEventType::Deactivated:
+      form.MDXTimer.Deactivate();
+      break;
+    case SysEventType::Minimized:
+      form.WMSysCommandMinimize();
+      break;
+    case SysEventType::Restored:
+      form.WMSysCommandRestore();
+      break;
+    case SysEventType::Quit:
+      form.Terminated = true;
+      break;
+    case SysEventType::None:
+      break;
+  }
+}
+
+bool App_RunOnce() {
+  SysEvent ev;
+  while (!MForm->Terminated && Sys_PollEvent(ev)) App_DispatchEvent(ev);
+  if (MForm->Terminated) return false;
+  int lagCount = 0;
+  if (MForm->MDXTimer.Idle(Sys_Milliseconds(), lagCount)) {
+    MForm->MDXTimerTimer(lagCount);
+  } else if (!MForm->MDXTimer.Hooked()) {
+    // No frames while the game is in the background: sleep until something happens.
+    Sys_WaitEvent(50);
+  }
+  return !MForm->Terminated;
+}

@@ -1,0 +1,374 @@
+// The screen state machine: the menu-item model, the main menu with its slide-in intro, hover and
+// highlight, and the activation dispatcher for every screen and popup.
+#include "app/app.h"
+#include "audio/audio.h"
+#include "online/online.h"
+#include "race/race.h"
+#include "save/save.h"
+#include "screens/screens.h"
+#include "sprites/sprites.h"
+
+namespace {
+
+struct MainMenuButton {
+  int Y;
+  int NormalImage;
+  int HoverImage;
+};
+
+// The six main-menu buttons, items 1..6, all at X 12.
+constexpr int kMainMenuX = 12;
+constexpr MainMenuButton kMainMenuButtons[6] = {
+    {173, 2, 8}, {232, 3, 9}, {291, 4, 10}, {351, 5, 11}, {412, 6, 12}, {473, 7, 13},
+};
+// Where each button starts its slide-in.
+constexpr int kIntroStartY[6] = {-300, -200, -100, 700, 800, 900};
+
+TMenuButton* MenuButton(int item) { return static_cast<TMenuButton*>(MenuItems[item]); }
+
+bool MouseInside(int item) {
+  const TMenuButton* b = MenuButton(item);
+  return b != nullptr && b->ContainsPoint(MouseX, MouseY);
+}
+
+// The main-menu button whose tab belongs to sub-screen `screen`.
+int OwnTabOf(int screen) {
+  switch (screen) {
+    case scrVehicleSelection: return 1;
+    case scrHelp: return 2;
+    case scrOptions: return 3;
+    case scrHighScores: return 4;
+    default: return 0;
+  }
+}
+
+void LeaveSubScreen(int screen) {
+  switch (screen) {
+    case scrVehicleSelection: LeaveVehicleSelection(); break;
+    case scrOptions: LeaveOptionsScreen(); break;
+    case scrHighScores: LeaveHighScoreScreen(); break;
+    case scrHelp: LeaveHelpScreen(); break;
+    default: break;
+  }
+}
+
+void ActivateMainMenuItem(int item) {
+  switch (item) {
+    case 1: OpenVehicleSelection(); break;
+    case 2: OpenHelpScreen(); break;
+    case 3: OpenOptionsScreen(); break;
+    case 4: OpenHighScoreScreen(); break;
+    case 5: OpenWebPage(HomePageAddress()); break;
+    case 6: OpenPopup(1); break;
+    default: break;
+  }
+}
+
+void ActivatePopupItem() {
+  const bool yes = HoverItem == 11;
+  const bool no = HoverItem == 12;
+  if (!yes && !no) return;
+  switch (PopupKind) {
+    case 1:
+      ClosePopup();
+      if (yes) {
+        KillSpriteOnce(ScreenBackground);
+        LeaveMainMenu();
+        MForm->SaveAllAndExit();
+      }
+      break;
+    case 2:
+      ClosePopup();
+      if (yes) {
+        if (ScoreQualifies(Score)) {
+          OpenPopup(8);
+        } else {
+          EndRace();
+          ShowMainMenu(0, 1, true);
+        }
+      }
+      break;
+    case 4:
+      ClosePopup();
+      if (yes) ResetHighScores();
+      break;
+    case 9:
+      ClosePopup();
+      if (yes) {
+        OpenPopup(10);
+      } else {
+        EndRace();
+        ShowMainMenu(0, 4, true);
+        OpenHighScoreScreen();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void ActivateScreenItem() {
+  switch (CurrentScreen) {
+    case scrMainMenu:
+      if (!MenuIntroActive) ActivateMainMenuItem(HoverItem);
+      break;
+    case scrVehicleSelection:
+      if (VehicleSwitchPhase != 0) break;
+      switch (HoverItem) {
+        case 7: SelectPreviousVehicle(); break;
+        case 8: SelectNextVehicle(); break;
+        case 9:
+          // The race itself is not built yet: the start button only clicks.
+          break;
+        case 10:
+          LeaveVehicleSelection();
+          ShowMainMenu(0, 1, false);
+          break;
+        default: break;
+      }
+      break;
+    case scrOptions:
+      switch (HoverItem) {
+        case 7:
+          Options.FullScreen = !Options.FullScreen;
+          MForm->ApplyDisplayMode();
+          break;
+        case 8:
+          Options.Music = !Options.Music;
+          StopMusic();
+          PlayScreenMusic();
+          break;
+        case 9: Options.Sound = !Options.Sound; break;
+        case 10: ToggleCountryEditing(); break;
+        case 11: ToggleBossKeyCapture(); break;
+        case 12:
+          LeaveOptionsScreen();
+          ShowMainMenu(0, 3, false);
+          break;
+        default: break;
+      }
+      break;
+    case scrHighScores:
+      switch (HoverItem) {
+        case 7: OpenPopup(4); break;
+        case 8: OpenWebPage(WorldHighScoresAddress()); break;
+        case 9:
+          LeaveHighScoreScreen();
+          ShowMainMenu(0, 4, false);
+          break;
+        default: break;
+      }
+      break;
+    case scrHelp:
+      switch (HoverItem) {
+        case 7: PreviousHelpPage(); break;
+        case 8: NextHelpPage(); break;
+        case 9:
+          LeaveHelpScreen();
+          ShowMainMenu(0, 2, false);
+          break;
+        default: break;
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// A click on another main-menu tab while a sub-screen shows switches to that tab's screen.
+void SwitchTab() {
+  if (TabHoverItem == 0 || HoverItem != 0) return;
+  const int screen = CurrentScreen;
+  const int own = OwnTabOf(screen);
+  if (own == 0 || TabHoverItem == own) return;
+  const int tab = TabHoverItem;
+  LeaveSubScreen(screen);
+  ShowMainMenu(0, 1, false);
+  MenuButton(own)->ShowNormal();
+  MenuButton(tab)->ShowHover();
+  ActivateMainMenuItem(tab);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Index operations
+// ---------------------------------------------------------------------------------------------
+
+void StepUpWrapped(int32_t& v, int32_t low, int32_t high) { v = (v < low || v >= high) ? low : v + 1; }
+void StepDownWrapped(int32_t& v, int32_t low, int32_t high) { v = (v <= low || v > high) ? high : v - 1; }
+void StepUpTo(int32_t& v, int32_t high, int32_t step) {
+  if (v + step <= high) v += step;
+}
+void StepDownTo(int32_t& v, int32_t low, int32_t step) {
+  if (v - step >= low) v -= step;
+}
+void ClampToLow(int32_t& v, int32_t low, int32_t high) {
+  if (v < low || v > high) v = low;
+}
+void ClampToHigh(int32_t& v, int32_t low, int32_t high) {
+  if (v < low || v > high) v = high;
+}
+bool TryCountDown(int32_t& v, int32_t low, int32_t step) {
+  if (v - step < low) return false;
+  v -= step;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Main menu
+// ---------------------------------------------------------------------------------------------
+
+void KillSpriteOnce(TSprite* s) {
+  if (s == nullptr) return;
+  if (auto* image = dynamic_cast<TMyImageSprite*>(s)) image->KillOnce();
+  else if (auto* road = dynamic_cast<TScrollBackground*>(s)) road->KillOnce();
+  else s->Kill();
+}
+
+void ShowMainMenu(int intro, int hover, bool fresh) {
+  CurrentScreen = scrMainMenu;
+  if (fresh) PlayScreenMusic();
+  ShowMouseCursor();
+  FirstItem = 1;
+  LastItem = 6;
+  HoverItem = hover;
+  MenuIntroActive = intro;
+  ScreenBackground = new TScrollBackground(1, 1, 1, 1);
+  ScreenBackground->X = 0;
+  ScreenBackground->Y = 0;
+  if (fresh) {
+    for (int i = 0; i < 6; ++i) {
+      const MainMenuButton& b = kMainMenuButtons[i];
+      auto* button = new TMenuButton(1, b.HoverImage, b.NormalImage, 0, 0, kMainMenuX, b.Y);
+      button->SwapZ = true;
+      MenuItems[i + 1] = button;
+    }
+  }
+  for (int i = 0; i < 6; ++i) {
+    TMenuButton* button = MenuButton(i + 1);
+    if (intro == 0) {
+      button->BlendEnabled = false;
+      button->Alpha = 255;
+      button->NormalImage = i + 2;
+    } else {
+      button->Y = kIntroStartY[i];
+    }
+  }
+  if (intro == 1) PlaySound(0);
+}
+
+void LeaveMainMenu() {
+  CurrentScreen = scrNone;
+  KillSpriteOnce(ScreenBackground);
+  KillItems();
+}
+
+void KillItems() {
+  for (int k = FirstItem; k <= LastItem; ++k)
+    if (k >= 1 && k <= MenuItemCount) KillSpriteOnce(MenuItems[k]);
+}
+
+// Moves one group of buttons toward their rows, one button at a time: the next button starts
+// only once the previous one has arrived.
+static void SlideGroup(const int (&items)[3], double step) {
+  for (const int item : items) {
+    TMenuButton* b = MenuButton(item);
+    const int target = kMainMenuButtons[item - 1].Y;
+    const bool fromAbove = item <= 3;
+    if (fromAbove ? b->Y < target : b->Y > target) {
+      b->Y += fromAbove ? step : -step;
+      return;
+    }
+    b->Y = target;
+  }
+}
+
+void RunMenuIntro() {
+  if (!MForm->MDXDraw.CanDraw() || MenuIntroActive != 1) return;
+  const double step = 50 * SpeedFactor * 0.5;
+  SlideGroup({3, 2, 1}, step);
+  SlideGroup({4, 5, 6}, step);
+  if (MenuButton(1)->Y == kMainMenuButtons[0].Y && MenuButton(6)->Y == kMainMenuButtons[5].Y) {
+    MenuIntroActive = 0;
+    for (int i = 0; i < 6; ++i) MenuButton(i + 1)->NormalImage = i + 2;
+  }
+}
+
+void UpdateMainMenu() {
+  if (MenuIntroActive) {
+    RunMenuIntro();
+    return;
+  }
+  UpdateItemHighlight(false);
+  if (FirstItem <= HoverItem && HoverItem <= LastItem) {
+    if (UpPressed) StepDownWrapped(HoverItem, FirstItem, LastItem);
+    if (DownPressed) StepUpWrapped(HoverItem, FirstItem, LastItem);
+  } else if (UpPressed || DownPressed || LeftPressed || RightPressed) {
+    HoverItem = FirstItem;
+  }
+  if (EscapePressed) OpenPopup(1);
+}
+
+void UpdateHoverFromMouse(bool keepHover) {
+  if (!keepHover) HoverItem = 0;
+  for (int k = FirstItem; k <= LastItem; ++k) {
+    if (k >= 1 && k <= MenuItemCount && MouseInside(k)) {
+      HoverItem = k;
+      return;
+    }
+  }
+}
+
+void UpdateItemHighlight(bool trackTabs) {
+  for (int k = FirstItem; k <= LastItem; ++k) {
+    if (k == HoverItem || k < 1 || k > MenuItemCount) continue;
+    if (TMenuButton* b = dynamic_cast<TMenuButton*>(MenuItems[k])) {
+      b->ShowNormal();
+      b->IsHovered = false;
+    }
+  }
+  if (FirstItem <= HoverItem && HoverItem <= LastItem && HoverItem != 0) {
+    TMenuButton* b = dynamic_cast<TMenuButton*>(MenuItems[HoverItem]);
+    if (b != nullptr && !b->IsHovered) {
+      b->ShowHover();
+      b->IsHovered = true;
+      if (CurrentScreen == scrOptions) {
+        if (BossKeyCapture) ToggleBossKeyCapture();
+        if (CountryEditing) ToggleCountryEditing();
+      }
+    }
+  }
+  TabHoverItem = 0;
+  if (trackTabs) {
+    for (int i = 1; i <= 6; ++i) {
+      if (MouseInside(i)) {
+        TabHoverItem = i;
+        break;
+      }
+    }
+  }
+}
+
+void Activate() {
+  if (!(CurrentScreen == scrRace && PopupKind == 0))
+    PlaySound((CurrentScreen == scrVehicleSelection && (HoverItem == 7 || HoverItem == 8)) ? 3 : 2);
+  if (PopupKind != 0) ActivatePopupItem();
+  else ActivateScreenItem();
+  SwitchTab();
+}
+
+void ActivateItem(int32_t item) {
+  HoverItem = item;
+  Activate();
+}
+
+void OpenWebPage(const std::string& address) { (void)Sys_OpenURL(address); }
+
+std::string HomePageAddress() {
+#ifdef ZK_HOME_PAGE
+  return ZK_HOME_PAGE;
+#else
+  return "http://localhost/";
+#endif
+}

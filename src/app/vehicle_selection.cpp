@@ -1,0 +1,139 @@
+// The vehicle selection screen: a picture of the model, its four ratings as rows of marks, arrows
+// to step through the five models with a cross-fade, START and BACK.
+#include "app/app.h"
+#include "race/race.h"
+#include "sprites/sprites.h"
+
+namespace {
+
+struct VehicleRatings {
+  int PreviewImage;
+  int TopSpeed, Handling, Accel, Brake;
+};
+
+// Models 1..5; [0] unused.
+constexpr VehicleRatings kVehicles[6] = {
+    {0, 0, 0, 0, 0},
+    {28, 6, 8, 9, 7}, {29, 11, 4, 3, 8}, {30, 6, 6, 8, 10}, {31, 9, 5, 10, 9}, {32, 8, 11, 8, 9},
+};
+
+constexpr int kRatingMarkImage = 54, kRatingMarkX = 546, kRatingMarkPitch = 18;
+constexpr int kRatingRowY[4] = {396, 424, 454, 486};
+constexpr int kPictureX = 456, kPictureY = 180;
+constexpr int kFadeStep = 20;
+
+TMyImageSprite* VehiclePicture = nullptr;
+TMyImageSprite* VehiclePictureNext = nullptr;
+
+struct ButtonSpec {
+  int Item, Image, X, Y;
+};
+constexpr ButtonSpec kButtons[4] = {{7, 37, 378, 180}, {8, 38, 712, 180}, {9, 39, 366, 542}, {10, 36, 661, 542}};
+
+void StartSwitch() {
+  VehicleSwitchPhase = 1;
+  VehiclePictureNext->SelectImage(kVehicles[PendingVehicle].PreviewImage);
+  VehiclePictureNext->Visible = true;
+}
+
+void RunCrossFade() {
+  if (VehicleSwitchPhase == 0) {
+    VehiclePicture->BlendEnabled = VehiclePictureNext->BlendEnabled = false;
+    VehiclePicture->Alpha = VehiclePictureNext->Alpha = 255;
+    VehiclePicture->Visible = true;
+    VehiclePictureNext->Visible = false;
+    return;
+  }
+  VehiclePicture->BlendEnabled = VehiclePictureNext->BlendEnabled = true;
+  VehiclePicture->Alpha -= kFadeStep;
+  if (VehiclePicture->Alpha <= 0) {
+    VehiclePicture->SelectImage(kVehicles[PendingVehicle].PreviewImage);
+    VehicleSwitchPhase = 0;
+    SelectedVehicle = PendingVehicle;
+  }
+}
+
+void MoveSelectionByKeys() {
+  if (LeftPressed) {
+    if (HoverItem == 7) ActivateItem(7);
+    if (HoverItem == 8) HoverItem = 7;
+    if (HoverItem == 10) HoverItem = 9;
+  }
+  if (RightPressed) {
+    if (HoverItem == 8) ActivateItem(8);
+    if (HoverItem == 7) HoverItem = 8;
+    if (HoverItem == 9) HoverItem = 10;
+  }
+  if (UpPressed) {
+    if (HoverItem == 9) HoverItem = 7;
+    if (HoverItem == 10) HoverItem = 8;
+  }
+  if (DownPressed) {
+    if (HoverItem == 7) HoverItem = 9;
+    if (HoverItem == 8) HoverItem = 10;
+  }
+  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(HoverItem, FirstItem, LastItem);
+  if (EscapePressed) ActivateItem(10);
+}
+
+}  // namespace
+
+void OpenVehicleSelection() {
+  CurrentScreen = scrVehicleSelection;
+  VehicleSwitchPhase = 0;
+  FirstItem = 7;
+  LastItem = 10;
+  HoverItem = 9;
+  for (const ButtonSpec& b : kButtons) {
+    auto* button = new TMenuButton(1, b.Image, b.Image, 0, 1, b.X, b.Y);
+    button->SetZ(5);
+    MenuItems[b.Item] = button;
+  }
+  MenuItems[16] = TMyImageSprite::CreateAt(1, 25, 312, 42, 4);
+  MenuItems[17] = TMyImageSprite::CreateAt(1, 52, 358, 130, 3);
+  const int preview = kVehicles[SelectedVehicle].PreviewImage;
+  VehiclePicture = TMyImageSprite::CreateAt(1, preview, kPictureX, kPictureY, 4);
+  VehiclePictureNext = TMyImageSprite::CreateAt(1, preview, kPictureX, kPictureY, 4);
+  VehiclePictureNext->Visible = false;
+}
+
+void SelectPreviousVehicle() {
+  PendingVehicle = SelectedVehicle;
+  StepDownWrapped(PendingVehicle, 1, 5);
+  StartSwitch();
+}
+
+void SelectNextVehicle() {
+  PendingVehicle = SelectedVehicle;
+  StepUpWrapped(PendingVehicle, 1, 5);
+  StartSwitch();
+}
+
+void DrawVehicleRatings() {
+  TPictureCollectionItem* mark = GameImageList(1) ? &GameImageList(1)->Item(kRatingMarkImage) : nullptr;
+  TDirectDrawSurface* surface = GameSurface();
+  if (mark == nullptr || surface == nullptr) return;
+  const VehicleRatings& v = kVehicles[SelectedVehicle];
+  const int ratings[4] = {v.TopSpeed, v.Handling, v.Accel, v.Brake};
+  for (int row = 0; row < 4; ++row)
+    for (int i = 0; i < ratings[row]; ++i)
+      mark->Draw(surface, kRatingMarkX + kRatingMarkPitch * i, kRatingRowY[row], 0);
+}
+
+void UpdateVehicleSelection() {
+  UpdateItemHighlight(true);
+  MoveSelectionByKeys();
+  RunCrossFade();
+  DrawVehicleRatings();
+}
+
+void LeaveVehicleSelection() {
+  KillItems();
+  KillSpriteOnce(ScreenBackground);
+  KillSpriteOnce(MenuItems[17]);
+  KillSpriteOnce(MenuItems[16]);
+  KillSpriteOnce(VehiclePicture);
+  KillSpriteOnce(VehiclePictureNext);
+  VehiclePicture = VehiclePictureNext = nullptr;
+  CurrentScreen = scrNone;
+}

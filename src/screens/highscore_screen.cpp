@@ -1,0 +1,62 @@
+// The high-score screen: the ten entries of the local table, CLEAR, WORLD and BACK.
+#include <cmath>
+#include <cstdio>
+
+#include "app/app.h"
+#include "race/race.h"
+#include "screens/screens.h"
+#include "sprites/sprites.h"
+
+namespace {
+
+constexpr int kNameX = 578, kScoreX = 732;
+constexpr int kNameStyle = 2, kScoreStyle = 17;
+
+constexpr int RowY(int n) { return static_cast<int>(33.7 * (n - 1) + 196 + 0.5); }
+
+struct ButtonSpec {
+  int Item, Image, X, Y;
+};
+constexpr ButtonSpec kButtons[3] = {{7, 40, 365, 532}, {8, 41, 517, 532}, {9, 36, 661, 542}};
+
+}  // namespace
+
+void OpenHighScoreScreen() {
+  CurrentScreen = scrHighScores;
+  FirstItem = 7;
+  LastItem = 9;
+  HoverItem = 9;
+  MenuItems[16] = TMyImageSprite::CreateAt(1, 27, 323, 42, 3);
+  MenuItems[17] = TMyImageSprite::CreateAt(1, 53, 356, 130, 5);
+  for (const ButtonSpec& b : kButtons) MenuItems[b.Item] = new TMenuButton(1, b.Image, b.Image, 0, 1, b.X, b.Y);
+}
+
+void UpdateHighScoreScreen(int lagCount) {
+  UpdateItemHighlight(true);
+  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(HoverItem, FirstItem, LastItem);
+  if (LeftPressed) StepDownTo(HoverItem, FirstItem, 1);
+  if (RightPressed) StepUpTo(HoverItem, LastItem, 1);
+  if (EscapePressed) ActivateItem(9);
+  if (CurrentScreen != scrHighScores) return;
+  MForm->MDXSpriteEngine->Move(lagCount);
+  DrawHighScoreTable();
+}
+
+void DrawHighScoreTable() {
+  char score[16];
+  for (int n = 1; n <= 10; ++n) {
+    SetTextStyle(kNameStyle);
+    DrawText(HighScores[n].Name, kNameX, RowY(n), true, true);
+    SetTextStyle(kScoreStyle);
+    std::snprintf(score, sizeof score, "%d", HighScores[n].Score);
+    DrawText(score, kScoreX, RowY(n), true, true);
+  }
+}
+
+void LeaveHighScoreScreen() {
+  CurrentScreen = scrNone;
+  KillSpriteOnce(ScreenBackground);
+  KillItems();
+  KillSpriteOnce(MenuItems[16]);
+  KillSpriteOnce(MenuItems[17]);
+}

@@ -1,0 +1,161 @@
+// The options screen: display mode, music, sound, the country text and the boss key.
+#include <cmath>
+
+#include "app/app.h"
+#include "race/race.h"
+#include "screens/screens.h"
+#include "sprites/sprites.h"
+
+namespace {
+
+struct OptionRow {
+  int Item, X, Y, HitWidth, HitHeight;
+};
+// Items 7..11, the invisible option-row buttons with explicit hit boxes.
+constexpr OptionRow kOptionRows[5] = {
+    {7, 530, 154, 94, 70}, {8, 459, 257, 84, 70}, {9, 604, 257, 84, 70},
+    {10, 486, 365, 170, 70}, {11, 510, 441, 120, 70},
+};
+
+struct Label {
+  const char* Text;
+  int X, Y;
+  int Item;  // drawn in the hover style while this item is selected
+};
+constexpr Label kLabels[5] = {
+    {"Display:", 574, 168, 7}, {"Music:", 504, 272, 8}, {"Sound:", 646, 272, 9},
+    {"Country:", 575, 380, 10}, {"Boss Key:", 570, 458, 11},
+};
+constexpr int kLabelStyle = 12, kLabelHoverStyle = 16, kValueStyle = 13;
+constexpr int kCountryX = 580, kCountryY = 417, kBossKeyX = 575, kBossKeyY = 494;
+
+constexpr const char* kFunctionKeyNames[12] = {"F1", "F2", "F3", "F4", "F5", "F6",
+                                               "F7", "F8", "F9", "F10", "F11", "F12"};
+
+TMyImageSprite* CountryFrame = nullptr;
+TMyImageSprite* BossKeyFrame = nullptr;
+
+TMyImageSprite* Picture(int item) { return static_cast<TMyImageSprite*>(MenuItems[item]); }
+
+// Selects `image` unless the picture already shows it, so the animation state is kept.
+void ShowPicture(int item, int image) {
+  TMyImageSprite* p = Picture(item);
+  if (p != nullptr && p->Image != &GameImageList(1)->Item(image)) p->SelectImage(image);
+}
+
+void DrawLabel(const Label& label) {
+  SetTextStyle(HoverItem == label.Item ? kLabelHoverStyle : kLabelStyle);
+  DrawText(label.Text, label.X, label.Y, true, true);
+}
+
+void MoveSelectionByKeys() {
+  if (UpPressed) {
+    if (HoverItem == 8 || HoverItem == 9) HoverItem = 7;
+    if (HoverItem == 10) HoverItem = 8;
+    if (HoverItem == 11) HoverItem = 10;
+    if (HoverItem == 12) HoverItem = 11;
+  }
+  if (DownPressed) {
+    if (HoverItem == 11) HoverItem = 12;
+    if (HoverItem == 10) HoverItem = 11;
+    if (HoverItem == 8 || HoverItem == 9) HoverItem = 10;
+    if (HoverItem == 7) HoverItem = 8;
+  }
+  if (LeftPressed && HoverItem == 9) HoverItem = 8;
+  if (RightPressed && HoverItem == 8) HoverItem = 9;
+}
+
+}  // namespace
+
+std::string BossKeyText() {
+  std::string text;
+  if (BossKeyShift & ssAlt) text = "ALT+";
+  else if (BossKeyShift & ssCtrl) text = "CTRL+";
+  else if (BossKeyShift & ssShift) text = "SHIFT+";
+  if (BossKey >= VK_F1 && BossKey <= VK_F12) text += kFunctionKeyNames[BossKey - VK_F1];
+  if (text.empty()) text = "?";
+  else if (text.back() == '+') text += '?';
+  return text;
+}
+
+void OpenOptionsScreen() {
+  CurrentScreen = scrOptions;
+  FirstItem = 7;
+  LastItem = 12;
+  HoverItem = 12;
+  MenuItems[16] = TMyImageSprite::CreateAt(1, 26, 406, 42, 3);
+  MenuItems[17] = TMyImageSprite::CreateAt(1, 51, 358, 130, 3);
+  CountryFrame = TMyImageSprite::CreateAt(1, 20, 392, 400, 4);
+  BossKeyFrame = TMyImageSprite::CreateAt(1, 21, 468, 478, 4);
+  for (const OptionRow& row : kOptionRows) {
+    auto* button = new TMenuButton(1, 0, 0, 0, 0, row.X, row.Y);
+    button->HitWidth = row.HitWidth;
+    button->HitHeight = row.HitHeight;
+    MenuItems[row.Item] = button;
+  }
+  MenuItems[12] = new TMenuButton(1, 36, 36, 0, 1, 661, 542);
+  MenuItems[13] = TMyImageSprite::CreateAt(1, Options.FullScreen ? 15 : 14, 456, 192, 4);
+  MenuItems[14] = TMyImageSprite::CreateAt(1, Options.Music ? 16 : 17, 444, 296, 4);
+  MenuItems[15] = TMyImageSprite::CreateAt(1, Options.Sound ? 18 : 19, 590, 296, 4);
+  TextCursor = new TMyCursor(1, 22, 392, 406, 5, 600);
+  CountryEditing = false;
+  BossKeyCapture = false;
+}
+
+void UpdateOptionsScreen(int lagCount) {
+  UpdateItemHighlight(true);
+  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(HoverItem, FirstItem, LastItem);
+  int escapeItem = 10;
+  if (!CountryEditing) {
+    MoveSelectionByKeys();
+    escapeItem = 12;
+  }
+  if (EscapePressed) ActivateItem(escapeItem);
+  // Esc may have left the screen.
+  if (CurrentScreen != scrOptions) return;
+  MForm->MDXSpriteEngine->Move(lagCount);
+  DrawOptionsScreen();
+  if (TextCursor != nullptr) TextCursor->X = kCountryX + StyledTextWidth(Options.Country, kValueStyle) / 2.0 + 2;
+}
+
+void DrawOptionsScreen() {
+  for (int i = 0; i < 4; ++i) DrawLabel(kLabels[i]);
+  SetTextStyle(kValueStyle);
+  DrawText(Options.Country, kCountryX, kCountryY, true, true);
+  DrawLabel(kLabels[4]);
+  SetTextStyle(kValueStyle);
+  DrawText(BossKeyText(), kBossKeyX, kBossKeyY, true, true);
+  ShowPicture(13, Options.FullScreen ? 15 : 14);
+  ShowPicture(14, Options.Music ? 16 : 17);
+  ShowPicture(15, Options.Sound ? 18 : 19);
+}
+
+void ToggleCountryEditing() {
+  CountryEditing = !CountryEditing;
+  if (TextCursor != nullptr) TextCursor->Blinking = !TextCursor->Blinking;
+}
+
+void ToggleBossKeyCapture() {
+  if (!BossKeyCapture) {
+    SavedBossKeyShift = BossKeyShift;
+    SavedBossKey = BossKey;
+    BossKeyShift = 0;
+    BossKey = 0;
+  } else if (BossKey == 0) {
+    BossKeyShift = SavedBossKeyShift;
+    BossKey = SavedBossKey;
+  }
+  BossKeyCapture = !BossKeyCapture;
+}
+
+void LeaveOptionsScreen() {
+  CurrentScreen = scrNone;
+  KillItems();
+  KillSpriteOnce(ScreenBackground);
+  for (int item = 13; item <= 17; ++item) KillSpriteOnce(MenuItems[item]);
+  KillSpriteOnce(CountryFrame);
+  KillSpriteOnce(BossKeyFrame);
+  KillSpriteOnce(TextCursor);
+  CountryFrame = BossKeyFrame = nullptr;
+  TextCursor = nullptr;
+}

@@ -1,0 +1,352 @@
+// The script commands of zkplay and the `state` line.
+#include "script.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <cctype>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "app/app.h"
+#include "audio/audio.h"
+#include "sprites/sprites.h"
+
+namespace {
+
+struct KeyName {
+  const char* Name;
+  int Vk;
+};
+
+constexpr KeyName kKeyNames[] = {
+    {"up", VK_UP},         {"down", VK_DOWN},     {"left", VK_LEFT},     {"right", VK_RIGHT},
+    {"return", VK_RETURN}, {"enter", VK_RETURN},  {"escape", VK_ESCAPE}, {"esc", VK_ESCAPE},
+    {"space", VK_SPACE},   {"backspace", VK_BACK}, {"tab", VK_TAB},      {"pause", VK_PAUSE},
+    {"shift", VK_SHIFT},   {"ctrl", VK_CONTROL},  {"alt", VK_MENU},
+};
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Parses "[alt+][ctrl+][shift+]NAME" into a virtual-key code and a shift state; false when unknown.
+bool ParseKey(const std::string& text, int& vk, int& shift) {
+  std::string rest = Lower(text);
+  shift = 0;
+  for (;;) {
+    if (rest.rfind("alt+", 0) == 0) { shift |= ssAlt; rest.erase(0, 4); }
+    else if (rest.rfind("ctrl+", 0) == 0) { shift |= ssCtrl; rest.erase(0, 5); }
+    else if (rest.rfind("shift+", 0) == 0) { shift |= ssShift; rest.erase(0, 6); }
+    else break;
+  }
+  for (const KeyName& k : kKeyNames)
+    if (rest == k.Name) { vk = k.Vk; return true; }
+  if (rest.size() == 1 && std::isalnum(static_cast<unsigned char>(rest[0]))) {
+    vk = std::toupper(static_cast<unsigned char>(rest[0]));
+    return true;
+  }
+  if (rest.size() >= 2 && rest[0] == 'f') {
+    const int n = std::atoi(rest.c_str() + 1);
+    if (n >= 1 && n <= 12 && rest == "f" + std::to_string(n)) { vk = VK_F1 + n - 1; return true; }
+  }
+  return false;
+}
+
+// The character a key types, as a real keyboard would send with it; 0 for none.
+int CharOfKey(int vk, int shift) {
+  if (shift & (ssAlt | ssCtrl)) return 0;
+  if (vk == VK_RETURN) return 13;
+  if (vk == VK_ESCAPE) return 27;
+  if (vk == VK_BACK) return 8;
+  if (vk == VK_SPACE) return ' ';
+  if (vk >= 'A' && vk <= 'Z') return (shift & ssShift) ? vk : vk + 32;
+  if (vk >= '0' && vk <= '9') return vk;
+  return 0;
+}
+
+int VkOfChar(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  if (std::isalpha(u)) return std::toupper(u);
+  if (std::isdigit(u)) return u;
+  if (c == ' ') return VK_SPACE;
+  return 0;
+}
+
+class Runner {
+public:
+  explicit Runner(const PlayOptions& options) : frameMs_(1000.0 / options.RefreshRate) {}
+
+  void Send(SysEventType type, int key = 0, int shift = 0, int ch = 0, int x = 0, int y = 0) {
+    if (MForm->Terminated) return;
+    SysEvent ev{type};
+    ev.Key = key;
+    ev.Shift = shift;
+    ev.Char = ch;
+    ev.X = x;
+    ev.Y = y;
+    App_DispatchEvent(ev);
+  }
+
+  // One frame of simulated time; no frame runs while the game is inactive, but time passes.
+  void Frame() {
+    if (MForm->Terminated) return;
+    Sys_HeadlessAdvanceClock(frameMs_);
+    int lag = 0;
+    if (MForm->MDXTimer.Idle(Sys_Milliseconds(), lag)) MForm->MDXTimerTimer(lag);
+  }
+
+  void Press(int vk, int shift) {
+    Sys_HeadlessSetKey(vk, true);
+    Send(SysEventType::KeyDown, vk, shift);
+    if (const int ch = CharOfKey(vk, shift)) Send(SysEventType::Char, 0, 0, ch);
+  }
+
+  void Release(int vk, int shift) {
+    Sys_HeadlessSetKey(vk, false);
+    Send(SysEventType::KeyUp, vk, shift);
+  }
+
+private:
+  double frameMs_;
+};
+
+bool WriteShot(const std::string& path) {
+  TDirectDrawSurface* s = MForm->MDXDraw.Surface();
+  if (s == nullptr) return false;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(s->Pixels(), s->Width(), s->Height(), 16,
+                                                            s->Width() * 2, SDL_PIXELFORMAT_RGB565);
+  if (surface == nullptr) return false;
+  SDL_Surface* rgb = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_RGB24, 0);
+  SDL_FreeSurface(surface);
+  if (rgb == nullptr) return false;
+  const bool ok = IMG_SavePNG(rgb, path.c_str()) == 0;
+  SDL_FreeSurface(rgb);
+  return ok;
+}
+
+void AppendJsonString(std::string& out, const std::string& text) {
+  out += '"';
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20 || u >= 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", u);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+}
+
+class JsonObject {
+public:
+  void Field(const char* name, long long v) { Key(name) += std::to_string(v); }
+  void Field(const char* name, bool v) { Key(name) += v ? "true" : "false"; }
+  void Field(const char* name, double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    Key(name) += buf;
+  }
+  void Field(const char* name, const std::string& v) { AppendJsonString(Key(name), v); }
+  void Raw(const char* name, const std::string& json) { Key(name) += json; }
+  std::string Close() { return out_ + "}"; }
+
+private:
+  std::string& Key(const char* name) {
+    out_ += out_.size() > 1 ? "," : "";
+    AppendJsonString(out_, name);
+    out_ += ':';
+    return out_;
+  }
+  std::string out_ = "{";
+};
+
+std::string HighScoresJson() {
+  std::string out = "[";
+  for (int n = 1; n <= 10; ++n) {
+    JsonObject entry;
+    entry.Field("Name", HighScores[n].Name);
+    entry.Field("Score", static_cast<long long>(HighScores[n].Score));
+    out += (n > 1 ? "," : "") + entry.Close();
+  }
+  return out + "]";
+}
+
+// Splits a JSON object of scalar fields into name -> text of the value.
+std::string FieldOf(const std::string& json, const std::string& name) {
+  const std::string key = "\"" + name + "\":";
+  const size_t at = json.find(key);
+  if (at == std::string::npos) return {};
+  size_t i = at + key.size();
+  int depth = 0;
+  bool inString = false;
+  const size_t start = i;
+  for (; i < json.size(); ++i) {
+    const char c = json[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      else if (c == '"') inString = false;
+      continue;
+    }
+    if (c == '"') inString = true;
+    else if (c == '{' || c == '[') ++depth;
+    else if (c == '}' || c == ']') {
+      if (depth == 0) break;
+      --depth;
+    } else if (c == ',' && depth == 0) break;
+  }
+  return json.substr(start, i - start);
+}
+
+bool ValuesMatch(const std::string& actual, const std::string& expected) {
+  if (actual == expected) return true;
+  // A string field may be expected without its quotes.
+  return actual.size() >= 2 && actual.front() == '"' && actual.substr(1, actual.size() - 2) == expected;
+}
+
+}  // namespace
+
+std::string StateJson() {
+  JsonObject s;
+  s.Field("CurrentScreen", static_cast<long long>(CurrentScreen));
+  s.Field("PopupKind", static_cast<long long>(PopupKind));
+  s.Field("FirstItem", static_cast<long long>(FirstItem));
+  s.Field("LastItem", static_cast<long long>(LastItem));
+  s.Field("HoverItem", static_cast<long long>(HoverItem));
+  s.Field("TabHoverItem", static_cast<long long>(TabHoverItem));
+  s.Field("MenuIntroActive", static_cast<long long>(MenuIntroActive));
+  s.Field("SpeedFactor", SpeedFactor);
+  s.Field("FrameTimeMs", static_cast<long long>(FrameTimeMs));
+  s.Field("MeasuredFrameRate", static_cast<long long>(MeasuredFrameRate));
+  s.Field("RefreshRate", static_cast<long long>(RefreshRate));
+  s.Field("SpriteCount", static_cast<long long>(GameSpriteEngine().SpriteCount));
+  s.Field("PopupTimer", static_cast<long long>(PopupTimer));
+  s.Field("Score", static_cast<long long>(Score));
+  s.Field("Lives", static_cast<long long>(Lives));
+  s.Field("Level", static_cast<long long>(Level));
+  s.Field("PlayerName", PlayerName);
+  JsonObject options;
+  options.Field("FullScreen", Options.FullScreen);
+  options.Field("Music", Options.Music);
+  options.Field("Sound", Options.Sound);
+  options.Field("Country", Options.Country);
+  s.Raw("Options", options.Close());
+  s.Field("BossKeyShift", static_cast<long long>(BossKeyShift));
+  s.Field("BossKey", static_cast<long long>(BossKey));
+  s.Field("MusicRestartPending", MusicRestartPending);
+  s.Field("CurrentSong", static_cast<long long>(CurrentSong != 0 ? 1 : 0));
+  s.Raw("HighScores", HighScoresJson());
+  s.Field("HelpPage", static_cast<long long>(HelpPage));
+  s.Field("CountryEditing", CountryEditing);
+  s.Field("BossKeyCapture", BossKeyCapture);
+  s.Field("SelectedVehicle", static_cast<long long>(SelectedVehicle));
+  s.Field("VehicleSwitchPhase", static_cast<long long>(VehicleSwitchPhase));
+  s.Field("MouseX", static_cast<long long>(MouseX));
+  s.Field("MouseY", static_cast<long long>(MouseY));
+  s.Field("CursorVisible", Sys_CursorVisible());
+  s.Field("FullScreenDisplay", MForm->MDXDraw.FullScreen);
+  s.Field("Terminated", MForm->Terminated);
+  return s.Close();
+}
+
+int RunScript(std::istream& script, const std::string& scriptName, const PlayOptions& options) {
+  Runner run(options);
+  std::string line;
+  int lineNo = 0;
+  auto fail = [&](const std::string& message) {
+    std::fprintf(stderr, "%s:%d: %s\n", scriptName.c_str(), lineNo, message.c_str());
+    return kPlayScriptError;
+  };
+  while (std::getline(script, line)) {
+    ++lineNo;
+    if (MForm->Terminated) break;
+    const size_t hash = line.find('#');
+    std::string body = line.substr(0, hash);
+    std::istringstream in(body);
+    std::string cmd;
+    if (!(in >> cmd)) continue;
+    cmd = Lower(cmd);
+    if (cmd == "wait") {
+      long n = -1;
+      if (!(in >> n) || n < 0) return fail("wait takes a number of frames");
+      for (long i = 0; i < n && !MForm->Terminated; ++i) run.Frame();
+    } else if (cmd == "key" || cmd == "down" || cmd == "up") {
+      std::string name;
+      int vk = 0, shift = 0;
+      if (!(in >> name) || !ParseKey(name, vk, shift)) return fail("unknown key '" + name + "'");
+      if (cmd != "up") run.Press(vk, shift);
+      if (cmd == "key") run.Frame();
+      if (cmd != "down") run.Release(vk, shift);
+    } else if (cmd == "type") {
+      // Everything after the command word, leading blank removed.
+      std::string text = body.substr(body.find("type") + 4);
+      if (!text.empty() && text[0] == ' ') text.erase(0, 1);
+      for (const char c : text) {
+        const int vk = VkOfChar(c);
+        if (vk) Sys_HeadlessSetKey(vk, true);
+        run.Send(SysEventType::KeyDown, vk, 0);
+        run.Send(SysEventType::Char, 0, 0, static_cast<unsigned char>(c));
+        run.Frame();
+        if (vk) Sys_HeadlessSetKey(vk, false);
+        run.Send(SysEventType::KeyUp, vk, 0);
+      }
+    } else if (cmd == "mouse") {
+      int x = 0, y = 0;
+      if (!(in >> x >> y)) return fail("mouse takes X and Y");
+      run.Send(SysEventType::MouseMove, 0, 0, 0, x, y);
+    } else if (cmd == "click") {
+      run.Send(SysEventType::MouseClick, 0, 0, 0, MouseX, MouseY);
+    } else if (cmd == "dblclick") {
+      run.Send(SysEventType::MouseClick, 0, 0, 0, MouseX, MouseY);
+      run.Send(SysEventType::MouseDoubleClick, 0, 0, 0, MouseX, MouseY);
+    } else if (cmd == "focus") {
+      std::string state;
+      in >> state;
+      if (state == "on") run.Send(SysEventType::Activated);
+      else if (state == "off") run.Send(SysEventType::Deactivated);
+      else return fail("focus takes on or off");
+    } else if (cmd == "minimize") {
+      run.Send(SysEventType::Minimized);
+    } else if (cmd == "restore") {
+      run.Send(SysEventType::Restored);
+    } else if (cmd == "close") {
+      run.Send(SysEventType::CloseRequest);
+    } else if (cmd == "shot") {
+      std::string path;
+      if (!(in >> path)) return fail("shot takes a file name");
+      if (!WriteShot(path)) return fail("cannot write " + path);
+    } else if (cmd == "state") {
+      std::printf("%s\n", StateJson().c_str());
+      std::fflush(stdout);
+    } else if (cmd == "expect") {
+      std::string name, expected;
+      if (!(in >> name)) return fail("expect takes a field name and a value");
+      std::getline(in, expected);
+      while (!expected.empty() && expected.front() == ' ') expected.erase(0, 1);
+      while (!expected.empty() && (expected.back() == ' ' || expected.back() == '\r')) expected.pop_back();
+      std::string actual = StateJson();
+      for (size_t from = 0; !actual.empty();) {
+        const size_t dot = name.find('.', from);
+        actual = FieldOf(actual, name.substr(from, dot == std::string::npos ? std::string::npos : dot - from));
+        if (dot == std::string::npos) break;
+        from = dot + 1;
+      }
+      if (actual.empty()) return fail("no state field " + name);
+      if (!ValuesMatch(actual, expected)) {
+        std::fprintf(stderr, "%s:%d: expected %s to be %s, but it is %s\n", scriptName.c_str(), lineNo,
+                     name.c_str(), expected.c_str(), actual.c_str());
+        return kPlayExpectFailed;
+      }
+    } else {
+      return fail("unknown command '" + cmd + "'");
+    }
+  }
+  return kPlayOk;
+}

@@ -1,0 +1,20 @@
+// zkplay's script runner: drives the real game headless, frame by frame.
+#pragma once
+
+#include <istream>
+#include <string>
+
+struct PlayOptions {
+  std::string DataDir;
+  int RefreshRate = 60;
+};
+
+// Exit statuses of a run.
+enum : int { kPlayOk = 0, kPlayExpectFailed = 1, kPlayScriptError = 2 };
+
+// Runs the script against a started game (MForm created). Returns one of the statuses above;
+// messages go to standard error, `state` lines to standard output.
+int RunScript(std::istream& script, const std::string& scriptName, const PlayOptions& options);
+
+// One line of JSON with the shared game state.
+std::string StateJson();
