@@ -122,13 +122,17 @@ DibLayout ParseDibLayout(const uint8_t* data, size_t size, const std::string& sr
   return layout;
 }
 
-// A colour channel widened to 8 bits, rounding to the nearest value (a 5-bit 4 becomes 33).
+// A colour channel widened to 8 bits by repeating its bits (5-bit 4 becomes 33, 31 becomes 255).
 uint32_t ExpandChannel(uint32_t pixel, uint32_t mask) {
   if (mask == 0) return 0;
   const int shift = std::countr_zero(mask);
-  const uint64_t max = mask >> shift;
-  const uint64_t v = (pixel & mask) >> shift;
-  return static_cast<uint32_t>((v * 255 + max / 2) / max);
+  const int bits = std::popcount(mask >> shift);
+  const uint32_t v = (pixel & mask) >> shift;
+  if (bits >= 8) return v >> (bits - 8);
+  uint32_t wide = 0;
+  int filled = 0;
+  for (; filled < 8; filled += bits) wide = (wide << bits) | v;
+  return wide >> (filled - 8);
 }
 
 uint32_t ReadSurfacePixel(const SDL_Surface* s, int x, int y) {
@@ -141,8 +145,8 @@ uint32_t ReadSurfacePixel(const SDL_Surface* s, int x, int y) {
 }
 
 // Copies SDL's decoded surface to 0x00RRGGBB. Done here rather than with SDL_GetRGB or
-// SDL_ConvertSurface because those widen 5- and 6-bit channels by truncation (a 5-bit 4 becomes
-// 32, where the nearest 8-bit value is 33).
+// SDL_ConvertSurface because those widen 5- and 6-bit channels as v * 255 / 31 truncated (a 5-bit
+// 4 becomes 32), which does not match how other BMP readers widen them.
 void CopySurfacePixels(const SDL_Surface* s, TPicture& out) {
   const SDL_PixelFormat* f = s->format;
   out.Pixels.resize(static_cast<size_t>(out.Width) * out.Height);
