@@ -1,18 +1,225 @@
-// Placeholder audio device: silent until the mixer backend lands. Records every call.
+// The audio device: sound-list items on SDL_mixer channels, XM music decoded by libxmp and fed
+// to the mixer through its music hook.
+//
+// Item n of the sound list owns mixer channel n, so playing an item first stops its own running
+// instance and never touches another item. Modules are loaded by libxmp even when no device is
+// open (the headless backend, no sound card): a module that loads gets a handle, one that does
+// not gets 0, so the game's music rules behave the same everywhere. Every call is recorded in the
+// call log, device or not.
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <xmp.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+
 #include "platform/platform.h"
 
 namespace {
-std::vector<std::string> callLog;
+
+constexpr int OutputRate = 44100;
+constexpr int OutputChannels = 2;
+constexpr int OutputChunkFrames = 1024;
+
+struct TSoundItem {
+  bool Looped = false;
+  std::vector<uint8_t> Riff;
+  Mix_Chunk* Chunk = nullptr;  // null when the device is closed or the wave could not be read
+};
+
+struct TAudioDevice {
+  bool Open = false;
+  int Rate = OutputRate;
+  std::vector<TSoundItem> Items;
+
+  // Music. `Playing` is read by the mixer thread; everything that changes it or frees a module
+  // holds `MusicLock`.
+  std::mutex MusicLock;
+  std::map<int, xmp_context> Modules;
+  xmp_context Playing = nullptr;
+  int NextHandle = 1;
+};
+
+TAudioDevice& Device() {
+  static TAudioDevice device;
+  return device;
 }
 
-void Snd_Init() {}
-void Snd_Shutdown() {}
-void Snd_SetWaves(const TWaveCollection&) {}
-void Snd_Play(int index) { callLog.push_back("play " + std::to_string(index)); }
-void Snd_Stop(int index) { callLog.push_back("stop " + std::to_string(index)); }
-bool Snd_Playing(int) { return false; }
-int Mus_Load(const std::string&) { return 0; }
-void Mus_Play(int) {}
-void Mus_Stop() {}
-void Mus_Free(int) {}
-std::vector<std::string>& Snd_CallLog() { return callLog; }
+std::vector<std::string>& CallLog() {
+  static std::vector<std::string> log;
+  return log;
+}
+
+void Log(std::string entry) { CallLog().push_back(std::move(entry)); }
+
+// Runs on the mixer thread: fills the whole buffer with music, or with silence.
+void MusicHook(void*, Uint8* stream, int len) {
+  TAudioDevice& d = Device();
+  std::lock_guard<std::mutex> lock(d.MusicLock);
+  if (d.Playing == nullptr || xmp_play_buffer(d.Playing, stream, len, 0) != 0)
+    std::memset(stream, 0, static_cast<size_t>(len));
+}
+
+bool OpenMixer(TAudioDevice& d) {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  // Only the rate may differ from the request: the music hook writes 16-bit stereo.
+  if (Mix_OpenAudioDevice(OutputRate, AUDIO_S16SYS, OutputChannels, OutputChunkFrames, nullptr,
+                          SDL_AUDIO_ALLOW_FREQUENCY_CHANGE) != 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  int rate = 0, channels = 0;
+  Uint16 format = 0;
+  Mix_QuerySpec(&rate, &format, &channels);
+  d.Rate = rate > 0 ? rate : OutputRate;
+  return true;
+}
+
+void FreeChunks(TAudioDevice& d) {
+  for (TSoundItem& item : d.Items) {
+    if (item.Chunk != nullptr) Mix_FreeChunk(item.Chunk);
+    item.Chunk = nullptr;
+  }
+}
+
+// Converts every item for the open device; an item whose wave cannot be read stays silent.
+void PrepareChunks(TAudioDevice& d) {
+  if (!d.Open) return;
+  Mix_HaltChannel(-1);
+  FreeChunks(d);
+  Mix_AllocateChannels(static_cast<int>(d.Items.size()));
+  for (TSoundItem& item : d.Items) {
+    if (item.Riff.empty()) continue;
+    SDL_RWops* rw = SDL_RWFromConstMem(item.Riff.data(), static_cast<int>(item.Riff.size()));
+    if (rw != nullptr) item.Chunk = Mix_LoadWAV_RW(rw, 1);
+  }
+}
+
+bool ValidItem(const TAudioDevice& d, int index) {
+  return index >= 0 && index < static_cast<int>(d.Items.size());
+}
+
+void ReleaseModule(xmp_context ctx) {
+  xmp_end_player(ctx);
+  xmp_release_module(ctx);
+  xmp_free_context(ctx);
+}
+
+}  // namespace
+
+void Snd_Init() {
+  TAudioDevice& d = Device();
+  if (d.Open || Sys_Backend() == SysBackend::Headless) return;
+  if (!OpenMixer(d)) {
+    // No usable sound card: SDL's dummy driver still runs the mixer, so timing and looping work.
+    // The override wins over an SDL_AUDIODRIVER naming a driver that failed.
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    if (!OpenMixer(d)) return;  // the game runs silent
+  }
+  d.Open = true;
+  PrepareChunks(d);
+  Mix_HookMusic(MusicHook, nullptr);
+}
+
+void Snd_Shutdown() {
+  TAudioDevice& d = Device();
+  if (d.Open) {
+    Mix_HookMusic(nullptr, nullptr);
+    Mix_HaltChannel(-1);
+  }
+  {
+    std::lock_guard<std::mutex> lock(d.MusicLock);
+    d.Playing = nullptr;
+    for (auto& [handle, ctx] : d.Modules) ReleaseModule(ctx);
+    d.Modules.clear();
+  }
+  if (d.Open) {
+    FreeChunks(d);
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    d.Open = false;
+  }
+}
+
+void Snd_SetWaves(const TWaveCollection& waves) {
+  TAudioDevice& d = Device();
+  if (d.Open) {
+    Mix_HaltChannel(-1);
+    FreeChunks(d);
+  }
+  d.Items.assign(waves.Items.size(), TSoundItem{});
+  for (size_t i = 0; i < waves.Items.size(); ++i) {
+    d.Items[i].Looped = waves.Items[i].Looped;
+    d.Items[i].Riff = waves.Items[i].Wave.Riff;
+  }
+  PrepareChunks(d);
+}
+
+void Snd_Play(int index) {
+  Log("play " + std::to_string(index));
+  TAudioDevice& d = Device();
+  if (!d.Open || !ValidItem(d, index) || d.Items[index].Chunk == nullptr) return;
+  Mix_HaltChannel(index);
+  Mix_PlayChannel(index, d.Items[index].Chunk, d.Items[index].Looped ? -1 : 0);
+}
+
+void Snd_Stop(int index) {
+  Log("stop " + std::to_string(index));
+  TAudioDevice& d = Device();
+  if (d.Open && ValidItem(d, index)) Mix_HaltChannel(index);
+}
+
+bool Snd_Playing(int index) {
+  TAudioDevice& d = Device();
+  return d.Open && ValidItem(d, index) && Mix_Playing(index) != 0;
+}
+
+int Mus_Load(const std::string& path) {
+  Log("music-load " + std::filesystem::path(path).filename().string());
+  xmp_context ctx = xmp_create_context();
+  if (ctx == nullptr) return 0;
+  if (xmp_load_module(ctx, path.c_str()) != 0) {
+    xmp_free_context(ctx);
+    return 0;
+  }
+  TAudioDevice& d = Device();
+  std::lock_guard<std::mutex> lock(d.MusicLock);
+  const int handle = d.NextHandle++;
+  d.Modules[handle] = ctx;
+  return handle;
+}
+
+void Mus_Play(int handle) {
+  Log("music-play");
+  TAudioDevice& d = Device();
+  std::lock_guard<std::mutex> lock(d.MusicLock);
+  auto it = d.Modules.find(handle);
+  if (it == d.Modules.end()) return;
+  if (d.Playing != nullptr) xmp_end_player(d.Playing);
+  d.Playing = nullptr;
+  if (!d.Open) return;
+  if (xmp_start_player(it->second, d.Rate, 0) == 0) d.Playing = it->second;
+}
+
+void Mus_Stop() {
+  Log("music-stop");
+  TAudioDevice& d = Device();
+  std::lock_guard<std::mutex> lock(d.MusicLock);
+  if (d.Playing != nullptr) xmp_end_player(d.Playing);
+  d.Playing = nullptr;
+}
+
+void Mus_Free(int handle) {
+  Log("music-free");
+  TAudioDevice& d = Device();
+  std::lock_guard<std::mutex> lock(d.MusicLock);
+  auto it = d.Modules.find(handle);
+  if (it == d.Modules.end()) return;
+  if (d.Playing == it->second) d.Playing = nullptr;
+  ReleaseModule(it->second);
+  d.Modules.erase(it);
+}
+
+std::vector<std::string>& Snd_CallLog() { return CallLog(); }

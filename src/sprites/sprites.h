@@ -16,7 +16,8 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-// Rounding to the nearest integer with halves to even, as every sprite position uses.
+// Rounding to the nearest integer with halves to even, as every sprite position uses. Values
+// beyond the int range saturate; NaN gives 0.
 int RoundHalfEven(double v);
 
 // ---------------------------------------------------------------------------------------------
@@ -59,6 +60,8 @@ public:
 
 protected:
   TSprite();  // the engine's own constructor: no parent
+  // Destroys every child, last first. The engine runs this before its own members go.
+  void DestroyChildren();
 
 private:
   void AddChild(TSprite* child);
@@ -173,6 +176,10 @@ public:
 
   void Render() override;
   void Step(int elapsed) override;
+
+protected:
+  // The body of CreateAt on an already constructed sprite: picture, top-left corner, depth.
+  void PlaceAt(int imageIndex, int x, int y, int z);
 };
 
 class TMenuButton : public TMyImageSprite {
@@ -190,7 +197,11 @@ public:
 
   void ShowHover();
   void ShowNormal();
+  // Edges included; HitWidth/HitHeight -1 stand for the sprite's own size.
   bool ContainsPoint(double px, double py) const;
+
+private:
+  void ShowLook(int32_t raisedZ, int image, int frame, int32_t swappedZ);
 };
 
 class TMyCursor : public TMyImageSprite {

@@ -1,6 +1,5 @@
-// Placeholder until the synthesiser lands: silent, valid data.
+// Placeholder until the tunes land: no module data.
 #include "audio.h"
 
-TWaveCollection BuildSoundList() { return {}; }
 std::vector<uint8_t> ComposeMenuTune() { return {}; }
 std::vector<uint8_t> ComposeRaceTune() { return {}; }

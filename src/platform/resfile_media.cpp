@@ -1,0 +1,311 @@
+// Pictures and waves inside resource streams: decoding through SDL's BMP and WAVE loaders (after
+// checking every size against the data present), and encoding for the writer.
+#include <SDL.h>
+
+#include <bit>
+#include <cstring>
+#include <memory>
+
+#include "platform/resfile_local.h"
+
+namespace {
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+void PutLe16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
+  PutLe16(out, v & 0xFFFF);
+  PutLe16(out, v >> 16);
+}
+void PutTag(std::vector<uint8_t>& out, const char (&tag)[5]) { out.insert(out.end(), tag, tag + 4); }
+
+struct SurfaceDeleter {
+  void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
+};
+using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+
+// ---------------------------------------------------------------------------------------------
+// DIB
+// ---------------------------------------------------------------------------------------------
+
+enum : uint32_t { BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3 };
+constexpr uint32_t CoreHeaderSize = 12, InfoHeaderSize = 40, FileHeaderSize = 14;
+// A run-length picture may expand at most this many pixels per byte of its data.
+constexpr uint64_t MaxRlePixelsPerByte = 256;
+
+struct DibLayout {
+  int Width = 0, Height = 0;  // Height > 0; TopDown tells the row order
+  bool TopDown = false;
+  int BitsPerPixel = 0;
+  size_t PixelOffset = 0;  // where the pixels start, from the start of the DIB
+};
+
+[[noreturn]] void DibInvalid(const std::string& sourceName, const std::string& detail) {
+  ThrowResError(sourceName, "DIB is invalid (" + detail + ")");
+}
+
+bool IsOneOf(int v, std::initializer_list<int> set) {
+  for (const int s : set) {
+    if (v == s) return true;
+  }
+  return false;
+}
+
+// Checks the header, palette and pixel sizes against the data present and the picture limits.
+DibLayout ParseDibLayout(const uint8_t* data, size_t size, const std::string& src) {
+  if (size < 4) DibInvalid(src, "no header");
+  const uint32_t headerSize = Le32(data);
+  if (headerSize != CoreHeaderSize && headerSize != InfoHeaderSize) {
+    DibInvalid(src, "header size " + std::to_string(headerSize));
+  }
+  if (size < headerSize) DibInvalid(src, "short header");
+
+  DibLayout layout;
+  int64_t width = 0, height = 0;
+  uint32_t compression = BI_RGB;
+  uint64_t paletteBytes = 0, maskBytes = 0;
+  if (headerSize == CoreHeaderSize) {
+    width = Le16(data + 4);
+    height = Le16(data + 6);
+    layout.BitsPerPixel = Le16(data + 10);
+    if (!IsOneOf(layout.BitsPerPixel, {1, 4, 8, 24})) {
+      DibInvalid(src, std::to_string(layout.BitsPerPixel) + " bits per pixel");
+    }
+    if (layout.BitsPerPixel <= 8) paletteBytes = 3ull << layout.BitsPerPixel;
+  } else {
+    width = static_cast<int32_t>(Le32(data + 4));
+    height = static_cast<int32_t>(Le32(data + 8));
+    layout.BitsPerPixel = Le16(data + 14);
+    compression = Le32(data + 16);
+    const uint32_t colorsUsed = Le32(data + 32);
+    const int bpp = layout.BitsPerPixel;
+    if (!IsOneOf(bpp, {1, 4, 8, 16, 24, 32})) DibInvalid(src, std::to_string(bpp) + " bits per pixel");
+    const bool compressionFits = compression == BI_RGB || (compression == BI_RLE8 && bpp == 8) ||
+                                 (compression == BI_RLE4 && bpp == 4) ||
+                                 (compression == BI_BITFIELDS && (bpp == 16 || bpp == 32));
+    if (!compressionFits) {
+      DibInvalid(src, "compression " + std::to_string(compression) + " with " + std::to_string(bpp) +
+                          " bits per pixel");
+    }
+    if (bpp <= 8 && colorsUsed > (1u << bpp)) DibInvalid(src, std::to_string(colorsUsed) + " palette colours");
+    const uint64_t colors = colorsUsed != 0 ? colorsUsed : (bpp <= 8 ? (1u << bpp) : 0);
+    paletteBytes = colors * 4;
+    if (compression == BI_BITFIELDS) maskBytes = 12;
+  }
+
+  layout.TopDown = height < 0;
+  if (layout.TopDown) height = -height;
+  if (width <= 0 || height <= 0 || width > MaxPictureSide || height > MaxPictureSide) {
+    DibInvalid(src, "size " + std::to_string(width) + "x" + std::to_string(height));
+  }
+  layout.Width = static_cast<int>(width);
+  layout.Height = static_cast<int>(height);
+
+  const uint64_t pixelOffset = headerSize + maskBytes + paletteBytes;
+  if (pixelOffset > size) DibInvalid(src, "palette missing");
+  layout.PixelOffset = static_cast<size_t>(pixelOffset);
+  const uint64_t present = size - pixelOffset;
+  const uint64_t area = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  if (compression == BI_RLE8 || compression == BI_RLE4) {
+    if (layout.TopDown) DibInvalid(src, "top-down run-length pixels");
+    if (area > present * MaxRlePixelsPerByte) DibInvalid(src, "pixel data missing");
+  } else {
+    const uint64_t stride = (static_cast<uint64_t>(width) * layout.BitsPerPixel + 31) / 32 * 4;
+    if (stride * static_cast<uint64_t>(height) > present) DibInvalid(src, "pixel data missing");
+  }
+  return layout;
+}
+
+// A colour channel widened to 8 bits by repeating its bits (5-bit 4 becomes 33, 31 becomes 255).
+uint32_t ExpandChannel(uint32_t pixel, uint32_t mask) {
+  if (mask == 0) return 0;
+  const int shift = std::countr_zero(mask);
+  const int bits = std::popcount(mask >> shift);
+  const uint32_t v = (pixel & mask) >> shift;
+  if (bits >= 8) return v >> (bits - 8);
+  uint32_t wide = 0;
+  int filled = 0;
+  for (; filled < 8; filled += bits) wide = (wide << bits) | v;
+  return wide >> (filled - 8);
+}
+
+uint32_t ReadSurfacePixel(const SDL_Surface* s, int x, int y) {
+  const int bpp = s->format->BytesPerPixel;
+  const uint8_t* p = static_cast<const uint8_t*>(s->pixels) + static_cast<size_t>(y) * s->pitch +
+                     static_cast<size_t>(x) * bpp;
+  uint32_t v = 0;
+  for (int i = 0; i < bpp; i++) v |= static_cast<uint32_t>(p[i]) << (8 * i);
+  return v;
+}
+
+// Copies SDL's decoded surface to 0x00RRGGBB. Done here rather than with SDL_GetRGB or
+// SDL_ConvertSurface because those widen 5- and 6-bit channels as v * 255 / 31 truncated (a 5-bit
+// 4 becomes 32), which does not match how other BMP readers widen them.
+void CopySurfacePixels(const SDL_Surface* s, TPicture& out) {
+  const SDL_PixelFormat* f = s->format;
+  out.Pixels.resize(static_cast<size_t>(out.Width) * out.Height);
+  uint32_t* dst = out.Pixels.data();
+  for (int y = 0; y < out.Height; y++) {
+    for (int x = 0; x < out.Width; x++) {
+      const uint32_t v = ReadSurfacePixel(s, x, y);
+      uint32_t rgb = 0;
+      if (f->palette != nullptr) {
+        if (v < static_cast<uint32_t>(f->palette->ncolors)) {
+          const SDL_Color c = f->palette->colors[v];
+          rgb = (static_cast<uint32_t>(c.r) << 16) | (static_cast<uint32_t>(c.g) << 8) | c.b;
+        }
+      } else {
+        rgb = (ExpandChannel(v, f->Rmask) << 16) | (ExpandChannel(v, f->Gmask) << 8) | ExpandChannel(v, f->Bmask);
+      }
+      *dst++ = rgb;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// WAVE
+// ---------------------------------------------------------------------------------------------
+
+[[noreturn]] void WaveInvalid(const std::string& sourceName, const std::string& detail) {
+  ThrowResError(sourceName, "Wave is invalid (" + detail + ")");
+}
+
+// Walks the chunks so that SDL never meets a size larger than the data present.
+void CheckRiffChunks(const uint8_t* data, size_t size, const std::string& src) {
+  if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0) {
+    WaveInvalid(src, "no RIFF WAVE header");
+  }
+  const uint64_t riffEnd = 8ull + Le32(data + 4);
+  if (riffEnd > size || riffEnd < 12) WaveInvalid(src, "RIFF size does not match the data");
+  bool haveFormat = false, haveData = false;
+  uint64_t pos = 12;
+  while (pos + 8 <= riffEnd) {
+    const uint8_t* chunk = data + pos;
+    const uint64_t length = Le32(chunk + 4);
+    pos += 8;
+    if (length > riffEnd - pos) {
+      WaveInvalid(src, "chunk \"" + std::string(reinterpret_cast<const char*>(chunk), 4) + "\" runs past the end");
+    }
+    haveFormat |= std::memcmp(chunk, "fmt ", 4) == 0;
+    haveData |= std::memcmp(chunk, "data", 4) == 0;
+    pos += length + (length & 1);
+  }
+  if (!haveFormat || !haveData) WaveInvalid(src, "no format or no data chunk");
+}
+
+}  // namespace
+
+TPicture DecodeDib(const uint8_t* data, size_t size, const std::string& sourceName) {
+  const DibLayout layout = ParseDibLayout(data, size, sourceName);
+  if (size > static_cast<size_t>(INT32_MAX) - FileHeaderSize) DibInvalid(sourceName, "too large");
+
+  // SDL reads BMP files: put the file header in front, with the pixel offset worked out above.
+  std::vector<uint8_t> file;
+  file.reserve(FileHeaderSize + size);
+  file.push_back('B');
+  file.push_back('M');
+  PutLe32(file, static_cast<uint32_t>(FileHeaderSize + size));
+  PutLe32(file, 0);
+  PutLe32(file, static_cast<uint32_t>(FileHeaderSize + layout.PixelOffset));
+  file.insert(file.end(), data, data + size);
+
+  SDL_RWops* rw = SDL_RWFromConstMem(file.data(), static_cast<int>(file.size()));
+  if (rw == nullptr) DibInvalid(sourceName, SDL_GetError());
+  const SurfacePtr surface(SDL_LoadBMP_RW(rw, 1));
+  if (!surface) DibInvalid(sourceName, SDL_GetError());
+  if (surface->w != layout.Width || surface->h != layout.Height) DibInvalid(sourceName, "size changed in decoding");
+
+  TPicture picture;
+  picture.Width = layout.Width;
+  picture.Height = layout.Height;
+  picture.BitsPerPixel = layout.BitsPerPixel;
+  CopySurfacePixels(surface.get(), picture);
+  return picture;
+}
+
+TWave DecodeRiffWave(const uint8_t* data, size_t size, const std::string& sourceName) {
+  CheckRiffChunks(data, size, sourceName);
+  if (size > static_cast<size_t>(INT32_MAX)) WaveInvalid(sourceName, "too large");
+  SDL_RWops* rw = SDL_RWFromConstMem(data, static_cast<int>(size));
+  if (rw == nullptr) WaveInvalid(sourceName, SDL_GetError());
+  SDL_AudioSpec spec{};
+  uint8_t* buffer = nullptr;
+  uint32_t length = 0;
+  if (SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length) == nullptr) WaveInvalid(sourceName, SDL_GetError());
+  TWave wave;
+  wave.Channels = spec.channels;
+  wave.Rate = spec.freq;
+  wave.Bits = SDL_AUDIO_BITSIZE(spec.format);
+  wave.Riff.assign(data, data + size);
+  wave.Samples.assign(buffer, buffer + length);
+  SDL_FreeWAV(buffer);
+  return wave;
+}
+
+std::vector<uint8_t> EncodeDib24(const TPicture& picture) {
+  const int w = picture.Width, h = picture.Height;
+  if (w <= 0 || h <= 0 || w > MaxPictureSide || h > MaxPictureSide ||
+      picture.Pixels.size() != static_cast<size_t>(w) * h) {
+    throw EGameError("EncodeDib24: picture of " + std::to_string(w) + "x" + std::to_string(h) + " with " +
+                     std::to_string(picture.Pixels.size()) + " pixels");
+  }
+  const size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~static_cast<size_t>(3);
+  std::vector<uint8_t> out;
+  out.reserve(InfoHeaderSize + stride * h);
+  PutLe32(out, InfoHeaderSize);
+  PutLe32(out, static_cast<uint32_t>(w));
+  PutLe32(out, static_cast<uint32_t>(h));
+  PutLe16(out, 1);   // planes
+  PutLe16(out, 24);  // bits per pixel
+  PutLe32(out, BI_RGB);
+  PutLe32(out, static_cast<uint32_t>(stride * h));
+  PutLe32(out, 0);  // pixels per metre, x and y
+  PutLe32(out, 0);
+  PutLe32(out, 0);  // colours used, important
+  PutLe32(out, 0);
+  for (int y = h - 1; y >= 0; y--) {
+    const uint32_t* row = picture.Pixels.data() + static_cast<size_t>(y) * w;
+    for (int x = 0; x < w; x++) {
+      out.push_back(static_cast<uint8_t>(row[x]));
+      out.push_back(static_cast<uint8_t>(row[x] >> 8));
+      out.push_back(static_cast<uint8_t>(row[x] >> 16));
+    }
+    out.resize(out.size() + (stride - static_cast<size_t>(w) * 3), 0);
+  }
+  return out;
+}
+
+std::vector<uint8_t> MakeRiffWave(int channels, int rate, int bits, const std::vector<uint8_t>& samples) {
+  const uint32_t blockAlign = static_cast<uint32_t>(channels) * static_cast<uint32_t>(bits / 8);
+  if ((bits != 8 && bits != 16) || channels < 1 || channels > 8 || rate < 1 || rate > 384000 ||
+      samples.size() % blockAlign != 0 || samples.size() > UINT32_MAX - 64) {
+    throw EGameError("MakeRiffWave: " + std::to_string(channels) + " channels, " + std::to_string(rate) + " Hz, " +
+                     std::to_string(bits) + " bits, " + std::to_string(samples.size()) + " bytes");
+  }
+  const uint32_t dataSize = static_cast<uint32_t>(samples.size());
+  const uint32_t pad = dataSize & 1;
+  std::vector<uint8_t> out;
+  out.reserve(44 + dataSize + pad);
+  PutTag(out, "RIFF");
+  PutLe32(out, 36 + dataSize + pad);
+  PutTag(out, "WAVE");
+  PutTag(out, "fmt ");
+  PutLe32(out, 16);
+  PutLe16(out, 1);  // PCM
+  PutLe16(out, static_cast<uint32_t>(channels));
+  PutLe32(out, static_cast<uint32_t>(rate));
+  PutLe32(out, static_cast<uint32_t>(rate) * blockAlign);
+  PutLe16(out, blockAlign);
+  PutLe16(out, static_cast<uint32_t>(bits));
+  PutTag(out, "data");
+  PutLe32(out, dataSize);
+  out.insert(out.end(), samples.begin(), samples.end());
+  if (pad != 0) out.push_back(0);
+  return out;
+}

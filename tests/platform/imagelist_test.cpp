@@ -1,0 +1,77 @@
+// Image lists and the sound list loaded from their files as the game does at start-up.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ImageListLoading : public ::testing::Test {
+protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("zk_imagelist_" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Path(const char* name) const { return (dir_ / name).string(); }
+  fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(ImageListLoading, LoadsPreparesAndChecksIndexes) {
+  TPictureCollection written;
+  TPictureCollectionItem& item = written.Items.emplace_back();
+  item.PatternWidth = 32;
+  item.PatternHeight = 32;
+  item.Picture.Width = 96;
+  item.Picture.Height = 32;
+  item.Picture.Pixels.assign(96 * 32, 0x123456);
+  written.Items.emplace_back();  // no picture: prepared as nothing to draw
+  WriteFileAtomic(Path("Res1.dxg"), WriteImageList(written));
+
+  TDXImageList list;
+  list.Items.Items.resize(5);  // loading replaces what was there
+  list.LoadFromFile(Path("Res1.dxg"));
+  ASSERT_EQ(list.Items.Count(), 2);
+  EXPECT_TRUE(list.Item(0).Prepared());
+  EXPECT_EQ(list.Item(0).PatternCount(), 3);
+  EXPECT_EQ(&list.Item(1), &list.Items.Items[1]);
+  EXPECT_THROW(list.Item(2), EGameError);
+  EXPECT_THROW(list.Item(-1), EGameError);
+}
+
+TEST_F(ImageListLoading, ErrorsNameTheFile) {
+  WriteFileAtomic(Path("Res2.dxg"), {0xFF, 10, 0, 'X'});
+  TDXImageList images;
+  try {
+    images.LoadFromFile(Path("Res2.dxg"));
+    FAIL() << "no error";
+  } catch (const EGameError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(Path("Res2.dxg") + ": ", 0), 0u) << e.what();
+  }
+  TDXWaveList waves;
+  try {
+    waves.LoadFromFile(Path("Sounds.dxw"));
+    FAIL() << "no error";
+  } catch (const EGameError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(Path("Sounds.dxw") + ": ", 0), 0u) << e.what();
+  }
+}
+
+TEST_F(ImageListLoading, SoundListLoads) {
+  TWaveCollection written;
+  TWaveCollectionItem& item = written.Items.emplace_back();
+  item.Looped = true;
+  item.Wave.Riff = MakeRiffWave(1, 22050, 16, std::vector<uint8_t>(200, 0));
+  WriteFileAtomic(Path("Sounds.dxw"), WriteWaveList(written));
+  TDXWaveList list;
+  list.LoadFromFile(Path("Sounds.dxw"));
+  ASSERT_EQ(list.Items.Count(), 1);
+  EXPECT_TRUE(list.Items.Items[0].Looped);
+  EXPECT_EQ(list.Items.Items[0].Wave.Frames(), 100);
+}
