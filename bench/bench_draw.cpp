@@ -1,9 +1,11 @@
 // The three pattern drawing operations against SDL's software equivalents on the same RGB565
-// surfaces, plus one plain copy of the back surface as the floor.
+// surfaces, one plain copy of the back surface as the floor, and the per-frame cost of cached text.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <cstdlib>
+#include <iterator>
 #include <cstring>
 #include <vector>
 
@@ -190,5 +192,32 @@ void BM_Memcpy565(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * from.size() * sizeof(uint16_t));
 }
 BENCHMARK(BM_Memcpy565);
+
+// ---------------------------------------------------------------------------------------------
+// Text redrawn every frame: the race HUD's six strings, each measured for centring and drawn.
+
+void BM_TextHudCached(benchmark::State& state) {
+  TDirectDrawSurface surface(kSurfW, kSurfH);
+  TCanvas canvas;
+  TFontSpec hud;
+  hud.R = 66, hud.G = 252, hud.B = 202;
+  struct Line {
+    const char* text;
+    int size, x, y;
+  };
+  constexpr Line kLines[] = {{"LEVEL 3 / 10", 16, 714, 20}, {"01 : 07", 22, 87, 23}, {"12345", 22, 84, 218},
+                             {"3", 22, 113, 342},           {"191", 22, 91, 578},    {"2/6", 14, 635, 185}};
+  for (auto _ : state) {
+    for (const Line& l : kLines) {
+      hud.Size = l.size;
+      canvas.SetFont(hud);
+      const int x = l.x - canvas.TextWidth(l.text) / 2, y = l.y - canvas.TextHeight(l.text) / 2;
+      canvas.TextOut(&surface, x, y, l.text);
+    }
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * std::size(kLines));
+}
+BENCHMARK(BM_TextHudCached);
 
 }  // namespace

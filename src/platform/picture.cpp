@@ -90,17 +90,6 @@ void AppendRowSpans(std::vector<Span>& spans, const uint16_t* row, int width, ui
   }
 }
 
-void BuildSpans(TPictureCollectionItem::PreparedPattern& pattern, const uint16_t* origin, int pitch, uint16_t key) {
-  const int w = pattern.Src.Width(), h = pattern.Src.Height();
-  pattern.RowSpanStart.resize(static_cast<size_t>(h) + 1);
-  pattern.Spans.clear();
-  for (int y = 0; y < h; ++y) {
-    pattern.RowSpanStart[y] = static_cast<uint32_t>(pattern.Spans.size());
-    AppendRowSpans(pattern.Spans, origin + static_cast<size_t>(y) * pitch, w, key);
-  }
-  pattern.RowSpanStart[h] = static_cast<uint32_t>(pattern.Spans.size());
-}
-
 // Copies n >= 1 pixels inline: runs are short, and a library call per run costs more than the
 // copy. Overlapping fixed-size moves cover every length.
 inline void CopyPixels(uint16_t* d, const uint16_t* s, size_t n) {
@@ -229,31 +218,39 @@ void TPictureCollectionItem::Prepare() {
   Unprepare();
   const TPicture& pic = Picture;
   if (pic.Empty() || pic.Width <= 0 || pic.Height <= 0) return;
-  if (pic.Pixels.size() != static_cast<size_t>(pic.Width) * static_cast<size_t>(pic.Height)) return;
+  const size_t pixelCount = static_cast<size_t>(pic.Width) * static_cast<size_t>(pic.Height);
+  // Run and row indexes are 32-bit: each pixel yields at most one of either.
+  if (pic.Pixels.size() != pixelCount || pixelCount >= UINT32_MAX / 2) return;
   const PatternGrid grid = GridOf(*this);
   const int count = static_cast<int>(CountOf(grid));
   if (count <= 0) return;
 
-  pixels565_.resize(pic.Pixels.size());
+  pixels565_.resize(pixelCount);
   std::transform(pic.Pixels.begin(), pic.Pixels.end(), pixels565_.begin(), RGB888To565);
   colorKey565_ = RGB888To565(ColorRefToRGB888(TransparentColor));
-  columns_ = static_cast<int>(grid.columns);
 
   patterns_.resize(static_cast<size_t>(count));
+  rowSpanStart_.reserve(static_cast<size_t>(count) * grid.ph + 1);
   for (int n = 0; n < count; ++n) {
     PreparedPattern& p = patterns_[n];
     p.Src = PatternRect(n);
+    p.FirstRow = static_cast<uint32_t>(rowSpanStart_.size());
     const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p.Src.Top) * pic.Width + p.Src.Left;
-    BuildSpans(p, origin, pic.Width, colorKey565_);
+    for (int y = 0; y < p.Src.Height(); ++y) {
+      rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
+      AppendRowSpans(spans_, origin + static_cast<size_t>(y) * pic.Width, p.Src.Width(), colorKey565_);
+    }
   }
+  rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
   prepared_ = true;
 }
 
 void TPictureCollectionItem::Unprepare() {
   prepared_ = false;
-  columns_ = 0;
   pixels565_ = {};
   patterns_ = {};
+  rowSpanStart_ = {};
+  spans_ = {};
 }
 
 // The prepared pattern `index` when drawing can happen at all, else null.
@@ -279,13 +276,14 @@ void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int in
   const int pitch = Picture.Width;
   const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
   const bool wholeRows = clip.Left == x && clip.Width() == pw;
-  const Span* spans = p->Spans.data();
+  const Span* spans = spans_.data();
+  const uint32_t* rowStart = rowSpanStart_.data() + p->FirstRow;
   for (int dy = clip.Top; dy < clip.Bottom; ++dy) {
     const int row = dy - y;
     const uint16_t* srcRow = origin + static_cast<size_t>(row) * pitch;
     uint16_t* dstRow = dest->Row(dy);
-    const Span* first = spans + p->RowSpanStart[row];
-    const Span* end = spans + p->RowSpanStart[row + 1];
+    const Span* first = spans + rowStart[row];
+    const Span* end = spans + rowStart[row + 1];
     if (!Transparent)
       CopyPixels(dstRow + clip.Left, srcRow + (clip.Left - x), static_cast<size_t>(clip.Width()));
     else if (wholeRows)
