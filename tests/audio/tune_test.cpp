@@ -104,8 +104,9 @@ TEST_P(Tune, SitsAFewDecibelsBelowTheEngineSound) {
   const std::vector<int16_t> pcm = RenderOnce(ctx.get());
   const double tune = Measure(pcm.data(), pcm.size(), 2, Rate, 32768.0).RmsDb;
   const TWaveCollection effects = BuildSoundList();
-  const std::vector<uint8_t>& bytes = effects.Items[sndGear2].Wave.Samples;
-  const double engine = Measure(reinterpret_cast<const int16_t*>(bytes.data()), bytes.size() / 2, 1, 22050, 32768.0).RmsDb;
+  const TWave& drone = effects.Items[sndGear2].Wave;
+  const double engine =
+      Measure(reinterpret_cast<const int16_t*>(drone.Samples.data()), drone.Samples.size() / 2, 1, drone.Rate, 32768.0).RmsDb;
   std::printf("%s: RMS %.1f dBFS, engine drone %.1f dBFS\n", GetParam().Name, tune, engine);
   EXPECT_LE(tune, engine - 2.0);
   EXPECT_GE(tune, engine - 12.0);
