@@ -45,23 +45,24 @@ constexpr std::array<int8_t, 256> ObstacleIndex = [] {
 // How far around a rival's cell its test looks.
 constexpr int RivalReach = 3;
 
-// True when the solid tile `code` (if solid) with its top-left at (left, top) touches the quad.
-bool SolidTileHits(int code, double left, double top, const TQuad& quad) {
-  return IsObstacleTile(code) && QuadsOverlap(ObstacleQuadAt(code, left, top), quad);
-}
-
-}  // namespace
-
-bool IsObstacleTile(int code) { return code >= 0 && code < 256 && ObstacleIndex[code] >= 0; }
-
-TQuad ObstacleQuadAt(int code, double left, double top) {
-  const TObstacleTile& tile = ObstacleTiles[ObstacleIndex[code]];
+// The hit quad of a solid tile whose top-left corner is at (left, top), corners truncated.
+TQuad QuadOf(const TObstacleTile& tile, double left, double top) {
   TQuad quad;
   for (int k = 0; k < 4; ++k) {
     quad[k] = TPointF{std::trunc(left + tile.Corners[k][0]), std::trunc(top + tile.Corners[k][1])};
   }
   return quad;
 }
+
+// True when `code` is solid and its hit quad, with the cell's top-left at (left, top), touches quad.
+bool SolidTileHits(int code, double left, double top, const TQuad& quad) {
+  const int index = ObstacleIndex[code];
+  return index >= 0 && QuadsOverlap(QuadOf(ObstacleTiles[index], left, top), quad);
+}
+
+}  // namespace
+
+bool IsObstacleTile(int code) { return code >= 0 && code < 256 && ObstacleIndex[code] >= 0; }
 
 bool RoadObstacleHitsQuad(double roadX, double roadY, const TQuad& screenQuad) {
   // Window row 0 and column 0 are partly off the screen and never tested.

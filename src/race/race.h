@@ -101,11 +101,9 @@ bool QuadsOverlap(const TQuad& a, const TQuad& b);
 // ---------------------------------------------------------------------------------------------
 
 bool IsObstacleTile(int code);
-// The hit quad of a solid tile whose top-left corner is at (left, top); the corners are truncated
-// to whole pixels. Only for codes IsObstacleTile accepts.
-TQuad ObstacleQuadAt(int code, double left, double top);
 // The bike's test: does a solid tile of the road window (rows 1..RoadWindowRows, columns
 // 1..RoadWindowColumns of the view, drawn at the road's sub-cell offset) touch a screen quad?
+// Hit quads are truncated to whole pixels.
 bool RoadObstacleHitsQuad(double roadX, double roadY, const TQuad& screenQuad);
 // The rivals' test: does a solid tile within three cells of the cell under a world point touch
 // a quad in world pixels? Cells off the map are not solid.

@@ -114,10 +114,12 @@ constexpr void AddRuleChoice(TRuleChoice& choice, int rule) {
       return;
     }
   }
-  throw "more than two rules for one code";  // not a constant expression: stops the build
+  throw "more than two rules for one code";  // reached while building the table: stops the build
 }
 
 constexpr TRuleLookup BuildRuleLookup() {
+  // Filled here, not by a member initializer of TRuleChoice: GCC 12 zeroes nested arrays of
+  // such structs when it value-initialises them in a constant expression, and 0 is a rule.
   TRuleLookup lookup{};
   for (auto& kind : lookup) {
     for (TRuleChoice& choice : kind) choice.Rules = {-1, -1};
@@ -195,6 +197,8 @@ private:
   int RandomLeftVerge() const { return draw_(4) != 0 ? 1 : 2 + draw_(8); }
   int RandomRightVerge() const { return draw_(4) != 0 ? 13 : 14 + draw_(8); }
 
+  // The road's last row; TrackLength is kept to what the map can hold.
+  static int TopRoadRow() { return std::clamp(TrackRows - TrackLength, 1, StartAreaTop); }
   void SetSegment(int kind) {
     SegmentKind = kind;
     SegmentRowsLeft = SegmentRows[kind];
@@ -274,7 +278,9 @@ void TTrackBuilder::BuildRoadRow(int row) {
 }
 
 void TTrackBuilder::LayFinishLine() {
-  TTrackRow& cells = TrackMap[FinishRowOf(TrackLength)];
+  const int row = FinishRowOf(TrackLength);
+  if (row < 1 || row > TrackRows) return;
+  TTrackRow& cells = TrackMap[row];
   const auto inner = std::find(cells.begin() + 1, cells.begin() + TrackColumns + 1, tileInnerLane);
   if (inner == cells.begin() + TrackColumns + 1) return;
   const int k = static_cast<int>(inner - cells.begin());
@@ -293,7 +299,7 @@ bool TTrackBuilder::IsAreaFree(int column, int row, int rows, int columns) const
 
 void TTrackBuilder::PlaceObjects() {
   // An object is placed below the row whose cell drew it, so that it never reaches row TrackRows.
-  for (int i = TrackRows - 2; i >= TrackRows - TrackLength; --i) {
+  for (int i = TrackRows - 2; i >= TopRoadRow(); --i) {
     for (int j = 3; j <= TrackColumns - 5; ++j) {
       if (TrackMap[i][j - 1] != tileUnfilled) continue;
       const int pick = draw_(GroundObjectDraw);
@@ -349,7 +355,7 @@ void TTrackBuilder::Build() {
 
   LayStartArea();
   SetSegment(segStraight);
-  const int topRow = TrackRows - TrackLength;
+  const int topRow = TopRoadRow();
   const int nearFinishFrom = topRow + FinalRowsWithoutShift - 1;
   for (int row = StartAreaTop - 1; row >= topRow; --row) {
     if (SegmentRowsLeft == 0) ChooseNextSegment(row <= nearFinishFrom);

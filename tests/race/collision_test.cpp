@@ -89,17 +89,6 @@ TEST(ObstacleTiles, ExactlyTheVergesAndTheShiftedRoadsOuterPartsAreSolid) {
   EXPECT_FALSE(IsObstacleTile(256));
 }
 
-TEST(ObstacleTiles, QuadCornersAreOffsetFromTheCellAndTruncated) {
-  const TQuad verge = ObstacleQuadAt(1, 100.7, 200.2);
-  EXPECT_DOUBLE_EQ(verge[0].X, 138);
-  EXPECT_DOUBLE_EQ(verge[0].Y, 200);
-  EXPECT_DOUBLE_EQ(verge[3].X, 172);
-  EXPECT_DOUBLE_EQ(verge[3].Y, 272);
-  const TQuad shifted = ObstacleQuadAt(37, -0.5, 0);  // toward zero, not down
-  EXPECT_DOUBLE_EQ(shifted[0].X, 34);
-  EXPECT_DOUBLE_EQ(shifted[2].X, 0);
-}
-
 // A track of plain ground with single solid tiles placed by the tests.
 class ObstacleTest : public testing::Test {
 protected:

@@ -252,6 +252,16 @@ TEST(TrackGeneration, AShiftUnderWayNearTheFinishIsStraightenedAndNoOtherFollows
   for (int row = 1291; row >= TopRoadRow(); --row) ASSERT_EQ(RowShape[row], segStraight) << row;
 }
 
+TEST(TrackGeneration, LengthsTheMapCannotHoldStayOnTheMap) {
+  for (const int length : {0, 1550, 5000}) {
+    TrackLength = length;
+    RandSeed(9);
+    GenerateTrack();
+    EXPECT_EQ(TrackMap[StartLineRow][321], tileStartFinish) << length;
+    EXPECT_EQ(TrackMap[0][1], tileGround) << "border row, length " << length;
+  }
+}
+
 TEST(TrackGeneration, StartLineRowHasTheCentreLineOfThePlainRowsAroundIt) {
   RandSeed(3);
   SetUpLevel(1);
