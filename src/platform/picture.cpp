@@ -442,10 +442,7 @@ void TPictureCollectionItem::DrawRotated(TDirectDrawSurface* dest, int x, int y,
   SourceAxis axisX(kx * (px + u0 * ca + v0 * sa), kx * sa, kx * ca, pw);
   SourceAxis axisY(ky * (py - u0 * sa + v0 * ca), ky * ca, -ky * sa, ph);
   const int64_t stepX = ToFixed(axisX.Step()), stepY = ToFixed(axisY.Step());
-  const uint64_t limX = static_cast<uint64_t>(pw) << kFixBits, limY = static_cast<uint64_t>(ph) << kFixBits;
-  const auto inside = [&](int64_t fx, int64_t fy) {
-    return static_cast<uint64_t>(fx) < limX && static_cast<uint64_t>(fy) < limY;
-  };
+  const int64_t limX = static_cast<int64_t>(pw) << kFixBits, limY = static_cast<int64_t>(ph) << kFixBits;
 
   const int pitch = Picture.Width;
   const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
@@ -457,12 +454,21 @@ void TPictureCollectionItem::DrawRotated(TDirectDrawSurface* dest, int x, int y,
     axisY.Narrow(from, to);
     if (from >= to) continue;
 
-    int lo = CeilNonNegative(from), hi = CeilNonNegative(to);
-    int64_t fx = ToFixed(axisX.At(lo)), fy = ToFixed(axisY.At(lo));
-    while (lo < hi && !inside(fx, fy)) ++lo, fx += stepX, fy += stepY;
-    while (hi > lo && !inside(fx + stepX * (hi - 1 - lo), fy + stepY * (hi - 1 - lo))) --hi;
-    if (lo < hi)
-      rotateRow(dest->Row(dy) + lo, hi - lo, origin, pitch, static_cast<uint64_t>(fx), static_cast<uint64_t>(fy),
-                static_cast<uint64_t>(stepX), static_cast<uint64_t>(stepY), colorKey565_);
+    // Trim the estimate to the exact fixed-point positions. They are linear in the column, so the
+    // columns inside form one run; the test is done in 128 bits, free of overflow for any step.
+    const int base = CeilNonNegative(from);
+    const int64_t fx0 = ToFixed(axisX.At(base)), fy0 = ToFixed(axisY.At(base));
+    const auto inside = [&](int column) {
+      using Wide = __int128;
+      const Wide fx = Wide(fx0) + Wide(stepX) * (column - base), fy = Wide(fy0) + Wide(stepY) * (column - base);
+      return fx >= 0 && fx < limX && fy >= 0 && fy < limY;
+    };
+    int lo = base, hi = CeilNonNegative(to);
+    while (lo < hi && !inside(lo)) ++lo;
+    while (hi > lo && !inside(hi - 1)) --hi;
+    if (lo == hi) continue;
+    const int64_t fx = fx0 + stepX * (lo - base), fy = fy0 + stepY * (lo - base);  // inside: no overflow
+    rotateRow(dest->Row(dy) + lo, hi - lo, origin, pitch, static_cast<uint64_t>(fx), static_cast<uint64_t>(fy),
+              static_cast<uint64_t>(stepX), static_cast<uint64_t>(stepY), colorKey565_);
   }
 }
