@@ -118,8 +118,8 @@ constexpr void AddRuleChoice(TRuleChoice& choice, int rule) {
 }
 
 constexpr TRuleLookup BuildRuleLookup() {
-  // Filled here, not by a member initializer of TRuleChoice: GCC 12 zeroes nested arrays of
-  // such structs when it value-initialises them in a constant expression, and 0 is a rule.
+  // Filled here, not by a member initializer of TRuleChoice: when a loop writes into the table
+  // during constant evaluation, GCC 12 leaves the elements it did not touch zeroed, and 0 is a rule.
   TRuleLookup lookup{};
   for (auto& kind : lookup) {
     for (TRuleChoice& choice : kind) choice.Rules = {-1, -1};
