@@ -272,6 +272,17 @@ Canvas DrawCrashPattern(const BikeModel& m, int frame) {
   return canvas;
 }
 
+void DrawBikeAt(Canvas& canvas, const BikeModel& m, float cx, float cy, float scale, float turn) {
+  View view{cx, cy, scale, 0.12f, turn};
+  PartList bike(view), rider(view);
+  AddWheelsAndEngine(bike, m);
+  AddBodywork(bike, m);
+  AddHandlebars(bike, m);
+  AddRider(rider, m);
+  bike.Paint(canvas);
+  rider.Paint(canvas);
+}
+
 Canvas DrawBikePreview(const BikeModel& m, int width, int height) {
   Canvas canvas(width, height);
   const float cx = width * 0.5f, cy = height * 0.46f;
@@ -283,15 +294,7 @@ Canvas DrawBikePreview(const BikeModel& m, int width, int height) {
     canvas.Fill(Capsule(cx - r * 0.95f, y, cx - r * 0.45f, y, 1.5f), Hex(0x42FCCA, 0.9f));
   }
 
-  const float s = (r * 1.7f) / 64.0f;
-  View view{cx + 6, cy, s, 0.12f, 0.55f};
-  PartList bike(view), rider(view);
-  AddWheelsAndEngine(bike, m);
-  AddBodywork(bike, m);
-  AddHandlebars(bike, m);
-  AddRider(rider, m);
-  bike.Paint(canvas);
-  rider.Paint(canvas);
+  DrawBikeAt(canvas, m, cx + 6, cy, (r * 1.7f) / 64.0f, 0.55f);
 
   TextStyle name;
   name.Size = 26;

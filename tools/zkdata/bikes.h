@@ -39,6 +39,8 @@ Canvas DrawUpright(const BikeModel& model);
 // Crash pattern `frame` of model.CrashFrames: the bike slides ahead on its side, the rider
 // tumbles behind it; the last pattern is the still scene.
 Canvas DrawCrashPattern(const BikeModel& model, int frame);
+// The bike and rider `scale` times their race size, centred on (cx, cy) and turned clockwise.
+void DrawBikeAt(Canvas& canvas, const BikeModel& model, float cx, float cy, float scale, float turn);
 // The big picture of the vehicle selection screen, with the model's name.
 Canvas DrawBikePreview(const BikeModel& model, int width, int height);
 

@@ -100,8 +100,8 @@ void DrawLogo(Canvas& canvas) {
   DrawText(canvas, "Kranz", 62, 92, Anchor::TopLeft, logo);
   // Speed stripes trailing the name.
   for (int i = 0; i < 4; ++i) {
-    const float y = 40.0f + i * 16.0f;
-    canvas.Fill(Capsule(236 + i * 10.0f, y + 60, 330, y + 60, 3), Hex(0x42FCCA, 0.75f - i * 0.12f));
+    const float y = 36.0f + i * 14.0f;
+    canvas.Fill(Capsule(250 + i * 12.0f, y, 340, y, 3), Hex(0x42FCCA, 0.75f - i * 0.12f));
   }
 }
 
@@ -136,11 +136,12 @@ Canvas Backdrop() {
     canvas.Fill(Capsule(x, y, x + len, y - len * 0.18f, 0.8f), Hex(0x6FA8FF, 0.10f + lines.Unit() * 0.12f));
   }
   DrawTrackSweep(canvas);
-  const BikeModel& hero = BikeModels[0];
-  const Canvas bike = DrawBikePreview(hero, 300, 260);
-  canvas.Draw(bike.Cut(0, 0, 300, 220), 470, 210);
-  // Left column behind the buttons: a calm strip with a bright edge.
-  canvas.Fill(Box(0, 160, 306, 540, 0), Linear(0, 0, Hex(0x050820, 0.55f), 306, 0, Hex(0x050820, 0.0f)));
+  // The hero bike rides out of the bend, trailing speed lines.
+  for (int i = 0; i < 5; ++i) {
+    const float y = 330.0f + i * 22, x = 470.0f - i * 14;
+    canvas.Fill(Capsule(x, y, x + 120, y - 66, 3), Hex(0x42FCCA, 0.75f - i * 0.12f));
+  }
+  DrawBikeAt(canvas, BikeModels[0], 640, 300, 3.0f, 0.5f);
   canvas.Fill(Box(0, 580, 800, 600), Hex(0x050820, 0.6f));
   for (int i = 0; i < 40; ++i) canvas.Fill(Box(i * 20.0f, 590, i * 20.0f + 10, 600), (i % 2) ? Hex(0xFFFFFF, 0.55f) : Hex(0x000000, 0.4f));
   for (int i = 0; i < 40; ++i) canvas.Fill(Box(i * 20.0f + 10, 580, i * 20.0f + 20, 590), (i % 2) ? Hex(0xFFFFFF, 0.55f) : Hex(0x000000, 0.4f));

@@ -142,14 +142,15 @@ Canvas RightPanelWhole() {
   Canvas c(PanelWidth, PanelHeight);
   PanelBody(c, false);
   DrawPlate(c, 12, 3, 164, 37, 10, palette::Cyan);
-  const Shape window = Box(8, MapTop - 4, PanelWidth - 6.0f, MapBottom + 4, 8);
+  const Shape window = Box(4, MapTop - 4, PanelWidth - 4.0f, MapBottom + 4, 8);
   c.Fill(Grow(window, 2), Hex(0x0A0E26));
   c.Fill(window, Linear(0, 0, Hex(0x6FA8FF), 0, 200, Hex(0x42FCCA)));
-  c.Fill(Box(11, MapTop, PanelWidth - 9.0f, MapBottom), Linear(0, MapTop, Hex(0x0D1E3A), 0, MapBottom, Hex(0x050A1C)));
+  c.Fill(Box(7, MapTop, PanelWidth - 7.0f, MapBottom), Linear(0, MapTop, Hex(0x0D1E3A), 0, MapBottom, Hex(0x050A1C)));
   Caption(c, "POSITION", 52, 212);
   // An emblem below the map.
-  const Canvas bike = DrawBikePreview(BikeModels[1], 150, 150);
-  c.Draw(bike.Cut(0, 0, 150, 128), 12, 300);
+  c.Fill(Circle(87, 370, 62), Radial(70, 350, 90, Hex(0x2A3C8F), Hex(0x0C1233)));
+  c.Stroke(Circle(87, 370, 62), 3, Hex(0x42FCCA));
+  DrawBikeAt(c, BikeModels[1], 90, 370, 1.6f, 0.55f);
   Caption(c, "FOLLOW THE MAP", 87, 268);
   DrawLabel(c, "STAY ON THE ROAD", 87, 470, 11, Hex(0x9AB4FF));
   DrawLabel(c, "PICK UP BONUSES", 87, 488, 11, Hex(0x9AB4FF));
