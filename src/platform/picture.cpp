@@ -90,27 +90,44 @@ void AppendRowSpans(std::vector<Span>& spans, const uint16_t* row, int width, ui
   }
 }
 
-void BuildSpans(TPictureCollectionItem::PreparedPattern& pattern, const uint16_t* origin, int pitch, uint16_t key) {
-  const int w = pattern.Src.Width(), h = pattern.Src.Height();
-  pattern.RowSpanStart.resize(static_cast<size_t>(h) + 1);
-  pattern.Spans.clear();
-  for (int y = 0; y < h; ++y) {
-    pattern.RowSpanStart[y] = static_cast<uint32_t>(pattern.Spans.size());
-    AppendRowSpans(pattern.Spans, origin + static_cast<size_t>(y) * pitch, w, key);
+// Copies n >= 1 pixels inline: runs are short, and a library call per run costs more than the
+// copy. Overlapping fixed-size moves cover every length.
+inline void CopyPixels(uint16_t* d, const uint16_t* s, size_t n) {
+  if (n >= 8) {
+    for (size_t i = 0; i + 8 < n; i += 8) std::memcpy(d + i, s + i, 16);
+    std::memcpy(d + n - 8, s + n - 8, 16);
+  } else if (n >= 4) {
+    std::memcpy(d, s, 8);
+    std::memcpy(d + n - 4, s + n - 4, 8);
+  } else if (n >= 2) {
+    std::memcpy(d, s, 4);
+    std::memcpy(d + n - 2, s + n - 2, 4);
+  } else {
+    *d = *s;
   }
-  pattern.RowSpanStart[h] = static_cast<uint32_t>(pattern.Spans.size());
 }
 
-// Copies the opaque runs of one pattern row whose left edge is at surface column x0, keeping only
-// columns in [clipL, clipR).
-void CopyRowSpans(uint16_t* dstRow, const uint16_t* srcRow, const Span* span, const Span* end, int64_t x0,
-                  int64_t clipL, int64_t clipR) {
+// Copies the opaque runs of one pattern row, the row lying wholly on the surface.
+void CopyRowSpans(uint16_t* dst, const uint16_t* src, const Span* span, const Span* end) {
+  for (; span != end; ++span) {
+    dst += span->Skip;
+    src += span->Skip;
+    if (span->Count != 0) CopyPixels(dst, src, span->Count);
+    dst += span->Count;
+    src += span->Count;
+  }
+}
+
+// The same for a row whose left edge is at surface column x0, keeping only columns in
+// [clipL, clipR).
+void CopyRowSpansClipped(uint16_t* dstRow, const uint16_t* srcRow, const Span* span, const Span* end, int64_t x0,
+                         int64_t clipL, int64_t clipR) {
   int64_t sx = 0;
   for (; span != end; ++span) {
     sx += span->Skip;
     const int64_t runL = x0 + sx, runR = runL + span->Count;
     const int64_t l = std::max(runL, clipL), r = std::min(runR, clipR);
-    if (l < r) std::memcpy(dstRow + l, srcRow + (sx + (l - runL)), static_cast<size_t>(r - l) * sizeof(uint16_t));
+    if (l < r) CopyPixels(dstRow + l, srcRow + (sx + (l - runL)), static_cast<size_t>(r - l));
     sx += span->Count;
     if (runR >= clipR) return;
   }
@@ -127,20 +144,51 @@ constexpr double kFixOne = 1 << kFixBits;
 // stays defined (the in-pattern test rejects such values).
 int64_t ToFixed(double v) {
   constexpr double kLimit = 1e12;
-  return std::llround(std::clamp(v, -kLimit, kLimit) * kFixOne);
+  v = std::clamp(v, -kLimit, kLimit) * kFixOne;
+  return static_cast<int64_t>(v >= 0 ? v + 0.5 : v - 0.5);
 }
 
-// Columns X where lo <= a + b * X < hi, intersected with [from, to), widened by one pixel on each
-// side: an estimate that the exact fixed-point test then trims.
-void NarrowToBand(double a, double b, double lo, double hi, double& from, double& to) {
-  if (b == 0) {
-    if (a < lo || a >= hi) to = from;
-    return;
+// One source axis of a rotation. Along the current destination row the source coordinate at
+// column X is A + Step * X; A grows by RowStep from one row to the next. The axis is inside the
+// pattern while 0 <= A + Step * X < Limit.
+class SourceAxis {
+public:
+  SourceAxis(double a, double rowStep, double step, double limit)
+      : a_(a), rowStep_(rowStep), step_(step), limit_(limit) {
+    if (step == 0) return;
+    zeroAt_ = -a / step;
+    zeroRowStep_ = -rowStep / step;
+    lowOffset_ = std::min(0.0, limit / step);
+    highOffset_ = std::max(0.0, limit / step);
   }
-  double x0 = (lo - a) / b, x1 = (hi - a) / b;
-  if (x0 > x1) std::swap(x0, x1);
-  from = std::max(from, std::floor(x0) - 1);
-  to = std::min(to, std::ceil(x1) + 1);
+  double At(double column) const { return a_ + step_ * column; }
+  double Step() const { return step_; }
+  void NextRow() {
+    a_ += rowStep_;
+    zeroAt_ += zeroRowStep_;
+  }
+  // Narrows the real interval [from, to) to where the axis is inside the pattern, give or take a
+  // hair: an estimate that the exact fixed-point test then trims.
+  void Narrow(double& from, double& to) const {
+    constexpr double kHair = 1.0 / 256;
+    if (step_ == 0) {
+      if (!(a_ >= 0 && a_ < limit_)) to = from;
+      return;
+    }
+    from = std::max(from, zeroAt_ + lowOffset_ - kHair);
+    to = std::min(to, zeroAt_ + highOffset_ + kHair);
+  }
+
+private:
+  double a_, rowStep_, step_, limit_;
+  double zeroAt_ = 0, zeroRowStep_ = 0;  // column where the coordinate is 0
+  double lowOffset_ = 0, highOffset_ = 0;
+};
+
+// Smallest integer >= v, for 0 <= v < 2^31 (without a library call).
+int CeilNonNegative(double v) {
+  const int i = static_cast<int>(v);
+  return i + (i < v);
 }
 
 }  // namespace
@@ -170,31 +218,39 @@ void TPictureCollectionItem::Prepare() {
   Unprepare();
   const TPicture& pic = Picture;
   if (pic.Empty() || pic.Width <= 0 || pic.Height <= 0) return;
-  if (pic.Pixels.size() != static_cast<size_t>(pic.Width) * static_cast<size_t>(pic.Height)) return;
+  const size_t pixelCount = static_cast<size_t>(pic.Width) * static_cast<size_t>(pic.Height);
+  // Run and row indexes are 32-bit: each pixel yields at most one of either.
+  if (pic.Pixels.size() != pixelCount || pixelCount >= UINT32_MAX / 2) return;
   const PatternGrid grid = GridOf(*this);
   const int count = static_cast<int>(CountOf(grid));
   if (count <= 0) return;
 
-  pixels565_.resize(pic.Pixels.size());
+  pixels565_.resize(pixelCount);
   std::transform(pic.Pixels.begin(), pic.Pixels.end(), pixels565_.begin(), RGB888To565);
   colorKey565_ = RGB888To565(ColorRefToRGB888(TransparentColor));
-  columns_ = static_cast<int>(grid.columns);
 
   patterns_.resize(static_cast<size_t>(count));
+  rowSpanStart_.reserve(static_cast<size_t>(count) * grid.ph + 1);
   for (int n = 0; n < count; ++n) {
     PreparedPattern& p = patterns_[n];
     p.Src = PatternRect(n);
+    p.FirstRow = static_cast<uint32_t>(rowSpanStart_.size());
     const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p.Src.Top) * pic.Width + p.Src.Left;
-    BuildSpans(p, origin, pic.Width, colorKey565_);
+    for (int y = 0; y < p.Src.Height(); ++y) {
+      rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
+      AppendRowSpans(spans_, origin + static_cast<size_t>(y) * pic.Width, p.Src.Width(), colorKey565_);
+    }
   }
+  rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
   prepared_ = true;
 }
 
 void TPictureCollectionItem::Unprepare() {
   prepared_ = false;
-  columns_ = 0;
   pixels565_ = {};
   patterns_ = {};
+  rowSpanStart_ = {};
+  spans_ = {};
 }
 
 // The prepared pattern `index` when drawing can happen at all, else null.
@@ -219,17 +275,21 @@ void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int in
 
   const int pitch = Picture.Width;
   const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
+  const bool wholeRows = clip.Left == x && clip.Width() == pw;
+  const Span* spans = spans_.data();
+  const uint32_t* rowStart = rowSpanStart_.data() + p->FirstRow;
   for (int dy = clip.Top; dy < clip.Bottom; ++dy) {
     const int row = dy - y;
     const uint16_t* srcRow = origin + static_cast<size_t>(row) * pitch;
     uint16_t* dstRow = dest->Row(dy);
-    if (Transparent) {
-      const Span* spans = p->Spans.data();
-      CopyRowSpans(dstRow, srcRow, spans + p->RowSpanStart[row], spans + p->RowSpanStart[row + 1], x, clip.Left,
-                   clip.Right);
-    } else {
-      std::memcpy(dstRow + clip.Left, srcRow + (clip.Left - x), static_cast<size_t>(clip.Width()) * sizeof(uint16_t));
-    }
+    const Span* first = spans + rowStart[row];
+    const Span* end = spans + rowStart[row + 1];
+    if (!Transparent)
+      CopyPixels(dstRow + clip.Left, srcRow + (clip.Left - x), static_cast<size_t>(clip.Width()));
+    else if (wholeRows)
+      CopyRowSpans(dstRow + x, srcRow, first, end);
+    else
+      CopyRowSpansClipped(dstRow, srcRow, first, end, x, clip.Left, clip.Right);
   }
 }
 
@@ -306,14 +366,48 @@ void TPictureCollectionItem::DrawBlended(TDirectDrawSurface* dest, const TRect& 
 
 namespace {
 
-template <bool Keyed>
-void RotateRow(uint16_t* dst, int n, const uint16_t* src, int pitch, int64_t fx, int64_t fy, int64_t dx, int64_t dy,
-               uint16_t key) {
-  for (int i = 0; i < n; ++i, fx += dx, fy += dy) {
-    const uint16_t p = src[(fy >> kFixBits) * pitch + (fx >> kFixBits)];
-    if (!Keyed || p != key) dst[i] = p;
+// Source pixels of one destination row, gathered in chunks so that the colour key can then be
+// applied with a branch-free select (keyed and opaque pixels alternate too often to predict).
+constexpr int kGatherChunk = 256;
+
+template <typename Fix>
+void Gather(uint16_t* out, int n, const uint16_t* src, int pitch, Fix& fx, Fix& fy, Fix dx, Fix dy) {
+  for (int i = 0; i < n; ++i, fx += dx, fy += dy) out[i] = src[static_cast<size_t>(fy >> kFixBits) * pitch + (fx >> kFixBits)];
+}
+
+void CopyUnlessKey(uint16_t* dst, const uint16_t* src, int n, uint16_t key) {
+  for (int i = 0; i < n; ++i) dst[i] = src[i] == key ? dst[i] : src[i];
+}
+
+// One destination row of a rotation. Every position passed in lies inside the pattern, so Fix may
+// be 32 bits wide (stepping modulo 2^32 stays exact) whenever the pattern is below 65536 pixels.
+template <bool Keyed, typename Fix>
+void RotateRow(uint16_t* dst, int n, const uint16_t* src, int pitch, Fix fx, Fix fy, Fix dx, Fix dy, uint16_t key) {
+  if constexpr (!Keyed) {
+    Gather(dst, n, src, pitch, fx, fy, dx, dy);
+  } else {
+    uint16_t chunk[kGatherChunk];
+    for (int done = 0; done < n; done += kGatherChunk) {
+      const int count = std::min(n - done, kGatherChunk);
+      Gather(chunk, count, src, pitch, fx, fy, dx, dy);
+      CopyUnlessKey(dst + done, chunk, count, key);
+    }
   }
 }
+
+using RotateRowFn = void (*)(uint16_t*, int, const uint16_t*, int, uint64_t, uint64_t, uint64_t, uint64_t, uint16_t);
+
+template <bool Keyed, typename Fix>
+void RotateRowAs(uint16_t* dst, int n, const uint16_t* src, int pitch, uint64_t fx, uint64_t fy, uint64_t dx, uint64_t dy,
+                 uint16_t key) {
+  RotateRow<Keyed, Fix>(dst, n, src, pitch, static_cast<Fix>(fx), static_cast<Fix>(fy), static_cast<Fix>(dx),
+                        static_cast<Fix>(dy), key);
+}
+
+constexpr RotateRowFn kRotateRows[2][2] = {
+    {RotateRowAs<false, uint64_t>, RotateRowAs<false, uint32_t>},
+    {RotateRowAs<true, uint64_t>, RotateRowAs<true, uint32_t>},
+};
 
 }  // namespace
 
@@ -344,31 +438,37 @@ void TPictureCollectionItem::DrawRotated(TDirectDrawSurface* dest, int x, int y,
   // gives its offset from the pivot, (u ca + v sa, -u sa + v ca), scaled to source pixels by k.
   const int pw = p->Src.Width(), ph = p->Src.Height();
   const double kx = static_cast<double>(pw) / w, ky = static_cast<double>(ph) / h;
-  const double bx = kx * ca, by = -ky * sa;  // source change per destination column
-  const int64_t stepX = ToFixed(bx), stepY = ToFixed(by);
+  const double u0 = 0.5 - x, v0 = boxT + 0.5 - y;
+  SourceAxis axisX(kx * (px + u0 * ca + v0 * sa), kx * sa, kx * ca, pw);
+  SourceAxis axisY(ky * (py - u0 * sa + v0 * ca), ky * ca, -ky * sa, ph);
+  const int64_t stepX = ToFixed(axisX.Step()), stepY = ToFixed(axisY.Step());
   const int64_t limX = static_cast<int64_t>(pw) << kFixBits, limY = static_cast<int64_t>(ph) << kFixBits;
-  const auto inside = [&](int64_t fx, int64_t fy) {
-    return static_cast<uint64_t>(fx) < static_cast<uint64_t>(limX) && static_cast<uint64_t>(fy) < static_cast<uint64_t>(limY);
-  };
 
   const int pitch = Picture.Width;
   const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
-  const auto rotateRow = Transparent ? RotateRow<true> : RotateRow<false>;
-  const double u0 = 0.5 - x;
+  const RotateRowFn rotateRow = kRotateRows[Transparent][pw <= UINT16_MAX && ph <= UINT16_MAX];
 
-  for (int dy = boxT; dy < boxB; ++dy) {
-    const double v = dy + 0.5 - y;
-    // Source position at column X is a + b * X on each axis.
-    const double ax = kx * (px + u0 * ca + v * sa), ay = ky * (py - u0 * sa + v * ca);
+  for (int dy = boxT; dy < boxB; ++dy, axisX.NextRow(), axisY.NextRow()) {
     double from = boxL, to = boxR;
-    NarrowToBand(ax, bx, 0, pw, from, to);
-    NarrowToBand(ay, by, 0, ph, from, to);
+    axisX.Narrow(from, to);
+    axisY.Narrow(from, to);
     if (from >= to) continue;
 
-    int lo = static_cast<int>(from), hi = static_cast<int>(to);
-    int64_t fx = ToFixed(ax + bx * lo), fy = ToFixed(ay + by * lo);
-    while (lo < hi && !inside(fx, fy)) ++lo, fx += stepX, fy += stepY;
-    while (hi > lo && !inside(fx + stepX * (hi - 1 - lo), fy + stepY * (hi - 1 - lo))) --hi;
-    if (lo < hi) rotateRow(dest->Row(dy) + lo, hi - lo, origin, pitch, fx, fy, stepX, stepY, colorKey565_);
+    // Trim the estimate to the exact fixed-point positions. They are linear in the column, so the
+    // columns inside form one run; the test is done in 128 bits, free of overflow for any step.
+    const int base = CeilNonNegative(from);
+    const int64_t fx0 = ToFixed(axisX.At(base)), fy0 = ToFixed(axisY.At(base));
+    const auto inside = [&](int column) {
+      using Wide = __int128;
+      const Wide fx = Wide(fx0) + Wide(stepX) * (column - base), fy = Wide(fy0) + Wide(stepY) * (column - base);
+      return fx >= 0 && fx < limX && fy >= 0 && fy < limY;
+    };
+    int lo = base, hi = CeilNonNegative(to);
+    while (lo < hi && !inside(lo)) ++lo;
+    while (hi > lo && !inside(hi - 1)) --hi;
+    if (lo == hi) continue;
+    const int64_t fx = fx0 + stepX * (lo - base), fy = fy0 + stepY * (lo - base);  // inside: no overflow
+    rotateRow(dest->Row(dy) + lo, hi - lo, origin, pitch, static_cast<uint64_t>(fx), static_cast<uint64_t>(fy),
+              static_cast<uint64_t>(stepX), static_cast<uint64_t>(stepY), colorKey565_);
   }
 }

@@ -129,16 +129,16 @@ public:
   struct Span { uint16_t Skip, Count; };           // opaque run after `Skip` keyed pixels
   struct PreparedPattern {
     TRect Src;                                     // within the picture
-    std::vector<uint32_t> RowSpanStart;            // per row: first index into Spans, plus one end
-    std::vector<Span> Spans;                       // colour-key runs, row by row
+    uint32_t FirstRow = 0;                         // its first row's entry in rowSpanStart_
   };
 
 private:
   bool prepared_ = false;
-  int columns_ = 0;
   uint16_t colorKey565_ = 0;
   std::vector<uint16_t> pixels565_;
   std::vector<PreparedPattern> patterns_;
+  std::vector<uint32_t> rowSpanStart_;             // per pattern row: first index into spans_; one end entry
+  std::vector<Span> spans_;                        // colour-key runs, pattern by pattern, row by row
   friend struct PictureDrawAccess;
 };
 

@@ -453,6 +453,13 @@ TEST(DrawRotated, ScalesEachPatternPixelToABlock) {
             "");
 }
 
+TEST(DrawRotated, ShrunkToOnePixelShowsTheCentre) {
+  const TPictureCollectionItem item = MakeItem(8, 6, 1, 1, false, [](int, int) { return false; });
+  TDirectDrawSurface s = MakeSurface(5, 5);
+  item.DrawRotated(&s, 2, 2, 1, 1, 0, 0, 0, 0);
+  EXPECT_EQ(Differences(s, [](int x, int y) { return x == 2 && y == 2 ? Coord565(4, 3) : kBackground; }), "");
+}
+
 TEST(DrawRotated, UnturnedEqualsDrawIncludingTheKey) {
   for (const bool transparent : {false, true}) {
     const TPictureCollectionItem item = MakeItem(8, 6, 2, 2, transparent, DiagonalKey);

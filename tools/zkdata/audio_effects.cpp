@@ -6,7 +6,8 @@
 
 namespace {
 
-constexpr int EffectRate = 22050;
+// The device runs at 44100 Hz: effects at that rate reach it unresampled, so loops stay seamless.
+constexpr int EffectRate = 44100;
 
 struct TEffect {
   const char* Name;
@@ -64,7 +65,7 @@ constexpr std::array<TEffect, 22> Effects = {{
        p.Looped = true; p.VibHz = 12; p.VibDepth = 0.03; p.BrightHz = 5000;
        p.Noise = 1.5; p.NoiseLow0 = 3000; p.NoiseHigh = 800;
      })},
-    {"Horn", With(Tone(TShape::Square, 0.4, 410, 0, 0, 0.5), [](TPatch& p) {
+    {"Horn", With(Tone(TShape::Square, 0.4, 410, 0, 0, 0.4), [](TPatch& p) {
        p.Looped = true; p.Partner = 1.25; p.PartnerLevel = 0.9; p.BrightHz = 3500;
      })},
     {"Gear1", Engine(55, 0.5, 10, 0.15, 0.1, 0.45)},

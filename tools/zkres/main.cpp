@@ -8,6 +8,7 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -140,7 +141,21 @@ void SavePng(const TPicture& picture, const std::string& path) {
   if (IMG_SavePNG(s.get(), path.c_str()) != 0) Fail(path + ": cannot write the picture (" + IMG_GetError() + ")");
 }
 
+// A PNG's size from its header, checked before any decoder allocates the pixels.
+void CheckPngSize(const std::string& path) {
+  const std::vector<uint8_t> head = ReadWholeFile(path);
+  static constexpr uint8_t Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (head.size() < 24 || !std::equal(Signature, Signature + 8, head.begin())) return;  // not a PNG
+  const auto be32 = [&](size_t at) {
+    return (static_cast<uint32_t>(head[at]) << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
+  };
+  if (be32(16) > MaxPictureSide || be32(20) > MaxPictureSide) {
+    Fail(path + ": picture larger than " + std::to_string(MaxPictureSide) + " pixels a side");
+  }
+}
+
 TPicture LoadPicture(const std::string& path) {
+  CheckPngSize(path);
   const SurfacePtr loaded(IMG_Load(path.c_str()));
   if (!loaded) Fail(path + ": cannot read the picture (" + IMG_GetError() + ")");
   if (loaded->w > MaxPictureSide || loaded->h > MaxPictureSide) {

@@ -1,0 +1,85 @@
+// The scrolling road: a window of the track drawn as a map of cells, slid by the scroll velocity
+// and moved one cell along the track whenever it has slid a whole cell. Outside the race the same
+// sprite is the still menu background.
+#include <algorithm>
+
+#include "race/race.h"
+
+double ScrollVX = 0, ScrollVY = 0;
+void (*RaceObstacleTests)(const TScrollBackground& road) = nullptr;
+
+namespace {
+
+// The scrolled distance is half the velocity per reference frame.
+constexpr double ScrollStep = 0.5;
+
+// Moves the view one cell against the direction the world scrolls, keeping the window on the map.
+void ShiftView(double velocity, int32_t& view, int windowCells, int mapCells) {
+  if (velocity > 0 && view > 0) --view;
+  if (velocity < 0 && view + windowCells < mapCells) ++view;
+}
+
+// Brings a sub-cell offset back toward -CellSize..0 with at most one wrap each way.
+void WrapOffset(double& offset, double velocity, int32_t& view, int windowCells, int mapCells) {
+  if (offset > 0) {
+    offset -= CellSize;
+    ShiftView(velocity, view, windowCells, mapCells);
+  }
+  if (offset < -CellSize) {
+    offset += CellSize;
+    ShiftView(velocity, view, windowCells, mapCells);
+  }
+}
+
+}  // namespace
+
+TScrollBackground::TScrollBackground(uint8_t imageList, int imageIndex, int columns, int rows)
+    : TBackgroundSprite(&GameSpriteEngine()) {
+  SetMapSize(columns, rows);
+  ImageListNo = imageList;
+  SelectImage(imageIndex);
+  X = 0;
+  Y = 0;
+  SetZ(2);
+  ScrollVX = 0;
+  ScrollVY = 0;
+}
+
+void TScrollBackground::SelectImage(int index) {
+  if (ImageListNo == 1 || ImageListNo == 2) SetImage(&GameImageList(ImageListNo)->Item(index));
+  Width = Image != nullptr ? Image->Width() : 0;
+  Height = Image != nullptr ? Image->Height() : 0;
+}
+
+void TScrollBackground::SetImageSource(int index, uint8_t imageList) {
+  ImageListNo = imageList;
+  SelectImage(index);
+}
+
+void TScrollBackground::KillOnce() {
+  if (KillQueued) return;
+  Kill();
+  KillQueued = true;
+}
+
+void TScrollBackground::Step(int /*elapsed*/) {
+  FrameVX = ScrollVX;
+  FrameVY = ScrollVY;
+  X += FrameVX * ScrollStep * SpeedFactor;
+  Y += FrameVY * ScrollStep * SpeedFactor;
+  WrapOffset(X, ScrollVX, ViewCol, RoadWindowColumns, TrackColumns);
+  WrapOffset(Y, ScrollVY, ViewRow, RoadWindowRows, TrackRows);
+  if (CurrentScreen == scrRace && RaceObstacleTests != nullptr) RaceObstacleTests(*this);
+}
+
+void CopyViewToRoad() {
+  TScrollBackground* const road = ScreenBackground;
+  if (road == nullptr) return;
+  // The window is one cell wider and taller than the race road's map; only what the map holds
+  // is copied.
+  const int rows = std::min(RoadWindowRows + 1, road->MapRows());
+  const int columns = std::min(RoadWindowColumns + 1, road->MapColumns());
+  for (int i = 0; i < rows; ++i) {
+    for (int j = 0; j < columns; ++j) road->SetCell(j, i, TrackCode(ViewRow + i, ViewCol + j));
+  }
+}

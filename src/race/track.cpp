@@ -1,0 +1,387 @@
+// Track generation: a four-lane road that starts straight at the bottom of the map, runs upward
+// in random segments that drift left and right, and ends at a finish line; verges, decoration and
+// objects on the ground around it.
+#include <algorithm>
+
+#include "race/race.h"
+
+std::array<TTrackRow, TrackRows + 2> TrackMap{};
+std::array<uint8_t, TrackRows + 2> RowShape{};
+std::array<int32_t, TrackRows + 2> RoadCenterX{};
+
+int32_t TrackLength = 0;
+int32_t SegmentKind = 0;
+int32_t SegmentRowsLeft = 0;
+int32_t ViewCol = StartViewCol, ViewRow = StartViewRow;
+int32_t BonusCount = 0;
+
+namespace {
+
+constexpr int StartAreaTop = 1460;
+constexpr int StartAreaBottom = 1499;
+constexpr int StartAreaLeft = 319;
+constexpr int FinalRowsWithoutShift = 99;
+
+constexpr bool IsLeftVerge(int v) { return v >= 1 && v <= 9; }
+constexpr bool IsRightVerge(int v) { return v >= 13 && v <= 21; }
+
+// ---------------------------------------------------------------------------------------------
+// Segment rules: how each cell of the row below carries up into the new row.
+// ---------------------------------------------------------------------------------------------
+
+// Besides tile codes, a rule's codes and results may be one of these.
+enum : int16_t {
+  NO = -1,          // no code / no write
+  LV = -2,          // any left verge; as a result, a random left verge
+  RV = -3,          // any right verge; as a result, a random right verge
+  KEEP = -4,        // as a result: the code below, unchanged
+};
+
+// What a rule needs of the neighbours (l, r) of the code below.
+enum class TBeside : uint8_t { Any, LeftIsRightLane, LeftIsLeftVerge, NextToLane };
+
+struct TSegmentRule {
+  uint8_t Kind;
+  std::array<int16_t, 5> Below;  // codes of the cell below the rule applies to, NO-padded
+  TBeside When;
+  int16_t Left, Same, Right;     // results for columns k - 1, k, k + 1, written in that order
+};
+
+constexpr auto Any = TBeside::Any;
+
+constexpr TSegmentRule SegmentRules[] = {
+  // 1 straight
+  {segStraight, {0, 22, 23, NO, NO}, Any, NO, 0, NO},
+  {segStraight, {10, 11, 12, NO, NO}, Any, NO, KEEP, NO},
+  {segStraight, {LV, NO, NO, NO, NO}, Any, NO, LV, NO},
+  {segStraight, {RV, NO, NO, NO, NO}, Any, NO, RV, NO},
+  // 2 straight with marked shoulders
+  {segMarked, {0, NO, NO, NO, NO}, TBeside::LeftIsRightLane, NO, 23, NO},
+  {segMarked, {0, NO, NO, NO, NO}, TBeside::LeftIsLeftVerge, NO, 22, NO},
+  {segMarked, {10, 11, 12, 22, 23}, Any, NO, KEEP, NO},
+  {segMarked, {LV, NO, NO, NO, NO}, Any, NO, LV, NO},
+  {segMarked, {RV, NO, NO, NO, NO}, Any, NO, RV, NO},
+  // 3 shift left: a row half-way (31..36), then a row displaced one cell left (25..30)
+  {segShiftLeft, {10, 27, NO, NO, NO}, Any, NO, 33, NO},
+  {segShiftLeft, {11, NO, NO, NO, NO}, Any, NO, KEEP, NO},
+  {segShiftLeft, {12, 28, NO, NO, NO}, Any, NO, 34, NO},
+  {segShiftLeft, {22, 26, NO, NO, NO}, Any, NO, 32, NO},
+  {segShiftLeft, {23, 29, NO, NO, NO}, Any, NO, 35, NO},
+  {segShiftLeft, {25, LV, NO, NO, NO}, Any, NO, 31, NO},
+  {segShiftLeft, {30, RV, NO, NO, NO}, Any, NO, 36, NO},
+  {segShiftLeft, {31, NO, NO, NO, NO}, Any, 25, NO, NO},
+  {segShiftLeft, {32, NO, NO, NO, NO}, Any, 26, NO, NO},
+  {segShiftLeft, {33, NO, NO, NO, NO}, Any, 27, 11, 11},
+  {segShiftLeft, {34, NO, NO, NO, NO}, Any, 28, NO, NO},
+  {segShiftLeft, {35, NO, NO, NO, NO}, Any, 29, NO, NO},
+  {segShiftLeft, {36, NO, NO, NO, NO}, Any, 30, NO, NO},
+  // 4 shift right: a row half-way (43..48), then a row displaced one cell right (37..42)
+  {segShiftRight, {10, 39, NO, NO, NO}, Any, NO, 45, NO},
+  {segShiftRight, {11, NO, NO, NO, NO}, TBeside::NextToLane, NO, KEEP, NO},
+  {segShiftRight, {12, 40, NO, NO, NO}, Any, NO, 46, NO},
+  {segShiftRight, {22, 38, NO, NO, NO}, Any, NO, 44, NO},
+  {segShiftRight, {23, 41, NO, NO, NO}, Any, NO, 47, NO},
+  {segShiftRight, {37, LV, NO, NO, NO}, Any, NO, 43, NO},
+  {segShiftRight, {42, RV, NO, NO, NO}, Any, NO, 48, NO},
+  {segShiftRight, {43, NO, NO, NO, NO}, Any, NO, NO, 37},
+  {segShiftRight, {44, NO, NO, NO, NO}, Any, NO, NO, 38},
+  {segShiftRight, {45, NO, NO, NO, NO}, Any, NO, NO, 39},
+  {segShiftRight, {46, NO, NO, NO, NO}, Any, 11, 11, 40},
+  {segShiftRight, {47, NO, NO, NO, NO}, Any, NO, NO, 41},
+  {segShiftRight, {48, NO, NO, NO, NO}, Any, NO, NO, 42},
+  // 5 straighten: every displaced part back to the plain road
+  {segStraighten, {10, 27, 39, NO, NO}, Any, NO, 10, NO},
+  {segStraighten, {11, NO, NO, NO, NO}, Any, NO, KEEP, NO},
+  {segStraighten, {12, 28, 40, NO, NO}, Any, NO, 12, NO},
+  {segStraighten, {22, 26, 38, NO, NO}, Any, NO, 22, NO},
+  {segStraighten, {23, 29, 41, NO, NO}, Any, NO, 23, NO},
+  {segStraighten, {25, 37, LV, NO, NO}, Any, NO, LV, NO},
+  {segStraighten, {30, 42, RV, NO, NO}, Any, NO, RV, NO},
+};
+constexpr int SegmentKindCount = 5;
+constexpr int RuleCount = static_cast<int>(std::size(SegmentRules));
+
+// The rules that may apply to one code below under one kind, tried in order (-1 = none).
+struct TRuleChoice {
+  std::array<int8_t, 2> Rules;
+};
+using TRuleLookup = std::array<std::array<TRuleChoice, 256>, SegmentKindCount + 1>;
+
+constexpr void AddRuleChoice(TRuleChoice& choice, int rule) {
+  for (int8_t& slot : choice.Rules) {
+    if (slot < 0) {
+      slot = static_cast<int8_t>(rule);
+      return;
+    }
+  }
+  throw "more than two rules for one code";  // reached while building the table: stops the build
+}
+
+constexpr TRuleLookup BuildRuleLookup() {
+  // Filled here, not by a member initializer of TRuleChoice: when a loop writes into the table
+  // during constant evaluation, GCC 12 leaves the elements it did not touch zeroed, and 0 is a rule.
+  TRuleLookup lookup{};
+  for (auto& kind : lookup) {
+    for (TRuleChoice& choice : kind) choice.Rules = {-1, -1};
+  }
+  for (int i = 0; i < RuleCount; ++i) {
+    const TSegmentRule& rule = SegmentRules[i];
+    for (const int16_t below : rule.Below) {
+      for (int code = 0; code < 256; ++code) {
+        const bool matches = below == code || (below == LV && IsLeftVerge(code)) ||
+                             (below == RV && IsRightVerge(code));
+        if (matches) AddRuleChoice(lookup[rule.Kind][code], i);
+      }
+    }
+  }
+  return lookup;
+}
+constexpr TRuleLookup RuleLookup = BuildRuleLookup();
+static_assert(RuleLookup[segShiftRight][tileInnerLane].Rules[1] == -1, "a code without a second rule has none");
+
+constexpr bool BesideHolds(TBeside when, int l, int r) {
+  switch (when) {
+    case TBeside::Any: return true;
+    case TBeside::LeftIsRightLane: return l == tileRightLane;
+    case TBeside::LeftIsLeftVerge: return IsLeftVerge(l);
+    case TBeside::NextToLane: return l == tileLeftLane || l == 39 || r == tileRightLane || r == 40;
+  }
+  return false;
+}
+
+// The rows each kind produces.
+constexpr std::array<int32_t, SegmentKindCount + 1> SegmentRows{0, 8, 10, 6, 6, 4};
+
+// The kind that follows each kind: the first when the draw gives 0, else the second; no draw when
+// both are the same.
+struct TSegmentSuccessor {
+  uint8_t OnZero, Otherwise;
+};
+constexpr std::array<TSegmentSuccessor, SegmentKindCount + 1> NextSegment{{
+    {0, 0},
+    {segStraight, segMarked},
+    {segShiftLeft, segShiftRight},
+    {segShiftLeft, segStraighten},
+    {segShiftRight, segStraighten},
+    {segStraight, segStraight},
+}};
+// Near the finish no new shift starts: one under way is straightened and the road stays straight.
+constexpr std::array<uint8_t, SegmentKindCount + 1> NextSegmentNearFinish{
+    0, segStraight, segStraight, segStraighten, segStraighten, segStraight};
+
+// ---------------------------------------------------------------------------------------------
+// Ground objects, top-left cell first, row by row
+// ---------------------------------------------------------------------------------------------
+
+struct TGroundObject {
+  int Size;
+  std::array<uint8_t, 16> Tiles;
+};
+constexpr std::array<TGroundObject, 4> GroundObjects{{
+    {4, {0, 55, 55, 55, 56, 60, 61, 59, 56, 63, 64, 59, 56, 57, 57, 58}},  // fenced enclosure
+    {3, {65, 66, 67, 68, 69, 70, 71, 72, 73}},
+    {2, {60, 61, 63, 64}},
+    {2, {52, 0, 53, 54}},
+}};
+constexpr int GroundObjectDraw = 12;  // draws 0..3 pick an object, the rest leave the cell alone
+
+// ---------------------------------------------------------------------------------------------
+
+class TTrackBuilder {
+public:
+  explicit TTrackBuilder(TRandomDraw draw) : draw_(draw) {}
+
+  void Build();
+
+private:
+  int RandomLeftVerge() const { return draw_(4) != 0 ? 1 : 2 + draw_(8); }
+  int RandomRightVerge() const { return draw_(4) != 0 ? 13 : 14 + draw_(8); }
+
+  // The road's last row; TrackLength is kept to what the map can hold.
+  static int TopRoadRow() { return std::clamp(TrackRows - TrackLength, 1, StartAreaTop); }
+  void SetSegment(int kind) {
+    SegmentKind = kind;
+    SegmentRowsLeft = SegmentRows[kind];
+  }
+  void LayStartArea();
+  void ChooseNextSegment(bool nearFinish);
+  void BuildRoadRow(int row);
+  int Resolve(int16_t result, int below) const;
+  void LayFinishLine();
+  bool IsAreaFree(int column, int row, int rows, int columns) const;
+  void PlaceObjects();
+  void ScatterDecoration();
+  void FillGroundAndFindCentres();
+
+  TRandomDraw draw_;
+};
+
+void TTrackBuilder::LayStartArea() {
+  // LV 0 10 11 11 12 0 RV; the start line covers the four lanes.
+  for (int row = StartAreaBottom; row >= StartAreaTop; --row) {
+    TTrackRow& cells = TrackMap[row];
+    cells[StartAreaLeft] = static_cast<uint8_t>(RandomLeftVerge());
+    cells[StartAreaLeft + 1] = tileGround;
+    cells[StartAreaLeft + 2] = tileLeftLane;
+    cells[StartAreaLeft + 3] = tileInnerLane;
+    cells[StartAreaLeft + 4] = tileInnerLane;
+    cells[StartAreaLeft + 5] = tileRightLane;
+    cells[StartAreaLeft + 6] = tileGround;
+    cells[StartAreaLeft + 7] = static_cast<uint8_t>(RandomRightVerge());
+    RowShape[row] = segStraight;
+  }
+  std::fill_n(&TrackMap[StartLineRow][StartAreaLeft + 2], 4, tileStartFinish);
+}
+
+void TTrackBuilder::ChooseNextSegment(bool nearFinish) {
+  if (nearFinish) {
+    SetSegment(NextSegmentNearFinish[SegmentKind]);
+    return;
+  }
+  const TSegmentSuccessor next = NextSegment[SegmentKind];
+  if (next.OnZero == next.Otherwise) {
+    SetSegment(next.OnZero);
+  } else {
+    SetSegment(draw_(2) == 0 ? next.OnZero : next.Otherwise);
+  }
+}
+
+int TTrackBuilder::Resolve(int16_t result, int below) const {
+  switch (result) {
+    case KEEP: return below;
+    case LV: return RandomLeftVerge();
+    case RV: return RandomRightVerge();
+    default: return result;
+  }
+}
+
+void TTrackBuilder::BuildRoadRow(int row) {
+  const TTrackRow& below = TrackMap[row + 1];
+  TTrackRow& cells = TrackMap[row];
+  const auto& choices = RuleLookup[SegmentKind];
+  const auto put = [&cells](int column, int code) {
+    if (column >= 1 && column <= TrackColumns) cells[column] = static_cast<uint8_t>(code);
+  };
+  for (int k = 1; k <= TrackColumns; ++k) {
+    const int b = below[k];
+    for (const int8_t index : choices[b].Rules) {
+      if (index < 0) break;
+      const TSegmentRule& rule = SegmentRules[index];
+      if (!BesideHolds(rule.When, below[k - 1], below[k + 1])) continue;
+      if (rule.Left != NO) put(k - 1, Resolve(rule.Left, b));
+      if (rule.Same != NO) put(k, Resolve(rule.Same, b));
+      if (rule.Right != NO) put(k + 1, Resolve(rule.Right, b));
+      break;
+    }
+  }
+  RowShape[row] = static_cast<uint8_t>(SegmentKind);
+}
+
+void TTrackBuilder::LayFinishLine() {
+  const int row = FinishRowOf(TrackLength);
+  if (row < 1 || row > TrackRows) return;
+  TTrackRow& cells = TrackMap[row];
+  const auto inner = std::find(cells.begin() + 1, cells.begin() + TrackColumns + 1, tileInnerLane);
+  if (inner == cells.begin() + TrackColumns + 1) return;
+  const int k = static_cast<int>(inner - cells.begin());
+  for (int c = std::max(k - 1, 1); c <= std::min(k + 2, TrackColumns); ++c) cells[c] = tileStartFinish;
+}
+
+bool TTrackBuilder::IsAreaFree(int column, int row, int rows, int columns) const {
+  for (int r = row + 1; r <= row + rows; ++r) {
+    const TTrackRow& cells = TrackMap[r];
+    for (int c = column; c < column + columns; ++c) {
+      if (cells[c] != tileUnfilled) return false;
+    }
+  }
+  return true;
+}
+
+void TTrackBuilder::PlaceObjects() {
+  // An object is placed below the row whose cell drew it, so that it never reaches row TrackRows.
+  for (int i = TrackRows - 2; i >= TopRoadRow(); --i) {
+    for (int j = 3; j <= TrackColumns - 5; ++j) {
+      if (TrackMap[i][j - 1] != tileUnfilled) continue;
+      const int pick = draw_(GroundObjectDraw);
+      if (pick >= static_cast<int>(GroundObjects.size())) continue;
+      const TGroundObject& object = GroundObjects[pick];
+      if (i + object.Size >= TrackRows || !IsAreaFree(j, i, object.Size, object.Size)) continue;
+      for (int r = 0; r < object.Size; ++r) {
+        std::copy_n(&object.Tiles[r * object.Size], object.Size, &TrackMap[i + 1 + r][j]);
+      }
+    }
+  }
+}
+
+void TTrackBuilder::ScatterDecoration() {
+  for (int r = 1; r <= TrackRows; ++r) {
+    TTrackRow& cells = TrackMap[r];
+    for (int c = 1; c <= TrackColumns; ++c) {
+      if (cells[c] == tileUnfilled && draw_(2) == 0) cells[c] = static_cast<uint8_t>(49 + draw_(3));
+    }
+  }
+}
+
+void TTrackBuilder::FillGroundAndFindCentres() {
+  for (int r = 1; r <= TrackRows; ++r) {
+    TTrackRow& cells = TrackMap[r];
+    for (int c = 1; c <= TrackColumns; ++c) {
+      const uint8_t code = cells[c];
+      if (code == tileUnfilled) {
+        cells[c] = tileGround;
+      } else if (code == tileInnerLane) {
+        // The centre line between the two inner lanes; in rows half-way through a shift it lies
+        // 20 pixels to the side.
+        switch (cells[c - 1]) {
+          case tileLeftLane: RoadCenterX[r] = (c + 1) * CellSize; break;
+          case 27: case 45: RoadCenterX[r] = c * CellSize + 92; break;
+          case 33: case 39: RoadCenterX[r] = c * CellSize + 52; break;
+          default: break;
+        }
+      } else if (code == tileStartFinish) {
+        RoadCenterX[r] = (c - 1) * CellSize;
+      }
+    }
+  }
+}
+
+void TTrackBuilder::Build() {
+  ViewCol = StartViewCol;
+  ViewRow = StartViewRow;
+  for (int r = 1; r <= TrackRows; ++r) {
+    std::fill_n(&TrackMap[r][1], TrackColumns, tileUnfilled);
+  }
+  RowShape.fill(0);
+
+  LayStartArea();
+  SetSegment(segStraight);
+  const int topRow = TopRoadRow();
+  const int nearFinishFrom = topRow + FinalRowsWithoutShift - 1;
+  for (int row = StartAreaTop - 1; row >= topRow; --row) {
+    if (SegmentRowsLeft == 0) ChooseNextSegment(row <= nearFinishFrom);
+    BuildRoadRow(row);
+    --SegmentRowsLeft;
+  }
+  LayFinishLine();
+  PlaceObjects();
+  ScatterDecoration();
+  FillGroundAndFindCentres();
+}
+
+}  // namespace
+
+void GenerateTrack(TRandomDraw draw) {
+  TTrackBuilder(draw).Build();
+  CopyViewToRoad();
+}
+
+void SetUpLevel(int level, TRandomDraw draw) {
+  Level = level;
+  RacerCount = 0;
+  PlayerRank = 0;
+  const int tableLevel = std::clamp(level, 1, LevelCount);
+  TrackLength = TrackLengthOfLevel(tableLevel);
+  RaceTimeLeft = LevelTimeLimit[tableLevel] * 1000;
+  BonusCount = 10 * tableLevel;
+  GenerateTrack(draw);
+}

@@ -1,0 +1,119 @@
+// The generator's sound list: what the game's effects must be to play and loop right.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "audio.h"
+#include "audio/audio.h"
+#include "audio_test_util.h"
+
+namespace {
+
+std::vector<int> Samples(const TWave& wave) {
+  std::vector<int> s(wave.Samples.size() / 2);
+  for (size_t i = 0; i < s.size(); ++i)
+    s[i] = static_cast<int16_t>(wave.Samples[2 * i] | (wave.Samples[2 * i + 1] << 8));
+  return s;
+}
+
+// Largest |difference| of the given order between neighbours inside the sound, and the same
+// difference taken across the loop's wrap from the last samples into the first.
+struct TSteps { int Inside = 0, Wrap = 0; };
+TSteps Steps(const std::vector<int>& s, int order) {
+  const size_t n = s.size();
+  const auto at = [&](size_t i) { return s[i % n]; };
+  const auto diff = [&](size_t i) {
+    return order == 1 ? at(i + 1) - at(i) : at(i + 2) - 2 * at(i + 1) + at(i);
+  };
+  TSteps steps;
+  for (size_t i = 0; i + order < n; ++i) steps.Inside = std::max(steps.Inside, std::abs(diff(i)));
+  for (size_t i = n - order; i < n; ++i) steps.Wrap = std::max(steps.Wrap, std::abs(diff(i)));
+  return steps;
+}
+
+class SoundList : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { list = new TWaveCollection(BuildSoundList()); }
+  static void TearDownTestSuite() { delete list; }
+  static TWaveCollection* list;
+};
+TWaveCollection* SoundList::list = nullptr;
+
+TEST_F(SoundList, HoldsEveryEffectAsMono16BitPcmLoopingExactlyTheEngineAndHorn) {
+  ASSERT_EQ(list->Count(), SoundItemCount);
+  for (int i = 0; i < list->Count(); ++i) {
+    const TWaveCollectionItem& item = list->Items[i];
+    SCOPED_TRACE(item.Name);
+    EXPECT_EQ(item.Looped, i >= sndIdle && i <= sndTopEnd);
+    EXPECT_EQ(item.Wave.Channels, 1);
+    EXPECT_EQ(item.Wave.Bits, 16);
+    EXPECT_TRUE(item.Wave.Rate == 22050 || item.Wave.Rate == 44100);
+    EXPECT_EQ(item.Wave.Riff, MakeRiffWave(1, item.Wave.Rate, 16, item.Wave.Samples));
+  }
+}
+
+TEST_F(SoundList, RoundTripsThroughTheSoundListFile) {
+  TWaveCollection back;
+  const std::vector<uint8_t> file = WriteWaveList(*list);
+  ReadWaveList(file.data(), file.size(), "Sounds.dxw", back);
+  ASSERT_EQ(back.Count(), list->Count());
+  for (int i = 0; i < list->Count(); ++i) {
+    EXPECT_EQ(back.Items[i].Looped, list->Items[i].Looped) << i;
+    EXPECT_EQ(back.Items[i].Wave.Samples, list->Items[i].Wave.Samples) << i;
+  }
+}
+
+TEST_F(SoundList, IsTheSameEveryTime) {
+  const TWaveCollection again = BuildSoundList();
+  ASSERT_EQ(again.Count(), list->Count());
+  for (int i = 0; i < list->Count(); ++i) EXPECT_EQ(again.Items[i].Wave.Riff, list->Items[i].Wave.Riff) << i;
+}
+
+// A loop that does not join up clicks on every repeat: the step (and the change of slope) from
+// the last sample back to the first must be no larger than the sound's own steps. Loops are at the
+// device's rate too: resampling a loop on loading bends its ends.
+TEST_F(SoundList, LoopsJoinWithoutAClick) {
+  for (const TWaveCollectionItem& item : list->Items) {
+    if (!item.Looped) continue;
+    SCOPED_TRACE(item.Name);
+    EXPECT_EQ(item.Wave.Rate, 44100);
+    const std::vector<int> s = Samples(item.Wave);
+    for (int order : {1, 2}) {
+      const TSteps steps = Steps(s, order);
+      EXPECT_LE(steps.Wrap, steps.Inside + 2) << "order " << order;  // 2: rounding to 16 bits
+    }
+  }
+}
+
+TEST_F(SoundList, OneShotsStartAndEndInSilenceWithoutClipping) {
+  for (const TWaveCollectionItem& item : list->Items) {
+    const std::vector<int> s = Samples(item.Wave);
+    SCOPED_TRACE(item.Name);
+    ASSERT_FALSE(s.empty());
+    const int peak = std::abs(*std::max_element(s.begin(), s.end(), [](int a, int b) { return std::abs(a) < std::abs(b); }));
+    EXPECT_GT(peak, 32767 / 4);  // clearly audible
+    EXPECT_LT(peak, 32767 * 9 / 10);
+    if (item.Looped) continue;
+    EXPECT_LE(std::abs(s.front()), 64);
+    EXPECT_LE(std::abs(s.back()), 64);
+  }
+}
+
+// Effects that repeat at a fixed pace or accompany a timed popup must fit in that time, or every
+// repeat would cut the last one short.
+TEST_F(SoundList, TimedEffectsFitTheirPace) {
+  const struct { int Index; double MaxSeconds; } cases[] = {
+      {sndSelect, 0.1},        // every change of the selected item
+      {sndBlip, 1.0},          // tally lines a second apart
+      {sndClockTick, 1.0},     // once a second in the last ten seconds
+      {sndCongratulations, 3.2},  // the "CONGRATULATIONS!" popup's time
+  };
+  for (const auto& c : cases) {
+    const TWave& w = list->Items[c.Index].Wave;
+    EXPECT_LE(static_cast<double>(w.Frames()) / w.Rate, c.MaxSeconds) << list->Items[c.Index].Name;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,285 @@
+// Image list 2: the race. The side panels are laid out around the HUD texts the race screen
+// draws over them: clock centred on (87, 23), score (84, 218), lives (113, 342), speed (91, 578),
+// level (714, 20), rank from x 635 at y 185, and the minimap of the right panel.
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "bikes.h"
+#include "pack.h"
+#include "race_art.h"
+#include "road_art.h"
+#include "style.h"
+
+namespace art {
+
+namespace {
+
+constexpr float Pi = 3.14159265f;
+
+// ---------------------------------------------------------------------------------------------
+// Speedometer
+// ---------------------------------------------------------------------------------------------
+
+// The needle turns about the point one pattern size right of and below its base (-10, 510);
+// its picture points left at angle 0, and the race sets angle 28 + 0.76875 x speed, while the
+// read-out shows speed x 1.9.
+constexpr int NeedleWidth = 98, NeedleHeight = 28;
+constexpr float NeedlePivotX = 0.7f * NeedleWidth, NeedlePivotY = 0.5f * NeedleHeight;
+constexpr float DialX = -10 + NeedleWidth, DialY = 510 + NeedleHeight;
+constexpr float DialRadius = 72;
+
+// Direction on the screen of the needle at a shown speed.
+std::pair<float, float> DialDirection(float shownSpeed) {
+  const float angle = 28 + 0.76875f * shownSpeed / 1.9f;
+  const float a = angle * 2 * Pi / 256;
+  return {-std::cos(a), -std::sin(a)};
+}
+
+Canvas Needle() {
+  Canvas c(NeedleWidth, NeedleHeight);
+  const float px = NeedlePivotX, py = NeedlePivotY;
+  const Shape blade = Polygon({{2, py}, {px - 4, py - 3.5f}, {px + 16, py - 2.5f}, {px + 16, py + 2.5f}, {px - 4, py + 3.5f}});
+  c.Fill(Grow(blade, 1), Hex(0x2A0A0A));
+  c.Fill(blade, Linear(0, py - 3, Hex(0xFF6A3A), 0, py + 3, Hex(0xD01A10)));
+  c.Fill(Capsule(6, py - 0.5f, px - 6, py - 1.2f, 0.6f), Hex(0xFFD0B0));
+  c.Fill(Circle(px, py, 8.5f), Hex(0x15151A));
+  c.Fill(Circle(px, py, 7.0f), Radial(px - 3, py - 3, 10, Hex(0xE8ECF0), Hex(0x5A606A)));
+  c.Fill(Circle(px, py, 2.5f), Hex(0x202026));
+  return c;
+}
+
+void DrawDial(Canvas& c) {
+  const float cx = DialX, cy = DialY;
+  c.Fill(Circle(cx, cy, DialRadius + 12), Hex(0x0A0E26));
+  c.Fill(Circle(cx, cy, DialRadius + 10), Linear(0, cy - 90, Hex(0x6FA8FF), 0, cy + 60, Hex(0x1A2A70)));
+  c.Fill(Circle(cx, cy, DialRadius + 7), Radial(cx, cy - 20, 110, Hex(0x1A2358), Hex(0x04071A)));
+  // Red zone, then the ticks.
+  for (float v = 250; v < 320; v += 2) {
+    const auto [dx, dy] = DialDirection(v);
+    const auto [ex, ey] = DialDirection(v + 2.5f);
+    c.Fill(Polygon({{cx + dx * (DialRadius - 8), cy + dy * (DialRadius - 8)}, {cx + dx * (DialRadius + 2), cy + dy * (DialRadius + 2)},
+                    {cx + ex * (DialRadius + 2), cy + ey * (DialRadius + 2)}, {cx + ex * (DialRadius - 8), cy + ey * (DialRadius - 8)}}),
+           Hex(0xE8202A, 0.85f));
+  }
+  for (int v = 0; v <= 320; v += 10) {
+    const auto [dx, dy] = DialDirection(static_cast<float>(v));
+    const bool major = v % 50 == 0;
+    const float inner = DialRadius - (major ? 12 : 6);
+    c.Fill(Capsule(cx + dx * inner, cy + dy * inner, cx + dx * DialRadius, cy + dy * DialRadius, major ? 1.6f : 0.8f),
+           major ? Hex(0xFFFFFF) : Hex(0x9AB4FF));
+    if (major && v <= 300) DrawLabel(c, std::to_string(v), cx + dx * (DialRadius - 24), cy + dy * (DialRadius - 24), 12, Hex(0xFFF2A8));
+  }
+  // The read-out window under the hub.
+  DrawPlate(c, 56, 563, 126, 594, 8, palette::Cyan);
+  DrawLabel(c, "KM/H", 30, 580, 11, Hex(0x9AB4FF));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Side panels
+// ---------------------------------------------------------------------------------------------
+
+constexpr int PanelWidth = 174, PanelHeight = 600;
+
+void PanelBody(Canvas& c, bool left) {
+  c.Fill(Box(0, 0, PanelWidth, PanelHeight), Linear(0, 0, Hex(0x141C4A), 0, PanelHeight, Hex(0x0A0F2E)));
+  for (int i = -30; i < 40; ++i) {
+    const float x = i * 14.0f;
+    c.Fill(Capsule(x, 0, x + 300, PanelHeight, 2), Hex(0xFFFFFF, 0.025f));
+  }
+  // The edge toward the road.
+  const float e = left ? PanelWidth - 6.0f : 0.0f;
+  c.Fill(Box(e, 0, e + 6, PanelHeight), Hex(0x0A0E26));
+  c.Fill(Box(e + (left ? 1.0f : 2.0f), 0, e + (left ? 4.0f : 5.0f), PanelHeight), Linear(0, 0, Hex(0x6FA8FF), 0, PanelHeight, Hex(0x42FCCA)));
+}
+
+void Caption(Canvas& c, const char* text, float x, float y) { DrawLabel(c, text, x, y, 13, Hex(0xFFDE00)); }
+
+void HelmetIcon(Canvas& c, float cx, float cy) {
+  const Shape shell = Intersect(Circle(cx, cy, 11), Box(cx - 12, cy - 12, cx + 12, cy + 7));
+  c.Fill(Grow(shell, 1.2f), Hex(0x0A0E26));
+  c.Fill(shell, Linear(cx - 10, cy - 10, Hex(0xFF6A6A), cx + 10, cy + 8, Hex(0xB0101A)));
+  c.Fill(Box(cx - 3, cy - 3, cx + 11, cy + 4, 2), Hex(0x1C2433));
+  c.Fill(Capsule(cx - 8, cy - 5, cx - 2, cy - 9, 1.2f), Hex(0xFFFFFF));
+}
+
+void StopwatchIcon(Canvas& c, float cx, float cy) {
+  c.Fill(Circle(cx, cy, 9), Hex(0x42FCCA));
+  c.Fill(Circle(cx, cy, 7), Hex(0x0A1030));
+  c.Fill(Box(cx - 2, cy - 13, cx + 2, cy - 9), Hex(0x42FCCA));
+  c.Fill(Capsule(cx, cy, cx, cy - 5, 1), Hex(0xFFFFFF));
+  c.Fill(Capsule(cx, cy, cx + 4, cy, 1), Hex(0xFFFFFF));
+}
+
+Canvas LeftPanel() {
+  Canvas c(PanelWidth, PanelHeight);
+  PanelBody(c, true);
+  DrawPlate(c, 10, 4, 162, 42, 10, palette::Cyan);
+  StopwatchIcon(c, 27, 24);
+  // The game's name between clock and score.
+  TextStyle logo;
+  logo.Size = 34;
+  logo.Fill = Linear(0, 80, Hex(0xFFF27A), 0, 150, Hex(0xFF6A10));
+  logo.Outline = 2;
+  logo.OutlineColor = Hex(0x140A30);
+  DrawText(c, "Zubo", 84, 92, Anchor::Center, logo);
+  DrawText(c, "Kranz", 84, 128, Anchor::Center, logo);
+  Caption(c, "SCORE", 84, 186);
+  DrawPlate(c, 14, 198, 156, 238, 10, palette::Cyan);
+  Caption(c, "LIVES", 84, 306);
+  DrawPlate(c, 14, 320, 156, 364, 10, palette::Cyan);
+  HelmetIcon(c, 46, 342);
+  DrawDial(c);
+  return c;
+}
+
+// The minimap window of the right panel: cells are drawn from y 31 to 226 and the two frame
+// pieces cover everything above y 46 and below y 195.
+constexpr int MapTop = 46, MapBottom = 195, FrameBottomHeight = 40;
+
+Canvas RightPanelWhole() {
+  Canvas c(PanelWidth, PanelHeight);
+  PanelBody(c, false);
+  DrawPlate(c, 12, 3, 164, 37, 10, palette::Cyan);
+  const Shape window = Box(4, MapTop - 4, PanelWidth - 4.0f, MapBottom + 4, 8);
+  c.Fill(Grow(window, 2), Hex(0x0A0E26));
+  c.Fill(window, Linear(0, 0, Hex(0x6FA8FF), 0, 200, Hex(0x42FCCA)));
+  c.Fill(Box(7, MapTop, PanelWidth - 7.0f, MapBottom), Linear(0, MapTop, Hex(0x0D1E3A), 0, MapBottom, Hex(0x050A1C)));
+  Caption(c, "POSITION", 52, 212);
+  // An emblem below the map.
+  c.Fill(Circle(87, 370, 62), Radial(70, 350, 90, Hex(0x2A3C8F), Hex(0x0C1233)));
+  c.Stroke(Circle(87, 370, 62), 3, Hex(0x42FCCA));
+  DrawBikeAt(c, BikeModels[1], 90, 370, 1.6f, 0.55f);
+  Caption(c, "FOLLOW THE MAP", 87, 268);
+  DrawLabel(c, "STAY ON THE ROAD", 87, 470, 11, Hex(0x9AB4FF));
+  DrawLabel(c, "PICK UP BONUSES", 87, 488, 11, Hex(0x9AB4FF));
+  return c;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bonuses
+// ---------------------------------------------------------------------------------------------
+
+constexpr int BonusBoxWidth = 35, BonusBoxHeight = 34, BonusPatterns = 5;
+
+struct BonusLook {
+  const char* Label;  // "" for the life
+  uint32_t Light, Dark;
+};
+// Kinds 1..5: 10, 20, 50, 100 points and the extra life.
+constexpr std::array<BonusLook, 5> BonusLooks{{
+    {"10", 0x7CFF6A, 0x158A2A},
+    {"20", 0x7AC8FF, 0x1A4FC0},
+    {"50", 0xD49AFF, 0x6A1FB8},
+    {"100", 0xFFF27A, 0xD07A00},
+    {"", 0xFF7A8A, 0xC0101E},
+}};
+
+Shape Heart(float cx, float cy, float s) {
+  return Union(Union(Circle(cx - 0.5f * s, cy - 0.25f * s, 0.55f * s), Circle(cx + 0.5f * s, cy - 0.25f * s, 0.55f * s)),
+               Polygon({{cx - 1.02f * s, cy - 0.05f * s}, {cx + 1.02f * s, cy - 0.05f * s}, {cx, cy + 1.05f * s}}));
+}
+
+// A bonus at animation phase 0..1 (one turn of its shine), drawn `size` pixels across.
+Canvas DrawBonus(const BonusLook& look, float phase, int width, int height) {
+  Canvas c(width, height);
+  const float k = std::min(width, height) / 34.0f;
+  const float cx = width * 0.5f, cy = height * 0.5f;
+  const bool life = look.Label[0] == 0;
+  const float pulse = 1.0f + 0.06f * std::sin(phase * 2 * Pi);
+  const Shape body = life ? Heart(cx, cy + 1 * k, 13.5f * k * pulse) : Circle(cx, cy, 15.5f * k * pulse);
+  c.Fill(Grow(body, 1.5f * k), Hex(0x0A0E26));
+  c.Fill(body, Radial(cx - 5 * k, cy - 6 * k, 22 * k, Hex(look.Light), Hex(look.Dark)));
+  if (!life) c.Stroke(Grow(body, -3 * k), 1.5f * k, Hex(0xFFFFFF, 0.7f));
+  // The shine sweeps across once per loop.
+  const float sx = cx - 26 * k + phase * 52 * k;
+  c.Fill(Intersect(body, Polygon({{sx - 4 * k, cy - 20 * k}, {sx + 2 * k, cy - 20 * k}, {sx - 6 * k, cy + 20 * k}, {sx - 12 * k, cy + 20 * k}})),
+         Hex(0xFFFFFF, 0.55f));
+  TextStyle text;
+  text.Size = (life ? 12.0f : (look.Label[2] ? 12.5f : 15.0f)) * k;
+  text.Fill = Solid(Hex(0xFFFFFF));
+  text.Outline = 1.5f * k;
+  text.OutlineColor = Hex(look.Dark);
+  DrawText(c, life ? "+1" : look.Label, cx, cy + (life ? -1 : 0.5f) * k, Anchor::Center, text);
+  return c;
+}
+
+TPictureCollectionItem BonusItem(const BonusLook& look) {
+  std::vector<Canvas> patterns;
+  for (int p = 0; p < BonusPatterns; ++p)
+    patterns.push_back(DrawBonus(look, static_cast<float>(p % 4) / 4.0f, BonusBoxWidth, BonusBoxHeight));
+  return MakeItem(look.Label[0] ? std::string("Bonus ") + look.Label : std::string("Bonus life"), ToKeyedPicture(PatternGrid(patterns, BonusPatterns)),
+                  BonusBoxWidth, BonusBoxHeight);
+}
+
+Canvas SkidMark() {
+  Canvas c(10, 14);
+  c.Fill(Box(1, 0.5f, 9, 13.5f, 3.5f), Hex(0x1E1E22));
+  c.Fill(Box(3, 2, 7, 12, 2), Hex(0x2A2A30));
+  return c;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bikes
+// ---------------------------------------------------------------------------------------------
+
+TPictureCollectionItem Strip(const std::string& name, const std::vector<Canvas>& patterns) {
+  return MakeItem(name, ToKeyedPicture(PatternGrid(patterns, static_cast<int>(patterns.size()))), patterns[0].Width(),
+                  patterns[0].Height());
+}
+
+std::vector<Canvas> LeanStrip(const BikeModel& m, bool left) {
+  std::vector<Canvas> patterns;
+  for (int p = 0; p < LeanPatterns; ++p) patterns.push_back(DrawLeanPattern(m, p, left));
+  return patterns;
+}
+
+std::vector<Canvas> CrashPatterns(const BikeModel& m) {
+  std::vector<Canvas> patterns;
+  for (int f = 0; f < m.CrashFrames; ++f) patterns.push_back(DrawCrashPattern(m, f));
+  return patterns;
+}
+
+}  // namespace
+
+Canvas RightPanelFrameTop() { return RightPanelWhole().Cut(0, 0, PanelWidth, MapTop); }
+Canvas RightPanelFrameBottom() { return RightPanelWhole().Cut(0, MapBottom, PanelWidth, FrameBottomHeight); }
+
+}  // namespace art
+
+using namespace art;
+
+TPictureCollection BuildRaceImages() {
+  std::vector<TPictureCollectionItem> items(43);
+  auto put = [&](int index, std::string name, const Canvas& canvas) {
+    items[index] = MakeItem(std::move(name), ToKeyedPicture(canvas));
+  };
+  put(0, "Unused", Placeholder());
+  for (int index = 16; index <= 22; ++index) put(index, "Unused", Placeholder());
+
+  const std::vector<Canvas> tiles = RoadTiles();
+  items[1] = MakeItem("Road tiles", ToOpaquePicture(PatternGrid(tiles, TileSetColumns)), TileSize, TileSize);
+  put(2, "Left panel", LeftPanel());
+  put(3, "Right panel", RightPanelWhole());
+  put(4, "Speedometer needle", Needle());
+  put(10, "Skid mark", SkidMark());
+  for (size_t k = 0; k < BonusLooks.size(); ++k) items[11 + k] = BonusItem(BonusLooks[k]);
+  // The help page shows them larger, from the 100-point bonus (38) to the extra life (42).
+  constexpr std::array<int, 5> HelpOrder{3, 2, 1, 0, 4};
+  for (size_t i = 0; i < HelpOrder.size(); ++i)
+    put(38 + static_cast<int>(i), "Help bonus", DrawBonus(BonusLooks[HelpOrder[i]], 0.15f, 48, 48));
+
+  for (size_t k = 0; k < BikeModels.size(); ++k) {
+    const BikeModel& m = BikeModels[k];
+    const std::string name = m.Name;
+    const int base = 23 + 3 * static_cast<int>(k);
+    put(5 + static_cast<int>(k), name + " upright", DrawUpright(m));
+    items[base] = Strip(name + " crash", CrashPatterns(m));
+    items[base + 1] = Strip(name + " lean left", LeanStrip(m, true));
+    items[base + 2] = Strip(name + " lean right", LeanStrip(m, false));
+  }
+  TPictureCollection list;
+  list.Items = std::move(items);
+  return list;
+}

@@ -1,0 +1,425 @@
+// The road tile set. Every road tile is cut from one cross-section of the track, eight cells
+// wide: left verge, left shoulder, four lanes, right shoulder, right verge. A row of a shift is
+// the same cross-section slid sideways by half a cell per row, so the diagonal pieces join the
+// straight ones and each other in every order the track generator lays them. Textures (grass,
+// gravel, asphalt) repeat every cell in the cell's own coordinates, so any two tiles meet
+// without a seam.
+#include "road_art.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+
+namespace art {
+
+namespace {
+
+constexpr float T = static_cast<float>(TileSize);
+
+// ---------------------------------------------------------------------------------------------
+// Surfaces
+// ---------------------------------------------------------------------------------------------
+
+Rgba Grass(float x, float y) {
+  const float n = TiledNoise(x, y, TileSize, 6, 11) * 0.6f + TiledNoise(x, y, TileSize, 24, 12) * 0.4f;
+  return Mix(Hex(0x2F8F3A), Hex(0x5CC152), n);
+}
+
+Rgba Gravel(float x, float y) {
+  const float n = TiledNoise(x, y, TileSize, 36, 21);
+  const float coarse = TiledNoise(x, y, TileSize, 8, 22);
+  return Mix(Hex(0xC9B07A), Hex(0xEAD9A8), n * 0.7f + coarse * 0.3f);
+}
+
+Rgba Asphalt(float x, float y) {
+  const float n = TiledNoise(x, y, TileSize, 36, 31) * 0.5f + TiledNoise(x, y, TileSize, 9, 32) * 0.5f;
+  return Mix(Hex(0x3E424C), Hex(0x545963), n);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The cross-section
+// ---------------------------------------------------------------------------------------------
+
+// Positions across the cross-section, u = 0 at the outer edge of the left verge cell.
+constexpr float ProfileWidth = 8 * T;
+constexpr float BarrierOuter = 38;  // the verge's solid part starts here, counted from the outer edge
+constexpr float BarrierInner = 72;
+constexpr float KerbStart = 132;
+constexpr float RoadEdge = 144;
+constexpr float EdgeLineFrom = 150, EdgeLineTo = 155;
+// In a shift the barrier on the side the road moves away from carries a hazard board this wide
+// in front of it.
+constexpr float BoardWidth = 22;
+
+enum class Row { Straight, HalfLeft, DispLeft, HalfRight, DispRight };
+
+struct Section {
+  bool Marked;               // marked shoulders (gravel with a kerb) or plain ground
+  float LeftBoard, RightBoard;
+};
+
+// u of a point of a tile in cross-section column `column` of a row.
+float ProfileU(Row row, int column, float x, float y) {
+  const float u = column * T + x;
+  switch (row) {
+    case Row::Straight: return u;
+    case Row::HalfLeft: return u + 36 - y * 0.5f;
+    case Row::DispLeft: return u - y * 0.5f;
+    case Row::HalfRight: return u - 36 + y * 0.5f;
+    case Row::DispRight: return u + y * 0.5f;
+  }
+  return u;
+}
+
+Section SectionOf(Row row, bool marked) {
+  switch (row) {
+    case Row::HalfLeft:
+    case Row::DispLeft: return Section{true, 0, BoardWidth};
+    case Row::HalfRight:
+    case Row::DispRight: return Section{true, BoardWidth, 0};
+    case Row::Straight: break;
+  }
+  return Section{marked, 0, 0};
+}
+
+float Wrapped(float v, float period) {
+  const float m = std::fmod(v, period);
+  return m < 0 ? m + period : m;
+}
+
+// The solid part of a verge: a low wall of red and white blocks, d counted from the outer edge.
+Rgba Barrier(float d, float y, float board, float side) {
+  if (d >= BarrierInner) {  // hazard board
+    if (d >= BarrierInner + board - 1.5f || d < BarrierInner + 1) return Hex(0x15151A);
+    return Wrapped(y + side * d, 18) < 9 ? Hex(0xFFD21F) : Hex(0x1E1E24);
+  }
+  if (d < BarrierOuter + 1.5f || d >= BarrierInner - 1.0f) return Hex(0x1A1A20);
+  if (d >= BarrierInner - 5) return Hex(0x8C919C);
+  const float b = Wrapped(y, 36);
+  if (b < 1.0f || (b >= 18 && b < 19)) return Hex(0x50343A);
+  const Rgba face = b < 18 ? Hex(0xE0262E) : Hex(0xF4F4F4);
+  return d < BarrierOuter + 5 ? Scale(face, 1.08f) : face;
+}
+
+Rgba SampleProfile(float u, float x, float y, const Section& s) {
+  if (u < 0 || u >= ProfileWidth) return Grass(x, y);
+  const float d = std::min(u, ProfileWidth - u);  // distance from the nearer outer edge
+  if (d >= RoadEdge) {
+    if (d >= EdgeLineFrom && d < EdgeLineTo) return Hex(0xF2F2EE);
+    const Rgba a = Asphalt(x, y);
+    return d < RoadEdge + 3 ? Scale(a, 0.75f) : a;
+  }
+  const bool left = u < ProfileWidth * 0.5f;
+  const float board = left ? s.LeftBoard : s.RightBoard;
+  if (d >= BarrierOuter && d < BarrierInner + board) return Barrier(d, y, board, left ? 1.0f : -1.0f);
+  if (d >= BarrierInner) {
+    if (!s.Marked) return Grass(x, y);
+    if (d >= KerbStart) return Wrapped(y, 24) < 12 ? Hex(0xE0262E) : Hex(0xF4F4F4);
+    return d < BarrierInner + board + 3 ? Scale(Gravel(x, y), 0.8f) : Gravel(x, y);
+  }
+  const Rgba g = Grass(x, y);
+  return d >= BarrierOuter - 6 ? Scale(g, 0.78f) : g;
+}
+
+// A tile cut from the cross-section, four by four samples a pixel.
+Canvas ProfileTile(Row row, int column, bool marked) {
+  const Section section = SectionOf(row, marked);
+  Canvas tile(TileSize, TileSize);
+  constexpr int Samples = 4;
+  for (int py = 0; py < TileSize; ++py)
+    for (int px = 0; px < TileSize; ++px) {
+      Rgba sum{};
+      for (int sy = 0; sy < Samples; ++sy)
+        for (int sx = 0; sx < Samples; ++sx) {
+          const float x = px + (sx + 0.5f) / Samples, y = py + (sy + 0.5f) / Samples;
+          const Rgba c = SampleProfile(ProfileU(row, column, x, y), x, y, section);
+          sum = Rgba{sum.R + c.R, sum.G + c.G, sum.B + c.B, sum.A + c.A};
+        }
+      constexpr float k = 1.0f / (Samples * Samples);
+      tile.At(px, py) = Rgba{sum.R * k, sum.G * k, sum.B * k, sum.A * k};
+    }
+  return tile;
+}
+
+Canvas GroundTile() {
+  Canvas tile(TileSize, TileSize);
+  tile.Generate(Grass);
+  return tile;
+}
+
+Canvas GroundBlock(int columns, int rows) {
+  Canvas block(columns * TileSize, rows * TileSize);
+  block.Generate([](float x, float y) { return Grass(Wrapped(x, T), Wrapped(y, T)); });
+  return block;
+}
+
+Canvas StartLine() {
+  Canvas tile(TileSize, TileSize);
+  tile.Generate([](float x, float y) {
+    const bool dark = (static_cast<int>(x / 12) + static_cast<int>(y / 12)) % 2;
+    return dark ? Hex(0x1A1A1E) : Hex(0xF4F4F4);
+  });
+  return tile;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Verge variants, drawn over the common left verge (mirrored for the right verge)
+// ---------------------------------------------------------------------------------------------
+
+void DrawTree(Canvas& c, float cx, float cy, float r) {
+  c.Shadow(Circle(cx, cy, r), 5, 6, 4, 0.45f);
+  c.Fill(Circle(cx, cy, r + 1.2f), Hex(0x123A16));
+  c.Fill(Circle(cx, cy, r), Radial(cx - r * 0.35f, cy - r * 0.35f, r * 1.5f, Hex(0x6FD35C), Hex(0x1F6B27)));
+  for (int i = 0; i < 5; ++i) {
+    const float a = i * 1.2566f + 0.4f;
+    c.Fill(Circle(cx + std::cos(a) * r * 0.5f, cy + std::sin(a) * r * 0.5f, r * 0.28f), Hex(0x8FE07A, 0.35f));
+  }
+}
+
+using VariantPainter = void (*)(Canvas&);
+
+void AdvertBoard(Canvas& c) {
+  c.Fill(Box(39, 9, 71, 63, 2), Hex(0x1A1A20));
+  c.Fill(Box(41, 11, 69, 61, 1), Hex(0x1F5BFF));
+  for (int i = 0; i < 3; ++i) {
+    const float y = 20.0f + i * 14;
+    c.Fill(Polygon({{47, y + 4}, {55, y - 3}, {63, y + 4}, {63, y + 9}, {55, y + 2}, {47, y + 9}}), Hex(0xFFFFFF));
+  }
+}
+
+void TyreWall(Canvas& c) {
+  for (int row = 0; row < 4; ++row)
+    for (int col = 0; col < 2; ++col) {
+      const float x = 47.0f + col * 15, y = 15.0f + row * 14;
+      c.Fill(Circle(x, y, 7.5f), Hex(0x101014));
+      c.Fill(Circle(x, y, 6.5f), (row + col) % 2 ? Hex(0x2A2A30) : Hex(0xE8E8E8));
+      c.Fill(Circle(x, y, 2.8f), Hex(0x101014));
+    }
+}
+
+void HayBales(Canvas& c) {
+  for (int i = 0; i < 2; ++i) {
+    const float y0 = 9.0f + i * 28;
+    c.Fill(Box(39, y0, 71, y0 + 26, 3), Hex(0x6A5220));
+    c.Fill(Box(41, y0 + 2, 69, y0 + 24, 2), Linear(41, y0, Hex(0xF2D068), 69, y0 + 26, Hex(0xC89A30)));
+    for (int k = 0; k < 4; ++k) c.Fill(Box(43, y0 + 5 + k * 5.0f, 67, y0 + 6 + k * 5.0f), Hex(0xA8802A, 0.7f));
+  }
+}
+
+void VergeTree(Canvas& c) { DrawTree(c, 17, 36, 16); }
+
+void MarshalPost(Canvas& c) {
+  c.Shadow(Box(6, 24, 30, 48, 3), 4, 4, 3, 0.4f);
+  c.Fill(Box(6, 24, 30, 48, 3), Hex(0x5A2A08));
+  c.Fill(Box(8, 26, 28, 46, 2), Linear(8, 26, Hex(0xFFA040), 28, 46, Hex(0xE06A10)));
+  c.Fill(Box(8, 34, 28, 38), Hex(0xFFFFFF));
+  c.Fill(Capsule(30, 22, 30, 8, 1), Hex(0x303038));
+  c.Fill(Polygon({{31, 8}, {37, 10}, {31, 13}}), Hex(0xFFDE00));
+}
+
+void Spectators(Canvas& c) {
+  c.Fill(Box(3, 5, 33, 67, 3), Hex(0x3A3F4C));
+  c.Fill(Box(5, 7, 31, 65, 2), Hex(0x6A7080));
+  Prng crowd(5);
+  static constexpr uint32_t Shirts[] = {0xE8202A, 0xFFDE00, 0x1F5BFF, 0xFFFFFF, 0x17A34A, 0xFF8A00, 0x9A3DFF};
+  for (int row = 0; row < 6; ++row)
+    for (int col = 0; col < 4; ++col) {
+      const float x = 9.0f + col * 6.5f + (row % 2) * 2, y = 12.0f + row * 9.5f;
+      c.Fill(Circle(x, y, 2.6f), Hex(Shirts[crowd.Below(7)]));
+      c.Fill(Circle(x, y - 1.0f, 1.4f), Hex(0xF0C8A0));
+    }
+}
+
+void GreenBarrier(Canvas& c) {
+  c.Fill(Box(40, 9, 67, 63), Hex(0xF4F4F4));
+  for (int i = 0; i < 3; ++i) c.Fill(Box(40, 9.0f + i * 18, 67, 18.0f + i * 18), Hex(0x17A34A));
+}
+
+void LampPost(Canvas& c) {
+  c.Fill(Capsule(14, 36, 30, 44, 1.5f), Hex(0x1E5A22, 0.6f));
+  c.Fill(Circle(14, 36, 8), Hex(0x202028));
+  c.Fill(Circle(14, 36, 6.5f), Radial(12, 34, 8, Hex(0xFFFFE0), Hex(0xFFC830)));
+}
+
+constexpr std::array<VariantPainter, 8> VergeVariants{AdvertBoard, TyreWall, HayBales, VergeTree,
+                                                     MarshalPost, Spectators, GreenBarrier, LampPost};
+
+Canvas VergeTile(int variant, bool right) {
+  Canvas tile = ProfileTile(Row::Straight, right ? 7 : 0, false);
+  if (variant > 0) {
+    Canvas overlay(TileSize, TileSize);
+    VergeVariants[variant - 1](overlay);
+    tile.Draw(right ? overlay.FlippedX() : overlay, 0, 0);
+  }
+  return tile;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ground decoration and objects
+// ---------------------------------------------------------------------------------------------
+
+Canvas Flowers() {
+  Canvas tile = GroundTile();
+  Prng p(49);
+  static constexpr uint32_t Petals[] = {0xFF4A6A, 0xFFE14D, 0xFFFFFF, 0xB46AFF};
+  for (int clump = 0; clump < 3; ++clump) {
+    const float cx = 16 + p.Unit() * 40, cy = 16 + p.Unit() * 40;
+    for (int i = 0; i < 6; ++i) {
+      const float x = cx + (p.Unit() - 0.5f) * 18, y = cy + (p.Unit() - 0.5f) * 18;
+      tile.Fill(Circle(x, y, 2.6f), Hex(Petals[p.Below(4)]));
+      tile.Fill(Circle(x, y, 1.0f), Hex(0xFFB020));
+    }
+  }
+  return tile;
+}
+
+Canvas Bush() {
+  Canvas tile = GroundTile();
+  tile.Shadow(Union(Circle(30, 34, 14), Circle(44, 40, 11)), 4, 5, 3, 0.4f);
+  for (auto [x, y, r] : {std::array<float, 3>{30, 34, 14}, {44, 40, 11}, {36, 46, 10}}) {
+    tile.Fill(Circle(x, y, r + 1), Hex(0x123A16));
+    tile.Fill(Circle(x, y, r), Radial(x - r * 0.4f, y - r * 0.4f, r * 1.6f, Hex(0x5CC152), Hex(0x1E6A26)));
+  }
+  return tile;
+}
+
+Canvas Rocks() {
+  Canvas tile = GroundTile();
+  for (auto [x, y, rx, ry] : {std::array<float, 4>{26, 30, 11, 8}, {42, 42, 8, 6}, {24, 48, 6, 4.5f}}) {
+    tile.Shadow(Ellipse(x, y, rx, ry), 3, 3, 2, 0.45f);
+    tile.Fill(Ellipse(x, y, rx + 1, ry + 1), Hex(0x2A2C30));
+    tile.Fill(Ellipse(x, y, rx, ry), Linear(x - rx, y - ry, Hex(0xD0D4DA), x + rx, y + ry, Hex(0x70747C)));
+  }
+  return tile;
+}
+
+// Two-by-two object A, laid out  52 0 / 53 54: three trees in an L.
+Canvas TreeGroup() {
+  Canvas block = GroundBlock(2, 2);
+  DrawTree(block, 36, 38, 27);
+  DrawTree(block, 36, 106, 29);
+  DrawTree(block, 104, 106, 27);
+  return block;
+}
+
+// Two-by-two object B, 60 61 / 63 64: a barn with a red roof.
+Canvas Barn() {
+  Canvas block = GroundBlock(2, 2);
+  const Shape house = Box(12, 20, 132, 124, 3);
+  block.Shadow(house, 7, 8, 5, 0.5f);
+  block.Fill(Grow(house, 1.5f), Hex(0x3A1010));
+  block.Fill(Intersect(house, Box(0, 0, 144, 72)), Linear(0, 20, Hex(0xE8544A), 0, 72, Hex(0xC23A30)));
+  block.Fill(Intersect(house, Box(0, 72, 144, 144)), Linear(0, 72, Hex(0x8E2A22), 0, 124, Hex(0xA83228)));
+  for (int i = 1; i < 13; ++i) {
+    const float y = 20.0f + i * 8;
+    if (std::abs(y - 72) > 2) block.Fill(Intersect(house, Box(12, y - 0.5f, 132, y + 0.5f)), Hex(0x000000, 0.2f));
+  }
+  block.Fill(Box(12, 71, 132, 73), Hex(0x5A1A14));
+  block.Fill(Box(96, 34, 110, 48, 1), Hex(0x3A3A40));
+  return block;
+}
+
+// The fence around the four-by-four enclosure, 0 55 55 55 / 56 .. 59 / 56 .. 59 / 56 57 57 58.
+// Its sides run 68 pixels into the outer cells, so every side piece is the same in each cell it
+// fills and the one corner piece closes the square.
+constexpr float FenceInset = 68;
+constexpr float PostPitch = 18;
+
+void DrawFenceRun(Canvas& c, float x0, float y0, float x1, float y1) {
+  const bool horizontal = y0 == y1;
+  c.Fill(Capsule(x0, y0, x1, y1, 2.2f), Hex(0x4A2A10));
+  c.Fill(Capsule(x0, y0, x1, y1, 1.1f), Hex(0xC8904A));
+  const float from = horizontal ? x0 : y0, to = horizontal ? x1 : y1;
+  for (float p = std::ceil((from - 14) / PostPitch) * PostPitch + 14; p <= to; p += PostPitch) {
+    const float px = horizontal ? p : x0, py = horizontal ? y0 : p;
+    c.Fill(Box(px - 3, py - 3, px + 3, py + 3, 1), Hex(0x3A200C));
+    c.Fill(Box(px - 2, py - 2, px + 2, py + 2, 0.5f), Hex(0x9A6A34));
+  }
+}
+
+Canvas FenceBlock() {
+  Canvas block = GroundBlock(4, 4);
+  const float a = FenceInset, b = 3 * T + FenceInset;
+  DrawFenceRun(block, T, a, 4 * T, a);    // top, from the gate
+  DrawFenceRun(block, a, T, a, 4 * T);    // left, from the gate
+  DrawFenceRun(block, T, b, b, b);        // bottom
+  DrawFenceRun(block, b, T, b, b);        // right
+  return block;
+}
+
+// Three-by-three object: a pond with a jetty.
+Canvas Pond() {
+  Canvas block = GroundBlock(3, 3);
+  const Shape water = Union(Union(Ellipse(108, 110, 78, 60), Ellipse(78, 136, 48, 44)), Ellipse(142, 82, 50, 40));
+  block.Fill(Grow(water, 7), Linear(0, 0, Hex(0xE8D8A0), 216, 216, Hex(0xC8B070)));
+  block.Fill(Grow(water, 1.5f), Hex(0x1A4A70));
+  block.Fill(water, Radial(90, 90, 140, Hex(0x5AC8F0), Hex(0x1E6AB0)));
+  for (auto [x, y, r] : {std::array<float, 3>{96, 100, 14}, {130, 128, 10}, {70, 140, 9}})
+    block.Stroke(Intersect(Circle(x, y, r), Box(0, 0, 216, y)), 1.2f, Hex(0xFFFFFF, 0.55f));
+  for (auto [x, y] : {std::array<float, 2>{120, 96}, {88, 124}, {150, 112}}) {
+    block.Fill(Circle(x, y, 5), Hex(0x2E8A3A));
+    block.Fill(Circle(x + 1, y - 1, 1.6f), Hex(0xFF8AB0));
+  }
+  block.Shadow(Box(170, 118, 200, 128), 2, 3, 2, 0.5f);
+  block.Fill(Box(160, 116, 204, 130, 1), Hex(0x5A3410));
+  for (int i = 0; i < 8; ++i) block.Fill(Box(161.0f + i * 5.4f, 117, 165.0f + i * 5.4f, 129), Hex(0xB88048));
+  Prng reeds(65);
+  for (int i = 0; i < 26; ++i) {
+    const float a = reeds.Unit() * 6.283f;
+    const float x = 108 + std::cos(a) * 84, y = 110 + std::sin(a) * 66;
+    if (water(x, y) > 12 || water(x, y) < -2) continue;
+    block.Fill(Capsule(x, y, x + (reeds.Unit() - 0.5f) * 4, y - 7, 0.9f), Hex(0x2F6A20));
+    block.Fill(Ellipse(x, y - 7, 1.2f, 2.2f), Hex(0x6A3A14));
+  }
+  return block;
+}
+
+// Cuts a block into its cells and files them under their tile codes (-1 leaves a cell out).
+template <size_t N>
+void FileCells(std::vector<Canvas>& tiles, const Canvas& block, int columns, const std::array<int, N>& codes) {
+  for (size_t i = 0; i < N; ++i) {
+    if (codes[i] < 0) continue;
+    const int col = static_cast<int>(i) % columns, row = static_cast<int>(i) / columns;
+    tiles[codes[i]] = block.Cut(col * TileSize, row * TileSize, TileSize, TileSize);
+  }
+}
+
+// The six cross-section columns a shift row names, in code order: left verge, left shoulder,
+// left lane, right lane, right shoulder, right verge.
+constexpr std::array<int, 6> ShiftColumns{0, 1, 2, 5, 6, 7};
+
+struct ShiftCodes {
+  int First;
+  Row Kind;
+};
+constexpr std::array<ShiftCodes, 4> ShiftRows{{{25, Row::DispLeft}, {31, Row::HalfLeft}, {37, Row::DispRight}, {43, Row::HalfRight}}};
+
+}  // namespace
+
+std::vector<Canvas> RoadTiles() {
+  const int slots = ((TileCodes + TileSetColumns - 1) / TileSetColumns) * TileSetColumns;
+  std::vector<Canvas> tiles(slots, GroundTile());
+  for (int v = 0; v < 9; ++v) {
+    tiles[1 + v] = VergeTile(v, false);
+    tiles[13 + v] = VergeTile(v, true);
+  }
+  tiles[10] = ProfileTile(Row::Straight, 2, false);
+  tiles[11] = ProfileTile(Row::Straight, 3, false);
+  tiles[12] = ProfileTile(Row::Straight, 5, false);
+  tiles[22] = ProfileTile(Row::Straight, 1, true);
+  tiles[23] = ProfileTile(Row::Straight, 6, true);
+  tiles[24] = StartLine();
+  for (const ShiftCodes& s : ShiftRows)
+    for (size_t i = 0; i < ShiftColumns.size(); ++i) tiles[s.First + i] = ProfileTile(s.Kind, ShiftColumns[i], true);
+  tiles[49] = Flowers();
+  tiles[50] = Bush();
+  tiles[51] = Rocks();
+  FileCells(tiles, TreeGroup(), 2, std::array<int, 4>{52, -1, 53, 54});
+  FileCells(tiles, FenceBlock(), 4, std::array<int, 16>{-1, 55, -1, -1, 56, -1, -1, 59, -1, -1, -1, -1, -1, 57, -1, 58});
+  FileCells(tiles, Barn(), 2, std::array<int, 4>{60, 61, 63, 64});
+  FileCells(tiles, Pond(), 3, std::array<int, 9>{65, 66, 67, 68, 69, 70, 71, 72, 73});
+  return tiles;
+}
+
+}  // namespace art
