@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <cstdio>
 #include <string>
@@ -37,7 +38,13 @@ struct FaceFile {
   std::string Path;
   int Index = 0;
   bool SyntheticBold = false;  // bold was asked for and the file is not a bold face
+  double SizeScale = 1.0;      // stand-in faces are drawn smaller (see kStandInSizeScale)
 };
+
+// The game's screens are laid out for a condensed display face; the wider stand-in faces are drawn
+// at this fraction of the asked size so that texts keep to about the same widths and stay inside
+// their panels.
+constexpr double kStandInSizeScale = 0.8;
 
 // Families tried, in bold, when the named face is not installed: the game's own stand-in face
 // first; nullptr accepts whatever fontconfig offers.
@@ -80,8 +87,12 @@ bool MatchFace(const char* family, bool bold, FaceFile& out) {
 
 bool FindFace(const char* family, bool bold, FaceFile& out) {
   if (family != nullptr && *family != '\0' && MatchFace(family, bold, out)) return true;
-  for (const char* fallback : kFallbackFamilies)
-    if (MatchFace(fallback, true, out)) return true;
+  for (const char* fallback : kFallbackFamilies) {
+    if (MatchFace(fallback, true, out)) {
+      out.SizeScale = kStandInSizeScale;
+      return true;
+    }
+  }
   return false;
 }
 
@@ -222,7 +233,8 @@ private:
   CachedFont* Open(const char* face, int size, bool bold) {
     FaceFile file;
     if (!FindFace(face, bold, file)) return nullptr;
-    TTF_Font* font = TTF_OpenFontIndexDPI(file.Path.c_str(), size, file.Index, 96, 96);
+    const int drawnSize = std::max(kMinSize, static_cast<int>(std::lround(size * file.SizeScale)));
+    TTF_Font* font = TTF_OpenFontIndexDPI(file.Path.c_str(), drawnSize, file.Index, 96, 96);
     if (font == nullptr) return nullptr;
     if (file.SyntheticBold) TTF_SetFontStyle(font, TTF_STYLE_BOLD);
 
