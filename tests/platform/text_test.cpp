@@ -86,13 +86,16 @@ TEST(TextMeasure, SizesOutsideAnyUseAreClamped) {
 // Faces
 // ---------------------------------------------------------------------------------------------
 
-TEST(TextFace, MissingFaceFallsBackToTheStandInBold) {
+TEST(TextFace, MissingFaceFallsBackToTheStandInBoldDrawnSmaller) {
   TCanvas canvas;
   const std::string sample = "Exit the game?";
   canvas.SetFont(Style("BancoDi", 30, 0, 0, 0));
   const int missing = canvas.TextWidth(sample);
-  canvas.SetFont(Style("League Spartan", 30, 0, 0, 0, true));
+  // The stand-in is drawn at four fifths of the asked size: 30 points become 24.
+  canvas.SetFont(Style("League Spartan", 24, 0, 0, 0, true));
   EXPECT_EQ(canvas.TextWidth(sample), missing);
+  canvas.SetFont(Style("League Spartan", 30, 0, 0, 0, true));
+  EXPECT_GT(canvas.TextWidth(sample), missing);
   canvas.SetFont(Style("no such face at all", 30, 0, 0, 0));
   EXPECT_EQ(canvas.TextWidth(sample), missing);
   canvas.SetFont(Style("", 30, 0, 0, 0));

@@ -24,7 +24,9 @@ sleep 1
 SAVE=$(mktemp -d)
 cp -r "$GAME_DIR"/. "$SAVE"/
 cd "$SAVE"
-SDL_AUDIODRIVER=dummy ./zubokranz > "$OUT_DIR/stdout.txt" 2> "$OUT_DIR/stderr.txt" &
+# The desktop's own libraries (X, D-Bus, drivers) keep allocations to the end; leaks of the game's
+# code are checked by the headless runs.
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" SDL_AUDIODRIVER=dummy ./zubokranz > "$OUT_DIR/stdout.txt" 2> "$OUT_DIR/stderr.txt" &
 GAME=$!
 
 WIN=""
@@ -56,9 +58,14 @@ echo "cpu ${cpu_ms} ms over ${wall_ms} ms wall"
 import -window root "$OUT_DIR/menu.png"
 
 xdotool windowactivate --sync "$WIN" >/dev/null 2>&1 || true
-xdotool key --window "$WIN" Down
-sleep 0.3
+# Keys are held for a few frames, as a finger would: the game polls the keyboard once a frame.
+press() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.3; }
+press Down
 import -window root "$OUT_DIR/menu_down.png"
+press Return
+import -window root "$OUT_DIR/help.png"
+press Escape
+import -window root "$OUT_DIR/back_to_menu.png"
 
 # The close button on the main menu opens "Exit the game?" instead of closing.
 wmctrl -c 'Zubo Kranz'
@@ -66,7 +73,7 @@ sleep 0.5
 kill -0 $GAME 2>/dev/null || fail "the close button ended the game"
 import -window root "$OUT_DIR/exit_popup.png"
 
-xdotool key --window "$WIN" y
+press y
 for _ in $(seq 1 50); do
   kill -0 $GAME 2>/dev/null || break
   sleep 0.1
