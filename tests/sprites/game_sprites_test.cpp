@@ -21,7 +21,7 @@ constexpr uint32_t Red = 0xFF0000, Green = 0x00FF00, Blue = 0x0000FF, White = 0x
 class GameSpriteTest : public ::testing::Test {
 protected:
   GameSpriteTest() {
-    Sys_Init(SysConfig{SysBackend::Headless});
+    Sys_Init(SysConfig{SysBackend::Headless, 60, {}});
     MForm = &form;
     form.MDXDraw.Initialize();
     form.MDXSpriteEngine->SurfaceInitialized();

@@ -117,8 +117,12 @@ TEST_F(DataPack, EveryItemTheGameDrawsHasItsSizeAndPatterns) {
     ASSERT_LT(u.Index, lists_[u.List - 1].Count());
     const TPictureCollectionItem& item = Item(u.List, u.Index);
     ASSERT_FALSE(item.Picture.Empty());
-    if (u.Width != Any) EXPECT_EQ(item.Width(), u.Width);
-    if (u.Height != Any) EXPECT_EQ(item.Height(), u.Height);
+    if (u.Width != Any) {
+      EXPECT_EQ(item.Width(), u.Width);
+    }
+    if (u.Height != Any) {
+      EXPECT_EQ(item.Height(), u.Height);
+    }
     EXPECT_GE(item.PatternCount(), u.Patterns);
     EXPECT_EQ(item.Picture.BitsPerPixel, 24);
   }
@@ -128,8 +132,12 @@ TEST_F(DataPack, PicturesStayOnTheSurfaceWhereTheScreensPutThem) {
   for (const Use& u : Uses()) {
     SCOPED_TRACE(Name(u));
     const TPictureCollectionItem& item = Item(u.List, u.Index);
-    if (u.X != Nowhere) EXPECT_LE(u.X + item.Width(), 800);
-    if (u.Y != Nowhere) EXPECT_LE(u.Y + item.Height(), 600);
+    if (u.X != Nowhere) {
+      EXPECT_LE(u.X + item.Width(), 800);
+    }
+    if (u.Y != Nowhere) {
+      EXPECT_LE(u.Y + item.Height(), 600);
+    }
   }
 }
 
@@ -141,7 +149,9 @@ TEST_F(DataPack, SpritesAreKeyedAndTheKeyIsNotAnOrdinaryColour) {
     const uint16_t key = RGB888To565(ColorRefToRGB888(item.TransparentColor));
     // Every key pixel is the key exactly; no other colour collapses onto it at 16 bits.
     for (uint32_t rgb : item.Picture.Pixels)
-      if (RGB888To565(rgb) == key) ASSERT_EQ(rgb, ColorRefToRGB888(item.TransparentColor));
+      if (RGB888To565(rgb) == key) {
+        ASSERT_EQ(rgb, ColorRefToRGB888(item.TransparentColor));
+      }
   }
 }
 
