@@ -154,6 +154,33 @@ void App_DispatchEvent(const SysEvent& ev);
 
 void ShowMouseCursor();
 void HideMouseCursor();
+// Drives the real game frame by frame under the headless backend (zkplay and the tests): each
+// Frame advances the simulated clock by one refresh period and runs the frame when the timer
+// fires; events go straight to the form's handlers, as between two frames.
+class THeadlessDriver {
+public:
+  explicit THeadlessDriver(int refreshRate = 60);
+  void Send(SysEventType type, int key = 0, int shift = 0, int ch = 0, int x = 0, int y = 0);
+  void Frame();
+  void Frames(int count);
+  // Key down with the character it types; Release lets it go. Key = Press, one frame, Release.
+  void Press(int vk, int shift = 0);
+  void Release(int vk, int shift = 0);
+  void Key(int vk, int shift = 0);
+  // Each character a key press with its typed character, one frame each.
+  void Type(std::string_view text);
+  void MouseMove(int x, int y);
+  void Click();
+  void DoubleClick();  // a click and a double click: activates twice
+
+private:
+  double frameMs_;
+};
+
+// Puts every shared variable back to its value at program start (for runs of several games in one
+// process, as the tests do).
+void App_ResetState();
+
 // Tests and zkplay fix the random seed; otherwise start-up seeds from the clock.
 void App_SetFixedSeed(uint64_t seed);
 

@@ -44,3 +44,39 @@ TBonus* BonusSprite = nullptr;
 TPointer* SpeedNeedle = nullptr;
 
 TMForm* MForm = nullptr;
+
+void App_ResetState() {
+  RefreshRate = 0;
+  MeasuredFrameRate = 0;
+  FrameTimeMs = 15;
+  SpeedFactor = 1.0;
+  CurrentScreen = PopupKind = 0;
+  FirstItem = LastItem = HoverItem = 0;
+  SavedHoverItem = SavedFirstItem = SavedLastItem = 0;
+  TabHoverItem = MenuIntroActive = 0;
+  MenuItems.fill(nullptr);
+  ScreenBackground = nullptr;
+  PopupPanel = nullptr;
+  PopupTimer = 0;
+  TextCursor = nullptr;
+  LastKeyChar = 0;
+  MouseX = MouseY = 0;
+  CountryEditing = BossKeyCapture = false;
+  SavedBossKeyShift = 0;
+  SavedBossKey = 0;
+  HelpPage = VehicleSwitchPhase = 0;
+  SelectedVehicle = PendingVehicle = 1;
+  MusicRestartPending = SendStarted = false;
+  Options = TGameOptions{};
+  BossKeyShift = 0;
+  BossKey = 0;
+  HighScores.fill(THighScore{});
+  PlayerName.clear();
+  Score = Lives = Level = RaceTimeLeft = 0;
+  ResultTimeLeft = ResultStepTimer = ResultStep = TimeBonus = RankBonus = ResultEndTimer = 0;
+  PlayerRank = RacerCount = 0;
+  Player = nullptr;
+  Traffic = nullptr;
+  BonusSprite = nullptr;
+  SpeedNeedle = nullptr;
+}

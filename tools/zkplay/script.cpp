@@ -55,64 +55,6 @@ bool ParseKey(const std::string& text, int& vk, int& shift) {
   return false;
 }
 
-// The character a key types, as a real keyboard would send with it; 0 for none.
-int CharOfKey(int vk, int shift) {
-  if (shift & (ssAlt | ssCtrl)) return 0;
-  if (vk == VK_RETURN) return 13;
-  if (vk == VK_ESCAPE) return 27;
-  if (vk == VK_BACK) return 8;
-  if (vk == VK_SPACE) return ' ';
-  if (vk >= 'A' && vk <= 'Z') return (shift & ssShift) ? vk : vk + 32;
-  if (vk >= '0' && vk <= '9') return vk;
-  return 0;
-}
-
-int VkOfChar(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  if (std::isalpha(u)) return std::toupper(u);
-  if (std::isdigit(u)) return u;
-  if (c == ' ') return VK_SPACE;
-  return 0;
-}
-
-class Runner {
-public:
-  explicit Runner(const PlayOptions& options) : frameMs_(1000.0 / options.RefreshRate) {}
-
-  void Send(SysEventType type, int key = 0, int shift = 0, int ch = 0, int x = 0, int y = 0) {
-    if (MForm->Terminated) return;
-    SysEvent ev{type};
-    ev.Key = key;
-    ev.Shift = shift;
-    ev.Char = ch;
-    ev.X = x;
-    ev.Y = y;
-    App_DispatchEvent(ev);
-  }
-
-  // One frame of simulated time; no frame runs while the game is inactive, but time passes.
-  void Frame() {
-    if (MForm->Terminated) return;
-    Sys_HeadlessAdvanceClock(frameMs_);
-    int lag = 0;
-    if (MForm->MDXTimer.Idle(Sys_Milliseconds(), lag)) MForm->MDXTimerTimer(lag);
-  }
-
-  void Press(int vk, int shift) {
-    Sys_HeadlessSetKey(vk, true);
-    Send(SysEventType::KeyDown, vk, shift);
-    if (const int ch = CharOfKey(vk, shift)) Send(SysEventType::Char, 0, 0, ch);
-  }
-
-  void Release(int vk, int shift) {
-    Sys_HeadlessSetKey(vk, false);
-    Send(SysEventType::KeyUp, vk, shift);
-  }
-
-private:
-  double frameMs_;
-};
-
 bool WriteShot(const std::string& path) {
   TDirectDrawSurface* s = MForm->MDXDraw.Surface();
   if (s == nullptr) return false;
@@ -257,7 +199,7 @@ std::string StateJson() {
 }
 
 int RunScript(std::istream& script, const std::string& scriptName, const PlayOptions& options) {
-  Runner run(options);
+  THeadlessDriver run(options.RefreshRate);
   std::string line;
   int lineNo = 0;
   auto fail = [&](const std::string& message) {
@@ -276,7 +218,7 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
     if (cmd == "wait") {
       long n = -1;
       if (!(in >> n) || n < 0) return fail("wait takes a number of frames");
-      for (long i = 0; i < n && !MForm->Terminated; ++i) run.Frame();
+      run.Frames(static_cast<int>(n));
     } else if (cmd == "key" || cmd == "down" || cmd == "up") {
       std::string name;
       int vk = 0, shift = 0;
@@ -288,24 +230,15 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
       // Everything after the command word, leading blank removed.
       std::string text = body.substr(body.find("type") + 4);
       if (!text.empty() && text[0] == ' ') text.erase(0, 1);
-      for (const char c : text) {
-        const int vk = VkOfChar(c);
-        if (vk) Sys_HeadlessSetKey(vk, true);
-        run.Send(SysEventType::KeyDown, vk, 0);
-        run.Send(SysEventType::Char, 0, 0, static_cast<unsigned char>(c));
-        run.Frame();
-        if (vk) Sys_HeadlessSetKey(vk, false);
-        run.Send(SysEventType::KeyUp, vk, 0);
-      }
+      run.Type(text);
     } else if (cmd == "mouse") {
       int x = 0, y = 0;
       if (!(in >> x >> y)) return fail("mouse takes X and Y");
-      run.Send(SysEventType::MouseMove, 0, 0, 0, x, y);
+      run.MouseMove(x, y);
     } else if (cmd == "click") {
-      run.Send(SysEventType::MouseClick, 0, 0, 0, MouseX, MouseY);
+      run.Click();
     } else if (cmd == "dblclick") {
-      run.Send(SysEventType::MouseClick, 0, 0, 0, MouseX, MouseY);
-      run.Send(SysEventType::MouseDoubleClick, 0, 0, 0, MouseX, MouseY);
+      run.DoubleClick();
     } else if (cmd == "focus") {
       std::string state;
       in >> state;
