@@ -94,7 +94,9 @@ void TMyImageSprite::KillOnce() {
 
 void TMyImageSprite::Step(int elapsed) {
   TImageSprite::Step(elapsed);
-  if (FramePos > FrameCount - 0.5) FramePos = 0;  // the rounded frame never reaches FrameCount
+  // At exactly FrameCount - 0.5 the position would round (halves to even) to FrameCount, a pattern
+  // that does not exist, so the restart includes the limit itself.
+  if (FramePos >= FrameCount - 0.5) FramePos = 0;
   if (FrameRatePercent > 0) FrameSpeed = (1.0 / FrameStepMs()) * FrameRatePercent / 100;
 }
 

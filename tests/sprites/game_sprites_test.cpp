@@ -105,7 +105,7 @@ struct WrapCase {
 
 class GameSpriteWrapTest : public GameSpriteTest, public ::testing::WithParamInterface<WrapCase> {};
 
-// Four patterns: past 3.5 the position restarts so that the rounded frame stays below 4.
+// Four patterns: from 3.5 on the position restarts so that the rounded frame stays below 4.
 TEST_P(GameSpriteWrapTest, PositionPastTheLastHalfFrameRestarts) {
   TMyImageSprite* s = TMyImageSprite::CreateAt(1, 0, 0, 0, 1);
   s->FramePos = GetParam().pos;
@@ -116,7 +116,8 @@ TEST_P(GameSpriteWrapTest, PositionPastTheLastHalfFrameRestarts) {
 
 INSTANTIATE_TEST_SUITE_P(FourFrames, GameSpriteWrapTest,
                          ::testing::Values(WrapCase{3.1, 0.5, 0},      // 3.6: frame 0, not 4
-                                           WrapCase{3.0, 0.5, 3.5},    // only past the limit
+                                           WrapCase{3.0, 0.5, 0},      // 3.5 would round to 4 as well
+                                           WrapCase{2.9, 0.5, 3.4},    // below the limit it runs on
                                            WrapCase{2.0, 1.4, 3.4},
                                            WrapCase{3.7, 0.5, 0.2}));  // the base step's wrap
 
