@@ -123,6 +123,8 @@ void DrawVehicleRatings() {
 void UpdateVehicleSelection() {
   UpdateItemHighlight(true);
   MoveSelectionByKeys();
+  // Esc may have left the screen: its pictures are gone.
+  if (CurrentScreen != scrVehicleSelection) return;
   RunCrossFade();
   DrawVehicleRatings();
 }
