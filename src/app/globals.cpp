@@ -1,5 +1,6 @@
 // The shared game state and frame-timing globals, defined once.
 #include "app/app.h"
+#include "audio/audio.h"
 
 int32_t RefreshRate = 0;
 int32_t MeasuredFrameRate = 0;
@@ -79,4 +80,5 @@ void App_ResetState() {
   Traffic = nullptr;
   BonusSprite = nullptr;
   SpeedNeedle = nullptr;
+  CurrentSong = 0;
 }

@@ -82,7 +82,7 @@ void DeleteLastChar(std::string& text) {
 void TMForm::FormKeyDown(int& key, int shift) {
   if (BossKeyCapture) {
     FormKeyBoss(key, shift, true);
-  } else if (shift == BossKeyShift && key == BossKey) {
+  } else if (BossKey != 0 && shift == BossKeyShift && key == BossKey) {  // 0: no boss key
     HideForBossKey();
   }
   if ((shift & ssAlt) && key == VK_RETURN) {

@@ -1,0 +1,184 @@
+// The form's key events: the boss key, Alt+Enter, and typing into the name entry.
+#include "app/shell_util.h"
+
+namespace {
+
+using shell::Count;
+constexpr int VK_F9 = VK_F1 + 8;
+
+struct BossCase {
+  int Shift;
+  int Key;
+  bool Matches;
+};
+
+void PrintTo(const BossCase& c, std::ostream* os) { *os << "shift " << c.Shift << " key " << c.Key; }
+
+class BossKeyMatch : public HeadlessGame, public testing::WithParamInterface<BossCase> {};
+
+TEST_P(BossKeyMatch, OnlyTheExactCombinationHides) {
+  const BossCase& c = GetParam();
+  FinishIntro();
+  ASSERT_EQ(BossKeyShift, ssAlt);  // the default Alt+F9
+  ASSERT_EQ(BossKey, VK_F9);
+  ASSERT_NE(CurrentSong, 0);
+  drive.Press(c.Key, c.Shift);
+  drive.Release(c.Key, c.Shift);
+  EXPECT_EQ(MusicRestartPending, c.Matches);
+  EXPECT_EQ(CurrentSong == 0, c.Matches);
+  shell::PumpWindowEvents();
+  EXPECT_EQ(Form().MDXTimer.Hooked(), !c.Matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BossKeyMatch,
+                         testing::Values(BossCase{ssAlt, VK_F9, true}, BossCase{0, VK_F9, false},
+                                         BossCase{ssAlt | ssShift, VK_F9, false},
+                                         BossCase{ssCtrl, VK_F9, false}, BossCase{ssAlt, VK_F1 + 7, false}));
+
+using BossKey_ = HeadlessGame;
+
+TEST_F(BossKey_, OnTheMainMenuHidesAndTheNextPopupCloseRestartsTheMusic) {
+  FinishIntro();
+  drive.Key(VK_RETURN, ssAlt);  // into full screen first
+  ASSERT_TRUE(Options.FullScreen);
+  ASSERT_TRUE(Form().MDXDraw.FullScreen);
+  Snd_CallLog().clear();
+
+  drive.Key(VK_F9, ssAlt);
+  EXPECT_EQ(shell::MusicCalls(), std::vector<std::string>{"music-free"});
+  EXPECT_EQ(CurrentSong, 0);
+  EXPECT_TRUE(MusicRestartPending);
+  EXPECT_FALSE(Options.FullScreen);  // full screen is left, and stays so
+  EXPECT_FALSE(Form().MDXDraw.FullScreen);
+  EXPECT_EQ(PopupKind, 0);           // no pause outside the race
+
+  // The minimise reaches the form: frames stop until the window is restored.
+  shell::PumpWindowEvents();
+  EXPECT_FALSE(Form().MDXTimer.Hooked());
+  drive.Send(SysEventType::Restored);
+  EXPECT_TRUE(Form().MDXTimer.Hooked());
+  drive.Frames(5);
+  EXPECT_EQ(shell::MusicCalls(), std::vector<std::string>{"music-free"});  // still silent
+
+  Snd_CallLog().clear();
+  drive.Key(VK_ESCAPE);
+  ASSERT_EQ(PopupKind, 1);
+  drive.Frame();
+  drive.Key('N');
+  EXPECT_EQ(PopupKind, 0);
+  EXPECT_FALSE(MusicRestartPending);
+  EXPECT_EQ(shell::MusicCalls(), (std::vector<std::string>{"music-load Menu.xm", "music-play"}));
+  EXPECT_NE(CurrentSong, 0);
+}
+
+// A boss key set to "none" (0) is never pressed, whatever key code arrives.
+class NoBossKey : public HeadlessGame {
+  void BeforeStart() override {
+    std::FILE* f = std::fopen(SavePath("options").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("0\r\n1\r\n1\r\nFrance\r\n0\r\n0\r\n\r\n", f);
+    std::fclose(f);
+  }
+};
+
+TEST_F(NoBossKey, NoKeyHidesTheGame) {
+  FinishIntro();
+  ASSERT_EQ(BossKey, 0);
+  ASSERT_EQ(BossKeyShift, 0);
+  OpenPopup(8);
+  drive.Type("a-b");  // the hyphen has no key code of its own
+  EXPECT_FALSE(MusicRestartPending);
+  EXPECT_NE(CurrentSong, 0);
+  shell::PumpWindowEvents();
+  EXPECT_TRUE(Form().MDXTimer.Hooked());
+  EXPECT_EQ(PlayerName, "ab");
+}
+
+using AltEnter = HeadlessGame;
+
+TEST_F(AltEnter, OnTheMainMenuFlipsTheDisplayWithoutAPopup) {
+  FinishIntro();
+  Snd_CallLog().clear();
+  drive.Key(VK_RETURN, ssAlt);
+  EXPECT_TRUE(Options.FullScreen);
+  EXPECT_TRUE(Form().MDXDraw.FullScreen);
+  EXPECT_EQ(PopupKind, 0);
+  EXPECT_EQ(CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Count("play 2"), 0);  // not an Enter: nothing is activated
+  drive.Frame();
+  drive.Key(VK_RETURN, ssAlt);
+  EXPECT_FALSE(Options.FullScreen);
+  EXPECT_FALSE(Form().MDXDraw.FullScreen);
+  drive.Frames(2);  // frames run on the new surface
+  EXPECT_EQ(CurrentScreen, scrMainMenu);
+}
+
+// The name entry's text field.
+class NameEntry : public HeadlessGame {
+protected:
+  void SetUp() override {
+    HeadlessGame::SetUp();
+    FinishIntro();
+    OpenPopup(8);
+    drive.Frame();
+  }
+};
+
+TEST_F(NameEntry, AcceptsLettersDigitsAndSpaces) {
+  drive.Type("Ab c1");
+  EXPECT_EQ(PlayerName, "Ab c1");
+}
+
+TEST_F(NameEntry, IgnoresOtherCharacters) {
+  drive.Type("a-b.c_d\xC3\xA9!");
+  EXPECT_EQ(PlayerName, "abcd");
+}
+
+TEST_F(NameEntry, TakesAtMostTwelveCharacters) {
+  drive.Type("1111111111111");
+  EXPECT_EQ(PlayerName, "111111111111");
+}
+
+TEST_F(NameEntry, StopsOnceTheTextIsWiderThanTheField) {
+  drive.Type("WWWWWWWWWWWW");
+  ASSERT_LT(PlayerName.size(), 12u) << "the stand-in face is too narrow for this test";
+  // Each character was tested against the text before it: the last one made it too wide.
+  EXPECT_LE(StyledTextWidth(PlayerName.substr(0, PlayerName.size() - 1), 10), 240);
+  EXPECT_GT(StyledTextWidth(PlayerName, 10), 240);
+}
+
+TEST_F(NameEntry, BackspaceDeletesAndDoesNothingOnAnEmptyName) {
+  drive.Key(VK_BACK);
+  EXPECT_EQ(PlayerName, "");
+  drive.Type("ab");
+  drive.Key(VK_BACK);
+  EXPECT_EQ(PlayerName, "a");
+  drive.Frame();
+  drive.Key(VK_BACK);
+  drive.Frame();
+  drive.Key(VK_BACK);
+  EXPECT_EQ(PlayerName, "");
+}
+
+TEST_F(NameEntry, EnterClicksOnceAndCommitsTheNameInTheNextFrame) {
+  Score = 123456;
+  drive.Type("Zed");
+  Snd_CallLog().clear();
+  drive.Press(VK_RETURN);
+  EXPECT_EQ(PopupKind, 8);
+  EXPECT_EQ(Count("play 2"), 1);
+  drive.Frame();
+  drive.Release(VK_RETURN);
+  EXPECT_EQ(PopupKind, 9);
+  EXPECT_EQ(HoverItem, 11);
+  EXPECT_EQ(HighScores[1].Name, "Zed");
+  EXPECT_EQ(HighScores[1].Score, 123456);
+}
+
+TEST_F(NameEntry, CaretFollowsTheEndOfTheName) {
+  drive.Type("abc");
+  ASSERT_NE(TextCursor, nullptr);
+  EXPECT_EQ(TextCursor->X, StyledTextWidth("abc", 10) / 2 + 384);
+}
+
+}  // namespace
