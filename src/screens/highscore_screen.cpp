@@ -12,7 +12,8 @@ namespace {
 constexpr int kNameX = 578, kScoreX = 732;
 constexpr int kNameStyle = 2, kScoreStyle = 17;
 
-constexpr int RowY(int n) { return static_cast<int>(33.7 * (n - 1) + 196 + 0.5); }
+// Rounded half to even: row 6 sits at 364, not 365.
+int RowY(int n) { return RoundHalfEven(33.7 * (n - 1) + 196); }
 
 struct ButtonSpec {
   int Item, Image, X, Y;
@@ -33,9 +34,13 @@ void OpenHighScoreScreen() {
 
 void UpdateHighScoreScreen(int lagCount) {
   UpdateItemHighlight(true);
-  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(HoverItem, FirstItem, LastItem);
-  if (LeftPressed) StepDownTo(HoverItem, FirstItem, 1);
-  if (RightPressed) StepUpTo(HoverItem, LastItem, 1);
+  // With nothing selected (the mouse left the buttons) any arrow only selects CLEAR.
+  if (FirstItem <= HoverItem && HoverItem <= LastItem) {
+    if (LeftPressed) StepDownTo(HoverItem, FirstItem, 1);
+    if (RightPressed) StepUpTo(HoverItem, LastItem, 1);
+  } else if (UpPressed || DownPressed || LeftPressed || RightPressed) {
+    ClampToLow(HoverItem, FirstItem, LastItem);
+  }
   if (EscapePressed) ActivateItem(9);
   if (CurrentScreen != scrHighScores) return;
   MForm->MDXSpriteEngine->Move(lagCount);
