@@ -149,6 +149,9 @@ void ToggleBossKeyCapture() {
 }
 
 void LeaveOptionsScreen() {
+  // A capture still waiting for its function key ends here, or the key in force would be lost
+  // and the main menu would go on catching keys.
+  if (BossKeyCapture) ToggleBossKeyCapture();
   CurrentScreen = scrNone;
   KillItems();
   KillSpriteOnce(ScreenBackground);
