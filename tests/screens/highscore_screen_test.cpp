@@ -1,5 +1,6 @@
 // The high-score screen: its keyboard walk, Esc, the clear button's question, the world page and
 // where the ten rows are drawn.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,8 @@ struct ClearCase {
   std::vector<int> Keys;  // pressed on the question
   bool Cleared;
 };
+void PrintTo(const ClearCase& c, std::ostream* os) { *os << c.Name; }
+
 
 const ClearCase kClearCases[] = {
     {"YKey", {'Y'}, true},

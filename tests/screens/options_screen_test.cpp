@@ -1,5 +1,6 @@
 // The options screen: its keyboard walk, the three switches acting at once, the country field
 // and the boss-key capture.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -247,6 +248,8 @@ struct CaptureCase {
   bool StillCapturing;
   const char* Text;
 };
+void PrintTo(const CaptureCase& c, std::ostream* os) { *os << c.Name; }
+
 
 const CaptureCase kCaptureCases[] = {
     {"Started", {}, true, "?"},

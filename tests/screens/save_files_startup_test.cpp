@@ -6,6 +6,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <ostream>
 #include <string>
 
 #include "save/save.h"
@@ -100,6 +101,8 @@ struct DamagedCase {
   const char* File;
   std::string Content;
 };
+void PrintTo(const DamagedCase& c, std::ostream* os) { *os << c.Name; }
+
 
 const DamagedCase kDamagedCases[] = {
     {"ScoreNotANumber", "hs", "ANONYMOUS\r\n10x00\r\nANONYMOUS\r\n9000\r\n"},
