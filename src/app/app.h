@@ -155,8 +155,9 @@ void App_DispatchEvent(const SysEvent& ev);
 void ShowMouseCursor();
 void HideMouseCursor();
 // Drives the real game frame by frame under the headless backend (zkplay and the tests): each
-// Frame advances the simulated clock by one refresh period and runs the frame when the timer
-// fires; events go straight to the form's handlers, as between two frames.
+// Frame first delivers the window events the game raised itself (a minimise), then advances the
+// simulated clock by one refresh period and runs the frame when the timer fires; events go
+// straight to the form's handlers, as between two frames.
 class THeadlessDriver {
 public:
   explicit THeadlessDriver(int refreshRate = 60);

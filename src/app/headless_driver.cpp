@@ -44,6 +44,10 @@ void THeadlessDriver::Send(SysEventType type, int key, int shift, int ch, int x,
 
 void THeadlessDriver::Frame() {
   if (MForm == nullptr || MForm->Terminated) return;
+  // What the game asked of the window itself (a minimise) arrives first, as in the message loop.
+  SysEvent ev;
+  while (!MForm->Terminated && Sys_PollEvent(ev)) App_DispatchEvent(ev);
+  if (MForm->Terminated) return;
   Sys_HeadlessAdvanceClock(frameMs_);
   int lag = 0;
   if (MForm->MDXTimer.Idle(Sys_Milliseconds(), lag)) MForm->MDXTimerTimer(lag);

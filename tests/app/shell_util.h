@@ -41,12 +41,6 @@ inline std::vector<std::string> MusicCalls() {
   return out;
 }
 
-// Delivers what the game itself asked of the window (a minimise) as the message loop would.
-inline void PumpWindowEvents() {
-  SysEvent ev;
-  while (Sys_PollEvent(ev)) App_DispatchEvent(ev);
-}
-
 inline bool IsHoverLook(int item) {
   auto* b = static_cast<TMenuButton*>(MenuItems[item]);
   return b->Image == &GameImageList(1)->Item(b->HoverImage);
