@@ -184,3 +184,43 @@ TEST_F(NameEntry, CaretFollowsTheEndOfTheName) {
 }
 
 }  // namespace
+
+namespace {
+
+// In a race (the screen id alone: the race itself is not built here) the boss key and Alt+Enter
+// also pause the game.
+class RaceKeys : public HeadlessGame {
+protected:
+  void SetUp() override {
+    HeadlessGame::SetUp();
+    FinishIntro();
+    LeaveMainMenu();
+    ScreenBackground = nullptr;
+    CurrentScreen = scrRace;
+    Level = 1;
+  }
+};
+
+TEST_F(RaceKeys, BossKeyReplacesTheLevelCaptionByThePauseAndClosingItRestartsTheMusic) {
+  OpenPopup(6);
+  drive.Frame();
+  drive.Key(VK_F9, ssAlt);
+  EXPECT_EQ(PopupKind, 5);
+  EXPECT_EQ(CurrentSong, 0);
+  EXPECT_TRUE(MusicRestartPending);
+  drive.Send(SysEventType::Restored);
+  drive.Frame();
+  Snd_CallLog().clear();
+  drive.Key('P');
+  EXPECT_EQ(PopupKind, 0);
+  EXPECT_EQ(shell::MusicCalls(), (std::vector<std::string>{"music-load Race.xm", "music-play"}));
+}
+
+TEST_F(RaceKeys, AltEnterPausesAndFlipsTheDisplay) {
+  drive.Key(VK_RETURN, ssAlt);
+  EXPECT_EQ(PopupKind, 5);
+  EXPECT_TRUE(Options.FullScreen);
+  EXPECT_TRUE(Form().MDXDraw.FullScreen);
+}
+
+}  // namespace
