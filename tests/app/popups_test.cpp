@@ -28,6 +28,8 @@ struct DefaultCase {
   int Selected;
 };
 
+void PrintTo(const DefaultCase& c, std::ostream* os) { *os << "kind " << int(c.Kind); }
+
 class PopupDefault : public Popup, public testing::WithParamInterface<DefaultCase> {};
 
 TEST_P(PopupDefault, QuestionsOpenOnTheirDefaultAnswer) {
@@ -167,6 +169,8 @@ struct TimedCase {
   int Frames;
 };
 
+void PrintTo(const TimedCase& c, std::ostream* os) { *os << "kind " << int(c.Kind); }
+
 class TimedCaption : public Popup, public testing::WithParamInterface<TimedCase> {};
 
 TEST_P(TimedCaption, ShowsForItsNumberOfFrames) {
@@ -282,6 +286,8 @@ struct CloseCase {
   int Item;         // main-menu item that opens the screen, 0 for the main menu itself
   uint8_t Popup;    // what the close button opens there
 };
+
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << "screen of item " << c.Item; }
 
 class CloseButton : public Popup, public testing::WithParamInterface<CloseCase> {};
 
