@@ -212,6 +212,9 @@ void OpenWebPage(const std::string& address);
 std::string HomePageAddress();
 // KillOnce on whatever game sprite `s` is (menu items are image sprites, the backdrop a road).
 void KillSpriteOnce(TSprite* s);
+// Kills the current screen's backdrop (or the race road) once and forgets it, so that nothing
+// reaches it after the end of the frame frees it; the next screen creates its own.
+void KillScreenBackground();
 
 // The frame's screen step: the open popup's update, or else the current screen's.
 void UpdateCurrentScreen(int lagCount);

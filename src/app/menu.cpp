@@ -72,7 +72,7 @@ void ActivatePopupItem() {
     case 1:
       ClosePopup();
       if (yes) {
-        KillSpriteOnce(ScreenBackground);
+        KillScreenBackground();
         LeaveMainMenu();
         MForm->SaveAllAndExit();
       }
@@ -226,6 +226,11 @@ void KillSpriteOnce(TSprite* s) {
   else s->Kill();
 }
 
+void KillScreenBackground() {
+  KillSpriteOnce(ScreenBackground);
+  ScreenBackground = nullptr;
+}
+
 void ShowMainMenu(int intro, int hover, bool fresh) {
   CurrentScreen = scrMainMenu;
   if (fresh) PlayScreenMusic();
@@ -260,7 +265,7 @@ void ShowMainMenu(int intro, int hover, bool fresh) {
 
 void LeaveMainMenu() {
   CurrentScreen = scrNone;
-  KillSpriteOnce(ScreenBackground);
+  KillScreenBackground();
   KillItems();
 }
 

@@ -26,10 +26,9 @@ double PlayerSpeed() { return 0; }
 
 void EndRace() {
   CurrentScreen = scrNone;
-  KillSpriteOnce(ScreenBackground);
+  KillScreenBackground();
   StopEngineSounds(true);
   KillSpriteOnce(SpeedNeedle);
   MForm->MDXSpriteEngine->FreeDead();
   SpeedNeedle = nullptr;
-  ScreenBackground = nullptr;
 }

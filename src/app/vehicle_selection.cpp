@@ -131,7 +131,7 @@ void UpdateVehicleSelection() {
 
 void LeaveVehicleSelection() {
   KillItems();
-  KillSpriteOnce(ScreenBackground);
+  KillScreenBackground();
   KillSpriteOnce(MenuItems[17]);
   KillSpriteOnce(MenuItems[16]);
   KillSpriteOnce(VehiclePicture);

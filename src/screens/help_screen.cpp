@@ -152,7 +152,7 @@ void NextHelpPage() { StepUpWrapped(HelpPage, 1, 5); }
 
 void LeaveHelpScreen() {
   CurrentScreen = scrNone;
-  KillSpriteOnce(ScreenBackground);
+  KillScreenBackground();
   KillItems();
   for (TMyImageSprite*& p : BonusPictures) {
     KillSpriteOnce(p);

@@ -60,7 +60,7 @@ void DrawHighScoreTable() {
 
 void LeaveHighScoreScreen() {
   CurrentScreen = scrNone;
-  KillSpriteOnce(ScreenBackground);
+  KillScreenBackground();
   KillItems();
   KillSpriteOnce(MenuItems[16]);
   KillSpriteOnce(MenuItems[17]);

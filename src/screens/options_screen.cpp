@@ -154,7 +154,7 @@ void LeaveOptionsScreen() {
   if (BossKeyCapture) ToggleBossKeyCapture();
   CurrentScreen = scrNone;
   KillItems();
-  KillSpriteOnce(ScreenBackground);
+  KillScreenBackground();
   for (int item = 13; item <= 17; ++item) KillSpriteOnce(MenuItems[item]);
   KillSpriteOnce(CountryFrame);
   KillSpriteOnce(BossKeyFrame);

@@ -40,7 +40,6 @@ protected:
   void EndGameWithScore(int score) {
     LeaveMainMenu();
     drive.Frame();
-    ScreenBackground = nullptr;  // the race's own backdrop
     Score = score;
     OpenPopup(8);
     drive.Frame();
