@@ -15,69 +15,16 @@
 #include <thread>
 
 #include "app/app.h"
+#include "loopback.h"
 #include "online/online.h"
 
 namespace {
 
 using ::testing::Lt;
 
-// An HTTP server on loopback for the length of a test.
-class LoopbackServer {
-public:
-  explicit LoopbackServer(const std::function<void(httplib::Server&)>& routes) {
-    routes(server_);
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    for (int i = 0; i < 5000 && !server_.is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ~LoopbackServer() {
-    server_.stop();
-    thread_.join();
-  }
-  std::string Address() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-private:
-  httplib::Server server_;
-  std::thread thread_;
-  int port_ = -1;
-};
-
-// A TCP socket on loopback that never answers: listening (connections complete and then wait
-// for ever) or only bound (connections are refused).
-class SilentSocket {
-public:
-  explicit SilentSocket(bool listening) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        (listening && ::listen(fd_, 4) != 0) ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-      ADD_FAILURE() << "no loopback socket";
-    port_ = ntohs(address.sin_port);
-  }
-  ~SilentSocket() { ::close(fd_); }
-  std::string Address() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-private:
-  int fd_ = -1;
-  int port_ = 0;
-};
-
-// Undoes the encoding: each character back to five bits, the bits back to bytes.
-std::string DecodeSubmission(const std::string& code) {
-  std::string bits;
-  for (const char c : code) {
-    const size_t value = SubmissionAlphabet.find(c);
-    if (value == std::string_view::npos) return "<bad character>";
-    for (int bit = 4; bit >= 0; --bit) bits.push_back((value >> bit) & 1 ? '1' : '0');
-  }
-  std::string bytes;
-  for (size_t i = 0; i + 8 <= bits.size(); i += 8) bytes.push_back(static_cast<char>(std::stoi(bits.substr(i, 8), nullptr, 2)));
-  return bytes;
-}
+using loopback::DecodeSubmission;
+using loopback::LoopbackServer;
+using loopback::SilentSocket;
 
 class SubmissionTest : public ::testing::Test {
 protected:

@@ -2,16 +2,16 @@
 // and the score reaching a score server on the loopback interface.
 #include <string>
 
-#include "loopback_server.h"
+#include "loopback.h"
 #include "online/online.h"
 #include "save/save.h"
 #include "screen_test_util.h"
 
 namespace {
 
-using screens_test::DecodeSubmission;
-using screens_test::RecordingServer;
-using screens_test::RefusingPort;
+using loopback::DecodeSubmission;
+using loopback::RecordingServer;
+using loopback::SilentSocket;
 using screens_test::ScreenGame;
 
 class EndOfGame : public ScreenGame {
@@ -145,8 +145,7 @@ TEST_F(EndOfGame, CountryTypedOnTheOptionsScreenGoesWithTheScore) {
 }
 
 TEST_F(EndOfGame, RefusedServerStillReachesTheTable) {
-  RefusingPort port;
-  ASSERT_TRUE(port.Ok());
+  SilentSocket port(false);
   SetScoreServer(port.Address());
   EndGameWithScore(9500);
   EnterName("Lee");
