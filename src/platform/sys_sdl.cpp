@@ -99,7 +99,16 @@ public:
   }
 
   void OpenDisplay(bool fullScreen) override {
-    if (!window_) CreateWindow();
+    const bool created = window_ == nullptr;
+    if (created) CreateWindow();
+    // Re-initialising in the same mode (after a restore from the taskbar) leaves the window where
+    // the player put it.
+    if (!created && fullScreen == fullScreen_) {
+      SDL_ShowWindow(window_);
+      nextDeadline_ = 0;
+      return;
+    }
+    fullScreen_ = fullScreen;
     if (fullScreen) {
       SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
@@ -294,6 +303,7 @@ private:
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   std::vector<SysEvent> pending_;
+  bool fullScreen_ = false;
   bool hasPlacement_ = false;
   int placementX_ = 0, placementY_ = 0;
   Uint64 nextDeadline_ = 0;

@@ -67,6 +67,15 @@ import -window root "$OUT_DIR/help.png"
 press Escape
 import -window root "$OUT_DIR/back_to_menu.png"
 
+# Alt+Enter: desktop full screen (the screen is 1024x768), and back to the 800x600 window.
+xdotool keydown alt; press Return; xdotool keyup alt; sleep 0.5
+size=$(xwininfo -id "$WIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+import -window root "$OUT_DIR/full_screen.png"
+[ "$size" = "1024x768" ] || fail "full screen window is $size, not 1024x768"
+xdotool keydown alt; press Return; xdotool keyup alt; sleep 0.5
+size=$(xwininfo -id "$WIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+[ "$size" = "800x600" ] || fail "back from full screen the window is $size, not 800x600"
+
 # The close button on the main menu opens "Exit the game?" instead of closing.
 wmctrl -c 'Zubo Kranz'
 sleep 0.5
