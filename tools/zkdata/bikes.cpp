@@ -197,9 +197,8 @@ void AddRider(PartList& parts, const BikeModel& m) {
 
 float ModelScale(const BikeModel& m) { return (m.RiderHeight - 4) / 64.0f; }
 
-Canvas DrawRiding(const BikeModel& m, float lean) {
-  Canvas canvas(m.RiderWidth, m.RiderHeight);
-  View view{m.RiderWidth * 0.5f, m.RiderHeight * 0.5f, ModelScale(m), lean, 0};
+// The bike with its rider on top, seen through `view`.
+void PaintBike(Canvas& canvas, const BikeModel& m, const View& view) {
   PartList bike(view), rider(view);
   AddWheelsAndEngine(bike, m);
   AddBodywork(bike, m);
@@ -207,6 +206,11 @@ Canvas DrawRiding(const BikeModel& m, float lean) {
   AddRider(rider, m);
   bike.Paint(canvas);
   rider.Paint(canvas);
+}
+
+Canvas DrawRiding(const BikeModel& m, float lean) {
+  Canvas canvas(m.RiderWidth, m.RiderHeight);
+  PaintBike(canvas, m, View{m.RiderWidth * 0.5f, m.RiderHeight * 0.5f, ModelScale(m), lean, 0});
   return canvas;
 }
 
@@ -273,14 +277,7 @@ Canvas DrawCrashPattern(const BikeModel& m, int frame) {
 }
 
 void DrawBikeAt(Canvas& canvas, const BikeModel& m, float cx, float cy, float scale, float turn) {
-  View view{cx, cy, scale, 0.12f, turn};
-  PartList bike(view), rider(view);
-  AddWheelsAndEngine(bike, m);
-  AddBodywork(bike, m);
-  AddHandlebars(bike, m);
-  AddRider(rider, m);
-  bike.Paint(canvas);
-  rider.Paint(canvas);
+  PaintBike(canvas, m, View{cx, cy, scale, 0.12f, turn});
 }
 
 Canvas DrawBikePreview(const BikeModel& m, int width, int height) {
