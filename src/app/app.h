@@ -212,6 +212,17 @@ void OpenWebPage(const std::string& address);
 std::string HomePageAddress();
 // KillOnce on whatever game sprite `s` is (menu items are image sprites, the backdrop a road).
 void KillSpriteOnce(TSprite* s);
+// A sub-screen's button: one picture for both looks, pattern 1 normal and 0 highlighted.
+struct TScreenButton {
+  int Item, Image, X, Y;
+};
+// Creates the buttons into their MenuItems slots.
+void CreateScreenButton(const TScreenButton& button);
+template <size_t N>
+void CreateScreenButtons(const TScreenButton (&buttons)[N]) {
+  for (const TScreenButton& b : buttons) CreateScreenButton(b);
+}
+
 // Kills the current screen's backdrop (or the race road) once and forgets it, so that nothing
 // reaches it after the end of the frame frees it; the next screen creates its own.
 void KillScreenBackground();

@@ -226,6 +226,10 @@ void KillSpriteOnce(TSprite* s) {
   else s->Kill();
 }
 
+void CreateScreenButton(const TScreenButton& b) {
+  MenuItems[b.Item] = new TMenuButton(1, b.Image, b.Image, 0, 1, b.X, b.Y);
+}
+
 void KillScreenBackground() {
   KillSpriteOnce(ScreenBackground);
   ScreenBackground = nullptr;

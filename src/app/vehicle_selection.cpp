@@ -25,10 +25,7 @@ constexpr int kFadeStep = 20;
 TMyImageSprite* VehiclePicture = nullptr;
 TMyImageSprite* VehiclePictureNext = nullptr;
 
-struct ButtonSpec {
-  int Item, Image, X, Y;
-};
-constexpr ButtonSpec kButtons[4] = {{7, 37, 378, 180}, {8, 38, 712, 180}, {9, 39, 366, 542}, {10, 36, 661, 542}};
+constexpr TScreenButton kButtons[4] = {{7, 37, 378, 180}, {8, 38, 712, 180}, {9, 39, 366, 542}, {10, 36, 661, 542}};
 
 void StartSwitch() {
   VehicleSwitchPhase = 1;
@@ -84,11 +81,8 @@ void OpenVehicleSelection() {
   FirstItem = 7;
   LastItem = 10;
   HoverItem = 9;
-  for (const ButtonSpec& b : kButtons) {
-    auto* button = new TMenuButton(1, b.Image, b.Image, 0, 1, b.X, b.Y);
-    button->SetZ(5);
-    MenuItems[b.Item] = button;
-  }
+  CreateScreenButtons(kButtons);
+  for (const TScreenButton& b : kButtons) MenuItems[b.Item]->SetZ(5);
   MenuItems[16] = TMyImageSprite::CreateAt(1, 25, 312, 42, 4);
   MenuItems[17] = TMyImageSprite::CreateAt(1, 52, 358, 130, 3);
   const int preview = kVehicles[SelectedVehicle].PreviewImage;

@@ -58,6 +58,8 @@ constexpr BonusLine kBonuses[5] = {
 };
 constexpr int kBonusPictureX = 398, kBonusTextX = 430;
 
+constexpr TScreenButton kButtons[3] = {{7, 42, 360, 542}, {8, 43, 513, 542}, {9, 36, 661, 542}};
+
 std::array<TMyImageSprite*, 5> BonusPictures{};
 TMyImageSprite* AboutPicture = nullptr;
 
@@ -88,9 +90,7 @@ void OpenHelpScreen() {
   HelpPage = 1;
   MenuItems[16] = TMyImageSprite::CreateAt(1, 24, 479, 42, 3);
   MenuItems[17] = TMyImageSprite::CreateAt(1, 51, 358, 130, 3);
-  MenuItems[7] = new TMenuButton(1, 42, 42, 0, 1, 360, 542);
-  MenuItems[8] = new TMenuButton(1, 43, 43, 0, 1, 513, 542);
-  MenuItems[9] = new TMenuButton(1, 36, 36, 0, 1, 661, 542);
+  CreateScreenButtons(kButtons);
   for (int i = 0; i < 5; ++i) {
     BonusPictures[i] = TMyImageSprite::CreateCentered(2, kBonuses[i].Image, kBonusPictureX, kBonuses[i].Y, 5);
     BonusPictures[i]->Visible = false;

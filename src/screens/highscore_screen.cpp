@@ -15,10 +15,7 @@ constexpr int kNameStyle = 2, kScoreStyle = 17;
 // Rounded half to even: row 6 sits at 364, not 365.
 int RowY(int n) { return RoundHalfEven(33.7 * (n - 1) + 196); }
 
-struct ButtonSpec {
-  int Item, Image, X, Y;
-};
-constexpr ButtonSpec kButtons[3] = {{7, 40, 365, 532}, {8, 41, 517, 532}, {9, 36, 661, 542}};
+constexpr TScreenButton kButtons[3] = {{7, 40, 365, 532}, {8, 41, 517, 532}, {9, 36, 661, 542}};
 
 }  // namespace
 
@@ -29,7 +26,7 @@ void OpenHighScoreScreen() {
   HoverItem = 9;
   MenuItems[16] = TMyImageSprite::CreateAt(1, 27, 323, 42, 3);
   MenuItems[17] = TMyImageSprite::CreateAt(1, 53, 356, 130, 5);
-  for (const ButtonSpec& b : kButtons) MenuItems[b.Item] = new TMenuButton(1, b.Image, b.Image, 0, 1, b.X, b.Y);
+  CreateScreenButtons(kButtons);
 }
 
 void UpdateHighScoreScreen(int lagCount) {

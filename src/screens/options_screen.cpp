@@ -93,7 +93,7 @@ void OpenOptionsScreen() {
     button->HitHeight = row.HitHeight;
     MenuItems[row.Item] = button;
   }
-  MenuItems[12] = new TMenuButton(1, 36, 36, 0, 1, 661, 542);
+  CreateScreenButton(TScreenButton{12, 36, 661, 542});
   MenuItems[13] = TMyImageSprite::CreateAt(1, Options.FullScreen ? 15 : 14, 456, 192, 4);
   MenuItems[14] = TMyImageSprite::CreateAt(1, Options.Music ? 16 : 17, 444, 296, 4);
   MenuItems[15] = TMyImageSprite::CreateAt(1, Options.Sound ? 18 : 19, 590, 296, 4);
