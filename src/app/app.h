@@ -212,6 +212,8 @@ void OpenWebPage(const std::string& address);
 std::string HomePageAddress();
 // KillOnce on whatever game sprite `s` is (menu items are image sprites, the backdrop a road).
 void KillSpriteOnce(TSprite* s);
+// Makes `screen` current with its own items 7..lastItem and `hover` selected.
+void BeginSubScreen(uint8_t screen, int32_t lastItem, int32_t hover);
 // A sub-screen's button: one picture for both looks, pattern 1 normal and 0 highlighted.
 struct TScreenButton {
   int Item, Image, X, Y;

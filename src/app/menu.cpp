@@ -226,6 +226,13 @@ void KillSpriteOnce(TSprite* s) {
   else s->Kill();
 }
 
+void BeginSubScreen(uint8_t screen, int32_t lastItem, int32_t hover) {
+  CurrentScreen = screen;
+  FirstItem = 7;
+  LastItem = lastItem;
+  HoverItem = hover;
+}
+
 void CreateScreenButton(const TScreenButton& b) {
   MenuItems[b.Item] = new TMenuButton(1, b.Image, b.Image, 0, 1, b.X, b.Y);
 }

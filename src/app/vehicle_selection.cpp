@@ -76,11 +76,8 @@ void MoveSelectionByKeys() {
 }  // namespace
 
 void OpenVehicleSelection() {
-  CurrentScreen = scrVehicleSelection;
+  BeginSubScreen(scrVehicleSelection, 10, 9);
   VehicleSwitchPhase = 0;
-  FirstItem = 7;
-  LastItem = 10;
-  HoverItem = 9;
   CreateScreenButtons(kButtons);
   for (const TScreenButton& b : kButtons) MenuItems[b.Item]->SetZ(5);
   MenuItems[16] = TMyImageSprite::CreateAt(1, 25, 312, 42, 4);

@@ -83,10 +83,7 @@ const std::string& AboutAddressLine() {
 }  // namespace
 
 void OpenHelpScreen() {
-  CurrentScreen = scrHelp;
-  FirstItem = 7;
-  LastItem = 9;
-  HoverItem = 9;
+  BeginSubScreen(scrHelp, 9, 9);
   HelpPage = 1;
   MenuItems[16] = TMyImageSprite::CreateAt(1, 24, 479, 42, 3);
   MenuItems[17] = TMyImageSprite::CreateAt(1, 51, 358, 130, 3);

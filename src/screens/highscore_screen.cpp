@@ -20,10 +20,7 @@ constexpr TScreenButton kButtons[3] = {{7, 40, 365, 532}, {8, 41, 517, 532}, {9,
 }  // namespace
 
 void OpenHighScoreScreen() {
-  CurrentScreen = scrHighScores;
-  FirstItem = 7;
-  LastItem = 9;
-  HoverItem = 9;
+  BeginSubScreen(scrHighScores, 9, 9);
   MenuItems[16] = TMyImageSprite::CreateAt(1, 27, 323, 42, 3);
   MenuItems[17] = TMyImageSprite::CreateAt(1, 53, 356, 130, 5);
   CreateScreenButtons(kButtons);

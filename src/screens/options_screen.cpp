@@ -79,10 +79,7 @@ std::string BossKeyText() {
 }
 
 void OpenOptionsScreen() {
-  CurrentScreen = scrOptions;
-  FirstItem = 7;
-  LastItem = 12;
-  HoverItem = 12;
+  BeginSubScreen(scrOptions, 12, 12);
   MenuItems[16] = TMyImageSprite::CreateAt(1, 26, 406, 42, 3);
   MenuItems[17] = TMyImageSprite::CreateAt(1, 51, 358, 130, 3);
   CountryFrame = TMyImageSprite::CreateAt(1, 20, 392, 400, 4);
