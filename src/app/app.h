@@ -282,6 +282,11 @@ void LeaveVehicleSelection();
 // The race screen
 // ---------------------------------------------------------------------------------------------
 
+// Builds the race screen and starts level 1 behind its caption.
+void StartRace();
+// The race frame while no popup is open: moves the sprites, hands the keys to the bike, turns the
+// needle, runs the clock, scrolls the road and draws the HUD; Esc and P open their popups.
+void UpdateRace(int lagCount);
 // Tears the race screen down (every sprite of the race is freed at once).
 void EndRace();
 // Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).

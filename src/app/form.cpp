@@ -65,6 +65,7 @@ void UpdateCurrentScreen(int lagCount) {
     case scrOptions: UpdateOptionsScreen(lagCount); break;
     case scrHighScores: UpdateHighScoreScreen(lagCount); break;
     case scrHelp: UpdateHelpScreen(lagCount); break;
+    case scrRace: UpdateRace(lagCount); break;
     default: break;
   }
 }

@@ -118,7 +118,10 @@ void ActivateScreenItem() {
         case 7: SelectPreviousVehicle(); break;
         case 8: SelectNextVehicle(); break;
         case 9:
-          // The race itself is not built yet: the start button only clicks.
+          LeaveVehicleSelection();
+          ShowMainMenu(0, 1, false);
+          LeaveMainMenu();
+          StartRace();
           break;
         case 10:
           LeaveVehicleSelection();

@@ -11,6 +11,7 @@
 
 #include "app/app.h"
 #include "audio/audio.h"
+#include "race/player.h"
 #include "sprites/sprites.h"
 
 namespace {
@@ -153,7 +154,98 @@ bool ValuesMatch(const std::string& actual, const std::string& expected) {
   return actual.size() >= 2 && actual.front() == '"' && actual.substr(1, actual.size() - 2) == expected;
 }
 
+std::string RivalsJson(const TCar& rivals) {
+  std::string out = "[";
+  for (int i = 1; i <= RivalCount; ++i) {
+    JsonObject r;
+    r.Field("Racing", static_cast<bool>(rivals.Racing[i]));
+    r.Field("Model", static_cast<long long>(rivals.Model[i]));
+    r.Field("PosX", rivals.PosX[i]);
+    r.Field("PosY", rivals.PosY[i]);
+    r.Field("CenterX", rivals.CenterX[i]);
+    r.Field("CenterY", rivals.CenterY[i]);
+    r.Field("Heading", rivals.Heading[i]);
+    r.Field("Speed", rivals.Speed[i]);
+    r.Field("InView", static_cast<bool>(rivals.InView[i]));
+    r.Field("Crashed", static_cast<bool>(rivals.Crashed[i]));
+    r.Field("Contacts", static_cast<long long>(rivals.Contacts[i]));
+    r.Field("LaneOffset", rivals.LaneOffset[i]);
+    out += (i > 1 ? "," : "") + r.Close();
+  }
+  return out + "]";
+}
+
+// The race's figures while a race exists (the bike, the view, the clock, the rivals, the bonuses).
+std::string RaceJson(const TPlayer& bike) {
+  const double roadX = ScreenBackground != nullptr ? ScreenBackground->X : 0;
+  const double roadY = ScreenBackground != nullptr ? ScreenBackground->Y : 0;
+  JsonObject r;
+  r.Field("Speed", bike.Speed);
+  r.Field("ScrollSpeed", bike.ScrollSpeed);
+  r.Field("Heading", static_cast<long long>(bike.Heading));
+  r.Field("HeadingAcc", bike.HeadingAcc);
+  r.Field("CenterX", bike.CenterX);
+  r.Field("CenterY", bike.CenterY);
+  r.Field("WorldX", bike.CenterX + ViewCol * CellSize - roadX);
+  r.Field("WorldY", bike.CenterY + ViewRow * CellSize - roadY);
+  r.Field("Lean", static_cast<long long>(bike.Lean));
+  r.Field("FramePos", bike.FramePos);
+  r.Field("OnRoad", bike.OnRoad);
+  r.Field("HitPoints", static_cast<long long>(bike.HitPoints));
+  r.Field("Crashed", bike.Crashed);
+  r.Field("CrashTimer", static_cast<long long>(bike.CrashTimer));
+  r.Field("TimeUp", bike.TimeUp);
+  r.Field("Finished", bike.Finished);
+  r.Field("EndSequenceStarted", bike.EndSequenceStarted);
+  r.Field("EngineSound", std::string(EngineSoundName(bike.EngineSound)));
+  r.Field("HornOn", bike.HornOn);
+  r.Field("ViewCol", static_cast<long long>(ViewCol));
+  r.Field("ViewRow", static_cast<long long>(ViewRow));
+  r.Field("RoadX", roadX);
+  r.Field("RoadY", roadY);
+  r.Field("TrackLength", static_cast<long long>(TrackLength));
+  r.Field("RaceTimeLeft", static_cast<long long>(RaceTimeLeft));
+  r.Field("PlayerRank", static_cast<long long>(PlayerRank));
+  r.Field("RacerCount", static_cast<long long>(RacerCount));
+  r.Field("MarksUsed", static_cast<long long>(bike.MarksUsed()));
+  r.Field("LastMark", static_cast<long long>(bike.LastMark));
+  r.Field("BumpBoost", bike.BumpBoost);
+  r.Field("NeedleAngle", static_cast<long long>(SpeedNeedle != nullptr ? SpeedNeedle->Angle : 0));
+  if (Traffic != nullptr) r.Raw("Rivals", RivalsJson(*Traffic));
+  JsonObject bonuses;
+  bonuses.Field("Count", static_cast<long long>(BonusCount));
+  bonuses.Field("Active", static_cast<long long>(BonusSprite != nullptr ? BonusSprite->ActiveCount() : 0));
+  r.Raw("Bonuses", bonuses.Close());
+  return r.Close();
+}
+
+// Appends `values[1..TrackRows]` as a JSON array with entry 0 = 0.
+template <typename Values>
+void AppendRowArray(std::string& out, const Values& values) {
+  out += "[0";
+  for (int row = 1; row <= TrackRows; ++row) {
+    out += ',';
+    out += std::to_string(static_cast<long long>(values[row]));
+  }
+  out += ']';
+}
+
 }  // namespace
+
+std::string TrackJson() {
+  JsonObject t;
+  t.Field("Level", static_cast<long long>(Level));
+  t.Field("TrackLength", static_cast<long long>(TrackLength));
+  t.Field("FinishRow", static_cast<long long>(FinishRowOf(TrackLength)));
+  t.Field("ViewCol", static_cast<long long>(ViewCol));
+  t.Field("ViewRow", static_cast<long long>(ViewRow));
+  std::string shapes, centres;
+  AppendRowArray(shapes, RowShape);
+  AppendRowArray(centres, RoadCenterX);
+  t.Raw("RowShape", shapes);
+  t.Raw("RoadCenterX", centres);
+  return t.Close();
+}
 
 std::string StateJson() {
   JsonObject s;
@@ -173,6 +265,9 @@ std::string StateJson() {
   s.Field("Score", static_cast<long long>(Score));
   s.Field("Lives", static_cast<long long>(Lives));
   s.Field("Level", static_cast<long long>(Level));
+  s.Field("ResultStep", static_cast<long long>(ResultStep));
+  s.Field("TimeBonus", static_cast<long long>(TimeBonus));
+  s.Field("RankBonus", static_cast<long long>(RankBonus));
   s.Field("PlayerName", PlayerName);
   JsonObject options;
   options.Field("FullScreen", Options.FullScreen);
@@ -195,6 +290,7 @@ std::string StateJson() {
   s.Field("CursorVisible", Sys_CursorVisible());
   s.Field("FullScreenDisplay", MForm->MDXDraw.FullScreen);
   s.Field("Terminated", MForm->Terminated);
+  if (CurrentScreen == scrRace && Player != nullptr) s.Raw("Race", RaceJson(*Player));
   return s.Close();
 }
 
@@ -255,8 +351,8 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
       std::string path;
       if (!(in >> path)) return fail("shot takes a file name");
       if (!WriteShot(path)) return fail("cannot write " + path);
-    } else if (cmd == "state") {
-      std::printf("%s\n", StateJson().c_str());
+    } else if (cmd == "state" || cmd == "track") {
+      std::printf("%s\n", (cmd == "state" ? StateJson() : TrackJson()).c_str());
       std::fflush(stdout);
     } else if (cmd == "expect") {
       std::string name, expected;
