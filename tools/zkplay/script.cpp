@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <vector>
 
@@ -148,8 +149,24 @@ std::string FieldOf(const std::string& json, const std::string& name) {
   return json.substr(start, i - start);
 }
 
+// A number compared with "> N", "< N", ">= N" or "<= N".
+bool NumberCompares(const std::string& actual, const std::string& expected) {
+  const size_t opLength = expected.size() > 1 && expected[1] == '=' ? 2 : 1;
+  const std::string op = expected.substr(0, opLength);
+  char* end = nullptr;
+  const double bound = std::strtod(expected.c_str() + opLength, &end);
+  if (end == expected.c_str() + opLength) return false;
+  const double value = std::strtod(actual.c_str(), &end);
+  if (end == actual.c_str()) return false;
+  if (op == ">") return value > bound;
+  if (op == "<") return value < bound;
+  if (op == ">=") return value >= bound;
+  return op == "<=" && value <= bound;
+}
+
 bool ValuesMatch(const std::string& actual, const std::string& expected) {
   if (actual == expected) return true;
+  if (!expected.empty() && (expected[0] == '>' || expected[0] == '<')) return NumberCompares(actual, expected);
   // A string field may be expected without its quotes.
   return actual.size() >= 2 && actual.front() == '"' && actual.substr(1, actual.size() - 2) == expected;
 }
