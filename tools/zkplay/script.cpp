@@ -92,6 +92,7 @@ void AppendJsonString(std::string& out, const std::string& text) {
 class JsonObject {
 public:
   void Field(const char* name, long long v) { Key(name) += std::to_string(v); }
+  void Field(const char* name, int v) { Key(name) += std::to_string(v); }
   void Field(const char* name, bool v) { Key(name) += v ? "true" : "false"; }
   void Field(const char* name, double v) {
     char buf[32];
@@ -175,17 +176,17 @@ std::string RivalsJson(const TCar& rivals) {
   std::string out = "[";
   for (int i = 1; i <= RivalCount; ++i) {
     JsonObject r;
-    r.Field("Racing", static_cast<bool>(rivals.Racing[i]));
-    r.Field("Model", static_cast<long long>(rivals.Model[i]));
+    r.Field("Racing", rivals.Racing[i]);
+    r.Field("Model", rivals.Model[i]);
     r.Field("PosX", rivals.PosX[i]);
     r.Field("PosY", rivals.PosY[i]);
     r.Field("CenterX", rivals.CenterX[i]);
     r.Field("CenterY", rivals.CenterY[i]);
     r.Field("Heading", rivals.Heading[i]);
     r.Field("Speed", rivals.Speed[i]);
-    r.Field("InView", static_cast<bool>(rivals.InView[i]));
-    r.Field("Crashed", static_cast<bool>(rivals.Crashed[i]));
-    r.Field("Contacts", static_cast<long long>(rivals.Contacts[i]));
+    r.Field("InView", rivals.InView[i]);
+    r.Field("Crashed", rivals.Crashed[i]);
+    r.Field("Contacts", rivals.Contacts[i]);
     r.Field("LaneOffset", rivals.LaneOffset[i]);
     out += (i > 1 ? "," : "") + r.Close();
   }
@@ -199,39 +200,39 @@ std::string RaceJson(const TPlayer& bike) {
   JsonObject r;
   r.Field("Speed", bike.Speed);
   r.Field("ScrollSpeed", bike.ScrollSpeed);
-  r.Field("Heading", static_cast<long long>(bike.Heading));
+  r.Field("Heading", bike.Heading);
   r.Field("HeadingAcc", bike.HeadingAcc);
   r.Field("CenterX", bike.CenterX);
   r.Field("CenterY", bike.CenterY);
   r.Field("WorldX", bike.CenterX + ViewCol * CellSize - roadX);
   r.Field("WorldY", bike.CenterY + ViewRow * CellSize - roadY);
-  r.Field("Lean", static_cast<long long>(bike.Lean));
+  r.Field("Lean", bike.Lean);
   r.Field("FramePos", bike.FramePos);
   r.Field("OnRoad", bike.OnRoad);
-  r.Field("HitPoints", static_cast<long long>(bike.HitPoints));
+  r.Field("HitPoints", bike.HitPoints);
   r.Field("Crashed", bike.Crashed);
-  r.Field("CrashTimer", static_cast<long long>(bike.CrashTimer));
+  r.Field("CrashTimer", bike.CrashTimer);
   r.Field("TimeUp", bike.TimeUp);
   r.Field("Finished", bike.Finished);
   r.Field("EndSequenceStarted", bike.EndSequenceStarted);
   r.Field("EngineSound", std::string(EngineSoundName(bike.EngineSound)));
   r.Field("HornOn", bike.HornOn);
-  r.Field("ViewCol", static_cast<long long>(ViewCol));
-  r.Field("ViewRow", static_cast<long long>(ViewRow));
+  r.Field("ViewCol", ViewCol);
+  r.Field("ViewRow", ViewRow);
   r.Field("RoadX", roadX);
   r.Field("RoadY", roadY);
-  r.Field("TrackLength", static_cast<long long>(TrackLength));
-  r.Field("RaceTimeLeft", static_cast<long long>(RaceTimeLeft));
-  r.Field("PlayerRank", static_cast<long long>(PlayerRank));
-  r.Field("RacerCount", static_cast<long long>(RacerCount));
-  r.Field("MarksUsed", static_cast<long long>(bike.MarksUsed()));
-  r.Field("LastMark", static_cast<long long>(bike.LastMark));
+  r.Field("TrackLength", TrackLength);
+  r.Field("RaceTimeLeft", RaceTimeLeft);
+  r.Field("PlayerRank", PlayerRank);
+  r.Field("RacerCount", RacerCount);
+  r.Field("MarksUsed", bike.MarksUsed());
+  r.Field("LastMark", bike.LastMark);
   r.Field("BumpBoost", bike.BumpBoost);
-  r.Field("NeedleAngle", static_cast<long long>(SpeedNeedle != nullptr ? SpeedNeedle->Angle : 0));
+  r.Field("NeedleAngle", SpeedNeedle != nullptr ? SpeedNeedle->Angle : 0);
   if (Traffic != nullptr) r.Raw("Rivals", RivalsJson(*Traffic));
   JsonObject bonuses;
-  bonuses.Field("Count", static_cast<long long>(BonusCount));
-  bonuses.Field("Active", static_cast<long long>(BonusSprite != nullptr ? BonusSprite->ActiveCount() : 0));
+  bonuses.Field("Count", BonusCount);
+  bonuses.Field("Active", BonusSprite != nullptr ? BonusSprite->ActiveCount() : 0);
   r.Raw("Bonuses", bonuses.Close());
   return r.Close();
 }
@@ -242,7 +243,7 @@ void AppendRowArray(std::string& out, const Values& values) {
   out += "[0";
   for (int row = 1; row <= TrackRows; ++row) {
     out += ',';
-    out += std::to_string(static_cast<long long>(values[row]));
+    out += std::to_string(values[row]);
   }
   out += ']';
 }
@@ -251,11 +252,11 @@ void AppendRowArray(std::string& out, const Values& values) {
 
 std::string TrackJson() {
   JsonObject t;
-  t.Field("Level", static_cast<long long>(Level));
-  t.Field("TrackLength", static_cast<long long>(TrackLength));
-  t.Field("FinishRow", static_cast<long long>(FinishRowOf(TrackLength)));
-  t.Field("ViewCol", static_cast<long long>(ViewCol));
-  t.Field("ViewRow", static_cast<long long>(ViewRow));
+  t.Field("Level", Level);
+  t.Field("TrackLength", TrackLength);
+  t.Field("FinishRow", FinishRowOf(TrackLength));
+  t.Field("ViewCol", ViewCol);
+  t.Field("ViewRow", ViewRow);
   std::string shapes, centres;
   AppendRowArray(shapes, RowShape);
   AppendRowArray(centres, RoadCenterX);
