@@ -45,7 +45,6 @@ void StartRace() {
   ScreenBackground = road;
   SetUpLevel(1);
   BonusSprite = new TBonus();
-  BonusSprite->GenerateBonuses();
   SpeedNeedle = new TPointer(2, kNeedleImage, kNeedlePivotX, kNeedlePivotY, kNeedleX, kNeedleY);
   SpeedNeedle->Angle = kNeedleRestAngle;
   Player = new TPlayer(SelectedVehicle);

@@ -86,7 +86,7 @@ constexpr int BonusSlots = 400;
 
 class TBonus : public TMyImageSprite {
 public:
-  // Created at depth 5; its own picture is never drawn.
+  // Created at depth 5 with the level's bonuses; its own picture is never drawn.
   TBonus();
 
   struct TSlot {

@@ -51,7 +51,10 @@ void TCar::PlaceHull(int n) {
 
 void TCar::Step(int elapsed) { TMyImageSprite::Step(elapsed); }
 
-TBonus::TBonus() : TMyImageSprite(2) { PlaceAt(11, 0, 0, 5); }
+TBonus::TBonus() : TMyImageSprite(2) {
+  PlaceAt(11, 0, 0, 5);
+  GenerateBonuses();
+}
 
 void TBonus::GenerateBonuses() {
   for (TSlot& s : Slots) s.Active = false;
