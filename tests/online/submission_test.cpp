@@ -16,6 +16,7 @@
 
 #include "loopback.h"
 #include "online/online.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -275,7 +275,7 @@ TEST_P(BossKeyCaptureCase, ShowsWhatIsHeldAndEndsOnAFunctionKey) {
     if (e.Down) drive.Press(e.Vk, e.Shift);
     else drive.Release(e.Vk, e.Shift);
   }
-  EXPECT_EQ(::BossKeyCapture, GetParam().StillCapturing);
+  EXPECT_EQ(Shell.BossKeyCapture, GetParam().StillCapturing);
   EXPECT_EQ(BossKeyText(), GetParam().Text);
   drive.Frame();
   EXPECT_EQ(Shell.CurrentScreen, scrOptions);
@@ -288,7 +288,7 @@ class BossKeyField : public OptionsScreen {
 protected:
   void StartCapture() {
     ClickOn(11);
-    ASSERT_TRUE(::BossKeyCapture);
+    ASSERT_TRUE(Shell.BossKeyCapture);
   }
   // The boss key hides the game; MusicRestartPending says it did.
   bool Hides(int vk, int shift) {
@@ -305,7 +305,7 @@ TEST_F(BossKeyField, CapturedKeyIsInForceAtOnce) {
   drive.Press(VK_F1 + 4, ssCtrl);
   drive.Release(VK_F1 + 4, ssCtrl);
   drive.Release(VK_CONTROL, 0);
-  ASSERT_FALSE(::BossKeyCapture);
+  ASSERT_FALSE(Shell.BossKeyCapture);
   EXPECT_EQ(BossKeyShift, ssCtrl);
   EXPECT_EQ(BossKey, VK_F1 + 4);
   EXPECT_FALSE(Hides(VK_F1 + 8, ssAlt)) << "the old key no longer hides the game";
@@ -318,7 +318,7 @@ TEST_F(BossKeyField, MovingToAnotherItemWithoutAFunctionKeyKeepsTheOldKey) {
   ASSERT_EQ(BossKeyText(), "CTRL+?");
   Point(10);
   drive.Release(VK_CONTROL, 0);
-  EXPECT_FALSE(::BossKeyCapture);
+  EXPECT_FALSE(Shell.BossKeyCapture);
   EXPECT_EQ(BossKeyText(), "ALT+F9");
   EXPECT_TRUE(Hides(VK_F1 + 8, ssAlt));
 }
@@ -327,7 +327,7 @@ TEST_F(BossKeyField, KeyboardMoveAwayKeepsTheOldKey) {
   StartCapture();
   Tap(VK_DOWN);
   EXPECT_EQ(Shell.HoverItem, 12);
-  EXPECT_FALSE(::BossKeyCapture);
+  EXPECT_FALSE(Shell.BossKeyCapture);
   EXPECT_EQ(BossKeyText(), "ALT+F9");
 }
 
@@ -337,7 +337,7 @@ TEST_F(BossKeyField, LeavingDuringACaptureKeepsTheOldKey) {
   StartCapture();
   Tap(VK_ESCAPE);
   ASSERT_EQ(Shell.CurrentScreen, scrMainMenu);
-  EXPECT_FALSE(::BossKeyCapture);
+  EXPECT_FALSE(Shell.BossKeyCapture);
   EXPECT_EQ(BossKeyShift, ssAlt);
   EXPECT_EQ(BossKey, VK_F1 + 8);
   drive.Press(VK_F1, 0);
@@ -353,7 +353,7 @@ TEST_F(BossKeyField, SwitchingTabsDuringACaptureKeepsTheOldKey) {
   ASSERT_EQ(Shell.TabHoverItem, 2);
   drive.Click();
   ASSERT_EQ(Shell.CurrentScreen, scrHelp);
-  EXPECT_FALSE(::BossKeyCapture);
+  EXPECT_FALSE(Shell.BossKeyCapture);
   EXPECT_EQ(BossKeyText(), "ALT+F9");
 }
 
