@@ -11,7 +11,7 @@ void BM_MenuFrame(benchmark::State& state) {
   game.FinishIntro();
   game.Drive.MouseMove(100, 300);  // on the Options button
   game.Drive.Frames(2);
-  if (MenuIntroActive || HoverItem != 3) state.SkipWithError("the main menu did not settle");
+  if (Shell.MenuIntroActive || Shell.HoverItem != 3) state.SkipWithError("the main menu did not settle");
   for (auto _ : state) game.Drive.Frame();
 }
 BENCHMARK(BM_MenuFrame);

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <string>
 
 #include "app/app.h"
@@ -23,43 +22,28 @@ inline std::string BenchGameDir() {
 class TBenchGame {
 public:
   explicit TBenchGame(benchmark::State& state) {
-    App_ResetState();
     SysConfig config;
     config.Backend = SysBackend::Headless;
     config.HeadlessRefreshRate = 85;
     config.DataRoot = BenchGameDir();
-    Sys_Init(config);
-    Snd_Init();
-    App_SetFixedSeed(1);
-    form_ = std::make_unique<TMForm>();
-    MForm = form_.get();
     try {
-      form_->FormCreate();
+      run_.Start(config, 1);
       started_ = true;
     } catch (const EGameError& e) {
       state.SkipWithError(e.what());
     }
   }
-  ~TBenchGame() {
-    Snd_CallLog().clear();
-    MForm = nullptr;
-    form_.reset();
-    App_ResetState();
-    Snd_Shutdown();
-    Sys_Shutdown();
-  }
-  TBenchGame(const TBenchGame&) = delete;
-  TBenchGame& operator=(const TBenchGame&) = delete;
+  ~TBenchGame() { Snd_CallLog().clear(); }
 
   bool Started() const { return started_; }
   // Runs frames until the main menu's slide-in has ended.
   void FinishIntro() {
-    for (int i = 0; i < 500 && MenuIntroActive; ++i) Drive.Frame();
+    for (int i = 0; i < 500 && Shell.MenuIntroActive; ++i) Drive.Frame();
   }
 
   THeadlessDriver Drive{85};
 
 private:
-  std::unique_ptr<TMForm> form_;
+  TGameRun run_;
   bool started_ = false;
 };

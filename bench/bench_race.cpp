@@ -12,18 +12,19 @@ void BM_RaceFrame(benchmark::State& state) {
   TBenchGame game(state);
   if (!game.Started()) return;
   LeaveMainMenu();
-  StartRace();
+  StartRaceScreen();
   ClosePopup();
-  TPlayer& bike = *Player;
-  Level = 9;
+  TRace& race = *CurrentRace();
+  TPlayer& bike = *race.Player;
+  race.Level = 9;
   bike.StartLevel(true);
   ClosePopup();
 
-  const int32_t viewCol = ViewCol, viewRow = ViewRow;
+  const int32_t viewCol = race.ViewCol, viewRow = race.ViewRow;
   const struct {
     double X, Y;
   } rivalsOnScreen[RivalCount] = {{300, 150}, {470, 150}, {300, 290}, {480, 300}, {390, 40}};
-  TCar& rivals = *Traffic;
+  TCar& rivals = *race.Traffic;
   for (int n = 1; n <= RivalCount; ++n) {
     const TVehicleModel& m = VehicleModel(n);
     rivals.Racing[n] = rivals.InView[n] = true;
@@ -35,23 +36,23 @@ void BM_RaceFrame(benchmark::State& state) {
     rivals.PosY[n] = rivalsOnScreen[n - 1].Y + viewRow * CellSize - m.RiderDrawHeight / 2.0;
     rivals.PlaceHull(n);
   }
-  TBonus& bonuses = *BonusSprite;
-  for (int k = 1; k <= BonusCount; ++k) bonuses.Slots[k] = TBonus::TSlot{true, viewCol + 2 + k % 9, viewRow + k % 10, static_cast<uint8_t>(1 + k % 5), 0};
+  TBonus& bonuses = *race.BonusSprite;
+  for (int k = 1; k <= race.BonusCount; ++k) bonuses.Slots[k] = TBonus::TSlot{true, viewCol + 2 + k % 9, viewRow + k % 10, static_cast<uint8_t>(1 + k % 5), 0};
   decltype(bike.Marks) marks{};
   for (int k = 1; k <= MarkSlots; ++k) marks[k] = TSkidMark{200.0 + 4 * k, 5.0 * k, k % 20, true};
 
   game.Drive.Press(VK_UP);
   game.Drive.Frames(2);
-  const int32_t timeLeft = RaceTimeLeft;
+  const int32_t timeLeft = race.RaceTimeLeft;
   for (auto _ : state) {
-    ViewCol = viewCol;
-    ViewRow = viewRow;
-    RaceTimeLeft = timeLeft;
+    race.ViewCol = viewCol;
+    race.ViewRow = viewRow;
+    race.RaceTimeLeft = timeLeft;
     bike.Speed = 150;
     bike.Marks = marks;
     game.Drive.Frame();
   }
-  if (bike.Crashed || PopupKind != 0 || !bike.OnRoad || bike.MarksUsed() < 90)
+  if (bike.Crashed || Shell.PopupKind != popNone || !bike.OnRoad || bike.MarksUsed() < 90)
     state.SkipWithError("the race did not stay on course");
 }
 BENCHMARK(BM_RaceFrame);

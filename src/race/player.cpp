@@ -142,7 +142,7 @@ void TPlayer::UpdateEngineSound() {
 // Creation
 // ---------------------------------------------------------------------------------------------
 
-TPlayer::TPlayer(int model) : TMyImageSprite(2), ModelNo(model) {
+TPlayer::TPlayer(TRace& race, int model) : TMyImageSprite(2), Race(race), ModelNo(model) {
   PlaceAt(Model().UprightImage, 400, 400, 12);
   const double halfW = Width / 2.0, halfH = Height / 2.0;
   MarkRadius = std::sqrt(halfH * halfH + halfW * halfW) - 25;
@@ -279,6 +279,6 @@ int TPlayer::NeedleAngle() const {
 
 void TPlayer::SetScrollVelocity() const {
   const double a = Heading * AngleToRadians;
-  ScrollVX = -std::sin(a) * ScrollSpeed;
-  ScrollVY = std::cos(a) * ScrollSpeed;
+  Race.ScrollVX = -std::sin(a) * ScrollSpeed;
+  Race.ScrollVY = std::cos(a) * ScrollSpeed;
 }

@@ -58,8 +58,10 @@ constexpr int RivalCount = 5;
 
 class TCar : public TMyImageSprite {
 public:
-  // Created at depth 9, then reset.
-  TCar();
+  // Created at depth 9 for `race`, then reset.
+  explicit TCar(TRace& race);
+
+  TRace& Race;
 
   // Per rival, [1..RivalCount]; [0] unused.
   template <typename T>
@@ -86,8 +88,10 @@ constexpr int BonusSlots = 400;
 
 class TBonus : public TMyImageSprite {
 public:
-  // Created at depth 5 with the level's bonuses; its own picture is never drawn.
-  TBonus();
+  // Created at depth 5 for `race` with the level's bonuses; its own picture is never drawn.
+  explicit TBonus(TRace& race);
+
+  TRace& Race;
 
   struct TSlot {
     bool Active = false;
@@ -128,9 +132,10 @@ int32_t RankBonusFor(int rank, int racerCount);
 
 class TPlayer : public TMyImageSprite {
 public:
-  // The bike of model `model` at (400, 400), depth 12.
-  explicit TPlayer(int model);
+  // The bike of model `model` at (400, 400), depth 12, riding in `race`.
+  TPlayer(TRace& race, int model);
 
+  TRace& Race;
   int ModelNo = 1;
   const TVehicleModel& Model() const { return VehicleModel(ModelNo); }
 

@@ -59,9 +59,9 @@ void TPlayer::Render() {
     Image->DrawRotated(surface, x, y, w, h, Trunc(FramePos), 0.5, 0.5, Heading);
   }
 
-  if (Traffic != nullptr) {
-    const TCar& rivals = *Traffic;
-    const double dx = -ViewCol * CellSize + RoadX(), dy = -ViewRow * CellSize + RoadY();
+  if (Race.Traffic != nullptr) {
+    const TCar& rivals = *Race.Traffic;
+    const double dx = -Race.ViewCol * CellSize + RoadX(), dy = -Race.ViewRow * CellSize + RoadY();
     for (const bool crashedPass : {true, false}) {
       for (int i = 1; i <= RivalCount; ++i) {
         if (!rivals.Racing[i] || !rivals.InView[i] || rivals.Crashed[i] != crashedPass) continue;
@@ -87,18 +87,18 @@ void TPlayer::Render() {
 void TPlayer::BuildMinimapGrid() {
   for (auto& column : MinimapGrid) column.fill(0);
   for (int i = 1; i <= MinimapRows; ++i) {
-    const int r = ViewRow + i;
+    const int r = Race.ViewRow + i;
     if (r > TrackRows) continue;
     for (int j = 1; j <= MinimapColumns; ++j) {
-      const int c = ViewCol + j;
-      const int code = TrackCode(r, c);
+      const int c = Race.ViewCol + j;
+      const int code = Race.TrackCode(r, c);
       if (code == tileStartFinish) {
         if (j < MinimapColumns) MinimapGrid[j + 1][i] = 7;
         break;
       }
       if (code != tileInnerLane) continue;
       const bool hasLeft = j > 1, hasRight = j < MinimapColumns;
-      switch (TrackCode(r, c - 1)) {
+      switch (Race.TrackCode(r, c - 1)) {
         case 10: MinimapGrid[j][i] = 6; break;
         case 33:
           if (hasLeft) MinimapGrid[j - 1][i] = 20;
@@ -155,13 +155,13 @@ void TPlayer::DrawMinimap() {
     }
   }
 
-  if (Traffic != nullptr) {
-    const TCar& rivals = *Traffic;
+  if (Race.Traffic != nullptr) {
+    const TCar& rivals = *Race.Traffic;
     const TPictureCollectionItem& dot = list3.Item(kDotImage);
     int l = 0;
     for (int i = 1; i <= RivalCount; ++i) {
       if (!rivals.Racing[i] || !rivals.InView[i]) continue;
-      const double rows = (rivals.PosY[i] - ViewRow * CellSize) / CellSize * kCellH;
+      const double rows = (rivals.PosY[i] - Race.ViewRow * CellSize) / CellSize * kCellH;
       const int e = RoundHalfEven(rows - 14 + 32);
       const int b = e / kCellH;
       if (b < 1 || b > MinimapRows) continue;

@@ -25,7 +25,7 @@ constexpr int kBikeRowOffset = 5;
 constexpr int kLastViewRow = 1490;
 
 // The shape of track row `row`, 0 off the map.
-int ShapeAt(int row) { return row >= 1 && row <= TrackRows ? RowShape[row] : 0; }
+int ShapeAt(const TRace& race, int row) { return row >= 1 && row <= TrackRows ? race.RowShape[row] : 0; }
 
 }  // namespace
 
@@ -35,8 +35,8 @@ int32_t RankBonusFor(int rank, int racerCount) {
   return RankBonusTable[rank];
 }
 
-double TPlayer::RoadX() const { return ScreenBackground != nullptr ? ScreenBackground->X : 0; }
-double TPlayer::RoadY() const { return ScreenBackground != nullptr ? ScreenBackground->Y : 0; }
+double TPlayer::RoadX() const { return Race.Road != nullptr ? Race.Road->X : 0; }
+double TPlayer::RoadY() const { return Race.Road != nullptr ? Race.Road->Y : 0; }
 
 // ---------------------------------------------------------------------------------------------
 // Collision quad and the road
@@ -55,12 +55,12 @@ void TPlayer::ComputeHull() {
 bool TPlayer::IsRoadTile(int x, int y) const {
   const int col = x / CellSize, row = y / CellSize;
   if (col < 1 || row < 1 || col > TrackColumns || row > TrackRows) return false;
-  return RoadCodes[TrackMap[row][col]];
+  return RoadCodes[Race.TrackMap[row][col]];
 }
 
 bool TPlayer::HullOnRoad() const {
-  const double left = ViewCol * CellSize - RoundHalfEven(RoadX());
-  const double top = ViewRow * CellSize - RoundHalfEven(RoadY());
+  const double left = Race.ViewCol * CellSize - RoundHalfEven(RoadX());
+  const double top = Race.ViewRow * CellSize - RoundHalfEven(RoadY());
   for (const TPointF& corner : Hull) {
     if (!IsRoadTile(RoundHalfEven(left + corner.X), RoundHalfEven(top + corner.Y))) return false;
   }
@@ -72,9 +72,9 @@ bool TPlayer::HullOnRoad() const {
 // ---------------------------------------------------------------------------------------------
 
 void TPlayer::TouchRivals() {
-  if (Traffic == nullptr) return;
-  TCar& rivals = *Traffic;
-  const double dx = -ViewCol * CellSize + RoadX(), dy = -ViewRow * CellSize + RoadY();
+  if (Race.Traffic == nullptr) return;
+  TCar& rivals = *Race.Traffic;
+  const double dx = -Race.ViewCol * CellSize + RoadX(), dy = -Race.ViewRow * CellSize + RoadY();
   for (int i = 1; i <= RivalCount; ++i) {
     if (!rivals.InView[i]) continue;
     TQuad quad = rivals.Hull[i];
@@ -107,24 +107,24 @@ void TPlayer::UpdateRank() {
   std::array<double, RivalCount + 1> y{};
   int racing = 0;
   for (int i = 1; i <= RivalCount; ++i) {
-    const bool races = Traffic != nullptr && Traffic->Racing[i];
-    y[i] = races ? Traffic->CenterY[i] : kNotRacingY;
+    const bool races = Race.Traffic != nullptr && Race.Traffic->Racing[i];
+    y[i] = races ? Race.Traffic->CenterY[i] : kNotRacingY;
     racing += races ? 1 : 0;
   }
   std::sort(y.begin() + 1, y.end());
-  const double p = ViewRow * CellSize + CenterY - RoadY();
+  const double p = Race.ViewRow * CellSize + CenterY - RoadY();
   if (p < y[1]) {
-    PlayerRank = 1;
+    Race.PlayerRank = 1;
   } else if (racing >= 1) {
     for (int j = 1; j < racing; ++j) {
       if (y[j] < p && p < y[j + 1]) {
-        PlayerRank = static_cast<uint8_t>(j + 1);
+        Race.PlayerRank = static_cast<uint8_t>(j + 1);
         break;
       }
     }
-    if (p > y[racing]) PlayerRank = static_cast<uint8_t>(racing + 1);
+    if (p > y[racing]) Race.PlayerRank = static_cast<uint8_t>(racing + 1);
   }
-  RacerCount = static_cast<uint8_t>(racing + 1);
+  Race.RacerCount = static_cast<uint8_t>(racing + 1);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -135,7 +135,7 @@ void TPlayer::Hit(int n) {
   for (int k = 0; k < n; ++k) {
     if (--HitPoints > 0) continue;
     HitPoints = 3;
-    --Lives;
+    --Race.Lives;
     Crash();
   }
 }
@@ -174,7 +174,7 @@ int TPlayer::CrashHeadingAtRow(int row) const {
   int d = 0;
   if (row >= 1 && row <= TrackRows) {
     for (int c = 1; c <= TrackColumns; ++c) {
-      switch (TrackMap[row][c]) {
+      switch (Race.TrackMap[row][c]) {
         case 10: d = 0; break;
         case 27: case 33: d = -1; break;
         case 39: case 45: d = 1; break;
@@ -196,13 +196,13 @@ void TPlayer::Revive() {
 // The search runs down the track from the bike's row to the map's last row; when no right-hand
 // road edge turns up the view stays where it is.
 void TPlayer::PlaceOnRoad() {
-  int r = ViewRow + kBikeRowOffset;
-  int col = ViewCol - 1;
+  int r = Race.ViewRow + kBikeRowOffset;
+  int col = Race.ViewCol - 1;
   bool found = false;
-  while (!found && ViewRow < kLastViewRow && r <= TrackRows) {
+  while (!found && Race.ViewRow < kLastViewRow && r <= TrackRows) {
     for (int i = 2; i <= TrackColumns; ++i) {
       const int c = TrackColumns - i;
-      const int t = TrackMap[r][c + 1];
+      const int t = Race.TrackMap[r][c + 1];
       if (!((t == 0 && IsRoadTile(c * CellSize, r * CellSize)) || t == 23 || t == 29 || t == 47)) continue;
       col = c - 7;
       if (t == 0 || t == 23) HeadingAcc = 0;
@@ -221,10 +221,10 @@ void TPlayer::PlaceOnRoad() {
     ++r;
   }
   if (found) {
-    ViewCol = col + 1;
-    ViewRow = r - kBikeRowOffset;
+    Race.ViewCol = col + 1;
+    Race.ViewRow = r - kBikeRowOffset;
   }
-  if (ScreenBackground != nullptr) ScreenBackground->X = ScreenBackground->Y = 0;
+  if (Race.Road != nullptr) Race.Road->X = Race.Road->Y = 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -232,7 +232,7 @@ void TPlayer::PlaceOnRoad() {
 // ---------------------------------------------------------------------------------------------
 
 void TPlayer::ScrollMarks() {
-  const double dx = ScrollVX * 0.5 * SpeedFactor, dy = ScrollVY * 0.5 * SpeedFactor;
+  const double dx = Race.ScrollVX * 0.5 * SpeedFactor, dy = Race.ScrollVY * 0.5 * SpeedFactor;
   for (int k = 1; k <= MarkSlots; ++k) {
     Marks[k].X += dx;
     Marks[k].Y += dy;
@@ -278,7 +278,7 @@ void TPlayer::LayMarkIfDue() {
 void TPlayer::Step(int elapsed) {
   TMyImageSprite::Step(elapsed);
   if (!Crashed) UpdateLean();
-  if ((FinishRowOf(TrackLength) - ViewRow) * CellSize + RoadY() > Y) Finished = true;
+  if ((FinishRowOf(Race.TrackLength) - Race.ViewRow) * CellSize + RoadY() > Y) Finished = true;
   if (!Finished) UpdateRank();
   ComputeHull();
   if (BumpBoost) {
@@ -306,7 +306,7 @@ void TPlayer::Step(int elapsed) {
   CullMarks();
   CheckFall();
   IntegrateSpeed();
-  if (ViewRow == kLastViewRow && Speed < 0) Speed = ScrollSpeed = 0;
+  if (Race.ViewRow == kLastViewRow && Speed < 0) Speed = ScrollSpeed = 0;
 }
 
 void TPlayer::RunCrashSequence() {
@@ -314,7 +314,7 @@ void TPlayer::RunCrashSequence() {
   FramePos = std::min(FramePos, m.CrashFrameCount - 1.0);
   if (!CrashHeadingSet) {
     CrashHeadingSet = true;
-    Heading = CrashHeadingAtRow(ViewRow + kBikeRowOffset);
+    Heading = CrashHeadingAtRow(Race.ViewRow + kBikeRowOffset);
   }
   ScrollMarks();
   if (Speed > 0) {
@@ -329,11 +329,11 @@ void TPlayer::RunCrashSequence() {
   if (Speed <= 0) ScrollSpeed = 0;
   if (CrashTimer > 0) {
     CrashTimer -= FrameTimeMs;
-  } else if (Lives > 0) {
+  } else if (Race.Lives > 0) {
     PlaceOnRoad();
     Revive();
   } else {
-    OpenPopup(7);
+    Race.OpenRacePopup(7);
   }
 }
 
@@ -350,32 +350,32 @@ void TPlayer::RunRollOut() {
     Speed -= 0.8 * SpeedFactor;
     ScrollSpeed = TopSpeedFactor() * Speed / 8;
     SteerLeftHeld = SteerRightHeld = false;
-    const int row = RoundHalfEven(ViewRow * CellSize + CenterY - RoadY()) / CellSize;
-    const int shape = ShapeAt(row);
+    const int row = RoundHalfEven(Race.ViewRow * CellSize + CenterY - RoadY()) / CellSize;
+    const int shape = ShapeAt(Race, row);
     HeadingAcc = shape == segShiftLeft ? -37.78 : shape == segShiftRight ? 37.78 : 0;
-    ResultTimeLeft = Finished ? kFinishPauseMs : kTimeOverPauseMs;
+    Race.ResultTimeLeft = Finished ? kFinishPauseMs : kTimeOverPauseMs;
   }
   if (Speed <= 0) Speed = ScrollSpeed = 0;
   if (Speed > 0) return;
-  if (ResultTimeLeft > 0) {
-    ResultTimeLeft -= FrameTimeMs;
+  if (Race.ResultTimeLeft > 0) {
+    Race.ResultTimeLeft -= FrameTimeMs;
     return;
   }
   if (Finished) {
     StopEngineSounds(true);
-    ResultTimeLeft = RaceTimeLeft;
-    TimeBonus = 0;
-    RankBonus = RankBonusFor(PlayerRank, RacerCount);
-    ResultStepTimer = 0;
-    ResultStep = 0;
-    OpenPopup(11);
+    Race.ResultTimeLeft = Race.RaceTimeLeft;
+    Race.TimeBonus = 0;
+    Race.RankBonus = RankBonusFor(Race.PlayerRank, Race.RacerCount);
+    Race.ResultStepTimer = 0;
+    Race.ResultStep = 0;
+    Race.OpenRacePopup(11);
     return;
   }
-  if (Lives >= 1) {
-    --Lives;
+  if (Race.Lives >= 1) {
+    --Race.Lives;
     HitPoints = 3;
   }
-  OpenPopup(Lives > 0 ? 3 : 7);
+  Race.OpenRacePopup(Race.Lives > 0 ? 3 : 7);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -383,28 +383,28 @@ void TPlayer::RunRollOut() {
 // ---------------------------------------------------------------------------------------------
 
 void TPlayer::StartLevel(bool next) {
-  SetUpLevel(next ? Level + 1 : Level);
+  Race.SetUpLevel(next ? Race.Level + 1 : Race.Level);
   TimeUp = EndSequenceStarted = false;
   HeadingAcc = 0;
   Heading = 0;
   HitPoints = 3;
-  if (ScreenBackground != nullptr) ScreenBackground->X = ScreenBackground->Y = 0;
-  if (BonusSprite != nullptr) BonusSprite->GenerateBonuses();
+  if (Race.Road != nullptr) Race.Road->X = Race.Road->Y = 0;
+  if (Race.BonusSprite != nullptr) Race.BonusSprite->GenerateBonuses();
   Finished = false;
-  if (Traffic != nullptr) Traffic->ResetRivals();
-  OpenPopup(6);
+  if (Race.Traffic != nullptr) Race.Traffic->ResetRivals();
+  Race.OpenRacePopup(6);
   Revive();
   PlayEngineSound(sndIdle);
 }
 
 void TPlayer::RunRaceClock() {
-  if (RaceTimeLeft <= 10000 && (RaceTimeLeft + FrameTimeMs) / 1000 > RaceTimeLeft / 1000) PlaySound(sndClockTick);
-  if (!TimeUp && !Finished && RaceTimeLeft - FrameTimeMs >= 0) RaceTimeLeft -= FrameTimeMs;
-  if (FrameTimeMs + 1 >= RaceTimeLeft) TimeUp = true;
+  if (Race.RaceTimeLeft <= 10000 && (Race.RaceTimeLeft + FrameTimeMs) / 1000 > Race.RaceTimeLeft / 1000) PlaySound(sndClockTick);
+  if (!TimeUp && !Finished && Race.RaceTimeLeft - FrameTimeMs >= 0) Race.RaceTimeLeft -= FrameTimeMs;
+  if (FrameTimeMs + 1 >= Race.RaceTimeLeft) TimeUp = true;
 }
 
-void TPlayer::AddScore(int n) { Score += n; }
+void TPlayer::AddScore(int n) { Race.Score += n; }
 
 void TPlayer::AddLife(int k) {
-  if (k == 1 && Lives < 3) ++Lives;
+  if (k == 1 && Race.Lives < 3) ++Race.Lives;
 }

@@ -9,7 +9,7 @@ namespace {
 constexpr int32_t kRivalCrashMs = 1000;
 }
 
-TCar::TCar() : TMyImageSprite(2) {
+TCar::TCar(TRace& race) : TMyImageSprite(2), Race(race) {
   PlaceAt(0, 0, 0, 9);
   ResetRivals();
 }
@@ -51,7 +51,7 @@ void TCar::PlaceHull(int n) {
 
 void TCar::Step(int elapsed) { TMyImageSprite::Step(elapsed); }
 
-TBonus::TBonus() : TMyImageSprite(2) {
+TBonus::TBonus(TRace& race) : TMyImageSprite(2), Race(race) {
   PlaceAt(11, 0, 0, 5);
   GenerateBonuses();
 }
@@ -61,6 +61,6 @@ void TBonus::GenerateBonuses() {
 }
 
 int TBonus::ActiveCount() const {
-  const int count = std::clamp<int>(BonusCount, 0, BonusSlots);
+  const int count = std::clamp<int>(Race.BonusCount, 0, BonusSlots);
   return static_cast<int>(std::count_if(Slots.begin() + 1, Slots.begin() + 1 + count, [](const TSlot& s) { return s.Active; }));
 }

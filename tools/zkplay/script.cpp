@@ -13,6 +13,7 @@
 #include "app/app.h"
 #include "audio/audio.h"
 #include "race/player.h"
+#include "save/save.h"
 #include "sprites/sprites.h"
 
 namespace {
@@ -194,9 +195,9 @@ std::string RivalsJson(const TCar& rivals) {
 }
 
 // The race's figures while a race exists (the bike, the view, the clock, the rivals, the bonuses).
-std::string RaceJson(const TPlayer& bike) {
-  const double roadX = ScreenBackground != nullptr ? ScreenBackground->X : 0;
-  const double roadY = ScreenBackground != nullptr ? ScreenBackground->Y : 0;
+std::string RaceJson(const TRace& race, const TPlayer& bike) {
+  const double roadX = race.Road != nullptr ? race.Road->X : 0;
+  const double roadY = race.Road != nullptr ? race.Road->Y : 0;
   JsonObject r;
   r.Field("Speed", bike.Speed);
   r.Field("ScrollSpeed", bike.ScrollSpeed);
@@ -204,8 +205,8 @@ std::string RaceJson(const TPlayer& bike) {
   r.Field("HeadingAcc", bike.HeadingAcc);
   r.Field("CenterX", bike.CenterX);
   r.Field("CenterY", bike.CenterY);
-  r.Field("WorldX", bike.CenterX + ViewCol * CellSize - roadX);
-  r.Field("WorldY", bike.CenterY + ViewRow * CellSize - roadY);
+  r.Field("WorldX", bike.CenterX + race.ViewCol * CellSize - roadX);
+  r.Field("WorldY", bike.CenterY + race.ViewRow * CellSize - roadY);
   r.Field("Lean", bike.Lean);
   r.Field("FramePos", bike.FramePos);
   r.Field("OnRoad", bike.OnRoad);
@@ -217,22 +218,22 @@ std::string RaceJson(const TPlayer& bike) {
   r.Field("EndSequenceStarted", bike.EndSequenceStarted);
   r.Field("EngineSound", std::string(EngineSoundName(bike.EngineSound)));
   r.Field("HornOn", bike.HornOn);
-  r.Field("ViewCol", ViewCol);
-  r.Field("ViewRow", ViewRow);
+  r.Field("ViewCol", race.ViewCol);
+  r.Field("ViewRow", race.ViewRow);
   r.Field("RoadX", roadX);
   r.Field("RoadY", roadY);
-  r.Field("TrackLength", TrackLength);
-  r.Field("RaceTimeLeft", RaceTimeLeft);
-  r.Field("PlayerRank", PlayerRank);
-  r.Field("RacerCount", RacerCount);
+  r.Field("TrackLength", race.TrackLength);
+  r.Field("RaceTimeLeft", race.RaceTimeLeft);
+  r.Field("PlayerRank", race.PlayerRank);
+  r.Field("RacerCount", race.RacerCount);
   r.Field("MarksUsed", bike.MarksUsed());
   r.Field("LastMark", bike.LastMark);
   r.Field("BumpBoost", bike.BumpBoost);
-  r.Field("NeedleAngle", SpeedNeedle != nullptr ? SpeedNeedle->Angle : 0);
-  if (Traffic != nullptr) r.Raw("Rivals", RivalsJson(*Traffic));
+  r.Field("NeedleAngle", race.SpeedNeedle != nullptr ? race.SpeedNeedle->Angle : 0);
+  if (race.Traffic != nullptr) r.Raw("Rivals", RivalsJson(*race.Traffic));
   JsonObject bonuses;
-  bonuses.Field("Count", BonusCount);
-  bonuses.Field("Active", BonusSprite != nullptr ? BonusSprite->ActiveCount() : 0);
+  bonuses.Field("Count", race.BonusCount);
+  bonuses.Field("Active", race.BonusSprite != nullptr ? race.BonusSprite->ActiveCount() : 0);
   r.Raw("Bonuses", bonuses.Close());
   return r.Close();
 }
@@ -251,15 +252,17 @@ void AppendRowArray(std::string& out, const Values& values) {
 }  // namespace
 
 std::string TrackJson() {
+  static const TRace noRace;
+  const TRace& race = CurrentRace() != nullptr ? *CurrentRace() : noRace;
   JsonObject t;
-  t.Field("Level", Level);
-  t.Field("TrackLength", TrackLength);
-  t.Field("FinishRow", FinishRowOf(TrackLength));
-  t.Field("ViewCol", ViewCol);
-  t.Field("ViewRow", ViewRow);
+  t.Field("Level", race.Level);
+  t.Field("TrackLength", race.TrackLength);
+  t.Field("FinishRow", FinishRowOf(race.TrackLength));
+  t.Field("ViewCol", race.ViewCol);
+  t.Field("ViewRow", race.ViewRow);
   std::string shapes, centres;
-  AppendRowArray(shapes, RowShape);
-  AppendRowArray(centres, RoadCenterX);
+  AppendRowArray(shapes, race.RowShape);
+  AppendRowArray(centres, race.RoadCenterX);
   t.Raw("RowShape", shapes);
   t.Raw("RoadCenterX", centres);
   return t.Close();
@@ -267,26 +270,28 @@ std::string TrackJson() {
 
 std::string StateJson() {
   JsonObject s;
-  s.Field("CurrentScreen", static_cast<long long>(CurrentScreen));
-  s.Field("PopupKind", static_cast<long long>(PopupKind));
-  s.Field("FirstItem", static_cast<long long>(FirstItem));
-  s.Field("LastItem", static_cast<long long>(LastItem));
-  s.Field("HoverItem", static_cast<long long>(HoverItem));
-  s.Field("TabHoverItem", static_cast<long long>(TabHoverItem));
-  s.Field("MenuIntroActive", static_cast<long long>(MenuIntroActive));
+  s.Field("CurrentScreen", static_cast<long long>(Shell.CurrentScreen));
+  s.Field("PopupKind", static_cast<long long>(Shell.PopupKind));
+  s.Field("FirstItem", static_cast<long long>(Shell.FirstItem));
+  s.Field("LastItem", static_cast<long long>(Shell.LastItem));
+  s.Field("HoverItem", static_cast<long long>(Shell.HoverItem));
+  s.Field("TabHoverItem", static_cast<long long>(Shell.TabHoverItem));
+  s.Field("MenuIntroActive", static_cast<long long>(Shell.MenuIntroActive));
   s.Field("SpeedFactor", SpeedFactor);
   s.Field("FrameTimeMs", static_cast<long long>(FrameTimeMs));
   s.Field("MeasuredFrameRate", static_cast<long long>(MeasuredFrameRate));
   s.Field("RefreshRate", static_cast<long long>(RefreshRate));
   s.Field("SpriteCount", static_cast<long long>(GameSpriteEngine().SpriteCount));
-  s.Field("PopupTimer", static_cast<long long>(PopupTimer));
-  s.Field("Score", static_cast<long long>(Score));
-  s.Field("Lives", static_cast<long long>(Lives));
-  s.Field("Level", static_cast<long long>(Level));
-  s.Field("ResultStep", static_cast<long long>(ResultStep));
-  s.Field("TimeBonus", static_cast<long long>(TimeBonus));
-  s.Field("RankBonus", static_cast<long long>(RankBonus));
-  s.Field("PlayerName", PlayerName);
+  s.Field("PopupTimer", static_cast<long long>(Shell.PopupTimer));
+  // The figures of the game in progress; 0 outside a game.
+  const TRace* race = CurrentRace();
+  s.Field("Score", static_cast<long long>(race != nullptr ? race->Score : 0));
+  s.Field("Lives", static_cast<long long>(race != nullptr ? race->Lives : 0));
+  s.Field("Level", static_cast<long long>(race != nullptr ? race->Level : 0));
+  s.Field("ResultStep", race != nullptr ? race->ResultStep : 0);
+  s.Field("TimeBonus", race != nullptr ? race->TimeBonus : 0);
+  s.Field("RankBonus", race != nullptr ? race->RankBonus : 0);
+  s.Field("PlayerName", Shell.PlayerName);
   JsonObject options;
   options.Field("FullScreen", Options.FullScreen);
   options.Field("Music", Options.Music);
@@ -295,20 +300,21 @@ std::string StateJson() {
   s.Raw("Options", options.Close());
   s.Field("BossKeyShift", static_cast<long long>(BossKeyShift));
   s.Field("BossKey", static_cast<long long>(BossKey));
-  s.Field("MusicRestartPending", MusicRestartPending);
+  s.Field("MusicRestartPending", Shell.MusicRestartPending);
   s.Field("CurrentSong", static_cast<long long>(CurrentSong != 0 ? 1 : 0));
   s.Raw("HighScores", HighScoresJson());
-  s.Field("HelpPage", static_cast<long long>(HelpPage));
-  s.Field("CountryEditing", CountryEditing);
-  s.Field("BossKeyCapture", BossKeyCapture);
-  s.Field("SelectedVehicle", static_cast<long long>(SelectedVehicle));
-  s.Field("VehicleSwitchPhase", static_cast<long long>(VehicleSwitchPhase));
-  s.Field("MouseX", static_cast<long long>(MouseX));
-  s.Field("MouseY", static_cast<long long>(MouseY));
+  s.Field("HelpPage", static_cast<long long>(Shell.HelpPage));
+  s.Field("CountryEditing", Shell.CountryEditing);
+  s.Field("BossKeyCapture", Shell.BossKeyCapture);
+  s.Field("SelectedVehicle", static_cast<long long>(Shell.SelectedVehicle));
+  s.Field("VehicleSwitchPhase", static_cast<long long>(Shell.VehicleSwitchPhase));
+  s.Field("MouseX", static_cast<long long>(Shell.MouseX));
+  s.Field("MouseY", static_cast<long long>(Shell.MouseY));
   s.Field("CursorVisible", Sys_CursorVisible());
   s.Field("FullScreenDisplay", MForm->MDXDraw.FullScreen);
   s.Field("Terminated", MForm->Terminated);
-  if (CurrentScreen == scrRace && Player != nullptr) s.Raw("Race", RaceJson(*Player));
+  if (Shell.CurrentScreen == scrRace && race != nullptr && race->Player != nullptr)
+    s.Raw("Race", RaceJson(*race, *race->Player));
   return s.Close();
 }
 

@@ -1,7 +1,7 @@
 // The vehicle selection screen: a picture of the model, its four ratings as rows of marks, arrows
 // to step through the five models with a cross-fade, START and BACK.
-#include "app/app.h"
 #include "race/player.h"
+#include "screens/screens.h"
 #include "sprites/sprites.h"
 
 namespace {
@@ -21,13 +21,13 @@ TMyImageSprite* VehiclePictureNext = nullptr;
 constexpr TScreenButton kButtons[4] = {{7, 37, 378, 180}, {8, 38, 712, 180}, {9, 39, 366, 542}, {10, 36, 661, 542}};
 
 void StartSwitch() {
-  VehicleSwitchPhase = 1;
-  VehiclePictureNext->SelectImage(PreviewImage(PendingVehicle));
+  Shell.VehicleSwitchPhase = 1;
+  VehiclePictureNext->SelectImage(PreviewImage(Shell.PendingVehicle));
   VehiclePictureNext->Visible = true;
 }
 
 void RunCrossFade() {
-  if (VehicleSwitchPhase == 0) {
+  if (Shell.VehicleSwitchPhase == 0) {
     VehiclePicture->BlendEnabled = VehiclePictureNext->BlendEnabled = false;
     VehiclePicture->Alpha = VehiclePictureNext->Alpha = 255;
     VehiclePicture->Visible = true;
@@ -37,32 +37,21 @@ void RunCrossFade() {
   VehiclePicture->BlendEnabled = VehiclePictureNext->BlendEnabled = true;
   VehiclePicture->Alpha -= kFadeStep;
   if (VehiclePicture->Alpha <= 0) {
-    VehiclePicture->SelectImage(PreviewImage(PendingVehicle));
-    VehicleSwitchPhase = 0;
-    SelectedVehicle = PendingVehicle;
+    VehiclePicture->SelectImage(PreviewImage(Shell.PendingVehicle));
+    Shell.VehicleSwitchPhase = 0;
+    Shell.SelectedVehicle = Shell.PendingVehicle;
   }
 }
 
+// The arrows beside the picture step through the models when pressed toward their own side.
+constexpr TArrowMoves kArrowMoves[] = {
+    // item, up, down, left, right
+    {7, 0, 9, -7, 8}, {8, 0, 10, 7, -8}, {9, 7, 0, 0, 10}, {10, 8, 0, 9, 0},
+};
+
 void MoveSelectionByKeys() {
-  if (LeftPressed) {
-    if (HoverItem == 7) ActivateItem(7);
-    if (HoverItem == 8) HoverItem = 7;
-    if (HoverItem == 10) HoverItem = 9;
-  }
-  if (RightPressed) {
-    if (HoverItem == 8) ActivateItem(8);
-    if (HoverItem == 7) HoverItem = 8;
-    if (HoverItem == 9) HoverItem = 10;
-  }
-  if (UpPressed) {
-    if (HoverItem == 9) HoverItem = 7;
-    if (HoverItem == 10) HoverItem = 8;
-  }
-  if (DownPressed) {
-    if (HoverItem == 7) HoverItem = 9;
-    if (HoverItem == 8) HoverItem = 10;
-  }
-  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(HoverItem, FirstItem, LastItem);
+  MoveByArrows(kArrowMoves, TArrowOrder::LeftRightFirst);
+  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
   if (EscapePressed) ActivateItem(10);
 }
 
@@ -70,26 +59,26 @@ void MoveSelectionByKeys() {
 
 void OpenVehicleSelection() {
   BeginSubScreen(scrVehicleSelection, 10, 9);
-  VehicleSwitchPhase = 0;
+  Shell.VehicleSwitchPhase = 0;
   CreateScreenButtons(kButtons);
-  for (const TScreenButton& b : kButtons) MenuItems[b.Item]->SetZ(5);
-  MenuItems[16] = TMyImageSprite::CreateAt(1, 25, 312, 42, 4);
-  MenuItems[17] = TMyImageSprite::CreateAt(1, 52, 358, 130, 3);
-  const int preview = PreviewImage(SelectedVehicle);
+  for (const TScreenButton& b : kButtons) Shell.MenuItems[b.Item]->SetZ(5);
+  Shell.MenuItems[16] = TMyImageSprite::CreateAt(1, 25, 312, 42, 4);
+  Shell.MenuItems[17] = TMyImageSprite::CreateAt(1, 52, 358, 130, 3);
+  const int preview = PreviewImage(Shell.SelectedVehicle);
   VehiclePicture = TMyImageSprite::CreateAt(1, preview, kPictureX, kPictureY, 4);
   VehiclePictureNext = TMyImageSprite::CreateAt(1, preview, kPictureX, kPictureY, 4);
   VehiclePictureNext->Visible = false;
 }
 
 void SelectPreviousVehicle() {
-  PendingVehicle = SelectedVehicle;
-  StepDownWrapped(PendingVehicle, 1, 5);
+  Shell.PendingVehicle = Shell.SelectedVehicle;
+  StepDownWrapped(Shell.PendingVehicle, 1, 5);
   StartSwitch();
 }
 
 void SelectNextVehicle() {
-  PendingVehicle = SelectedVehicle;
-  StepUpWrapped(PendingVehicle, 1, 5);
+  Shell.PendingVehicle = Shell.SelectedVehicle;
+  StepUpWrapped(Shell.PendingVehicle, 1, 5);
   StartSwitch();
 }
 
@@ -97,7 +86,7 @@ void DrawVehicleRatings() {
   TPictureCollectionItem* mark = GameImageList(1) ? &GameImageList(1)->Item(kRatingMarkImage) : nullptr;
   TDirectDrawSurface* surface = GameSurface();
   if (mark == nullptr || surface == nullptr) return;
-  const TVehicleModel& v = VehicleModel(SelectedVehicle);
+  const TVehicleModel& v = VehicleModel(Shell.SelectedVehicle);
   const int ratings[4] = {v.TopSpeedRating, v.HandlingRating, v.AccelRating, v.BrakeRating};
   for (int row = 0; row < 4; ++row)
     for (int i = 0; i < ratings[row]; ++i)
@@ -108,7 +97,7 @@ void UpdateVehicleSelection() {
   UpdateItemHighlight(true);
   MoveSelectionByKeys();
   // Esc may have left the screen: its pictures are gone.
-  if (CurrentScreen != scrVehicleSelection) return;
+  if (Shell.CurrentScreen != scrVehicleSelection) return;
   RunCrossFade();
   DrawVehicleRatings();
 }
@@ -116,10 +105,10 @@ void UpdateVehicleSelection() {
 void LeaveVehicleSelection() {
   KillItems();
   KillScreenBackground();
-  KillSpriteOnce(MenuItems[17]);
-  KillSpriteOnce(MenuItems[16]);
+  KillSpriteOnce(Shell.MenuItems[17]);
+  KillSpriteOnce(Shell.MenuItems[16]);
   KillSpriteOnce(VehiclePicture);
   KillSpriteOnce(VehiclePictureNext);
   VehiclePicture = VehiclePictureNext = nullptr;
-  CurrentScreen = scrNone;
+  Shell.CurrentScreen = scrNone;
 }

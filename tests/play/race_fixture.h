@@ -7,6 +7,10 @@
 
 #include "headless_game.h"
 #include "race/player.h"
+#include "screens/screens.h"
+
+// The race in progress (there must be one).
+inline TRace& TheRace() { return *CurrentRace(); }
 
 class RaceGame : public HeadlessGame {
 protected:
@@ -17,16 +21,16 @@ protected:
     HeadlessGame::SetUp();
     if (HasFatalFailure()) return;
     LeaveMainMenu();
-    SelectedVehicle = Model();
-    StartRace();
+    Shell.SelectedVehicle = Model();
+    StartRaceScreen();
     ClosePopup();
     AdaptFrameRate(Rate(), Rate());  // as the first frame will
     Snd_CallLog().clear();
   }
 
-  TPlayer& Bike() { return *Player; }
-  TCar& Rivals() { return *Traffic; }
-  TScrollBackground& Road() { return *ScreenBackground; }
+  TPlayer& Bike() { return *TheRace().Player; }
+  TCar& Rivals() { return *TheRace().Traffic; }
+  TScrollBackground& Road() { return *TheRace().Road; }
 
   // Runs frames until `done` holds (at most `limit` frames); false when it never did.
   template <typename Done>
@@ -52,8 +56,8 @@ protected:
     r.Model[n] = static_cast<uint8_t>(model);
     r.CurrentImage[n] = VehicleModel(model).UprightImage;
     const TVehicleModel& m = VehicleModel(model);
-    r.PosX[n] = x + ViewCol * CellSize - Road().X - m.RiderDrawWidth / 2.0;
-    r.PosY[n] = y + ViewRow * CellSize - Road().Y - m.RiderDrawHeight / 2.0;
+    r.PosX[n] = x + TheRace().ViewCol * CellSize - Road().X - m.RiderDrawWidth / 2.0;
+    r.PosY[n] = y + TheRace().ViewRow * CellSize - Road().Y - m.RiderDrawHeight / 2.0;
     r.PlaceHull(n);
   }
 };

@@ -131,13 +131,13 @@ class MinimapPieces : public Drawing, public testing::WithParamInterface<PieceCa
 
 TEST_P(MinimapPieces, RowsBecomePiecesBesideTheirInnerLane) {
   const PieceCase& c = GetParam();
-  for (auto& row : TrackMap) row.fill(tileGround);
-  ViewRow = 700;
-  ViewCol = 300;
-  const int row = ViewRow + 4, lane = 8;  // grid row 4, grid column 8
-  TrackMap[row][ViewCol + lane - 1] = static_cast<uint8_t>(c.LeftCode);
-  TrackMap[row][ViewCol + lane] = tileInnerLane;
-  TrackMap[row][ViewCol + lane + 1] = tileInnerLane;  // only the first counts
+  for (auto& row : TheRace().TrackMap) row.fill(tileGround);
+  TheRace().ViewRow = 700;
+  TheRace().ViewCol = 300;
+  const int row = TheRace().ViewRow + 4, lane = 8;  // grid row 4, grid column 8
+  TheRace().TrackMap[row][TheRace().ViewCol + lane - 1] = static_cast<uint8_t>(c.LeftCode);
+  TheRace().TrackMap[row][TheRace().ViewCol + lane] = tileInnerLane;
+  TheRace().TrackMap[row][TheRace().ViewCol + lane + 1] = tileInnerLane;  // only the first counts
   Bike().BuildMinimapGrid();
   int filled = 0;
   for (int j = 1; j <= MinimapColumns; ++j)
@@ -156,19 +156,19 @@ INSTANTIATE_TEST_SUITE_P(Table, MinimapPieces,
                          [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(Drawing, MinimapStartLineAndTheMapsEdge) {
-  for (auto& row : TrackMap) row.fill(tileGround);
-  ViewRow = 700;
-  ViewCol = 300;
-  TrackMap[701][305] = tileStartFinish;
-  TrackMap[702][316] = tileStartFinish;  // the last column: no room for the piece
+  for (auto& row : TheRace().TrackMap) row.fill(tileGround);
+  TheRace().ViewRow = 700;
+  TheRace().ViewCol = 300;
+  TheRace().TrackMap[701][305] = tileStartFinish;
+  TheRace().TrackMap[702][316] = tileStartFinish;  // the last column: no room for the piece
   Bike().BuildMinimapGrid();
   EXPECT_EQ(Bike().MinimapGrid[6][1], 7);
   for (int j = 1; j <= MinimapColumns; ++j) EXPECT_EQ(Bike().MinimapGrid[j][2], 0);
 
   // Rows past the map's end stay empty.
-  ViewRow = 1495;
-  TrackMap[1500][301] = 10;
-  TrackMap[1500][302] = tileInnerLane;
+  TheRace().ViewRow = 1495;
+  TheRace().TrackMap[1500][301] = 10;
+  TheRace().TrackMap[1500][302] = tileInnerLane;
   Bike().BuildMinimapGrid();
   EXPECT_EQ(Bike().MinimapGrid[2][5], 6);
   for (int i = 6; i <= MinimapRows; ++i)
@@ -177,19 +177,19 @@ TEST_F(Drawing, MinimapStartLineAndTheMapsEdge) {
 
 // The bike's row decides where the minimap lies; with that row empty it stays where it was.
 TEST_F(Drawing, MinimapPlacementFollowsTheBikesRowAndKeepsItWhenEmpty) {
-  for (auto& row : TrackMap) row.fill(tileGround);
-  ViewRow = 700;
-  ViewCol = 300;
-  TrackMap[706][304] = 10;
-  TrackMap[706][305] = tileInnerLane;  // grid column 5, piece 6 with offset 4
+  for (auto& row : TheRace().TrackMap) row.fill(tileGround);
+  TheRace().ViewRow = 700;
+  TheRace().ViewCol = 300;
+  TheRace().TrackMap[706][304] = 10;
+  TheRace().TrackMap[706][305] = tileInnerLane;  // grid column 5, piece 6 with offset 4
   Road().Y = 0;
   Surface().Fill(0);
   Bike().DrawMinimap();
   EXPECT_DOUBLE_EQ(Bike().MinimapShift, 708 - (4 * 10 + 631 + 4) + 9);
   const std::vector<uint16_t> drawn = Pixels(kMinimapArea);
-  TrackMap[706].fill(tileGround);
-  TrackMap[707][310] = 10;
-  TrackMap[707][311] = tileInnerLane;
+  TheRace().TrackMap[706].fill(tileGround);
+  TheRace().TrackMap[707][310] = 10;
+  TheRace().TrackMap[707][311] = tileInnerLane;
   Bike().DrawMinimap();
   EXPECT_DOUBLE_EQ(Bike().MinimapShift, 708 - (4 * 10 + 631 + 4) + 9);
   EXPECT_NE(Pixels(kMinimapArea), drawn);

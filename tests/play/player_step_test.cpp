@@ -43,7 +43,7 @@ TEST_F(Step, ThreeNewContactsCostALifeAndARivalTouchedTwiceCrashes) {
   RivalOnBike(2, -20);
   Touch();
   EXPECT_EQ(bike.HitPoints, 3);
-  EXPECT_EQ(Lives, 2);
+  EXPECT_EQ(TheRace().Lives, 2);
   EXPECT_TRUE(bike.Crashed);
   EXPECT_EQ(bike.CrashTimer, 3000);
 }
@@ -134,18 +134,18 @@ TEST_F(Step, BrakingInADeepLeanFallsWithoutCostingALife) {
   bike.CheckFall();
   EXPECT_TRUE(bike.Crashed);
   EXPECT_TRUE(bike.CrashHeadingSet);
-  EXPECT_EQ(Lives, 3);
+  EXPECT_EQ(TheRace().Lives, 3);
   EXPECT_EQ(bike.HitPoints, 3);
 
   ASSERT_TRUE(RunUntil([&] { return !bike.Crashed; }, 400));
   EXPECT_EQ(bike.Speed, 0);
   EXPECT_EQ(bike.Lean, 0);
-  EXPECT_EQ(Lives, 3);
+  EXPECT_EQ(TheRace().Lives, 3);
   // Back on the right-hand part of the road.
-  const double worldX = bike.CenterX + ViewCol * CellSize - Road().X;
-  const int row = ViewRow + 5;
-  EXPECT_GT(worldX, RoadCenterX[row]);
-  EXPECT_LT(worldX, RoadCenterX[row] + 3 * CellSize);
+  const double worldX = bike.CenterX + TheRace().ViewCol * CellSize - Road().X;
+  const int row = TheRace().ViewRow + 5;
+  EXPECT_GT(worldX, TheRace().RoadCenterX[row]);
+  EXPECT_LT(worldX, TheRace().RoadCenterX[row] + 3 * CellSize);
 }
 
 TEST_F(Step, FallRules) {
@@ -181,14 +181,14 @@ class PlaceOnRoad : public Step {
 protected:
   // One road row: lanes in columns 300..303, the right shoulder `shoulder` in 304, a verge in 305.
   static void RoadRow(int row, int shoulder) {
-    TrackMap[row].fill(tileGround);
+    TheRace().TrackMap[row].fill(tileGround);
     const int lanes[] = {10, 11, 11, 12};
-    for (int k = 0; k < 4; ++k) TrackMap[row][300 + k] = static_cast<uint8_t>(lanes[k]);
-    TrackMap[row][304] = static_cast<uint8_t>(shoulder);
-    TrackMap[row][305] = 13;
+    for (int k = 0; k < 4; ++k) TheRace().TrackMap[row][300 + k] = static_cast<uint8_t>(lanes[k]);
+    TheRace().TrackMap[row][304] = static_cast<uint8_t>(shoulder);
+    TheRace().TrackMap[row][305] = 13;
   }
   void ClearTrack() {
-    for (auto& row : TrackMap) row.fill(tileGround);
+    for (auto& row : TheRace().TrackMap) row.fill(tileGround);
   }
 };
 
@@ -202,14 +202,14 @@ TEST_F(PlaceOnRoad, FindsTheRightEdgeOnStraightAndDiagonalRoads) {
     SCOPED_TRACE(c.Shoulder);
     ClearTrack();
     RoadRow(1008, c.Shoulder);
-    ViewRow = 1000;
-    ViewCol = 10;
+    TheRace().ViewRow = 1000;
+    TheRace().ViewCol = 10;
     Road().X = -30;
     Road().Y = -40;
     Bike().HeadingAcc = 99;
     Bike().PlaceOnRoad();
-    EXPECT_EQ(ViewCol, c.ViewCol);
-    EXPECT_EQ(ViewRow, 1004);  // one row behind the row searched
+    EXPECT_EQ(TheRace().ViewCol, c.ViewCol);
+    EXPECT_EQ(TheRace().ViewRow, 1004);  // one row behind the row searched
     EXPECT_EQ(Bike().HeadingAcc, c.HeadingAcc);
     EXPECT_EQ(Bike().Heading, RoundHalfEven(c.HeadingAcc / 2));
     EXPECT_EQ(Road().X, 0);
@@ -222,12 +222,12 @@ TEST_F(PlaceOnRoad, FindsTheRightEdgeOnStraightAndDiagonalRoads) {
 TEST_F(PlaceOnRoad, WithoutARoadEdgeTheViewStays) {
   ClearTrack();
   for (const int row : {1000, 1489, 1490}) {
-    ViewRow = row;
-    ViewCol = 200;
+    TheRace().ViewRow = row;
+    TheRace().ViewCol = 200;
     Road().Y = -10;
     Bike().PlaceOnRoad();
-    EXPECT_EQ(ViewRow, row);
-    EXPECT_EQ(ViewCol, 200);
+    EXPECT_EQ(TheRace().ViewRow, row);
+    EXPECT_EQ(TheRace().ViewCol, 200);
     EXPECT_EQ(Road().Y, 0);
   }
 }
@@ -235,11 +235,11 @@ TEST_F(PlaceOnRoad, WithoutARoadEdgeTheViewStays) {
 TEST_F(Step, CrashHeadingMirrorsAboutTheRoadAndIgnoresRowsOffTheMap) {
   TPlayer& bike = Bike();
   bike.Heading = 10;
-  for (auto& row : TrackMap) row.fill(tileGround);
-  TrackMap[700][300] = 10;
-  TrackMap[701][300] = 45;
-  TrackMap[702][300] = 33;
-  TrackMap[702][310] = 10;  // the last such tile wins
+  for (auto& row : TheRace().TrackMap) row.fill(tileGround);
+  TheRace().TrackMap[700][300] = 10;
+  TheRace().TrackMap[701][300] = 45;
+  TheRace().TrackMap[702][300] = 33;
+  TheRace().TrackMap[702][310] = 10;  // the last such tile wins
   EXPECT_EQ(bike.CrashHeadingAtRow(700), -10);
   EXPECT_EQ(bike.CrashHeadingAtRow(701), 28);
   EXPECT_EQ(bike.CrashHeadingAtRow(702), -10);
@@ -252,14 +252,14 @@ TEST_F(Step, AnObstacleCostsALifeAndTheBikeComesBackOnTheRoad) {
   drive.Frame();
   // Verges across the whole window: the next road step finds the bike on one.
   for (int i = 1; i <= RoadWindowRows; ++i)
-    for (int j = 1; j <= RoadWindowColumns; ++j) TrackMap[ViewRow + i][ViewCol + j] = 5;
+    for (int j = 1; j <= RoadWindowColumns; ++j) TheRace().TrackMap[TheRace().ViewRow + i][TheRace().ViewCol + j] = 5;
   bike.HitPoints = 2;
   drive.Frame();
   EXPECT_TRUE(bike.Crashed);
-  EXPECT_EQ(Lives, 2);
+  EXPECT_EQ(TheRace().Lives, 2);
   EXPECT_EQ(bike.HitPoints, 3);
   EXPECT_EQ(Plays(sndCrash), 1);
-  SetUpLevel(1);
+  TheRace().SetUpLevel(1);
   const int frames = [&] {
     int n = 0;
     while (bike.Crashed && n < 400) {
@@ -270,30 +270,30 @@ TEST_F(Step, AnObstacleCostsALifeAndTheBikeComesBackOnTheRoad) {
   }();
   EXPECT_EQ(frames, 273);  // 3000 ms of 11 ms frames, then the return
   EXPECT_EQ(bike.Speed, 0);
-  EXPECT_EQ(PopupKind, 0);
+  EXPECT_EQ(Shell.PopupKind, 0);
 }
 
 TEST_F(Step, WithNoLifeLeftTheCrashEndsInGameOverAfterThreeSeconds) {
   TPlayer& bike = Bike();
-  Lives = 1;
+  TheRace().Lives = 1;
   bike.Hit(3);
-  EXPECT_EQ(Lives, 0);
+  EXPECT_EQ(TheRace().Lives, 0);
   int frames = 0;
-  while (PopupKind == 0 && frames < 400) {
+  while (Shell.PopupKind == 0 && frames < 400) {
     drive.Frame();
     ++frames;
   }
-  EXPECT_EQ(PopupKind, 7);
+  EXPECT_EQ(Shell.PopupKind, 7);
   EXPECT_EQ(frames, 274);
 }
 
 TEST_F(Step, TheFinishOpensTheTallyAfterTheRollOutAndTwoSeconds) {
   TPlayer& bike = Bike();
   drive.Frame();
-  EXPECT_EQ(PlayerRank, 1);
-  EXPECT_EQ(RacerCount, 1);
-  ViewRow = FinishRowOf(TrackLength) - 6;
-  CopyViewToRoad();
+  EXPECT_EQ(TheRace().PlayerRank, 1);
+  EXPECT_EQ(TheRace().RacerCount, 1);
+  TheRace().ViewRow = FinishRowOf(TheRace().TrackLength) - 6;
+  TheRace().CopyViewToRoad();
   bike.Speed = 40;
   bike.ThrottleHeld = true;
   drive.Frame();
@@ -301,40 +301,40 @@ TEST_F(Step, TheFinishOpensTheTallyAfterTheRollOutAndTwoSeconds) {
   ASSERT_TRUE(RunUntil([&] { return bike.Speed == 0; }, 200));
   EXPECT_EQ(bike.EngineSound, TEngineSound::Idle);
   int frames = 0;
-  while (PopupKind == 0 && frames < 400) {
+  while (Shell.PopupKind == 0 && frames < 400) {
     drive.Frame();
     ++frames;
   }
-  EXPECT_EQ(PopupKind, 11);
+  EXPECT_EQ(Shell.PopupKind, 11);
   EXPECT_NEAR(frames * 11, 2000, 22);
-  EXPECT_EQ(RankBonus, 800);
-  EXPECT_EQ(TimeBonus, 0);
-  EXPECT_EQ(ResultStep, 0);
-  EXPECT_EQ(ResultTimeLeft, RaceTimeLeft);
+  EXPECT_EQ(TheRace().RankBonus, 800);
+  EXPECT_EQ(TheRace().TimeBonus, 0);
+  EXPECT_EQ(TheRace().ResultStep, 0);
+  EXPECT_EQ(TheRace().ResultTimeLeft, TheRace().RaceTimeLeft);
 }
 
 TEST_F(Step, TimeOverCostsALifeAfterTheRollOutAndTheLastLifeEndsTheGame) {
   for (const int lives : {3, 1}) {
     SCOPED_TRACE(lives);
     TPlayer& bike = Bike();
-    Lives = lives;
-    RaceTimeLeft = 40;
+    TheRace().Lives = lives;
+    TheRace().RaceTimeLeft = 40;
     bike.Speed = 16;
     ASSERT_TRUE(RunUntil([&] { return bike.TimeUp; }, 20));
     ASSERT_TRUE(RunUntil([&] { return bike.Speed == 0; }, 100));
     int frames = 0;
-    while (PopupKind == 0 && frames < 400) {
+    while (Shell.PopupKind == 0 && frames < 400) {
       drive.Frame();
       ++frames;
     }
     EXPECT_NEAR(frames * 11, 1000, 22);
-    EXPECT_EQ(Lives, lives - 1);
-    EXPECT_EQ(PopupKind, lives > 1 ? 3 : 7);
-    if (PopupKind == 3) {
+    EXPECT_EQ(TheRace().Lives, lives - 1);
+    EXPECT_EQ(Shell.PopupKind, lives > 1 ? 3 : 7);
+    if (Shell.PopupKind == 3) {
       // The same level starts again when the notice has been shown.
-      ASSERT_TRUE(RunUntil([] { return PopupKind == 6; }, 400));
-      EXPECT_EQ(Level, 1);
-      EXPECT_EQ(RaceTimeLeft, 45000);
+      ASSERT_TRUE(RunUntil([] { return Shell.PopupKind == 6; }, 400));
+      EXPECT_EQ(TheRace().Level, 1);
+      EXPECT_EQ(TheRace().RaceTimeLeft, 45000);
       EXPECT_FALSE(bike.TimeUp);
       ClosePopup();
     }
@@ -343,15 +343,15 @@ TEST_F(Step, TimeOverCostsALifeAfterTheRollOutAndTheLastLifeEndsTheGame) {
 
 TEST_F(Step, RaceClockTicksInTheLastTenSecondsAndStopsAtZero) {
   TPlayer& bike = Bike();
-  RaceTimeLeft = 10005;
+  TheRace().RaceTimeLeft = 10005;
   bike.RunRaceClock();
   EXPECT_EQ(Plays(sndClockTick), 0);
-  EXPECT_EQ(RaceTimeLeft, 9994);
+  EXPECT_EQ(TheRace().RaceTimeLeft, 9994);
   bike.RunRaceClock();
   EXPECT_EQ(Plays(sndClockTick), 1);
-  RaceTimeLeft = 5;
+  TheRace().RaceTimeLeft = 5;
   bike.RunRaceClock();
-  EXPECT_EQ(RaceTimeLeft, 5);
+  EXPECT_EQ(TheRace().RaceTimeLeft, 5);
   EXPECT_TRUE(bike.TimeUp);
 }
 
@@ -367,16 +367,16 @@ class Rank : public Step, public testing::WithParamInterface<RankCase> {};
 TEST_P(Rank, CountsTheRacersAheadOfTheBike) {
   const RankCase& c = GetParam();
   TPlayer& bike = Bike();
-  PlayerRank = 4;
-  const double p = ViewRow * CellSize + bike.CenterY - Road().Y;
+  TheRace().PlayerRank = 4;
+  const double p = TheRace().ViewRow * CellSize + bike.CenterY - Road().Y;
   for (size_t k = 0; k < c.Ahead.size(); ++k) {
     const int n = static_cast<int>(k) + 1;
     Rivals().Racing[n] = true;
     Rivals().CenterY[n] = p + c.Ahead[k];
   }
   bike.UpdateRank();
-  EXPECT_EQ(PlayerRank, c.Rank);
-  EXPECT_EQ(RacerCount, c.Count);
+  EXPECT_EQ(TheRace().PlayerRank, c.Rank);
+  EXPECT_EQ(TheRace().RacerCount, c.Count);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Rank,
@@ -413,7 +413,7 @@ TEST_F(Step, HoldingSpaceAtSpeedLaysMarksUntilTheBikeFalls) {
   drive.Release(VK_SPACE);
   EXPECT_GT(bike.LastMark, 10);
   EXPECT_GE(bike.MarksUsed(), 10);
-  EXPECT_EQ(Lives, 3);
+  EXPECT_EQ(TheRace().Lives, 3);
   // The marks lie about 12 pixels apart along the road.
   const double gap = bike.Marks[2].Y - bike.Marks[3].Y;
   EXPECT_GT(gap, 3);
@@ -437,14 +437,14 @@ TEST_F(Step, TheFirstShiftLeavesOneMark) {
 TEST_F(Step, ScoreAndLives) {
   TPlayer& bike = Bike();
   bike.AddScore(50);
-  EXPECT_EQ(Score, 50);
+  EXPECT_EQ(TheRace().Score, 50);
   bike.AddLife(1);
-  EXPECT_EQ(Lives, 3);
-  Lives = 2;
+  EXPECT_EQ(TheRace().Lives, 3);
+  TheRace().Lives = 2;
   bike.AddLife(2);
-  EXPECT_EQ(Lives, 2);
+  EXPECT_EQ(TheRace().Lives, 2);
   bike.AddLife(1);
-  EXPECT_EQ(Lives, 3);
+  EXPECT_EQ(TheRace().Lives, 3);
 }
 
 }  // namespace
