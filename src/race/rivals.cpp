@@ -41,8 +41,16 @@ TPointF PointAt(double x, double y, double h, double d) {
   return TPointF{x + std::sin(a) * d, y - std::cos(a) * d};
 }
 
-// The random lane and speed changes come every 4 to 6.7 seconds.
-int32_t NextChangeMs() { return 4000 + 300 * RandInt(10); }
+// Counts a rider's change timer down one frame; once it has run out, rearms it for the next
+// random change (4 to 6.7 seconds on) and says that a change is due.
+bool ChangeDue(int32_t& timer) {
+  if (timer > 0) {
+    timer -= FrameTimeMs;
+    return false;
+  }
+  timer = 4000 + 300 * RandInt(10);
+  return true;
+}
 
 double Sign(double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
 
@@ -206,24 +214,14 @@ void TCar::StepRival(int n) {
 }
 
 void TCar::RunLaneTimer(int n) {
-  if (LaneTimer[n] > 0) {
-    LaneTimer[n] -= FrameTimeMs;
-    return;
-  }
-  LaneTimer[n] = NextChangeMs();
-  if (Avoiding[n]) return;
+  if (!ChangeDue(LaneTimer[n]) || Avoiding[n]) return;
   LaneOffset[n] += RandInt(100) - 50;
   LookAhead[n] = RandInt(3);
 }
 
 // A negative change is applied a second time rather than taken back, so the riders drift slower.
 void TCar::RunSpeedTimer(int n) {
-  if (SpeedTimer[n] > 0) {
-    SpeedTimer[n] -= FrameTimeMs;
-    return;
-  }
-  SpeedTimer[n] = NextChangeMs();
-  if (Avoiding[n]) return;
+  if (!ChangeDue(SpeedTimer[n]) || Avoiding[n]) return;
   if (SpeedDelta[n] > 0) {
     Speed[n] -= SpeedDelta[n];
   } else {

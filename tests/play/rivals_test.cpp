@@ -15,7 +15,7 @@ protected:
   void SetUp() override {
     RaceGame::SetUp();
     if (HasFatalFailure()) return;
-    Rivals().Racing.fill(false);
+    RideAlone();
     Bike().ComputeHull();
   }
 
