@@ -116,6 +116,8 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
+    } else if ((arg == "--listen" || arg == "--db" || arg == "--rate-limit") && !hasValue) {
+      return Usage(arg + " needs a value");
     } else if (arg == "--listen" && hasValue) {
       if (!ParseListen(argv[++i], settings)) return Usage("--listen takes HOST:PORT, e.g. 127.0.0.1:8080");
     } else if (arg == "--db" && hasValue) {

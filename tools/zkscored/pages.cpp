@@ -2,6 +2,7 @@
 #include <ctime>
 
 #include "scored.h"
+#include "zkres/json.h"
 
 namespace scored {
 namespace {
@@ -38,7 +39,8 @@ tr:last-child td { border-bottom: 0; }
 .score { font-weight: 600; }
 .date { color: var(--muted); white-space: nowrap; }
 td.name { word-break: break-all; }
-tr.new td { background: var(--new); color: var(--new-fg); }
+tr.new { background: var(--new); }
+tr.new td { color: var(--new-fg); }
 tr.new td.name::after { content: "new"; margin-left: .5rem; padding: 0 .4rem; border-radius: .3rem;
   font-size: .7rem; text-transform: uppercase; background: var(--accent); color: #fff; }
 td.empty { text-align: center; color: var(--muted); padding: 2rem; }
@@ -51,7 +53,7 @@ td.empty { text-align: center; color: var(--muted); padding: 2rem; }
     padding: .5rem .6rem; border-bottom: 1px solid var(--line); }
   tr:last-child { border-bottom: 0; }
   td { display: block; padding: 0; border: 0; }
-  td.rank { grid-row: span 2; align-self: center; }
+  td.rank { grid-row: span 2; align-self: center; width: auto; text-align: left; }
   td.country, td.date { font-size: .85rem; color: var(--muted); }
   td.country { grid-column: 2; }
   td.date { grid-column: 3; text-align: right; }
@@ -127,24 +129,6 @@ std::string HtmlEscape(std::string_view text) {
   return out;
 }
 
-std::string JsonEscape(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20 || u >= 0x7F) {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\u%04x", u);
-      out += code;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
 std::string WorldPageHtml(const std::vector<ScoreRow>& rows, int64_t now) {
   const std::vector<ListEntry> entries = RankRows(rows, now);
   std::string out(kPageHead);
@@ -169,9 +153,9 @@ std::string WorldPageJson(const std::vector<ScoreRow>& rows, int64_t now) {
   for (size_t i = 0; i < rows.size(); ++i) {
     if (i > 0) out += ',';
     out += "{\"rank\":" + std::to_string(entries[i].Rank);
-    out += ",\"name\":" + JsonEscape(rows[i].Name);
+    out += ",\"name\":" + JsonQuote(rows[i].Name);
     out += ",\"score\":" + std::to_string(rows[i].Score);
-    out += ",\"country\":" + JsonEscape(rows[i].Country);
+    out += ",\"country\":" + JsonQuote(rows[i].Country);
     out += ",\"received\":\"" + FormatTime(rows[i].ReceivedAt, "%Y-%m-%dT%H:%M:%SZ") + "\"";
     out += std::string(",\"new\":") + (entries[i].New ? "true" : "false") + "}";
   }

@@ -81,7 +81,6 @@ constexpr int SqliteSchemaVersion = 1;
 // ---- pages ----
 
 std::string HtmlEscape(std::string_view text);
-std::string JsonEscape(std::string_view text);  // with the quotes
 // The world list, `rows` best first as Top gives them, at time `now` (seconds since 1970): ranks
 // shared by equal scores, the newest entry of the last NewEntrySeconds marked.
 std::string WorldPageHtml(const std::vector<ScoreRow>& rows, int64_t now);

@@ -132,6 +132,12 @@ ScoreServer::ScoreServer(ScoreStore& store, const ServerSettings& settings)
   impl.http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   impl.http.set_keep_alive_max_count(kKeepAliveRequests);
   impl.http.set_tcp_nodelay(true);
+  // Not SO_REUSEPORT (cpp-httplib's default): a second server on a port in use must fail rather
+  // than share the port's requests with the first.
+  impl.http.set_socket_options([](int socket) {
+    const int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   impl.http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
     if (req.target.size() <= MaxTargetLength) return httplib::Server::HandlerResponse::Unhandled;
     Answer(res, 414, "request target longer than " + std::to_string(MaxTargetLength) + " bytes");
