@@ -91,13 +91,12 @@ TEST(ScoreEncoding, ExamplesDecodeBack) {
 }
 
 TEST(ScoreEncoding, DecoderRefusesWhatNoEncodingGives) {
-  const std::string one = AlphabetAt({1});
   struct Case { std::string code; const char* why; };
   const Case cases[] = {
       {"QWE0", "0 is not in the alphabet"},
       {"qwer", "lower case is not in the alphabet"},
       {"QW-E", "punctuation"},
-      {one + "QQQQQQQ", "a 1 in the front padding"},
+      {AlphabetAt({16, 0}), "10 bits: a 1 in the two of front padding"},
       {AlphabetAt({0, 0, 0}), "15 bits: seven of padding is more than BitTextToCode adds"},
   };
   for (const Case& c : cases) EXPECT_EQ(DecodeSubmissionCode(c.code), std::nullopt) << c.why;
