@@ -1,7 +1,7 @@
 // zkload: a load generator for zkscored. Keeps N connections busy for a time with valid score
-// submissions (each a new name) or world-list requests, and reports throughput, latency
-// percentiles and the answers by status.
-//   zkload [--connections N] [--seconds S] [--page] HOST:PORT
+// submissions (each a new name) or world-list requests, as fast as answered or at R requests a
+// second in all, and reports throughput, latency percentiles and the answers by status.
+//   zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -30,12 +30,15 @@ struct Settings {
   int Connections = 64;
   int Seconds = 10;
   bool Page = false;
+  int Rate = 0;  // requests per second over all connections; 0: as fast as answered
+  std::string AnsweredFile;  // names of the submissions answered 200, one a line
 };
 
 struct Tally {
   std::vector<double> LatenciesMs;
   std::map<int, long> ByStatus;
   long Failures = 0;
+  std::vector<std::string> Accepted;  // names answered 200
 };
 
 class Connection {
@@ -96,16 +99,27 @@ private:
   int fd_ = -1;
 };
 
+std::string Name(int worker, long sequence) { return "L" + std::to_string(worker) + "n" + std::to_string(sequence); }
+
 std::string Target(const Settings& s, int worker, long sequence) {
   if (s.Page) return "/cgi/version.pl?prg=ZuboKranz&show&type=0";
-  const std::string name = "L" + std::to_string(worker) + "n" + std::to_string(sequence);
+  const std::string name = Name(worker, sequence);
   const int32_t score = static_cast<int32_t>((sequence * 7919 + worker * 104729) % 10'000'001);
   return "/cgi/version.pl?hs&prg=ZuboKranz&inf=" + BitTextToCode(BytesToBitText(ScorePayload(name, score, "Loadland")));
 }
 
 void Work(const Settings& s, int worker, Clock::time_point end, Tally& tally) {
   Connection connection(s);
+  // With a rate, each connection sends at its share of it, the connections spread over the interval.
+  const auto interval = s.Rate > 0 ? std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                                         static_cast<double>(s.Connections) / s.Rate))
+                                   : Clock::duration::zero();
+  auto next = Clock::now() + interval * worker / s.Connections;
   for (long sequence = 0; Clock::now() < end; ++sequence) {
+    if (s.Rate > 0) {
+      std::this_thread::sleep_until(next);
+      next += interval;
+    }
     const std::string target = Target(s, worker, sequence);
     const auto start = Clock::now();
     const int status = connection.Get(target);
@@ -115,6 +129,7 @@ void Work(const Settings& s, int worker, Clock::time_point end, Tally& tally) {
     }
     tally.LatenciesMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     ++tally.ByStatus[status];
+    if (status == 200 && !s.Page && !s.AnsweredFile.empty()) tally.Accepted.push_back(Name(worker, sequence));
   }
 }
 
@@ -124,7 +139,7 @@ double Percentile(const std::vector<double>& sorted, double p) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: zkload [--connections N] [--seconds S] [--page] HOST:PORT\n");
+  std::fprintf(stderr, "usage: zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT\n");
   return 2;
 }
 
@@ -138,6 +153,8 @@ int main(int argc, char** argv) {
     if (arg == "--connections" && i + 1 < argc) s.Connections = std::max(1, std::atoi(argv[++i]));
     else if (arg == "--seconds" && i + 1 < argc) s.Seconds = std::max(1, std::atoi(argv[++i]));
     else if (arg == "--page") s.Page = true;
+    else if (arg == "--answered" && i + 1 < argc) s.AnsweredFile = argv[++i];
+    else if (arg == "--rate" && i + 1 < argc) s.Rate = std::max(0, std::atoi(argv[++i]));
     else if (!haveTarget && arg.find(':') != std::string::npos) {
       s.Host = arg.substr(0, arg.find(':'));
       s.Port = std::atoi(arg.c_str() + arg.find(':') + 1);
@@ -168,5 +185,12 @@ int main(int argc, char** argv) {
               all.LatenciesMs.empty() ? 0.0 : all.LatenciesMs.back());
   for (const auto& [status, count] : all.ByStatus) std::printf("status %d: %ld\n", status, count);
   std::printf("failed requests: %ld\n", all.Failures);
+  if (!s.AnsweredFile.empty()) {
+    std::FILE* out = std::fopen(s.AnsweredFile.c_str(), "w");
+    if (out == nullptr) return 1;
+    for (const Tally& t : tallies)
+      for (const std::string& name : t.Accepted) std::fprintf(out, "%s\n", name.c_str());
+    std::fclose(out);
+  }
   return 0;
 }
