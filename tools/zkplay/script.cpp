@@ -12,6 +12,7 @@
 
 #include "app/app.h"
 #include "audio/audio.h"
+#include "race/race.h"
 #include "save/save.h"
 #include "sprites/sprites.h"
 
@@ -159,23 +160,25 @@ bool ValuesMatch(const std::string& actual, const std::string& expected) {
 
 std::string StateJson() {
   JsonObject s;
-  s.Field("CurrentScreen", static_cast<long long>(CurrentScreen));
-  s.Field("PopupKind", static_cast<long long>(PopupKind));
-  s.Field("FirstItem", static_cast<long long>(FirstItem));
-  s.Field("LastItem", static_cast<long long>(LastItem));
-  s.Field("HoverItem", static_cast<long long>(HoverItem));
-  s.Field("TabHoverItem", static_cast<long long>(TabHoverItem));
-  s.Field("MenuIntroActive", static_cast<long long>(MenuIntroActive));
+  s.Field("CurrentScreen", static_cast<long long>(Shell.CurrentScreen));
+  s.Field("PopupKind", static_cast<long long>(Shell.PopupKind));
+  s.Field("FirstItem", static_cast<long long>(Shell.FirstItem));
+  s.Field("LastItem", static_cast<long long>(Shell.LastItem));
+  s.Field("HoverItem", static_cast<long long>(Shell.HoverItem));
+  s.Field("TabHoverItem", static_cast<long long>(Shell.TabHoverItem));
+  s.Field("MenuIntroActive", static_cast<long long>(Shell.MenuIntroActive));
   s.Field("SpeedFactor", SpeedFactor);
   s.Field("FrameTimeMs", static_cast<long long>(FrameTimeMs));
   s.Field("MeasuredFrameRate", static_cast<long long>(MeasuredFrameRate));
   s.Field("RefreshRate", static_cast<long long>(RefreshRate));
   s.Field("SpriteCount", static_cast<long long>(GameSpriteEngine().SpriteCount));
-  s.Field("PopupTimer", static_cast<long long>(PopupTimer));
-  s.Field("Score", static_cast<long long>(Score));
-  s.Field("Lives", static_cast<long long>(Lives));
-  s.Field("Level", static_cast<long long>(Level));
-  s.Field("PlayerName", PlayerName);
+  s.Field("PopupTimer", static_cast<long long>(Shell.PopupTimer));
+  // The figures of the game in progress; 0 outside a game.
+  const TRace* race = CurrentRace();
+  s.Field("Score", static_cast<long long>(race != nullptr ? race->Score : 0));
+  s.Field("Lives", static_cast<long long>(race != nullptr ? race->Lives : 0));
+  s.Field("Level", static_cast<long long>(race != nullptr ? race->Level : 0));
+  s.Field("PlayerName", Shell.PlayerName);
   JsonObject options;
   options.Field("FullScreen", Options.FullScreen);
   options.Field("Music", Options.Music);
@@ -184,16 +187,16 @@ std::string StateJson() {
   s.Raw("Options", options.Close());
   s.Field("BossKeyShift", static_cast<long long>(BossKeyShift));
   s.Field("BossKey", static_cast<long long>(BossKey));
-  s.Field("MusicRestartPending", MusicRestartPending);
+  s.Field("MusicRestartPending", Shell.MusicRestartPending);
   s.Field("CurrentSong", static_cast<long long>(CurrentSong != 0 ? 1 : 0));
   s.Raw("HighScores", HighScoresJson());
-  s.Field("HelpPage", static_cast<long long>(HelpPage));
-  s.Field("CountryEditing", CountryEditing);
-  s.Field("BossKeyCapture", BossKeyCapture);
-  s.Field("SelectedVehicle", static_cast<long long>(SelectedVehicle));
-  s.Field("VehicleSwitchPhase", static_cast<long long>(VehicleSwitchPhase));
-  s.Field("MouseX", static_cast<long long>(MouseX));
-  s.Field("MouseY", static_cast<long long>(MouseY));
+  s.Field("HelpPage", static_cast<long long>(Shell.HelpPage));
+  s.Field("CountryEditing", Shell.CountryEditing);
+  s.Field("BossKeyCapture", Shell.BossKeyCapture);
+  s.Field("SelectedVehicle", static_cast<long long>(Shell.SelectedVehicle));
+  s.Field("VehicleSwitchPhase", static_cast<long long>(Shell.VehicleSwitchPhase));
+  s.Field("MouseX", static_cast<long long>(Shell.MouseX));
+  s.Field("MouseY", static_cast<long long>(Shell.MouseY));
   s.Field("CursorVisible", Sys_CursorVisible());
   s.Field("FullScreenDisplay", MForm->MDXDraw.FullScreen);
   s.Field("Terminated", MForm->Terminated);
@@ -259,12 +262,13 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
       // table).
       long long n = 0;
       if (!(in >> n) || n < INT32_MIN || n > INT32_MAX) return fail("endgame takes a whole number");
-      if (CurrentScreen != scrMainMenu || PopupKind != 0) return fail("endgame starts from the main menu");
+      if (Shell.CurrentScreen != scrMainMenu || Shell.PopupKind != popNone) return fail("endgame starts from the main menu");
       if (!ScoreQualifies(static_cast<int32_t>(n))) return fail("endgame: the score does not make the table");
       LeaveMainMenu();
       run.Frame();
-      Score = static_cast<int32_t>(n);
-      OpenPopup(8);
+      TRace* race = CurrentRace();
+      (race != nullptr ? *race : StartRace(1)).Score = static_cast<int32_t>(n);
+      OpenPopup(popNameEntry);
       run.Frame();
     } else if (cmd == "shot") {
       std::string path;
