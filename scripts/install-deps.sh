@@ -7,10 +7,11 @@ PACKAGES=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libsdl2-image-dev
   libfontconfig-dev libxmp-dev libcurl4-openssl-dev libpng-dev
-  libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libcpp-httplib-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-league-spartan fonts-dejavu-core
   xvfb xauth openbox xdotool wmctrl x11-utils imagemagick openmpt123
+  chromium
 )
 
 missing=()
