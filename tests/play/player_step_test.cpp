@@ -369,6 +369,7 @@ class Rank : public Step, public testing::WithParamInterface<RankCase> {};
 TEST_P(Rank, CountsTheRacersAheadOfTheBike) {
   const RankCase& c = GetParam();
   TPlayer& bike = Bike();
+  RideAlone();
   TheRace().PlayerRank = 4;
   const double p = TheRace().ViewRow * CellSize + bike.CenterY - Road().Y;
   for (size_t k = 0; k < c.Ahead.size(); ++k) {
