@@ -81,6 +81,34 @@ inline uint8_t TrackCode(int row, int column) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The road tile set's layout (item 1 of image list 2). Pattern n of a look shows tile code n;
+// the patterns after the codes are variants the road picks by position, so that lane markings
+// join in diagonal rows, the start line has ends, and asphalt and houses vary. The looks of the
+// level groups follow one another, RoadLookPatterns apart.
+// ---------------------------------------------------------------------------------------------
+
+constexpr int RoadTileCodes = 74;  // codes 0..73
+constexpr int RoadLookPatterns = 100;
+constexpr int RoadLookCount = 4;
+enum : uint8_t {
+  // The inner lane in the four kinds of shift row: half-way left, displaced left, half-way
+  // right, displaced right.
+  patInnerHalfLeft = 74, patInnerDispLeft, patInnerHalfRight, patInnerDispRight,
+  patStartLeftEnd, patStartRightEnd,  // the left and right lane under the start line
+  patLanePatched,                     // 80, 81, 82: left, inner, right lane with a repair patch
+  patLaneCracked = patLanePatched + 3,  // 83, 84, 85: the same with cracks
+  patHouseSlate = 86,                 // 86..89, 90..93, 94..97: the two-by-two house (codes 60 61
+  patHouseCottage = 90,               // 63 64, in that order) with other roofs and sizes
+  patHouseTeal = 94,
+};
+
+// The look of a level: 0 green (levels 1-3), 1 autumn (4-6), 2 dry (7-8), 3 dusk (9-10).
+int RoadLookOf(int level);
+// The pattern (within one look) that draws the track cell at row, column: its code, or a variant
+// chosen from the code, its neighbours and its position. The track itself is never changed.
+int RoadTilePattern(int row, int column);
+
+// ---------------------------------------------------------------------------------------------
 // Quads: four corner points. The angle-sum test expects the corners in their drawing order.
 // ---------------------------------------------------------------------------------------------
 
@@ -136,6 +164,9 @@ public:
   // Slides by the scroll velocity, wraps the offset into -CellSize..0 (at most once per axis) and
   // moves the view one cell each wrap; on the race screen then runs RaceObstacleTests.
   void Step(int elapsed) override;
+  // On the race road: the variant of the cell's tile (RoadTilePattern) in the level's look, as
+  // far as the tile set holds it; the cell's code elsewhere.
+  int32_t CellPattern(int column, int row) const override;
 };
 
 // Copies the track around the view into ScreenBackground's cells (nothing when there is none).
