@@ -15,7 +15,7 @@ constexpr int EffectRate = 44100;
 // Every effect is brought to this loudness (RMS of its loudest quarter second, or of the whole
 // sound when shorter), so that no effect drowns another; a sound whose peaks would come near full
 // scale at that loudness stays below PeakLimit instead.
-constexpr double TargetLoudness = 0.13;  // about -17.7 dBFS
+constexpr double TargetLoudness = 0.2;  // -14 dBFS
 constexpr double LoudnessWindowSeconds = 0.25;
 constexpr double PeakLimit = 0.88;
 
