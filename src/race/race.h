@@ -88,7 +88,7 @@ inline uint8_t TrackCode(int row, int column) {
 // ---------------------------------------------------------------------------------------------
 
 constexpr int RoadTileCodes = 74;  // codes 0..73
-constexpr int RoadLookPatterns = 100;
+constexpr int RoadLookPatterns = 110;
 constexpr int RoadLookCount = 4;
 enum : uint8_t {
   // The inner lane in the four kinds of shift row: half-way left, displaced left, half-way
@@ -100,6 +100,15 @@ enum : uint8_t {
   patHouseSlate = 86,                 // 86..89, 90..93, 94..97: the two-by-two house (codes 60 61
   patHouseCottage = 90,               // 63 64, in that order) with other roofs and sizes
   patHouseTeal = 94,
+  // Where a stretch of marked shoulder begins (its lower end) and ends (its upper end): 98, 99
+  // the left shoulder, 100, 101 the right.
+  patShoulderStart = 98, patShoulderEnd = 99,
+  // The first and the last row of a shift, where the hazard board on the verge the road moves
+  // away from begins and ends: the right verge in a shift to the left, the left verge in a shift
+  // to the right. The board reaches into the shoulder beside the verge: the shoulder's
+  // patterns follow BoardShoulderOffset after the verge's.
+  patBoardStartRight = 102, patBoardEndRight, patBoardStartLeft, patBoardEndLeft,
+  BoardShoulderOffset = 4,
 };
 
 // The look of a level: 0 green (levels 1-3), 1 autumn (4-6), 2 dry (7-8), 3 dusk (9-10).

@@ -10,7 +10,23 @@ namespace {
 enum : uint8_t {
   codeHalfLeftLane = 33, codeDispLeftLane = 27, codeHalfRightLane = 45, codeDispRightLane = 39,
   codeHouseTopLeft = 60, codeHouseTopRight = 61, codeHouseBottomLeft = 63, codeHouseBottomRight = 64,
+  codeMarkedLeft = 22, codeMarkedRight = 23,
+  codeDispLeftRightVerge = 30, codeHalfLeftRightVerge = 36,
+  codeDispRightLeftVerge = 37, codeHalfRightLeftVerge = 43,
+  codeDispLeftRightShoulder = 29, codeHalfLeftRightShoulder = 35,
+  codeDispRightLeftShoulder = 38, codeHalfRightLeftShoulder = 44,
 };
+
+bool IsLeftVergeCode(int code) { return code >= 1 && code <= 9; }
+bool IsRightVergeCode(int code) { return code >= 13 && code <= 21; }
+
+// A marked shoulder whose cell below (or above) is plain ground begins (or ends) there.
+int MarkedShoulderPattern(int row, int column, int code) {
+  const int side = code == codeMarkedLeft ? 0 : 2;
+  if (TrackCode(row + 1, column) == tileGround) return patShoulderStart + side;
+  if (TrackCode(row - 1, column) == tileGround) return patShoulderEnd + side;
+  return code;
+}
 
 // A well-mixed number from a cell's position: the same on every run.
 uint32_t PositionHash(int row, int column) {
@@ -78,6 +94,21 @@ int RoadTilePattern(int row, int column) {
       if (TrackCode(row, column - 1) != tileStartFinish) return patStartLeftEnd;
       if (TrackCode(row, column + 1) != tileStartFinish) return patStartRightEnd;
       return code;
+    case codeMarkedLeft:
+    case codeMarkedRight: return MarkedShoulderPattern(row, column, code);
+    // A shift's hazard board begins in its first row, above a plain verge, and ends in its last.
+    case codeHalfLeftRightVerge: return IsRightVergeCode(TrackCode(row + 1, column)) ? patBoardStartRight : code;
+    case codeDispLeftRightVerge: return IsRightVergeCode(TrackCode(row - 1, column)) ? patBoardEndRight : code;
+    case codeHalfRightLeftVerge: return IsLeftVergeCode(TrackCode(row + 1, column)) ? patBoardStartLeft : code;
+    case codeDispRightLeftVerge: return IsLeftVergeCode(TrackCode(row - 1, column)) ? patBoardEndLeft : code;
+    case codeHalfLeftRightShoulder:
+      return TrackCode(row + 1, column) == codeMarkedRight ? patBoardStartRight + BoardShoulderOffset : code;
+    case codeDispLeftRightShoulder:
+      return TrackCode(row - 1, column) == codeMarkedRight ? patBoardEndRight + BoardShoulderOffset : code;
+    case codeHalfRightLeftShoulder:
+      return TrackCode(row + 1, column) == codeMarkedLeft ? patBoardStartLeft + BoardShoulderOffset : code;
+    case codeDispRightLeftShoulder:
+      return TrackCode(row - 1, column) == codeMarkedLeft ? patBoardEndLeft + BoardShoulderOffset : code;
     case codeHouseTopLeft:
     case codeHouseTopRight:
     case codeHouseBottomLeft:

@@ -67,7 +67,22 @@ struct Section {
   bool Marked;               // marked shoulders (gravel with a kerb) or plain ground
   float LeftBoard, RightBoard;
   bool StartBand = false;    // the start and finish line crosses the lanes
+  // Where a stretch of marked shoulder or of hazard boards begins or ends within the tile: +1 its
+  // end is rounded off toward the bottom of the tile (the stretch begins there, the race runs
+  // up), -1 toward the top; 0 it runs on.
+  int ShoulderEnd = 0, BoardEnd = 0;
 };
+
+// The rounded ends: a gravel trap narrows over this length into the barrier, a board ends in a
+// half circle.
+constexpr float ShoulderRounding = 48;
+constexpr float KerbWidth = RoadEdge - KerbStart;
+
+// How far (0 .. 1 and beyond) a tile row lies into the rounding zone of an end.
+float IntoEnd(int end, float y, float length) {
+  if (end == 0) return 0;
+  return end > 0 ? (y - (T - length)) / length : (length - y) / length;
+}
 
 // u of a point of a tile in cross-section column `column` of a row.
 float ProfileU(Row row, int column, float x, float y) {
@@ -135,11 +150,20 @@ Rgba SampleProfile(float u, float x, float y, const Section& s) {
   const float d = std::min(u, ProfileWidth - u);  // distance from the nearer outer edge
   if (d >= RoadEdge) return Tarmac(u, d, x, y, s);
   const bool left = u < ProfileWidth * 0.5f;
-  const float board = left ? s.LeftBoard : s.RightBoard;
+  float board = left ? s.LeftBoard : s.RightBoard;
+  if (board > 0 && d >= BarrierInner && d < BarrierInner + board) {
+    const float r = board * 0.5f, across = d - BarrierInner - r;
+    const float e = IntoEnd(s.BoardEnd, y, r) * r;  // distance past the half circle's centre
+    if (e > 0 && e * e + across * across > r * r) board = 0;
+  }
   if (d >= BarrierOuter && d < BarrierInner + board) return Barrier(d, y, board, left ? 1.0f : -1.0f);
   if (d >= BarrierInner) {
     if (!s.Marked) return Grass(x, y);
-    if (d >= KerbStart) return Wrapped(y, 24) < 12 ? Hex(0xE0262E) : Hex(0xF4F4F4);
+    const float e = std::clamp(IntoEnd(s.ShoulderEnd, y, ShoulderRounding), 0.0f, 1.0f);
+    const float width = (RoadEdge - BarrierInner) * std::sqrt(1 - e * e);  // of the marked strip here
+    const float from = d - BarrierInner;
+    if (from >= width) return Grass(x, y);
+    if (from >= width - KerbWidth) return Wrapped(y, 24) < 12 ? Hex(0xE0262E) : Hex(0xF4F4F4);
     return d < BarrierInner + board + 3 ? Scale(Gravel(x, y), 0.8f) : Gravel(x, y);
   }
   const Rgba g = Grass(x, y);
@@ -147,9 +171,16 @@ Rgba SampleProfile(float u, float x, float y, const Section& s) {
 }
 
 // A tile cut from the cross-section, four by four samples a pixel.
-Canvas ProfileTile(Row row, int column, bool marked, bool startBand = false) {
+struct TileEnds {
+  bool StartBand = false;
+  int ShoulderEnd = 0, BoardEnd = 0;
+};
+
+Canvas ProfileTile(Row row, int column, bool marked, const TileEnds& ends = {}) {
   Section section = SectionOf(row, marked);
-  section.StartBand = startBand;
+  section.StartBand = ends.StartBand;
+  section.ShoulderEnd = ends.ShoulderEnd;
+  section.BoardEnd = ends.BoardEnd;
   Canvas tile(TileSize, TileSize);
   constexpr int Samples = 4;
   for (int py = 0; py < TileSize; ++py)
@@ -506,9 +537,30 @@ std::vector<Canvas> RoadTilesOfOneLook() {
   tiles[12] = ProfileTile(Row::Straight, 5, false);
   tiles[22] = ProfileTile(Row::Straight, 1, true);
   tiles[23] = ProfileTile(Row::Straight, 6, true);
-  tiles[24] = ProfileTile(Row::Straight, 3, false, true);
-  tiles[patStartLeftEnd] = ProfileTile(Row::Straight, 2, false, true);
-  tiles[patStartRightEnd] = ProfileTile(Row::Straight, 5, false, true);
+  constexpr TileEnds band{true};
+  tiles[24] = ProfileTile(Row::Straight, 3, false, band);
+  tiles[patStartLeftEnd] = ProfileTile(Row::Straight, 2, false, band);
+  tiles[patStartRightEnd] = ProfileTile(Row::Straight, 5, false, band);
+  // The rounded ends of the marked shoulders and of the hazard boards.
+  for (int side = 0; side < 2; ++side) {
+    const int column = side == 0 ? 1 : 6;
+    tiles[patShoulderStart + 2 * side] = ProfileTile(Row::Straight, column, true, TileEnds{false, +1, 0});
+    tiles[patShoulderEnd + 2 * side] = ProfileTile(Row::Straight, column, true, TileEnds{false, -1, 0});
+  }
+  struct BoardEnd {
+    int Pattern;
+    Row Kind;
+    int Verge, Shoulder;  // cross-section columns
+    int End;
+  };
+  constexpr std::array<BoardEnd, 4> boardEnds{{{patBoardStartRight, Row::HalfLeft, 7, 6, +1},
+                                               {patBoardEndRight, Row::DispLeft, 7, 6, -1},
+                                               {patBoardStartLeft, Row::HalfRight, 0, 1, +1},
+                                               {patBoardEndLeft, Row::DispRight, 0, 1, -1}}};
+  for (const BoardEnd& b : boardEnds) {
+    tiles[b.Pattern] = ProfileTile(b.Kind, b.Verge, true, TileEnds{false, 0, b.End});
+    tiles[b.Pattern + BoardShoulderOffset] = ProfileTile(b.Kind, b.Shoulder, true, TileEnds{false, 0, b.End});
+  }
   constexpr std::array<Row, 4> diagonals{Row::HalfLeft, Row::DispLeft, Row::HalfRight, Row::DispRight};
   for (size_t i = 0; i < diagonals.size(); ++i) tiles[patInnerHalfLeft + i] = ProfileTile(diagonals[i], 3, true);
   for (int lane = 0; lane < 3; ++lane) {
