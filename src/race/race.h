@@ -88,7 +88,7 @@ inline uint8_t TrackCode(int row, int column) {
 // ---------------------------------------------------------------------------------------------
 
 constexpr int RoadTileCodes = 74;  // codes 0..73
-constexpr int RoadLookPatterns = 110;
+constexpr int RoadLookPatterns = 120;
 constexpr int RoadLookCount = 4;
 enum : uint8_t {
   // The inner lane in the four kinds of shift row: half-way left, displaced left, half-way
@@ -109,6 +109,9 @@ enum : uint8_t {
   // patterns follow BoardShoulderOffset after the verge's.
   patBoardStartRight = 102, patBoardEndRight, patBoardStartLeft, patBoardEndLeft,
   BoardShoulderOffset = 4,
+  // The ground decorations (codes 49, 50, 51) in a wood and by a lake; the plain ones belong to
+  // villages. The ground is cut into areas that take one of the three, so that scenery clusters.
+  patWoodDecor = 110, patLakeDecor = 113,
 };
 
 // The look of a level: 0 green (levels 1-3), 1 autumn (4-6), 2 dry (7-8), 3 dusk (9-10).

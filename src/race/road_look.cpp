@@ -62,6 +62,19 @@ int StraightLanePattern(int row, int column, int lane) {
   }
 }
 
+// Ground decorations take the look of their area: village, wood or lakeside, areas of
+// DecorAreaRows by DecorAreaColumns cells.
+constexpr int DecorAreaRows = 9, DecorAreaColumns = 5;
+constexpr int codeFirstDecor = 49;
+
+int DecorPattern(int row, int column, int code) {
+  switch (PositionHash(row / DecorAreaRows + 7919, column / DecorAreaColumns) % 3) {
+    case 1: return patWoodDecor + code - codeFirstDecor;
+    case 2: return patLakeDecor + code - codeFirstDecor;
+    default: return code;
+  }
+}
+
 // The four cells of a house share the look chosen from its top-left cell.
 int HousePattern(int row, int column, int code) {
   const int right = code == codeHouseTopRight || code == codeHouseBottomRight;
@@ -109,6 +122,9 @@ int RoadTilePattern(int row, int column) {
       return TrackCode(row + 1, column) == codeMarkedLeft ? patBoardStartLeft + BoardShoulderOffset : code;
     case codeDispRightLeftShoulder:
       return TrackCode(row - 1, column) == codeMarkedLeft ? patBoardEndLeft + BoardShoulderOffset : code;
+    case codeFirstDecor:
+    case codeFirstDecor + 1:
+    case codeFirstDecor + 2: return DecorPattern(row, column, code);
     case codeHouseTopLeft:
     case codeHouseTopRight:
     case codeHouseBottomLeft:

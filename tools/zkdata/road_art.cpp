@@ -342,6 +342,60 @@ Canvas Rocks() {
   return tile;
 }
 
+// The decorations of a wood and of a lakeside, kept inside their cell so they meet any
+// neighbour.
+Canvas WoodTree() {
+  Canvas tile = GroundTile();
+  DrawTree(tile, 36, 36, 22);
+  return tile;
+}
+
+Canvas WoodPair() {
+  Canvas tile = GroundTile();
+  DrawTree(tile, 24, 26, 15);
+  DrawTree(tile, 44, 44, 16);
+  return tile;
+}
+
+Canvas WoodUndergrowth() {
+  Canvas tile = Bush();
+  DrawTree(tile, 20, 20, 12);
+  return tile;
+}
+
+void Reeds(Canvas& c, float cx, float cy, int count, uint32_t seed) {
+  Prng p(seed);
+  for (int i = 0; i < count; ++i) {
+    const float x = cx + (p.Unit() - 0.5f) * 22, y = cy + (p.Unit() - 0.5f) * 14;
+    c.Fill(Capsule(x, y, x + (p.Unit() - 0.5f) * 5, y - 9, 0.9f), Hex(0x2F6A20));
+    c.Fill(Ellipse(x, y - 9, 1.2f, 2.4f), Hex(0x6A3A14));
+  }
+}
+
+Canvas Pool() {
+  Canvas tile = GroundTile();
+  const Shape water = Union(Ellipse(34, 38, 24, 17), Ellipse(46, 30, 14, 11));
+  tile.Fill(Grow(water, 4), Hex(0xD8C890));
+  tile.Fill(Grow(water, 1.2f), Hex(0x1A4A70));
+  tile.Fill(water, Radial(28, 30, 40, Hex(0x5AC8F0), Hex(0x1E6AB0)));
+  tile.Stroke(Intersect(Circle(32, 40, 8), Box(0, 0, 72, 40)), 1, Hex(0xFFFFFF, 0.5f));
+  Reeds(tile, 56, 52, 6, 113);
+  return tile;
+}
+
+Canvas ReedBed() {
+  Canvas tile = GroundTile();
+  Reeds(tile, 26, 30, 9, 114);
+  Reeds(tile, 46, 50, 7, 115);
+  return tile;
+}
+
+Canvas ShoreRocks() {
+  Canvas tile = Rocks();
+  Reeds(tile, 50, 24, 5, 116);
+  return tile;
+}
+
 // Two-by-two object A, laid out  52 0 / 53 54: three trees in an L.
 Canvas TreeGroup() {
   Canvas block = GroundBlock(2, 2);
@@ -476,7 +530,7 @@ constexpr std::array<LaneInterior, 3> LaneInteriors{{{16, 64}, {8, 64}, {8, 56}}
 void RepairPatch(Canvas& c, const LaneInterior& in) {
   const Shape patch = Box(in.X0 + 4, 14, in.X1 - 6, 50, 2);
   c.Fill(Grow(patch, 1), Hex(0x2A2C32, 0.6f));
-  c.Fill(patch, Linear(0, 14, Hex(0x3C3F47, 0.9f), 0, 50, Hex(0x383B43, 0.9f)));
+  c.Fill(patch, Linear(0, 14, Hex(0x44474F, 0.9f), 0, 50, Hex(0x3F424A, 0.9f)));
   c.Fill(Ellipse(in.X1 - 12, 60, 6, 3.5f), Hex(0x202126, 0.35f));  // an oil stain
 }
 
@@ -497,13 +551,13 @@ Rgba InLook(const Rgba& c, int look) {
   if (look == 0) return c;
   const float plant = std::clamp((c.G - std::max(c.R, c.B)) * 5, 0.0f, 1.0f);
   Rgba grown = c;
-  if (look == 1) grown = Rgba{std::min(1.0f, 1.05f * c.G + 0.1f * c.R), 0.66f * c.G, 0.45f * c.B, c.A};  // autumn
+  if (look == 1) grown = Rgba{std::min(1.0f, 0.9f * c.G + 0.08f), 0.74f * c.G, 0.5f * c.B, c.A};  // autumn
   if (look == 2) grown = Rgba{std::min(1.0f, 0.9f * c.G + 0.12f), 0.8f * c.G + 0.05f, 0.45f * c.G, c.A};  // dry
   Rgba out = Mix(c, grown, plant);
   if (look == 3) {  // dusk: darker and bluer, the bright parts less so
     const float lum = 0.3f * out.R + 0.59f * out.G + 0.11f * out.B;
     const float keep = lum * lum * 0.7f;
-    out = Rgba{out.R * (0.55f + 0.45f * keep), out.G * (0.6f + 0.4f * keep), std::min(1.0f, out.B * (0.8f + 0.2f * keep) + 0.04f), out.A};
+    out = Rgba{out.R * (0.45f + 0.55f * keep), out.G * (0.5f + 0.5f * keep), std::min(1.0f, out.B * (0.72f + 0.28f * keep) + 0.04f), out.A};
   }
   return out;
 }
@@ -574,6 +628,12 @@ std::vector<Canvas> RoadTilesOfOneLook() {
   tiles[49] = Flowers();
   tiles[50] = Bush();
   tiles[51] = Rocks();
+  tiles[patWoodDecor] = WoodTree();
+  tiles[patWoodDecor + 1] = WoodPair();
+  tiles[patWoodDecor + 2] = WoodUndergrowth();
+  tiles[patLakeDecor] = Pool();
+  tiles[patLakeDecor + 1] = ReedBed();
+  tiles[patLakeDecor + 2] = ShoreRocks();
   FileCells(tiles, TreeGroup(), 2, std::array<int, 4>{52, -1, 53, 54});
   FileCells(tiles, FenceBlock(), 4, std::array<int, 16>{-1, 55, -1, -1, 56, -1, -1, 59, -1, -1, -1, -1, -1, 57, -1, 58});
   constexpr std::array<int, 4> houseFirst{60, patHouseSlate, patHouseCottage, patHouseTeal};
