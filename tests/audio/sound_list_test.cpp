@@ -127,28 +127,41 @@ TEST_F(SoundList, EffectsShareOneLoudnessWithinThreeDecibels) {
   for (const auto& [db, name] : levels) EXPECT_NEAR(db, middle, 3.0) << name;
 }
 
-// A note that starts or stops from one sample to the next clicks. Around every point of a one-shot
-// the mean level of the millisecond before and of the millisecond after are compared: where the
-// louder of the two is a noticeable part of the sound and the other is almost silent, the sound
-// jumps in or out. A fade of 3 ms or more passes; a note cut off at half the loudest level does not.
+// A note that starts or stops from one sample to the next clicks. Two looks at every one-shot:
+// - the mean level of the millisecond before and after each point: where the louder of the two
+//   is a good part of the sound's loudest and the other almost silent, the sound jumps in or out;
+// - each step between neighbouring samples against the level of the quarter millisecond on
+//   either side: a note cut off (even when the next note starts at once, softly) leaves a big
+//   step between a loud stretch and a near-silent one.
+// Fades of 3 ms or more pass both.
 TEST_F(SoundList, OneShotsHaveNoHardClicks) {
   for (const TWaveCollectionItem& item : list->Items) {
     if (item.Looped) continue;
     SCOPED_TRACE(item.Name);
     const std::vector<int> s = Samples(item.Wave);
-    const int ms = item.Wave.Rate / 1000;
-    const auto meanLevel = [&](long from) {  // silence outside the sound
+    const long n = static_cast<long>(s.size());
+    const auto at = [&](long i) { return (i >= 0 && i < n) ? s[i] : 0; };  // silence outside
+    const auto meanLevel = [&](long from, long length) {
       double sum = 0;
-      for (long i = from; i < from + ms; ++i) sum += (i >= 0 && i < static_cast<long>(s.size())) ? std::abs(s[i]) : 0;
-      return sum / ms;
+      for (long i = from; i < from + length; ++i) sum += std::abs(at(i));
+      return sum / length;
     };
+    const int ms = item.Wave.Rate / 1000, quarter = ms / 4;
     double loudest = 0;
-    for (long i = 0; i < static_cast<long>(s.size()); i += ms / 2) loudest = std::max(loudest, meanLevel(i));
-    for (long i = 0; i <= static_cast<long>(s.size()); i += ms / 2) {
-      const double before = meanLevel(i - ms), after = meanLevel(i);
+    for (long i = 0; i < n; i += ms / 2) loudest = std::max(loudest, meanLevel(i, ms));
+    for (long i = 0; i <= n; i += ms / 2) {
+      const double before = meanLevel(i - ms, ms), after = meanLevel(i, ms);
       const double loud = std::max(before, after), quiet = std::min(before, after);
       EXPECT_FALSE(loud > 0.45 * loudest && quiet < loud / 8)
           << "at " << i * 1000.0 / item.Wave.Rate << " ms: " << before << " then " << after << " (loudest " << loudest << ")";
+    }
+    for (long i = -1; i < n; ++i) {
+      const double step = std::abs(at(i + 1) - at(i));
+      const double before = meanLevel(i - quarter + 1, quarter), after = meanLevel(i + 1, quarter);
+      const double loud = std::max(before, after), quiet = std::min(before, after);
+      EXPECT_FALSE(loud > 0.2 * loudest && loud > 8 * quiet && step > 0.5 * loud)
+          << "at " << i * 1000.0 / item.Wave.Rate << " ms: a step of " << step << " between levels " << before << " and " << after << " (loudest " << loudest << ")";
+      if (HasFailure()) break;
     }
   }
 }
