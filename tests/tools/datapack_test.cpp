@@ -65,6 +65,7 @@ std::vector<Use> Uses() {
       {1, 53, Any, Any, 1, 356, 130, "high score panel"},
       // The last of eleven rating marks 18 pixels apart.
       {1, 54, Any, Any, 1, 546 + 18 * 10, 486, "rating mark"},
+      {1, 55, Any, Any, 1, Nowhere, Nowhere, "popup shade"},
       // Race.
       {2, 0, Any, Any, 1, Nowhere, Nowhere, "rivals' sprite"},
       {2, 1, 72, 72, 74, Nowhere, Nowhere, "road tiles"},
