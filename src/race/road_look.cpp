@@ -21,10 +21,10 @@ bool IsLeftVergeCode(int code) { return code >= 1 && code <= 9; }
 bool IsRightVergeCode(int code) { return code >= 13 && code <= 21; }
 
 // A marked shoulder whose cell below (or above) is plain ground begins (or ends) there.
-int MarkedShoulderPattern(int row, int column, int code) {
+int MarkedShoulderPattern(const TRace& race, int row, int column, int code) {
   const int side = code == codeMarkedLeft ? 0 : 2;
-  if (TrackCode(row + 1, column) == tileGround) return patShoulderStart + side;
-  if (TrackCode(row - 1, column) == tileGround) return patShoulderEnd + side;
+  if (race.TrackCode(row + 1, column) == tileGround) return patShoulderStart + side;
+  if (race.TrackCode(row - 1, column) == tileGround) return patShoulderEnd + side;
   return code;
 }
 
@@ -39,10 +39,10 @@ uint32_t PositionHash(int row, int column) {
 }
 
 // The inner lane takes the diagonal of its row, found from the first other code to its left.
-int InnerLanePattern(int row, int column) {
+int InnerLanePattern(const TRace& race, int row, int column) {
   int left = column - 1;
-  while (left > column - 3 && TrackCode(row, left) == tileInnerLane) --left;
-  switch (TrackCode(row, left)) {
+  while (left > column - 3 && race.TrackCode(row, left) == tileInnerLane) --left;
+  switch (race.TrackCode(row, left)) {
     case codeHalfLeftLane: return patInnerHalfLeft;
     case codeDispLeftLane: return patInnerDispLeft;
     case codeHalfRightLane: return patInnerHalfRight;
@@ -94,34 +94,34 @@ int RoadLookOf(int level) {
   return 3;
 }
 
-int RoadTilePattern(int row, int column) {
-  const uint8_t code = TrackCode(row, column);
+int RoadTilePattern(const TRace& race, int row, int column) {
+  const uint8_t code = race.TrackCode(row, column);
   switch (code) {
     case tileLeftLane: return StraightLanePattern(row, column, 0);
     case tileRightLane: return StraightLanePattern(row, column, 2);
     case tileInnerLane: {
-      const int diagonal = InnerLanePattern(row, column);
+      const int diagonal = InnerLanePattern(race, row, column);
       return diagonal >= 0 ? diagonal : StraightLanePattern(row, column, 1);
     }
     case tileStartFinish:
-      if (TrackCode(row, column - 1) != tileStartFinish) return patStartLeftEnd;
-      if (TrackCode(row, column + 1) != tileStartFinish) return patStartRightEnd;
+      if (race.TrackCode(row, column - 1) != tileStartFinish) return patStartLeftEnd;
+      if (race.TrackCode(row, column + 1) != tileStartFinish) return patStartRightEnd;
       return code;
     case codeMarkedLeft:
-    case codeMarkedRight: return MarkedShoulderPattern(row, column, code);
+    case codeMarkedRight: return MarkedShoulderPattern(race, row, column, code);
     // A shift's hazard board begins in its first row, above a plain verge, and ends in its last.
-    case codeHalfLeftRightVerge: return IsRightVergeCode(TrackCode(row + 1, column)) ? patBoardStartRight : code;
-    case codeDispLeftRightVerge: return IsRightVergeCode(TrackCode(row - 1, column)) ? patBoardEndRight : code;
-    case codeHalfRightLeftVerge: return IsLeftVergeCode(TrackCode(row + 1, column)) ? patBoardStartLeft : code;
-    case codeDispRightLeftVerge: return IsLeftVergeCode(TrackCode(row - 1, column)) ? patBoardEndLeft : code;
+    case codeHalfLeftRightVerge: return IsRightVergeCode(race.TrackCode(row + 1, column)) ? patBoardStartRight : code;
+    case codeDispLeftRightVerge: return IsRightVergeCode(race.TrackCode(row - 1, column)) ? patBoardEndRight : code;
+    case codeHalfRightLeftVerge: return IsLeftVergeCode(race.TrackCode(row + 1, column)) ? patBoardStartLeft : code;
+    case codeDispRightLeftVerge: return IsLeftVergeCode(race.TrackCode(row - 1, column)) ? patBoardEndLeft : code;
     case codeHalfLeftRightShoulder:
-      return TrackCode(row + 1, column) == codeMarkedRight ? patBoardStartRight + BoardShoulderOffset : code;
+      return race.TrackCode(row + 1, column) == codeMarkedRight ? patBoardStartRight + BoardShoulderOffset : code;
     case codeDispLeftRightShoulder:
-      return TrackCode(row - 1, column) == codeMarkedRight ? patBoardEndRight + BoardShoulderOffset : code;
+      return race.TrackCode(row - 1, column) == codeMarkedRight ? patBoardEndRight + BoardShoulderOffset : code;
     case codeHalfRightLeftShoulder:
-      return TrackCode(row + 1, column) == codeMarkedLeft ? patBoardStartLeft + BoardShoulderOffset : code;
+      return race.TrackCode(row + 1, column) == codeMarkedLeft ? patBoardStartLeft + BoardShoulderOffset : code;
     case codeDispRightLeftShoulder:
-      return TrackCode(row - 1, column) == codeMarkedLeft ? patBoardEndLeft + BoardShoulderOffset : code;
+      return race.TrackCode(row - 1, column) == codeMarkedLeft ? patBoardEndLeft + BoardShoulderOffset : code;
     case codeFirstDecor:
     case codeFirstDecor + 1:
     case codeFirstDecor + 2: return DecorPattern(row, column, code);
@@ -135,13 +135,13 @@ int RoadTilePattern(int row, int column) {
 
 int32_t TScrollBackground::CellPattern(int column, int row) const {
   const int32_t code = Cell(column, row);
-  if (ImageListNo != 2 || Image == nullptr || code < 0) return code;
-  const int trackRow = ViewRow + row, trackColumn = ViewCol + column;
+  if (Race == nullptr || ImageListNo != 2 || Image == nullptr || code < 0) return code;
+  const int trackRow = Race->ViewRow + row, trackColumn = Race->ViewCol + column;
   // A cell that does not hold the track's code (a window not yet refreshed) keeps its code.
-  if (TrackCode(trackRow, trackColumn) != code) return code;
+  if (Race->TrackCode(trackRow, trackColumn) != code) return code;
   const int patterns = Image->PatternCount();
-  const int variant = RoadTilePattern(trackRow, trackColumn);
-  const int inLook = variant + RoadLookOf(Level) * RoadLookPatterns;
+  const int variant = RoadTilePattern(*Race, trackRow, trackColumn);
+  const int inLook = variant + RoadLookOf(Race->Level) * RoadLookPatterns;
   if (inLook < patterns) return inLook;
   return variant < patterns ? variant : code;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,10 +38,10 @@ protected:
   static const TPictureCollectionItem& Tiles() { return list_.Items.at(1); }
 
   // The colour at world pixel (x, y) of the drawn track.
-  static uint32_t Pixel(int x, int y, int level) {
+  static uint32_t Pixel(const TRace& race, int x, int y) {
     const int row = y / CellSize, column = x / CellSize;
-    int pattern = RoadTilePattern(row, column) + RoadLookOf(level) * RoadLookPatterns;
-    if (pattern >= Tiles().PatternCount()) pattern = TrackCode(row, column);
+    int pattern = RoadTilePattern(race, row, column) + RoadLookOf(race.Level) * RoadLookPatterns;
+    if (pattern >= Tiles().PatternCount()) pattern = race.TrackCode(row, column);
     const TRect r = Tiles().PatternRect(pattern);
     return Tiles().Picture.Pixels[static_cast<size_t>(r.Top + y % CellSize) * Tiles().Picture.Width + r.Left + x % CellSize];
   }
@@ -52,13 +53,13 @@ protected:
 
   // The painted lines crossing one pixel row of track row `row`: runs of line paint at most
   // nine pixels wide (wider white is a kerb block).
-  static std::vector<TRun> LinesAt(int row, int y, int level) {
+  static std::vector<TRun> LinesAt(const TRace& race, int row, int y) {
     std::vector<TRun> runs;
-    const int centre = RoadCenterX[row];
+    const int centre = race.RoadCenterX[row];
     const int worldY = row * CellSize + y;
     int start = -1;
     for (int x = centre - Reach; x <= centre + Reach; ++x) {
-      const bool paint = x < centre + Reach && IsLinePaint(Pixel(x, worldY, level));
+      const bool paint = x < centre + Reach && IsLinePaint(Pixel(race, x, worldY));
       if (paint && start < 0) start = x;
       if (!paint && start >= 0) {
         if (x - start <= 9) runs.push_back(TRun{start, x});
@@ -72,9 +73,9 @@ protected:
 };
 TPictureCollection RoadMarkings::list_;
 
-bool HasStartLine(int row) {
+bool HasStartLine(const TRace& race, int row) {
   for (int c = 1; c <= TrackColumns; ++c)
-    if (TrackMap[row][c] == tileStartFinish) return true;
+    if (race.TrackMap[row][c] == tileStartFinish) return true;
   return false;
 }
 
@@ -97,20 +98,22 @@ TEST_F(RoadMarkings, LinesRunOnAcrossEveryTilePairOfGeneratedTracks) {
   for (int level : {1, 2, 4, 7, 9})
     for (uint64_t seed = 1; seed <= 6; ++seed) {
       RandSeed(seed * 7919 + level);
-      SetUpLevel(level);
-      const int top = FinishRowOf(TrackLength) + 1, bottom = TrackRows - 1;
+      const auto owner = std::make_unique<TRace>();
+      TRace& race = *owner;
+      race.SetUpLevel(level);
+      const int top = FinishRowOf(race.TrackLength) + 1, bottom = TrackRows - 1;
       std::vector<TRun> above;  // the bottom pixel row of the track row above
       for (int row = top; row <= bottom; ++row) {
         const std::string where = "level " + std::to_string(level) + " seed " + std::to_string(seed) + " row " +
-                                  std::to_string(row) + " shape " + std::to_string(RowShape[row]);
-        if (HasStartLine(row) || HasStartLine(row - 1)) {
+                                  std::to_string(row) + " shape " + std::to_string(race.RowShape[row]);
+        if (HasStartLine(race, row) || HasStartLine(race, row - 1)) {
           above.clear();
           continue;
         }
-        if (RowShape[row] == segShiftLeft || RowShape[row] == segShiftRight) ++shiftRows;
+        if (race.RowShape[row] == segShiftLeft || race.RowShape[row] == segShiftRight) ++shiftRows;
         std::vector<std::vector<TRun>> dashes;
         for (int y : DashRows) {
-          dashes.push_back(LinesAt(row, y, level));
+          dashes.push_back(LinesAt(race, row, y));
           ASSERT_EQ(dashes.back().size(), static_cast<size_t>(AllLines)) << where << " y " << y << ":" << Describe(dashes.back());
           for (const TRun& r : dashes.back()) EXPECT_GE(r.To - r.From, 3) << where << " y " << y << ": a line cut in half";
         }
@@ -118,7 +121,7 @@ TEST_F(RoadMarkings, LinesRunOnAcrossEveryTilePairOfGeneratedTracks) {
         ExpectJoined(dashes[2], dashes[3], where + " rows 70-71");
         if (!above.empty()) ExpectJoined(above, dashes[0], where + " across the row boundary");
         above = dashes[3];
-        EXPECT_EQ(LinesAt(row, GapRow, level).size(), static_cast<size_t>(EdgeLines)) << where << " between dashes";
+        EXPECT_EQ(LinesAt(race, row, GapRow).size(), static_cast<size_t>(EdgeLines)) << where << " between dashes";
         if (HasFailure()) return;
       }
     }

@@ -617,10 +617,11 @@ std::vector<Canvas> RoadTilesOfOneLook() {
   }
   constexpr std::array<Row, 4> diagonals{Row::HalfLeft, Row::DispLeft, Row::HalfRight, Row::DispRight};
   for (size_t i = 0; i < diagonals.size(); ++i) tiles[patInnerHalfLeft + i] = ProfileTile(diagonals[i], 3, true);
+  constexpr int firstLane = 10;  // tile codes 10, 11, 12: left, inner, right lane
   for (int lane = 0; lane < 3; ++lane) {
-    tiles[patLanePatched + lane] = tiles[tileLeftLane + lane];
+    tiles[patLanePatched + lane] = tiles[firstLane + lane];
     RepairPatch(tiles[patLanePatched + lane], LaneInteriors[lane]);
-    tiles[patLaneCracked + lane] = tiles[tileLeftLane + lane];
+    tiles[patLaneCracked + lane] = tiles[firstLane + lane];
     Cracks(tiles[patLaneCracked + lane], LaneInteriors[lane]);
   }
   for (const ShiftCodes& s : ShiftRows)

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "canvas.h"
-#include "race/race.h"
+#include "race/road_tiles.h"
 
 namespace art {
 
