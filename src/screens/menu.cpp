@@ -176,6 +176,21 @@ void ActivateScreenItem() {
   }
 }
 
+// On a sub-screen the tab under the mouse lights up like the tab of the screen on show, and goes
+// back to normal when the mouse leaves it. The looks change only when the hover does.
+void ShowTabHover() {
+  const int own = OwnTabOf(Shell.CurrentScreen);
+  for (int i = 1; i <= 6; ++i) {
+    TMenuButton* const tab = dynamic_cast<TMenuButton*>(Shell.MenuItems[i]);
+    if (tab == nullptr || i == own) continue;
+    const bool hovered = i == Shell.TabHoverItem;
+    if (hovered == tab->IsHovered) continue;
+    if (hovered) tab->ShowHover();
+    else tab->ShowNormal();
+    tab->IsHovered = hovered;
+  }
+}
+
 // A click on another main-menu tab while a sub-screen shows switches to that tab's screen.
 void SwitchTab() {
   if (Shell.TabHoverItem == 0 || Shell.HoverItem != 0) return;
@@ -364,6 +379,7 @@ void UpdateItemHighlight(bool trackTabs) {
         break;
       }
     }
+    ShowTabHover();
   }
 }
 
@@ -386,7 +402,7 @@ std::string HomePageAddress() {
 #ifdef ZK_HOME_PAGE
   return ZK_HOME_PAGE;
 #else
-  return "http://localhost/";
+  return "https://www.zubokranz.com/";
 #endif
 }
 

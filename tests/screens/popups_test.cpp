@@ -53,6 +53,29 @@ INSTANTIATE_TEST_SUITE_P(Table, PopupDefault,
                          testing::Values(DefaultCase{1, 12}, DefaultCase{2, 12}, DefaultCase{4, 12},
                                          DefaultCase{9, 11}));
 
+// A popup with a panel shades the whole screen behind it, so the question stands out; the shade
+// goes with the popup.
+TEST_F(Popup, APanelShadesTheScreenBehindIt) {
+  // The mean brightness of the screen above the panel (the menu behind it moves a little).
+  const auto brightness = [] {
+    long sum = 0;
+    for (int y = 0; y < 200; y += 4)
+      for (int x = 0; x < 800; x += 4) {
+        const uint16_t p = GameSurface()->Row(y)[x];
+        sum += ((p >> 11) & 0x1F) * 2 + ((p >> 5) & 0x3F) + (p & 0x1F) * 2;
+      }
+    return sum;
+  };
+  drive.Frames(2);
+  const long before = brightness();
+  OpenPopup(popExitGame);
+  drive.Frame();
+  EXPECT_LT(brightness(), before * 3 / 4);
+  ClosePopup();
+  drive.Frames(2);  // killed sprites go at the end of the frame after
+  EXPECT_GT(brightness(), before * 9 / 10);
+}
+
 TEST_F(Popup, LeftAndRightMoveBetweenYesAndNoWithoutWrapping) {
   drive.Key(VK_ESCAPE);
   ASSERT_EQ(Shell.PopupKind, 1);
