@@ -33,6 +33,8 @@ const EdgeKey kEdgeKeys[8] = {
     {&EscapePressed, isButton1 + 8},
 };
 
+constexpr int kHornState = isButton1 + 4, kSpaceState = isButton1 + 9;
+
 bool IsFunctionKey(int key) { return key >= VK_F1 && key <= VK_F12; }
 
 // Edits a text field with one typed character: Backspace deletes, a name character is appended
@@ -51,6 +53,7 @@ void ResetInputEdges() {
   for (bool& p : previousState) p = false;
   for (const EdgeKey& k : kEdgeKeys) *k.Pressed = false;
   LeftHeld = RightHeld = false;
+  RaceKeysHeld = TRaceKeys{};
 }
 
 void PollInput() {
@@ -62,6 +65,9 @@ void PollInput() {
   }
   LeftHeld = previousState[2];
   RightHeld = previousState[3];
+  const TDXInput& input = MForm->MDXInput;
+  RaceKeysHeld = TRaceKeys{LeftHeld, RightHeld, previousState[0], previousState[1], input.State(kSpaceState),
+                           input.State(kHornState)};
 }
 
 bool IsNameChar(char ch) {

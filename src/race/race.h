@@ -184,6 +184,14 @@ public:
   // The bike's and rivals' obstacle tests, installed once the player and the rivals exist. Run
   // by the road's Step; nullptr = no tests.
   void (*ObstacleTests)(TRace& race, const TScrollBackground& road) = nullptr;
+  // How the race asks the shell for a popup (level caption, time over, game over, tally);
+  // nullptr = none is shown.
+  void (*ShowPopup)(uint8_t kind) = nullptr;
+  void OpenRacePopup(uint8_t kind) const;
+
+  // The race screen's start: the road, level 1, the bonuses, the speedometer needle, the bike and
+  // the rivals in this order (it decides the drawing order of equal depths), three lives, no score.
+  void BuildRace();
 
   // Sets the level's parameters (Level, TrackLength, RaceTimeLeft, BonusCount; the rest of the
   // level part starts afresh) and generates its track. Levels outside 1..LevelCount take the
@@ -233,7 +241,9 @@ TRace& StartRace(int32_t vehicle);
 void EndRace();
 // Drops the race without a sound or a sprite call (its sprites are gone with their engine).
 void ForgetRace();
-// The per-frame race update (the race screen's frame).
+// The race screen's frame while no popup is open: moves every sprite, hands the held keys to the
+// bike, turns the needle, runs the clock, copies the view into the road, sets the scroll
+// velocity and draws the HUD.
 void UpdateRace(int lagCount);
 // Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
 void StopEngineSounds(bool all);

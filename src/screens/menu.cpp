@@ -119,7 +119,10 @@ void ActivateScreenItem() {
         case 7: SelectPreviousVehicle(); break;
         case 8: SelectNextVehicle(); break;
         case 9:
-          // The race itself is not built yet: the start button only clicks.
+          LeaveVehicleSelection();
+          ShowMainMenu(0, 1, false);
+          LeaveMainMenu();
+          StartRaceScreen();
           break;
         case 10:
           LeaveVehicleSelection();
@@ -446,12 +449,31 @@ void UpdateCurrentScreen(int lagCount) {
     case scrOptions: UpdateOptionsScreen(lagCount); break;
     case scrHighScores: UpdateHighScoreScreen(lagCount); break;
     case scrHelp: UpdateHelpScreen(lagCount); break;
-    case scrRace: UpdateRace(lagCount); break;
+    case scrRace: UpdateRaceScreen(lagCount); break;
     default: break;
   }
 }
 
 void PlayScreenMusic() { PlayGameTune(Shell.CurrentScreen == scrRace); }
+
+void StartRaceScreen() {
+  Shell.CurrentScreen = scrRace;
+  PlayScreenMusic();
+  HideMouseCursor();
+  Shell.FirstItem = 1;
+  Shell.LastItem = 0;
+  Shell.HoverItem = 0;
+  TRace& race = StartRace(Shell.SelectedVehicle);
+  race.ShowPopup = OpenPopup;
+  race.BuildRace();
+  OpenPopup(popLevelCaption);
+}
+
+void UpdateRaceScreen(int lagCount) {
+  UpdateRace(lagCount);
+  if (EscapePressed) OpenPopup(popExitToMenu);
+  if (PausePressed) OpenPopup(popPause);
+}
 
 void LeaveRaceScreen() {
   Shell.CurrentScreen = scrNone;

@@ -1,8 +1,10 @@
 // zkplay: runs the real game headless from a script, with a simulated clock and a fixed seed.
 //   zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT
+// SCRIPT - reads the commands from standard input, running each line as it arrives.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <string>
 
 #include "app/app.h"
@@ -51,7 +53,7 @@ int main(int argc, char** argv) {
       options.RefreshRate = static_cast<int>(n);
     } else if (arg == "--score-server" && hasValue) {
       scorServer = argv[++i];
-    } else if (!arg.empty() && arg[0] == '-') {
+    } else if (arg.size() > 1 && arg[0] == '-') {
       return Usage(("unknown option " + arg).c_str());
     } else if (scriptPath.empty()) {
       scriptPath = arg;
@@ -60,8 +62,13 @@ int main(int argc, char** argv) {
     }
   }
   if (scriptPath.empty()) return Usage("no script given");
-  std::ifstream script(scriptPath);
-  if (!script) return Usage(("cannot read " + scriptPath).c_str());
+  const bool fromStdin = scriptPath == "-";
+  std::ifstream file;
+  if (!fromStdin) {
+    file.open(scriptPath);
+    if (!file) return Usage(("cannot read " + scriptPath).c_str());
+  }
+  std::istream& script = fromStdin ? std::cin : file;
 
   int status = kPlayOk;
   TGameRun game;
@@ -72,7 +79,7 @@ int main(int argc, char** argv) {
     config.DataRoot = options.DataDir;
     if (!scorServer.empty()) SetScoreServer(scorServer);
     game.Start(config, static_cast<uint64_t>(seed));
-    status = RunScript(script, scriptPath, options);
+    status = RunScript(script, fromStdin ? "<stdin>" : scriptPath, options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zkplay: %s\n", e.what());
     status = kPlayScriptError;
