@@ -13,6 +13,7 @@ namespace {
 
 bool fixedSeedSet = false;
 uint64_t fixedSeed = 0;
+TDisplayModeOverride displayModeOverride = TDisplayModeOverride::None;
 
 }  // namespace
 
@@ -20,6 +21,8 @@ void App_SetFixedSeed(uint64_t seed) {
   fixedSeedSet = true;
   fixedSeed = seed;
 }
+
+void App_SetDisplayModeOverride(TDisplayModeOverride mode) { displayModeOverride = mode; }
 
 void AdaptFrameRate(int refreshRate, int measuredRate) {
   const int r = refreshRate > 0 ? refreshRate : FallbackRefreshRate;
@@ -40,12 +43,15 @@ void TMForm::FormCreate() {
   Sys_RaisePriority();
   RandSeed(fixedSeedSet ? fixedSeed
                         : static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  MDXImageList1.LoadFromFile(Sys_DataPath("Data/Res/Res1.dxg"));
-  MDXImageList2.LoadFromFile(Sys_DataPath("Data/Res/Res2.dxg"));
-  MDXImageList3.LoadFromFile(Sys_DataPath("Data/Res/Res3.dxg"));
-  MDXWaveList.LoadFromFile(Sys_DataPath("Data/Res/Sounds.dxw"));
+  MDXImageList1.LoadFromFile(Sys_RequireDataFile("Data/Res/Res1.dxg"));
+  MDXImageList2.LoadFromFile(Sys_RequireDataFile("Data/Res/Res2.dxg"));
+  MDXImageList3.LoadFromFile(Sys_RequireDataFile("Data/Res/Res3.dxg"));
+  MDXWaveList.LoadFromFile(Sys_RequireDataFile("Data/Res/Sounds.dxw"));
   LoadSaveFiles();
+  if (displayModeOverride != TDisplayModeOverride::None)
+    Options.FullScreen = displayModeOverride == TDisplayModeOverride::FullScreen;
   ApplyDisplayMode();
+  Sys_SetWindowIcon(Sys_DataPath(WindowIconFile));
   ResetInputEdges();
   CurrentScreen = scrNone;
   ShowMainMenu(1, 1, true);
@@ -121,7 +127,8 @@ void TMForm::FormClose() { SaveAllAndExit(); }
 
 void TMForm::SaveAllAndExit() {
   MDXSpriteEngine->FreeDead();
-  SaveSaveFiles();
+  const std::string problem = SaveGameFiles();
+  if (!problem.empty()) Sys_ShowError("Your settings and high scores could not be saved.\n" + problem);
   if (FILE* f = std::fopen("play.url", "rb")) {
     std::fclose(f);
     Sys_OpenURL("play.url");

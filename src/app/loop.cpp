@@ -46,7 +46,7 @@ void App_DispatchEvent(const SysEvent& ev) {
       form.WMSysCommandRestore();
       break;
     case SysEventType::Quit:
-      form.Terminated = true;
+      form.SaveAllAndExit();
       break;
     case SysEventType::None:
       break;
@@ -55,6 +55,7 @@ void App_DispatchEvent(const SysEvent& ev) {
 
 bool App_RunOnce() {
   SysEvent ev;
+  if (Sys_QuitRequested() && !MForm->Terminated) App_DispatchEvent(SysEvent{SysEventType::Quit});
   while (!MForm->Terminated && Sys_PollEvent(ev)) App_DispatchEvent(ev);
   if (MForm->Terminated) return false;
   int lagCount = 0;

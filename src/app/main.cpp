@@ -1,10 +1,21 @@
 // Program entry of zubokranz.
 #include "app/app.h"
+#include "save/save.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (Sys_AnswerHelpOrVersion(GameProgramInfo, argc, argv)) return 0;
+  TCommandLine commandLine;
+  std::string problem;
+  if (!App_ParseCommandLine(argc, argv, commandLine, problem)) return Sys_UsageError(GameProgramInfo, problem);
+  Sys_CatchQuitSignals();
+  App_SetDisplayModeOverride(commandLine.DisplayMode);
+  SetSaveFolder(commandLine.SaveDir);
+
   int status = 0;
   try {
-    Sys_Init(SysConfig{});
+    SysConfig config;
+    config.DataRoot = commandLine.DataDir;
+    Sys_Init(config);
     Snd_Init();
     TMForm form;
     MForm = &form;
@@ -13,6 +24,7 @@ int main() {
     }
     MForm = nullptr;
   } catch (const std::exception& e) {
+    MForm = nullptr;
     Sys_ShowError(e.what());
     status = 1;
   }
