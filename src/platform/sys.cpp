@@ -23,7 +23,7 @@ int cursorCount = 0;  // as on Windows: the cursor shows while the count is >= 0
 std::bitset<256> keyTaps;
 volatile std::sig_atomic_t quitSignalled = 0;
 
-constexpr const char* InstalledDataFolder = "/../share/zubokranz";
+constexpr const char* InstalledDataFolder = "/" ZK_DATA_FROM_BIN;  // <prefix>/share/zubokranz
 
 bool IsDirectory(const std::string& path) {
   struct stat st {};
