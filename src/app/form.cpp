@@ -50,8 +50,8 @@ void TMForm::FormCreate() {
   LoadSaveFiles();
   if (displayModeOverride != TDisplayModeOverride::None)
     Options.FullScreen = displayModeOverride == TDisplayModeOverride::FullScreen;
-  ApplyDisplayMode();
   Sys_SetWindowIcon(Sys_DataPath(WindowIconFile));
+  ApplyDisplayMode();
   ResetInputEdges();
   CurrentScreen = scrNone;
   ShowMainMenu(1, 1, true);

@@ -34,6 +34,7 @@ void App_DispatchEvent(const SysEvent& ev) {
       form.MDXDrawClick();
       break;
     case SysEventType::Activated:
+      Sys_ClearKeyTaps();  // the keyboard device listens only while the game is active
       form.MDXTimer.Activate(Sys_Milliseconds());
       break;
     case SysEventType::Deactivated:
@@ -43,6 +44,7 @@ void App_DispatchEvent(const SysEvent& ev) {
       form.WMSysCommandMinimize();
       break;
     case SysEventType::Restored:
+      Sys_ClearKeyTaps();
       form.WMSysCommandRestore();
       break;
     case SysEventType::Quit:

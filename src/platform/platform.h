@@ -401,7 +401,8 @@ void Sys_RaisePriority();
 void Sys_MinimizeWindow();
 // Shows an error to the player: a message box when a display exists, always on standard error.
 void Sys_ShowError(const std::string& message);
-// Sets the window's icon from a PNG file; a missing or unreadable file leaves the window without.
+// Sets the window's icon from a PNG file (before or after the window opens); a missing or
+// unreadable file leaves the window without.
 void Sys_SetWindowIcon(const std::string& pngPath);
 
 // Headless backend only: scripted input and the simulated clock.

@@ -195,19 +195,25 @@ public:
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Zubo Kranz", message.c_str(), window_);
   }
 
+  // Kept for the window, which gets it before it shows.
   void SetWindowIcon(const std::string& pngPath) override {
-    if (!window_) return;
-    if (SDL_Surface* icon = IMG_Load(pngPath.c_str())) {
+    iconPath_ = pngPath;
+    if (window_) ApplyIcon();
+  }
+
+private:
+  void ApplyIcon() {
+    if (SDL_Surface* icon = IMG_Load(iconPath_.c_str())) {
       SDL_SetWindowIcon(window_, icon);
       SDL_FreeSurface(icon);
     }
   }
 
-private:
   void CreateWindow() {
     window_ = SDL_CreateWindow("Zubo Kranz", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
                                SDL_WINDOW_HIDDEN);
     if (!window_) throw EGameError(std::string("cannot open the game window: ") + SDL_GetError());
+    if (!iconPath_.empty()) ApplyIcon();
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (!renderer_) throw EGameError(std::string("cannot draw into the game window: ") + SDL_GetError());
@@ -339,6 +345,7 @@ private:
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   std::vector<SysEvent> pending_;
+  std::string iconPath_;
   bool fullScreen_ = false;
   bool hasPlacement_ = false;
   int placementX_ = 0, placementY_ = 0;
