@@ -12,23 +12,16 @@ int main(int argc, char** argv) {
   SetSaveFolder(commandLine.SaveDir);
 
   int status = 0;
+  TGameRun game;
   try {
     SysConfig config;
     config.DataRoot = commandLine.DataDir;
-    Sys_Init(config);
-    Snd_Init();
-    TMForm form;
-    MForm = &form;
-    form.FormCreate();
+    game.Start(config);
     while (App_RunOnce()) {
     }
-    MForm = nullptr;
   } catch (const std::exception& e) {
-    MForm = nullptr;
     Sys_ShowError(e.what());
     status = 1;
   }
-  Snd_Shutdown();
-  Sys_Shutdown();
   return status;
 }
