@@ -266,21 +266,21 @@ using QuickTaps = HeadlessGame;
 // What the player sees: taps between frames move the menu, answer the exit question and close it.
 TEST_F(QuickTaps, DriveTheMenuAndItsExitQuestion) {
   FinishIntro();
-  ASSERT_EQ(HoverItem, 1);
+  ASSERT_EQ(Shell.HoverItem, 1);
   const auto tap = [&](int key) {
     drive.Press(key);
     drive.Release(key);
     drive.Frame();
   };
   tap(VK_DOWN);
-  EXPECT_EQ(HoverItem, 2);
+  EXPECT_EQ(Shell.HoverItem, 2);
   tap(VK_ESCAPE);
-  ASSERT_EQ(PopupKind, 1);
+  ASSERT_EQ(Shell.PopupKind, 1);
   drive.Frame();
   tap('N');
-  EXPECT_EQ(PopupKind, 0);
+  EXPECT_EQ(Shell.PopupKind, 0);
   tap(VK_ESCAPE);
-  ASSERT_EQ(PopupKind, 1);
+  ASSERT_EQ(Shell.PopupKind, 1);
   drive.Frame();
   tap('Y');
   EXPECT_TRUE(Form().Terminated);

@@ -123,7 +123,7 @@ TEST_F(Popup, ASaveThatFailsAtExitIsShownToThePlayer) {
 TEST_F(Popup, AQuitFromTheSessionSavesAndEndsWithoutAsking) {
   drive.Send(SysEventType::Quit);
   EXPECT_TRUE(Form().Terminated);
-  EXPECT_EQ(PopupKind, 0);
+  EXPECT_EQ(Shell.PopupKind, 0);
   EXPECT_TRUE(std::filesystem::exists(SavePath("options")));
   EXPECT_TRUE(std::filesystem::exists(SavePath("hs")));
 }
