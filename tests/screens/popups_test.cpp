@@ -1,8 +1,10 @@
 // Popups over the main menu and, where the race would open them, over a bare race screen: the
 // buttons and their keys, the timed captions, the end-of-level tally, the close button.
 #include <filesystem>
+#include <fstream>
 
 #include "app/shell_util.h"
+#include "save/save.h"
 
 namespace {
 
@@ -129,6 +131,28 @@ TEST_F(Popup, YesOnTheExitQuestionEndsTheProgramAndWritesBothFiles) {
   drive.Key('Y');
   EXPECT_TRUE(Form().Terminated);
   EXPECT_EQ(Shell.CurrentScreen, scrNone);
+  EXPECT_TRUE(std::filesystem::exists(SavePath("options")));
+  EXPECT_TRUE(std::filesystem::exists(SavePath("hs")));
+}
+
+TEST_F(Popup, ASaveThatFailsAtExitIsShownToThePlayer) {
+  const std::string blocker = GameDir() + "/not-a-folder";
+  { std::ofstream(blocker) << "x"; }
+  SetSaveFolder(blocker);
+  drive.Key(VK_ESCAPE);
+  drive.Frame();
+  drive.Key('Y');
+  SetSaveFolder("");
+  EXPECT_TRUE(Form().Terminated) << "the game still ends";
+  ASSERT_EQ(Sys_HeadlessShownErrors().size(), 1u);
+  EXPECT_NE(Sys_HeadlessShownErrors()[0].find(blocker + ": "), std::string::npos) << Sys_HeadlessShownErrors()[0];
+}
+
+// The session ends the game (SIGINT, SIGTERM, a logout): through the exit sequence, no question.
+TEST_F(Popup, AQuitFromTheSessionSavesAndEndsWithoutAsking) {
+  drive.Send(SysEventType::Quit);
+  EXPECT_TRUE(Form().Terminated);
+  EXPECT_EQ(Shell.PopupKind, 0);
   EXPECT_TRUE(std::filesystem::exists(SavePath("options")));
   EXPECT_TRUE(std::filesystem::exists(SavePath("hs")));
 }

@@ -1,6 +1,5 @@
-// zktrack: generates a level's track as the game does and draws it to a PNG or writes it as text.
-//
-//   zktrack [--level L] [--seed S] [--png FILE] [--dump FILE] [--data DIR] [--plain] [--scale N] [--full]
+// zktrack: generates a level's track as the game does and draws it to a PNG or writes it as text
+// (see Usage below).
 //
 // --png draws the track as the race road does, with the road tile set of the data pack (item 1 of
 // Data/Res/Res2.dxg under --data, the game folder by default: each cell's variant in the level's
@@ -8,7 +7,7 @@
 // when the pack is not there or with --plain. The picture shows the columns and rows the road uses
 // (--full: the whole map) at --scale pixels per cell; a green line marks the start row and a red
 // line the finish row. --dump writes one line per row 1..1500: "row shape centerx: c1 c2 ... c650".
-// Errors: exit status 1 and one line on standard error.
+// Errors: exit status 1 and one line on standard error; a wrong command line: the usage, status 2.
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -29,9 +28,28 @@
 
 namespace {
 
+const TProgramInfo Program{
+    "zktrack",
+    "usage: zktrack [--level L] [--seed S] [--png FILE] [--dump FILE] [--data DIR] [--plain] [--scale N] [--full]\n"
+    "Generates a level's track as the game does.\n"
+    "\n"
+    "  --level L     level 1 to 10 (1)\n"
+    "  --seed S      random seed (1)\n"
+    "  --png FILE    draws the road (--full: the whole map) with the data pack's tiles\n"
+    "  --dump FILE   writes one line per row: \"row shape centerx: c1 c2 ... c650\"\n"
+    "  --data DIR    the game folder holding Data/ (the build's own by default)\n"
+    "  --plain       flat colours instead of the tile set\n"
+    "  --scale N     pixels per cell (4 for the whole map, 8 for the road)\n"
+    "  --help, --version\n"};
+
 class ToolError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
+};
+// A wrong command line.
+class UsageError : public ToolError {
+public:
+  using ToolError::ToolError;
 };
 
 struct TOptions {
@@ -52,7 +70,7 @@ T ParseNumber(std::string_view option, std::string_view text, T low, T high) {
   T value{};
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
-    throw ToolError(std::string(option) + " must be a number from " + std::to_string(low) + " to " +
+    throw UsageError(std::string(option) + " must be a number from " + std::to_string(low) + " to " +
                     std::to_string(high) + ", not \"" + std::string(text) + "\"");
   }
   return value;
@@ -63,7 +81,7 @@ TOptions ParseOptions(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const auto value = [&]() -> std::string_view {
-      if (i + 1 >= argc) throw ToolError(std::string(arg) + " needs a value");
+      if (i + 1 >= argc) throw UsageError(std::string(arg) + " needs a value");
       return argv[++i];
     };
     if (arg == "--level") {
@@ -83,11 +101,10 @@ TOptions ParseOptions(int argc, char** argv) {
     } else if (arg == "--full") {
       options.Full = true;
     } else {
-      throw ToolError("unknown option \"" + std::string(arg) + "\" (zktrack [--level L] [--seed S] [--png FILE] "
-                      "[--dump FILE] [--data DIR] [--plain] [--scale N] [--full])");
+      throw UsageError("unknown option \"" + std::string(arg) + "\"");
     }
   }
-  if (options.PngFile.empty() && options.DumpFile.empty()) throw ToolError("nothing to do: give --png FILE or --dump FILE");
+  if (options.PngFile.empty() && options.DumpFile.empty()) throw UsageError("nothing to do: give --png FILE or --dump FILE");
   return options;
 }
 
@@ -289,6 +306,7 @@ void WritePng(const TRace& race, const TOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (Sys_AnswerHelpOrVersion(Program, argc, argv)) return 0;
   try {
     const TOptions options = ParseOptions(argc, argv);
     RandSeed(options.Seed);
@@ -297,6 +315,8 @@ int main(int argc, char** argv) {
     if (!options.DumpFile.empty()) WriteDump(*race, options.DumpFile);
     if (!options.PngFile.empty()) WritePng(*race, options);
     return 0;
+  } catch (const UsageError& e) {
+    return Sys_UsageError(Program, e.what());
   } catch (const std::exception& e) {
     std::cerr << "zktrack: " << e.what() << '\n';
     return 1;
