@@ -373,6 +373,8 @@ void Sys_RaisePriority();
 void Sys_MinimizeWindow();
 // Shows an error to the player: a message box when a display exists, always on standard error.
 void Sys_ShowError(const std::string& message);
+// Only the message box (for what has already gone to standard error).
+void Sys_ShowMessageBox(const std::string& message);
 
 // Headless backend only: scripted input and the simulated clock.
 void Sys_HeadlessPushEvent(const SysEvent& ev);
@@ -380,6 +382,8 @@ void Sys_HeadlessSetKey(int vk, bool held);
 void Sys_HeadlessAdvanceClock(double ms);
 // Addresses the game asked the desktop to open (the headless backend opens nothing).
 std::vector<std::string>& Sys_HeadlessOpenedURLs();
+// Messages the game showed in a box (the headless backend shows none).
+std::vector<std::string>& Sys_HeadlessMessageBoxes();
 
 // ---------------------------------------------------------------------------------------------
 // Audio device: one channel per sound-list item, and one music module at a time.

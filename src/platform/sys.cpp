@@ -99,3 +99,5 @@ void Sys_ShowError(const std::string& message) {
   std::fprintf(stderr, "zubokranz: %s\n", message.c_str());
   Sys_Impl().ShowErrorBox(message);
 }
+
+void Sys_ShowMessageBox(const std::string& message) { Sys_Impl().ShowErrorBox(message); }

@@ -33,7 +33,7 @@ public:
   void Minimize() override { events_.push_back(SysEvent{SysEventType::Minimized}); }
   void StorePlacement() override {}
   void RestorePlacement() override {}
-  void ShowErrorBox(const std::string&) override {}
+  void ShowErrorBox(const std::string& message) override { messageBoxes_.push_back(message); }
 
   void Push(const SysEvent& ev) { events_.push_back(ev); }
   void SetKey(int vk, bool held) {
@@ -42,6 +42,7 @@ public:
   }
   void Advance(double ms) { clockMs_ += ms; }
   std::vector<std::string>& OpenedUrls() { return openedUrls_; }
+  std::vector<std::string>& MessageBoxes() { return messageBoxes_; }
 
 private:
   int refreshRate_;
@@ -50,6 +51,7 @@ private:
   std::deque<SysEvent> events_;
   std::set<int> held_;
   std::vector<std::string> openedUrls_;
+  std::vector<std::string> messageBoxes_;
 };
 
 HeadlessBackend* Headless() {
@@ -76,4 +78,10 @@ std::vector<std::string>& Sys_HeadlessOpenedURLs() {
   static std::vector<std::string> none;
   HeadlessBackend* h = Headless();
   return h ? h->OpenedUrls() : none;
+}
+
+std::vector<std::string>& Sys_HeadlessMessageBoxes() {
+  static std::vector<std::string> none;
+  HeadlessBackend* h = Headless();
+  return h ? h->MessageBoxes() : none;
 }
