@@ -27,5 +27,10 @@ cp -r "$GAME_DIR" "$work/damaged"
 head -c 100 "$GAME_DIR/Data/Res/Sounds.dxw" > "$work/damaged/Data/Res/Sounds.dxw"
 expect_error "damaged sound list" "Sounds.dxw" "$BIN_DIR/zkplay" --data "$work/damaged" "$work/run.zk"
 
+cp -r "$GAME_DIR" "$work/swapped"
+cp "$GAME_DIR/Data/Res/Res2.dxg" "$work/swapped/Data/Res/Res1.dxg"
+expect_error "race pictures in place of the menu pictures" "Res1.dxg: the list has 43 items, the game needs 55" \
+  "$BIN_DIR/zkplay" --data "$work/swapped" "$work/run.zk"
+
 expect_error "no display" "display" env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 "$GAME_DIR/zubokranz"
 echo "startup errors passed"

@@ -40,12 +40,13 @@ void TMForm::FormCreate() {
   Sys_RaisePriority();
   RandSeed(fixedSeedSet ? fixedSeed
                         : static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  MDXImageList1.LoadFromFile(Sys_DataPath("Data/Res/Res1.dxg"));
-  MDXImageList2.LoadFromFile(Sys_DataPath("Data/Res/Res2.dxg"));
-  MDXImageList3.LoadFromFile(Sys_DataPath("Data/Res/Res3.dxg"));
+  MDXImageList1.LoadFromFile(Sys_DataPath("Data/Res/Res1.dxg"), ImageListItemsNeeded[1]);
+  MDXImageList2.LoadFromFile(Sys_DataPath("Data/Res/Res2.dxg"), ImageListItemsNeeded[2]);
+  MDXImageList3.LoadFromFile(Sys_DataPath("Data/Res/Res3.dxg"), ImageListItemsNeeded[3]);
   MDXWaveList.LoadFromFile(Sys_DataPath("Data/Res/Sounds.dxw"));
-  LoadSaveFiles();
+  const std::string saveFileNotice = LoadSaveFiles();
   ApplyDisplayMode();
+  if (!saveFileNotice.empty()) Sys_ShowMessageBox(saveFileNotice);
   ResetInputEdges();
   CurrentScreen = scrNone;
   ShowMainMenu(1, 1, true);

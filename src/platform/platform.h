@@ -153,11 +153,16 @@ struct TPictureCollection {
 class TDXImageList {
 public:
   TPictureCollection Items;
-  // Reads the file, replacing the items. Throws EGameError naming the file on any problem.
-  void LoadFromFile(const std::string& fileName);
+  // Reads the file, replacing the items. Throws EGameError naming the file on any problem,
+  // including a list of fewer than `itemsNeeded` items: "<file>: the list has N items, the game
+  // needs M".
+  void LoadFromFile(const std::string& fileName, int itemsNeeded = 0);
   void PrepareAll();
-  // Item at a 0-based index; throws EGameError for an index outside the list.
+  // Item at a 0-based index; throws EGameError naming the file for an index outside the list.
   TPictureCollectionItem& Item(int index);
+
+private:
+  std::string fileName_;
 };
 
 // ---------------------------------------------------------------------------------------------
