@@ -175,9 +175,10 @@ void ActivateScreenItem() {
   }
 }
 
-// A click on another main-menu tab while a sub-screen shows switches to that tab's screen.
+// A click on another main-menu tab while a sub-screen shows switches to that tab's screen. Never
+// while a popup is open: leaving the screen would free what the popup still shows and uses.
 void SwitchTab() {
-  if (TabHoverItem == 0 || HoverItem != 0) return;
+  if (PopupKind != 0 || TabHoverItem == 0 || HoverItem != 0) return;
   const int screen = CurrentScreen;
   const int own = OwnTabOf(screen);
   if (own == 0 || TabHoverItem == own) return;
@@ -369,8 +370,13 @@ void UpdateItemHighlight(bool trackTabs) {
 void Activate() {
   if (!(CurrentScreen == scrRace && PopupKind == 0))
     PlaySound((CurrentScreen == scrVehicleSelection && (HoverItem == 7 || HoverItem == 8)) ? 3 : 2);
-  if (PopupKind != 0) ActivatePopupItem();
-  else ActivateScreenItem();
+  // An activation belongs to the popup when one is open, even one its own answer has closed: the
+  // tab under the mouse was found by the screen's last frame, before the popup.
+  if (PopupKind != 0) {
+    ActivatePopupItem();
+    return;
+  }
+  ActivateScreenItem();
   SwitchTab();
 }
 

@@ -149,6 +149,8 @@ void LeaveOptionsScreen() {
   // A capture still waiting for its function key ends here, or the key in force would be lost
   // and the main menu would go on catching keys.
   if (BossKeyCapture) ToggleBossKeyCapture();
+  // Country editing ends with the screen, however it is left (Esc, the back button, a tab).
+  if (CountryEditing) ToggleCountryEditing();
   CurrentScreen = scrNone;
   KillItems();
   KillScreenBackground();
