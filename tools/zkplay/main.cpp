@@ -1,5 +1,6 @@
 // zkplay: runs the real game headless from a script, with a simulated clock and a fixed seed.
 //   zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT
+//   zkplay [--data DIR] [--seed N] [--rate HZ] --storm EVENTS
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -8,11 +9,14 @@
 #include "app/app.h"
 #include "online/online.h"
 #include "script.h"
+#include "storm.h"
 
 namespace {
 
 int Usage(const char* message) {
-  std::fprintf(stderr, "zkplay: %s\nusage: zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n",
+  std::fprintf(stderr,
+               "zkplay: %s\nusage: zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
+               "       zkplay [--data DIR] [--seed N] [--rate HZ] --storm EVENTS\n",
                message);
   return kPlayScriptError;
 }
@@ -36,7 +40,7 @@ std::string DefaultGameDir(const char* argv0) {
 int main(int argc, char** argv) {
   PlayOptions options;
   options.DataDir = DefaultGameDir(argv[0]);
-  long long seed = 1;
+  long long seed = 1, stormEvents = -1;
   std::string scorServer, scriptPath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -49,6 +53,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--rate" && hasValue) {
       if (!ParseInt(argv[++i], n) || n < 1 || n > 1000) return Usage("--rate takes a refresh rate from 1 to 1000");
       options.RefreshRate = static_cast<int>(n);
+    } else if (arg == "--storm" && hasValue) {
+      if (!ParseInt(argv[++i], stormEvents) || stormEvents < 0) return Usage("--storm takes a number of events");
     } else if (arg == "--score-server" && hasValue) {
       scorServer = argv[++i];
     } else if (!arg.empty() && arg[0] == '-') {
@@ -58,6 +64,10 @@ int main(int argc, char** argv) {
     } else {
       return Usage("only one script");
     }
+  }
+  if (stormEvents >= 0) {
+    if (!scriptPath.empty()) return Usage("a storm takes no script");
+    return RunStorm(TStormOptions{stormEvents, static_cast<uint64_t>(seed), options.DataDir, options.RefreshRate});
   }
   if (scriptPath.empty()) return Usage("no script given");
   std::ifstream script(scriptPath);
