@@ -78,7 +78,7 @@ private:
   std::string gameDir_;
   std::deque<std::string> trail_;  // the last events, as script lines
   std::array<int, 4> held_{};      // keys held down by a KeyDown event
-  long long frames_ = 0, restarts_ = 0;
+  long long events_ = 0, frames_ = 0, restarts_ = 0;
   std::array<long long, 7> screens_{};
   std::array<long long, 13> popups_{};
 };
@@ -276,6 +276,7 @@ int TStorm::Run() {
     fs::create_directories(fs::path(gameDir_) / "Data" / "Save");
     StartGame();
     for (long long n = 1; n <= options_.Events && status == kPlayOk; ++n) {
+      events_ = n;
       const TEvent event = PickEvent();
       Apply(event);
       if (MForm->Terminated) {
@@ -297,7 +298,7 @@ int TStorm::Run() {
   std::error_code ec;
   fs::remove_all(gameDir_, ec);
   std::printf("storm seed %" PRIu64 ": %lld events, %lld frames, %lld restarts; events per screen", options_.Seed,
-              options_.Events, frames_, restarts_);
+              events_, frames_, restarts_);
   for (size_t s = 0; s < screens_.size(); ++s) std::printf(" %zu:%lld", s, screens_[s]);
   std::printf("; per popup");
   for (size_t p = 0; p < popups_.size(); ++p) std::printf(" %zu:%lld", p, popups_[p]);
