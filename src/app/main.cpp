@@ -3,20 +3,14 @@
 
 int main() {
   int status = 0;
+  TGameRun game;
   try {
-    Sys_Init(SysConfig{});
-    Snd_Init();
-    TMForm form;
-    MForm = &form;
-    form.FormCreate();
+    game.Start(SysConfig{});
     while (App_RunOnce()) {
     }
-    MForm = nullptr;
   } catch (const std::exception& e) {
     Sys_ShowError(e.what());
     status = 1;
   }
-  Snd_Shutdown();
-  Sys_Shutdown();
   return status;
 }

@@ -76,36 +76,36 @@ TEST_P(PopupHolds, NothingBehindThePopupLeavesOrFreesItsSprites) {
   if (c.Screen == scrHighScores) {
     shell::ClickItem(drive, kHighScoreTab);
     drive.Frame();
-    ASSERT_EQ(CurrentScreen, scrHighScores);
+    ASSERT_EQ(Shell.CurrentScreen, scrHighScores);
     // The screen's frame sees the mouse on a tab; in the same frame Enter on CLEAR opens the
     // question.
     OffTheButtonsOntoATab(drive);
     drive.Key(VK_RIGHT);
-    ASSERT_EQ(HoverItem, 7);
-    ASSERT_EQ(TabHoverItem, kHelpTab);
+    ASSERT_EQ(Shell.HoverItem, 7);
+    ASSERT_EQ(Shell.TabHoverItem, kHelpTab);
     drive.Send(SysEventType::Char, 0, 0, 13);
-    ASSERT_EQ(PopupKind, 4);
+    ASSERT_EQ(Shell.PopupKind, 4);
   } else {
     drive.Send(SysEventType::CloseRequest);
-    ASSERT_EQ(PopupKind, 1);
+    ASSERT_EQ(Shell.PopupKind, 1);
   }
-  const TSprite* yes = MenuItems[11];
-  const TSprite* no = MenuItems[12];
+  const TSprite* yes = Shell.MenuItems[11];
+  const TSprite* no = Shell.MenuItems[12];
 
   c.Act(drive);
 
-  EXPECT_EQ(CurrentScreen, c.Screen);
-  EXPECT_EQ(PopupKind, c.PopupAfter);
+  EXPECT_EQ(Shell.CurrentScreen, c.Screen);
+  EXPECT_EQ(Shell.PopupKind, c.PopupAfter);
   if (c.PopupAfter != 0) {
-    EXPECT_EQ(MenuItems[11], yes);
-    EXPECT_EQ(MenuItems[12], no);
-    EXPECT_TRUE(Alive(yes) && Alive(no) && Alive(PopupPanel)) << "the popup's sprites live as long as it does";
-    EXPECT_EQ(FirstItem, 11);
+    EXPECT_EQ(Shell.MenuItems[11], yes);
+    EXPECT_EQ(Shell.MenuItems[12], no);
+    EXPECT_TRUE(Alive(yes) && Alive(no) && Alive(Shell.PopupPanel)) << "the popup's sprites live as long as it does";
+    EXPECT_EQ(Shell.FirstItem, 11);
   }
-  EXPECT_TRUE(HoverItem == 0 || (FirstItem <= HoverItem && HoverItem <= LastItem)) << HoverItem;
+  EXPECT_TRUE(Shell.HoverItem == 0 || (Shell.FirstItem <= Shell.HoverItem && Shell.HoverItem <= Shell.LastItem)) << Shell.HoverItem;
   Sys_HeadlessPushEvent(SysEvent{SysEventType::Restored});
   drive.Frames(3);  // the popup's frames reach its buttons
-  EXPECT_EQ(CurrentScreen, c.Screen);
+  EXPECT_EQ(Shell.CurrentScreen, c.Screen);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, PopupHolds, ::testing::ValuesIn(kCases),

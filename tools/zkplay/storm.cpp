@@ -16,6 +16,8 @@
 
 #include "app/app.h"
 #include "race/race.h"
+#include "save/save.h"
+#include "screens/screens.h"
 #include "script.h"
 #include "sprites/sprites.h"
 
@@ -60,7 +62,6 @@ public:
 
 private:
   void StartGame();
-  void StopGame();
   TEvent PickEvent();
   void Apply(TEvent event);
   int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
@@ -74,7 +75,7 @@ private:
   TStormOptions options_;
   std::mt19937_64 random_;
   THeadlessDriver driver_;
-  std::unique_ptr<TMForm> form_;
+  TGameRun game_;
   std::string gameDir_;
   std::deque<std::string> trail_;  // the last events, as script lines
   std::array<int, 4> held_{};      // keys held down by a KeyDown event
@@ -84,25 +85,12 @@ private:
 };
 
 void TStorm::StartGame() {
-  App_ResetState();
   SysConfig config;
   config.Backend = SysBackend::Headless;
   config.HeadlessRefreshRate = options_.RefreshRate;
   config.DataRoot = gameDir_;
-  Sys_Init(config);
-  Snd_Init();
-  App_SetFixedSeed(options_.Seed + static_cast<uint64_t>(restarts_));
-  form_ = std::make_unique<TMForm>();
-  MForm = form_.get();
-  form_->FormCreate();
+  game_.Start(config, options_.Seed + static_cast<uint64_t>(restarts_));
   held_.fill(0);
-}
-
-void TStorm::StopGame() {
-  MForm = nullptr;
-  form_.reset();
-  Snd_Shutdown();
-  Sys_Shutdown();
 }
 
 TEvent TStorm::PickEvent() {
@@ -118,11 +106,11 @@ TEvent TStorm::PickEvent() {
 
 void TStorm::MoveOntoItem() {
   // An item of the range in use, a main-menu tab, or the popup's buttons: where the faults live.
-  const int item = Chance(50) && LastItem >= FirstItem ? FirstItem + Pick(LastItem - FirstItem + 1) : 1 + Pick(12);
-  const TSprite* s = item >= 1 && item <= MenuItemCount ? MenuItems[item] : nullptr;
+  const int item = Chance(50) && Shell.LastItem >= Shell.FirstItem ? Shell.FirstItem + Pick(Shell.LastItem - Shell.FirstItem + 1) : 1 + Pick(12);
+  const TSprite* s = item >= 1 && item <= MenuItemCount ? Shell.MenuItems[item] : nullptr;
   if (s == nullptr || !InEngine(&GameSpriteEngine(), s)) {
     driver_.MouseMove(Pick(800), Pick(600));
-    Remember("mouse " + std::to_string(MouseX) + " " + std::to_string(MouseY));
+    Remember("mouse " + std::to_string(Shell.MouseX) + " " + std::to_string(Shell.MouseY));
     return;
   }
   const int x = static_cast<int>(s->X) + Pick(std::max(1, static_cast<int>(s->Width)));
@@ -201,11 +189,11 @@ void TStorm::Apply(TEvent event) {
         driver_.Key(yes ? 'Y' : 'N');
         ++frames_;
         Remember(yes ? "key y" : "key n");
-      } else if (PopupKind != 0 && MenuItems[yes ? 11 : 12] != nullptr && FirstItem == 11) {
-        const TSprite* b = MenuItems[yes ? 11 : 12];
+      } else if (Shell.PopupKind != 0 && Shell.MenuItems[yes ? 11 : 12] != nullptr && Shell.FirstItem == 11) {
+        const TSprite* b = Shell.MenuItems[yes ? 11 : 12];
         driver_.MouseMove(static_cast<int>(b->X) + 10, static_cast<int>(b->Y) + 10);
         driver_.Click();
-        Remember("mouse " + std::to_string(MouseX) + " " + std::to_string(MouseY));
+        Remember("mouse " + std::to_string(Shell.MouseX) + " " + std::to_string(Shell.MouseY));
         Remember("click");
       }
       break;
@@ -215,38 +203,40 @@ void TStorm::Apply(TEvent event) {
 }
 
 std::string TStorm::Problem() const {
-  if (CurrentScreen > 6) return "CurrentScreen " + std::to_string(CurrentScreen);
-  if (PopupKind > 12) return "PopupKind " + std::to_string(PopupKind);
-  if (FirstItem < 0 || LastItem > MenuItemCount || FirstItem > LastItem + 1)
-    return "item range " + std::to_string(FirstItem) + ".." + std::to_string(LastItem);
-  if (HoverItem != 0 && (HoverItem < FirstItem || HoverItem > LastItem))
-    return "HoverItem " + std::to_string(HoverItem) + " outside " + std::to_string(FirstItem) + ".." +
-           std::to_string(LastItem);
-  if (TabHoverItem < 0 || TabHoverItem > 6) return "TabHoverItem " + std::to_string(TabHoverItem);
-  if (MenuIntroActive < 0 || MenuIntroActive > 1) return "MenuIntroActive " + std::to_string(MenuIntroActive);
-  if (SelectedVehicle < 1 || SelectedVehicle > 5) return "SelectedVehicle " + std::to_string(SelectedVehicle);
-  if (VehicleSwitchPhase < 0 || VehicleSwitchPhase > 1) return "VehicleSwitchPhase " + std::to_string(VehicleSwitchPhase);
-  if (CurrentScreen == scrHelp && (HelpPage < 1 || HelpPage > 5)) return "HelpPage " + std::to_string(HelpPage);
-  if (Level < 0 || Level > 10 || Lives < 0 || Score < 0) return "race counters";
+  if (Shell.CurrentScreen > 6) return "Shell.CurrentScreen " + std::to_string(Shell.CurrentScreen);
+  if (Shell.PopupKind > 12) return "Shell.PopupKind " + std::to_string(Shell.PopupKind);
+  if (Shell.FirstItem < 0 || Shell.LastItem > MenuItemCount || Shell.FirstItem > Shell.LastItem + 1)
+    return "item range " + std::to_string(Shell.FirstItem) + ".." + std::to_string(Shell.LastItem);
+  if (Shell.HoverItem != 0 && (Shell.HoverItem < Shell.FirstItem || Shell.HoverItem > Shell.LastItem))
+    return "Shell.HoverItem " + std::to_string(Shell.HoverItem) + " outside " + std::to_string(Shell.FirstItem) + ".." +
+           std::to_string(Shell.LastItem);
+  if (Shell.TabHoverItem < 0 || Shell.TabHoverItem > 6) return "Shell.TabHoverItem " + std::to_string(Shell.TabHoverItem);
+  if (Shell.MenuIntroActive < 0 || Shell.MenuIntroActive > 1) return "Shell.MenuIntroActive " + std::to_string(Shell.MenuIntroActive);
+  if (Shell.SelectedVehicle < 1 || Shell.SelectedVehicle > 5) return "Shell.SelectedVehicle " + std::to_string(Shell.SelectedVehicle);
+  if (Shell.VehicleSwitchPhase < 0 || Shell.VehicleSwitchPhase > 1) return "Shell.VehicleSwitchPhase " + std::to_string(Shell.VehicleSwitchPhase);
+  if (Shell.CurrentScreen == scrHelp && (Shell.HelpPage < 1 || Shell.HelpPage > 5)) return "Shell.HelpPage " + std::to_string(Shell.HelpPage);
+  if (const TRace* race = CurrentRace();
+      race != nullptr && (race->Level < 0 || race->Level > 10 || race->Lives < 0 || race->Score < 0))
+    return "race counters";
   if (BossKeyShift != 0 && BossKeyShift != ssShift && BossKeyShift != ssAlt && BossKeyShift != ssCtrl)
     return "BossKeyShift " + std::to_string(BossKeyShift);
   if (BossKey != 0 && (BossKey < VK_F1 || BossKey > VK_F12)) return "BossKey " + std::to_string(BossKey);
   if (Options.Country.size() > 16) return "Country of " + std::to_string(Options.Country.size()) + " characters";
-  if (PlayerName.size() > 12) return "PlayerName of " + std::to_string(PlayerName.size()) + " characters";
+  if (Shell.PlayerName.size() > 12) return "Shell.PlayerName of " + std::to_string(Shell.PlayerName.size()) + " characters";
   if (!(SpeedFactor > 0 && std::isfinite(SpeedFactor)) || FrameTimeMs <= 0) return "frame timing";
-  if (CountryEditing && CurrentScreen != scrOptions) return "CountryEditing off the options screen";
-  if (BossKeyCapture && CurrentScreen != scrOptions) return "BossKeyCapture off the options screen";
+  if (Shell.CountryEditing && Shell.CurrentScreen != scrOptions) return "Shell.CountryEditing off the options screen";
+  if (Shell.BossKeyCapture && Shell.CurrentScreen != scrOptions) return "Shell.BossKeyCapture off the options screen";
   // Every sprite in use is alive: the selectable items, the tabs, the popup's and the screen's own.
   const TSprite* engine = &GameSpriteEngine();
   auto alive = [engine](const TSprite* s) { return s != nullptr && InEngine(engine, s) && !s->IsDead; };
-  for (int k = std::max(1, FirstItem); k <= LastItem; ++k)
-    if (MenuItems[k] != nullptr && !alive(MenuItems[k])) return "item " + std::to_string(k) + " is freed or dying";
-  if (CurrentScreen >= scrMainMenu && CurrentScreen != scrRace)
+  for (int k = std::max(1, Shell.FirstItem); k <= Shell.LastItem; ++k)
+    if (Shell.MenuItems[k] != nullptr && !alive(Shell.MenuItems[k])) return "item " + std::to_string(k) + " is freed or dying";
+  if (Shell.CurrentScreen >= scrMainMenu && Shell.CurrentScreen != scrRace)
     for (int k = 1; k <= 6; ++k)
-      if (!alive(MenuItems[k])) return "main-menu tab " + std::to_string(k) + " is freed or dying";
-  if (PopupPanel != nullptr && !alive(PopupPanel)) return "the popup panel is freed or dying";
-  if (TextCursor != nullptr && !alive(TextCursor)) return "the text cursor is freed or dying";
-  if (ScreenBackground != nullptr && !alive(ScreenBackground)) return "the backdrop is freed or dying";
+      if (!alive(Shell.MenuItems[k])) return "main-menu tab " + std::to_string(k) + " is freed or dying";
+  if (Shell.PopupPanel != nullptr && !alive(Shell.PopupPanel)) return "the popup panel is freed or dying";
+  if (Shell.TextCursor != nullptr && !alive(Shell.TextCursor)) return "the text cursor is freed or dying";
+  if (Shell.ScreenBackground != nullptr && !alive(Shell.ScreenBackground)) return "the backdrop is freed or dying";
   return {};
 }
 
@@ -281,20 +271,20 @@ int TStorm::Run() {
       Apply(event);
       if (MForm->Terminated) {
         // The exit saved both files; the next start reads them.
-        StopGame();
+        game_.Stop();
         ++restarts_;
         StartGame();
         Remember("(game restarted)");
       }
-      ++screens_[CurrentScreen <= 6 ? CurrentScreen : 0];
-      ++popups_[PopupKind <= 12 ? PopupKind : 0];
+      ++screens_[Shell.CurrentScreen <= 6 ? Shell.CurrentScreen : 0];
+      ++popups_[Shell.PopupKind <= 12 ? Shell.PopupKind : 0];
       if (const std::string problem = Problem(); !problem.empty()) status = Fail(n, problem);
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zkplay: storm: %s\n", e.what());
     status = kPlayScriptError;
   }
-  if (form_) StopGame();
+  game_.Stop();
   std::error_code ec;
   fs::remove_all(gameDir_, ec);
   std::printf("storm seed %" PRIu64 ": %lld events, %lld frames, %lld restarts; events per screen", options_.Seed,
