@@ -198,7 +198,8 @@ void UpdatePopup(int lagCount) {
     PopupButton(12)->Move(lagCount);
     UpdateItemHighlight(false);
     if (YesPressed) ActivateItem(11);
-    if (NoPressed) ActivateItem(12);
+    // Both keys in one frame answer once: No must not reach what Yes left on show.
+    if (NoPressed && Shell.PopupKind == kind) ActivateItem(12);
     if (LeftPressed) {
       ClampToLow(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
       StepDownTo(Shell.HoverItem, Shell.FirstItem, 1);
