@@ -411,7 +411,7 @@ std::string HomePageAddress() {
 #ifdef ZK_HOME_PAGE
   return ZK_HOME_PAGE;
 #else
-  return "https://www.zubokranz.com/";
+  return "http://localhost:8080/";
 #endif
 }
 
