@@ -11,6 +11,14 @@
 
 TMForm* MForm = nullptr;
 
+namespace {
+
+TDisplayModeOverride displayModeOverride = TDisplayModeOverride::None;
+
+}  // namespace
+
+void App_SetDisplayModeOverride(TDisplayModeOverride mode) { displayModeOverride = mode; }
+
 TMForm::TMForm() {
   MDXSpriteEngine = new TDXSpriteEngine(&MDXDraw);
   UseGameGraphics(TGameGraphics{&MDXDraw, MDXSpriteEngine, {&MDXImageList1, &MDXImageList2, &MDXImageList3}});
@@ -27,12 +35,16 @@ TMForm::~TMForm() {
 
 void TMForm::FormCreate() {
   Sys_RaisePriority();
-  MDXImageList1.LoadFromFile(Sys_DataPath("Data/Res/Res1.dxg"));
-  MDXImageList2.LoadFromFile(Sys_DataPath("Data/Res/Res2.dxg"));
-  MDXImageList3.LoadFromFile(Sys_DataPath("Data/Res/Res3.dxg"));
-  MDXWaveList.LoadFromFile(Sys_DataPath("Data/Res/Sounds.dxw"));
-  LoadSaveFiles();
+  MDXImageList1.LoadFromFile(Sys_RequireDataFile("Data/Res/Res1.dxg"), ImageListItemsNeeded[1]);
+  MDXImageList2.LoadFromFile(Sys_RequireDataFile("Data/Res/Res2.dxg"), ImageListItemsNeeded[2]);
+  MDXImageList3.LoadFromFile(Sys_RequireDataFile("Data/Res/Res3.dxg"), ImageListItemsNeeded[3]);
+  MDXWaveList.LoadFromFile(Sys_RequireDataFile("Data/Res/Sounds.dxw"));
+  const std::string saveFileNotice = LoadSaveFiles();
+  if (displayModeOverride != TDisplayModeOverride::None)
+    Options.FullScreen = displayModeOverride == TDisplayModeOverride::FullScreen;
+  Sys_SetWindowIcon(Sys_DataPath(WindowIconFile));
   ApplyDisplayMode();
+  if (!saveFileNotice.empty()) Sys_ShowMessageBox(saveFileNotice);
   ResetInputEdges();
   Shell.CurrentScreen = scrNone;
   ShowMainMenu(1, 1, true);
@@ -92,7 +104,8 @@ void TMForm::FormClose() { SaveAllAndExit(); }
 
 void TMForm::SaveAllAndExit() {
   MDXSpriteEngine->FreeDead();
-  SaveSaveFiles();
+  const std::string problem = SaveGameFiles();
+  if (!problem.empty()) Sys_ShowError("Your settings and high scores could not be saved.\n" + problem);
   if (FILE* f = std::fopen("play.url", "rb")) {
     std::fclose(f);
     Sys_OpenURL("play.url");

@@ -50,6 +50,7 @@ void EditField(std::string& text, char key, size_t maxLength, int maxWidth, int 
 }  // namespace
 
 void ResetInputEdges() {
+  Sys_ClearKeyTaps();
   for (bool& p : previousState) p = false;
   for (const EdgeKey& k : kEdgeKeys) *k.Pressed = false;
   LeftHeld = RightHeld = false;
@@ -60,7 +61,8 @@ void PollInput() {
   MForm->MDXInput.Update();
   for (int i = 0; i < 8; ++i) {
     const bool now = MForm->MDXInput.State(kEdgeKeys[i].State);
-    *kEdgeKeys[i].Pressed = !previousState[i] && now;
+    // A tap released again before this poll still counts once.
+    *kEdgeKeys[i].Pressed = (!previousState[i] && now) || MForm->MDXInput.Tapped(kEdgeKeys[i].State);
     previousState[i] = now;
   }
   LeftHeld = previousState[2];

@@ -1,11 +1,22 @@
 // Program entry of zubokranz.
 #include "app/app.h"
+#include "save/save.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (Sys_AnswerHelpOrVersion(GameProgramInfo, argc, argv)) return 0;
+  TCommandLine commandLine;
+  std::string problem;
+  if (!App_ParseCommandLine(argc, argv, commandLine, problem)) return Sys_UsageError(GameProgramInfo, problem);
+  Sys_CatchQuitSignals();
+  App_SetDisplayModeOverride(commandLine.DisplayMode);
+  SetSaveFolder(commandLine.SaveDir);
+
   int status = 0;
   TGameRun game;
   try {
-    game.Start(SysConfig{});
+    SysConfig config;
+    config.DataRoot = commandLine.DataDir;
+    game.Start(config);
     while (App_RunOnce()) {
     }
   } catch (const std::exception& e) {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "core/core.h"
+#include "race/road_tiles.h"
 #include "sprites/sprites.h"
 
 class TPlayer;
@@ -63,6 +64,15 @@ constexpr int32_t FinishRowOf(int32_t trackLength) { return 1550 - trackLength; 
 // their own to steer the generator.
 using TRandomDraw = int (*)(int n);
 
+// ---------------------------------------------------------------------------------------------
+// How the road draws a cell (the tile set's layout is in road_tiles.h)
+// ---------------------------------------------------------------------------------------------
+
+// The look of a level: 0 green (levels 1-3), 1 autumn (4-6), 2 dry (7-8), 3 dusk (9-10).
+int RoadLookOf(int level);
+// The pattern (within one look) that draws the track cell at row, column: its code, or a variant
+// chosen from the code, its neighbours and its position. The track itself is never changed.
+int RoadTilePattern(const TRace& race, int row, int column);
 
 // ---------------------------------------------------------------------------------------------
 // Quads: four corner points. The angle-sum test expects the corners in their drawing order.
@@ -113,6 +123,9 @@ public:
   // most once per axis), moves the view one cell each wrap, then runs the race's ObstacleTests.
   // A menu background stays still.
   void Step(int elapsed) override;
+  // On the race road: the variant of the cell's tile (RoadTilePattern) in the level's look, as
+  // far as the tile set holds it; the cell's code elsewhere.
+  int32_t CellPattern(int column, int row) const override;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -179,9 +179,25 @@ void ActivateScreenItem() {
   }
 }
 
-// A click on another main-menu tab while a sub-screen shows switches to that tab's screen.
+// On a sub-screen the tab under the mouse lights up like the tab of the screen on show, and goes
+// back to normal when the mouse leaves it. The looks change only when the hover does.
+void ShowTabHover() {
+  const int own = OwnTabOf(Shell.CurrentScreen);
+  for (int i = 1; i <= 6; ++i) {
+    TMenuButton* const tab = dynamic_cast<TMenuButton*>(Shell.MenuItems[i]);
+    if (tab == nullptr || i == own) continue;
+    const bool hovered = i == Shell.TabHoverItem;
+    if (hovered == tab->IsHovered) continue;
+    if (hovered) tab->ShowHover();
+    else tab->ShowNormal();
+    tab->IsHovered = hovered;
+  }
+}
+
+// A click on another main-menu tab while a sub-screen shows switches to that tab's screen. Never
+// while a popup is open: leaving the screen would free what the popup still shows and uses.
 void SwitchTab() {
-  if (Shell.TabHoverItem == 0 || Shell.HoverItem != 0) return;
+  if (Shell.PopupKind != popNone || Shell.TabHoverItem == 0 || Shell.HoverItem != 0) return;
   const int screen = Shell.CurrentScreen;
   const int own = OwnTabOf(screen);
   if (own == 0 || Shell.TabHoverItem == own) return;
@@ -367,14 +383,20 @@ void UpdateItemHighlight(bool trackTabs) {
         break;
       }
     }
+    ShowTabHover();
   }
 }
 
 void Activate() {
   if (!(Shell.CurrentScreen == scrRace && Shell.PopupKind == popNone))
     PlaySound((Shell.CurrentScreen == scrVehicleSelection && (Shell.HoverItem == 7 || Shell.HoverItem == 8)) ? sndBlip : sndClick);
-  if (Shell.PopupKind != popNone) ActivatePopupItem();
-  else ActivateScreenItem();
+  // An activation belongs to the popup when one is open, even one its own answer has closed: the
+  // tab under the mouse was found by the screen's last frame, before the popup.
+  if (Shell.PopupKind != popNone) {
+    ActivatePopupItem();
+    return;
+  }
+  ActivateScreenItem();
   SwitchTab();
 }
 
@@ -389,7 +411,7 @@ std::string HomePageAddress() {
 #ifdef ZK_HOME_PAGE
   return ZK_HOME_PAGE;
 #else
-  return "http://localhost/";
+  return "http://localhost:8080/";
 #endif
 }
 

@@ -40,6 +40,7 @@ struct TShellState {
   std::array<TSprite*, MenuItemCount + 1> MenuItems{};  // [1..17]; [0] unused
   TScrollBackground* ScreenBackground = nullptr;
   TMyImageSprite* PopupPanel = nullptr;
+  TMyImageSprite* PopupShade = nullptr;  // dims the screen behind the panel
   int32_t PopupTimer = 0;
   TMyCursor* TextCursor = nullptr;
   char LastKeyChar = 0;

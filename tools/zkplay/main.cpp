@@ -1,6 +1,5 @@
-// zkplay: runs the real game headless from a script, with a simulated clock and a fixed seed.
-//   zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT
-// SCRIPT - reads the commands from standard input, running each line as it arrives.
+// zkplay: runs the real game headless from a script, with a simulated clock and a fixed seed
+// (see the usage below).
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,14 +9,49 @@
 #include "app/app.h"
 #include "online/online.h"
 #include "script.h"
+#include "storm.h"
 
 namespace {
 
-int Usage(const char* message) {
-  std::fprintf(stderr, "zkplay: %s\nusage: zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n",
-               message);
-  return kPlayScriptError;
-}
+const TProgramInfo Program{
+    "zkplay",
+    "usage: zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
+    "       zkplay [--data DIR] [--seed N] [--rate HZ] --storm EVENTS\n"
+    "Runs the real game headless from a script, with a simulated clock and a fixed seed.\n"
+    "SCRIPT - reads the commands from standard input and runs each line as it arrives.\n"
+    "\n"
+    "  --data DIR            the game folder holding Data/ (the build's own by default)\n"
+    "  --seed N              random seed (1)\n"
+    "  --rate HZ             refresh rate of the simulated display, 1 to 1000 (60)\n"
+    "  --score-server URL    where scores are sent\n"
+    "  --storm EVENTS        sends EVENTS random events of every kind and checks the game's\n"
+    "                        state after each one (status 1 on an invalid state)\n"
+    "  --help, --version\n"
+    "\n"
+    "Script commands, one a line, # starts a comment:\n"
+    "  wait N                run N frames\n"
+    "  key KEY               press KEY, run one frame, release it\n"
+    "  down KEY | up KEY     press or release KEY alone (no frame)\n"
+    "                        KEY: a letter or digit, f1..f12, up, down, left, right, return, enter,\n"
+    "                        escape, esc, space, backspace, tab, pause, shift, ctrl, alt, with any\n"
+    "                        of the prefixes alt+, ctrl+, shift+\n"
+    "  type TEXT             types TEXT, one frame a character\n"
+    "  char N                types the character with code N (1 to 255)\n"
+    "  mouse X Y             moves the mouse to surface pixel X, Y\n"
+    "  click | dblclick      clicks (a double click activates twice)\n"
+    "  focus on|off          the window gains or loses the focus\n"
+    "  minimize | restore    the window is minimised or restored\n"
+    "  close                 the window's close button\n"
+    "  shot FILE.png         writes the back surface as a PNG\n"
+    "  endgame N             from the main menu, ends a game with N points (name entry)\n"
+    "  state                 prints the shared game state as one line of JSON\n"
+    "  track                 prints the current level's track as one line of JSON\n"
+    "  expect FIELD VALUE    ends with status 1 unless the state's FIELD (a.b for nested\n"
+    "                        fields) is VALUE; VALUE may start with >, <, >= or <=\n"
+    "Exit status: 0 when the script ran through, 1 when an expect failed, 2 for a wrong\n"
+    "command line or script.\n"};
+
+int Usage(const std::string& message) { return Sys_UsageError(Program, message); }
 
 bool ParseInt(const char* text, long long& out) {
   char* end = nullptr;
@@ -36,9 +70,10 @@ std::string DefaultGameDir(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (Sys_AnswerHelpOrVersion(Program, argc, argv)) return 0;
   PlayOptions options;
   options.DataDir = DefaultGameDir(argv[0]);
-  long long seed = 1;
+  long long seed = 1, stormEvents = -1;
   std::string scorServer, scriptPath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -51,22 +86,28 @@ int main(int argc, char** argv) {
     } else if (arg == "--rate" && hasValue) {
       if (!ParseInt(argv[++i], n) || n < 1 || n > 1000) return Usage("--rate takes a refresh rate from 1 to 1000");
       options.RefreshRate = static_cast<int>(n);
+    } else if (arg == "--storm" && hasValue) {
+      if (!ParseInt(argv[++i], stormEvents) || stormEvents < 0) return Usage("--storm takes a number of events");
     } else if (arg == "--score-server" && hasValue) {
       scorServer = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
-      return Usage(("unknown option " + arg).c_str());
+      return Usage("unknown option " + arg);
     } else if (scriptPath.empty()) {
       scriptPath = arg;
     } else {
       return Usage("only one script");
     }
   }
+  if (stormEvents >= 0) {
+    if (!scriptPath.empty()) return Usage("a storm takes no script");
+    return RunStorm(TStormOptions{stormEvents, static_cast<uint64_t>(seed), options.DataDir, options.RefreshRate});
+  }
   if (scriptPath.empty()) return Usage("no script given");
   const bool fromStdin = scriptPath == "-";
   std::ifstream file;
   if (!fromStdin) {
     file.open(scriptPath);
-    if (!file) return Usage(("cannot read " + scriptPath).c_str());
+    if (!file) return Usage("cannot read " + scriptPath);
   }
   std::istream& script = fromStdin ? std::cin : file;
 

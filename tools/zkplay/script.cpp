@@ -312,6 +312,15 @@ std::string TrackJson() {
   return t.Close();
 }
 
+std::string KeyScriptName(int vk, int shift) {
+  std::string name = (shift & ssAlt ? "alt+" : "") + std::string(shift & ssCtrl ? "ctrl+" : "") +
+                     (shift & ssShift ? "shift+" : "");
+  for (const KeyName& k : kKeyNames)
+    if (k.Vk == vk) return name + k.Name;
+  if (vk >= VK_F1 && vk <= VK_F12) return name + "f" + std::to_string(vk - VK_F1 + 1);
+  return name + static_cast<char>(std::tolower(vk));
+}
+
 std::string StateJson() {
   JsonObject s;
   s.Field("CurrentScreen", static_cast<long long>(Shell.CurrentScreen));
@@ -395,6 +404,11 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
       std::string text = body.substr(body.find("type") + 4);
       if (!text.empty() && text[0] == ' ') text.erase(0, 1);
       run.Type(text);
+    } else if (cmd == "char") {
+      // A typed character by its code, for the ones "type" cannot send.
+      int ch = 0;
+      if (!(in >> ch) || ch < 1 || ch > 255) return fail("char takes a character code from 1 to 255");
+      run.Send(SysEventType::Char, 0, 0, ch);
     } else if (cmd == "mouse") {
       int x = 0, y = 0;
       if (!(in >> x >> y)) return fail("mouse takes X and Y");
