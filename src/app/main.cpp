@@ -1,10 +1,24 @@
 // Program entry of zubokranz.
+#include <cstdio>
+#include <cstring>
+
 #include "app/app.h"
 
-int main() {
+int main(int argc, char** argv) {
+  SysConfig config;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--renderer") == 0 && i + 1 < argc) {
+      if (!ParseRendererChoice(argv[++i], config.Renderer)) {
+        std::fprintf(stderr, "zubokranz: --renderer takes auto, gpu or software, not \"%s\"\n", argv[i]);
+        return 2;
+      }
+    } else if (std::strcmp(argv[i], "--frame-stats") == 0) {
+      config.FrameStats = true;
+    }
+  }
   int status = 0;
   try {
-    Sys_Init(SysConfig{});
+    Sys_Init(config);
     Snd_Init();
     TMForm form;
     MForm = &form;

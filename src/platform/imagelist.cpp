@@ -4,6 +4,8 @@
 void TDXImageList::LoadFromFile(const std::string& fileName) {
   ReadImageListFile(fileName, Items);
   PrepareAll();
+  if (KeepSource) return;
+  for (TPictureCollectionItem& item : Items.Items) item.ReleaseSource();
 }
 
 void TDXImageList::PrepareAll() {

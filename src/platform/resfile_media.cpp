@@ -2,6 +2,7 @@
 // checking every size against the data present), and encoding for the writer.
 #include <SDL.h>
 
+#include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -122,48 +123,80 @@ DibLayout ParseDibLayout(const uint8_t* data, size_t size, const std::string& sr
   return layout;
 }
 
-// A colour channel widened to 8 bits by repeating its bits (5-bit 4 becomes 33, 31 becomes 255).
-uint32_t ExpandChannel(uint32_t pixel, uint32_t mask) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int bits = std::popcount(mask >> shift);
-  const uint32_t v = (pixel & mask) >> shift;
-  if (bits >= 8) return v >> (bits - 8);
-  uint32_t wide = 0;
-  int filled = 0;
-  for (; filled < 8; filled += bits) wide = (wide << bits) | v;
-  return wide >> (filled - 8);
-}
+// One colour channel of SDL's decoded pixels, analysed once per picture: where it sits and how
+// it widens to 8 bits by repeating its bits (5-bit 4 becomes 33, 31 becomes 255).
+class ChannelReader {
+public:
+  explicit ChannelReader(uint32_t mask) : mask_(mask) {
+    if (mask == 0) return;
+    shift_ = std::countr_zero(mask);
+    bits_ = std::popcount(mask >> shift_);
+    const uint32_t top = mask >> shift_;
+    if (bits_ >= 8 || (top & (top + 1)) != 0) return;  // wide channels, or gaps in the mask
+    wide_.resize(size_t{top} + 1);
+    for (uint32_t v = 0; v <= top; ++v) wide_[v] = static_cast<uint8_t>(Widen(v));
+  }
+  uint32_t operator()(uint32_t pixel) const {
+    const uint32_t v = (pixel & mask_) >> shift_;
+    return wide_.empty() ? Widen(v) : wide_[v];
+  }
 
-uint32_t ReadSurfacePixel(const SDL_Surface* s, int x, int y) {
-  const int bpp = s->format->BytesPerPixel;
-  const uint8_t* p = static_cast<const uint8_t*>(s->pixels) + static_cast<size_t>(y) * s->pitch +
-                     static_cast<size_t>(x) * bpp;
-  uint32_t v = 0;
-  for (int i = 0; i < bpp; i++) v |= static_cast<uint32_t>(p[i]) << (8 * i);
-  return v;
-}
+private:
+  uint32_t Widen(uint32_t v) const {
+    if (mask_ == 0) return 0;
+    if (bits_ >= 8) return v >> (bits_ - 8);
+    uint32_t wide = 0;
+    int filled = 0;
+    for (; filled < 8; filled += bits_) wide = (wide << bits_) | v;
+    return wide >> (filled - 8);
+  }
+
+  uint32_t mask_ = 0;
+  int shift_ = 0, bits_ = 0;
+  std::vector<uint8_t> wide_;  // every value of a narrow channel without gaps, widened
+};
 
 // Copies SDL's decoded surface to 0x00RRGGBB. Done here rather than with SDL_GetRGB or
 // SDL_ConvertSurface because those widen 5- and 6-bit channels as v * 255 / 31 truncated (a 5-bit
-// 4 becomes 32), which does not match how other BMP readers widen them.
+// 4 becomes 32), which does not match how other BMP readers widen them. Palette pictures and
+// 24-bit pictures (nearly all of the game's) take a direct path.
 void CopySurfacePixels(const SDL_Surface* s, TPicture& out) {
   const SDL_PixelFormat* f = s->format;
+  const int bpp = f->BytesPerPixel;
   out.Pixels.resize(static_cast<size_t>(out.Width) * out.Height);
   uint32_t* dst = out.Pixels.data();
-  for (int y = 0; y < out.Height; y++) {
-    for (int x = 0; x < out.Width; x++) {
-      const uint32_t v = ReadSurfacePixel(s, x, y);
-      uint32_t rgb = 0;
-      if (f->palette != nullptr) {
-        if (v < static_cast<uint32_t>(f->palette->ncolors)) {
-          const SDL_Color c = f->palette->colors[v];
-          rgb = (static_cast<uint32_t>(c.r) << 16) | (static_cast<uint32_t>(c.g) << 8) | c.b;
-        }
-      } else {
-        rgb = (ExpandChannel(v, f->Rmask) << 16) | (ExpandChannel(v, f->Gmask) << 8) | ExpandChannel(v, f->Bmask);
+  const auto rowOf = [s](int y) { return static_cast<const uint8_t*>(s->pixels) + static_cast<size_t>(y) * s->pitch; };
+
+  const bool indexed = f->palette != nullptr;
+  std::array<uint32_t, 256> colors{};  // indexes beyond the palette read as black
+  for (int i = 0; indexed && i < f->palette->ncolors && i < 256; ++i) {
+    const SDL_Color c = f->palette->colors[i];
+    colors[i] = (static_cast<uint32_t>(c.r) << 16) | (static_cast<uint32_t>(c.g) << 8) | c.b;
+  }
+  if (indexed && bpp == 1) {
+    for (int y = 0; y < out.Height; y++) {
+      const uint8_t* row = rowOf(y);
+      for (int x = 0; x < out.Width; x++) *dst++ = colors[row[x]];
+    }
+    return;
+  }
+  if (!indexed && bpp == 3 && f->Rmask == 0xFF0000 && f->Gmask == 0xFF00 && f->Bmask == 0xFF) {
+    for (int y = 0; y < out.Height; y++) {
+      const uint8_t* p = rowOf(y);
+      for (int x = 0; x < out.Width; x++, p += 3) {
+        *dst++ = (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[0];
       }
-      *dst++ = rgb;
+    }
+    return;
+  }
+  const ChannelReader red(f->Rmask), green(f->Gmask), blue(f->Bmask);
+  for (int y = 0; y < out.Height; y++) {
+    const uint8_t* p = rowOf(y);
+    for (int x = 0; x < out.Width; x++, p += bpp) {
+      uint32_t v = 0;
+      for (int i = 0; i < bpp; i++) v |= static_cast<uint32_t>(p[i]) << (8 * i);
+      if (indexed) *dst++ = v < colors.size() ? colors[v] : 0;
+      else *dst++ = (red(v) << 16) | (green(v) << 8) | blue(v);
     }
   }
 }

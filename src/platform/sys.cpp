@@ -48,7 +48,7 @@ SysBackendImpl& Sys_Impl() {
 void Sys_Init(const SysConfig& config) {
   backend.reset();
   backendKind = config.Backend;
-  backend.reset(config.Backend == SysBackend::Sdl ? Sys_CreateSdlBackend()
+  backend.reset(config.Backend == SysBackend::Sdl ? Sys_CreateSdlBackend(config)
                                                   : Sys_CreateHeadlessBackend(config.HeadlessRefreshRate));
   dataRoot = config.DataRoot.empty() ? FindDataRoot() : config.DataRoot;
   cursorCount = 0;
