@@ -2,7 +2,8 @@
 # Measures what showing the game costs, in a real window under Xvfb (software OpenGL, like a
 # machine without a GPU driver), for each way of presenting frames:
 #   - CPU: per cent of one core the process uses (its own CPU time, not wall time) over 10 s on
-#     the settled main menu, and over 10 s of the vehicle selection screen (a bike turns);
+#     the settled main menu (nothing moves), and over 10 s of the vehicle selection with the
+#     bikes switched twice a second (the switch slides the bikes; the race is not built yet);
 #   - memory: the process's peak resident size (VmHWM) at the end of that;
 #   - start-up: exec to the first frame in the window (the first SDL_RenderPresent), median of
 #     10 starts.
@@ -130,16 +131,20 @@ for path in default gpu software; do
   done
   median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : int((a[NR/2] + a[NR/2+1]) / 2)}')
 
-  # Idle main menu, then the vehicle selection (Enter on the menu's first button).
+  # Idle main menu, then the vehicle selection (Enter on the menu's first button), switching
+  # to the next bike every half second (Right on the right arrow).
   start_game "$path" "$WORK/fp"
   wait_first_present "$WORK/fp"
   sleep 3
   menu=$(cpu_percent_over)
   WIN=$(xdotool search --name '^Zubo Kranz$' | head -n 1)
   xdotool windowactivate --sync "$WIN" >/dev/null 2>&1 || true
-  xdotool keydown Return; sleep 0.1; xdotool keyup Return
-  sleep 1
+  xdotool keydown Return; sleep 0.1; xdotool keyup Return; sleep 1
+  xdotool keydown Up; sleep 0.1; xdotool keyup Up; sleep 0.3  # from the start button to the arrows
+  (for _ in $(seq 1 $((SECONDS_MEASURED * 2))); do xdotool keydown Right; sleep 0.1; xdotool keyup Right; sleep 0.4; done) &
+  SWITCHING=$!
   moving=$(cpu_percent_over)
+  wait $SWITCHING
   hwm=$(awk '/VmHWM/ {printf "%.0f", $2 / 1024}' "/proc/$GAME/status")
   stop_game
   printf '%-10s %-9s %14s %14s %11s %17s\n' "$LABEL" "$path" "$menu" "$moving" "$hwm" "$median"
