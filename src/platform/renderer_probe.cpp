@@ -1,8 +1,10 @@
 // Finding out whether the graphics driver is a software rasteriser. Asking means creating an
 // OpenGL context, which loads the driver (for Mesa's llvmpipe, LLVM: tens of megabytes and a
-// tenth of a second). A child process asks, so that the game never carries that weight and the
+// tenth of a second). Without a GPU device node no hardware driver can exist, so nothing is
+// asked; otherwise a child process asks, so that the game never carries that weight and the
 // question is answered while the game loads its data.
 #include <SDL.h>
+#include <glob.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -29,6 +31,18 @@ std::string AskDriver() {
   return name != nullptr ? std::string(reinterpret_cast<const char*>(name)) : std::string();
 }
 
+// Device nodes of GPU drivers: DRM render nodes (Mesa's hardware drivers, and most others) and
+// the proprietary NVIDIA driver's own.
+bool HaveGpuDevice() {
+  for (const char* pattern : {"/dev/dri/renderD*", "/dev/nvidia[0-9]*"}) {
+    glob_t found{};
+    const bool any = glob(pattern, 0, nullptr, &found) == 0 && found.gl_pathc > 0;
+    globfree(&found);
+    if (any) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool IsSoftwareRasteriser(std::string_view rendererName) {
@@ -40,6 +54,7 @@ bool IsSoftwareRasteriser(std::string_view rendererName) {
 }
 
 void TRendererProbe::Start() {
+  if (!HaveGpuDevice()) return;  // Finish() answers "no driver"
   int fds[2];
   if (pipe(fds) != 0) return;
   const pid_t pid = fork();

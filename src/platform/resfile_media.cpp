@@ -2,6 +2,7 @@
 // checking every size against the data present), and encoding for the writer.
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -30,6 +31,66 @@ struct SurfaceDeleter {
   void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
 };
 using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+
+// A read-only SDL stream over two pieces of memory one after the other, so that a header can be
+// put in front of data without copying the data. The stream must not outlive the pieces.
+class TwoPieceStream {
+public:
+  struct Piece {
+    const uint8_t* Data;
+    size_t Size;
+  };
+  TwoPieceStream(Piece first, Piece second) : first_(first), second_(second) {}
+
+  // An SDL_RWops reading this stream; closing it frees only the SDL_RWops.
+  SDL_RWops* Open() {
+    SDL_RWops* rw = SDL_AllocRW();
+    if (rw == nullptr) return nullptr;
+    rw->type = SDL_RWOPS_UNKNOWN;
+    rw->hidden.unknown.data1 = this;
+    rw->size = [](SDL_RWops* c) { return static_cast<Sint64>(Of(c).Total()); };
+    rw->seek = [](SDL_RWops* c, Sint64 offset, int whence) { return Of(c).Seek(offset, whence); };
+    rw->read = [](SDL_RWops* c, void* ptr, size_t size, size_t count) { return Of(c).Read(ptr, size, count); };
+    rw->write = [](SDL_RWops*, const void*, size_t, size_t) { return size_t{0}; };
+    rw->close = [](SDL_RWops* c) {
+      SDL_FreeRW(c);
+      return 0;
+    };
+    return rw;
+  }
+
+private:
+  static TwoPieceStream& Of(SDL_RWops* rw) { return *static_cast<TwoPieceStream*>(rw->hidden.unknown.data1); }
+  size_t Total() const { return first_.Size + second_.Size; }
+
+  Sint64 Seek(Sint64 offset, int whence) {
+    const Sint64 base = whence == RW_SEEK_SET ? 0 : whence == RW_SEEK_CUR ? static_cast<Sint64>(pos_)
+                                                                           : static_cast<Sint64>(Total());
+    if (offset < -base || offset > static_cast<Sint64>(Total()) - base) return SDL_SetError("seek outside the data");
+    pos_ = static_cast<size_t>(base + offset);
+    return static_cast<Sint64>(pos_);
+  }
+
+  size_t Read(void* ptr, size_t size, size_t count) {
+    if (size == 0 || count == 0 || pos_ >= Total()) return 0;
+    const size_t items = std::min(count, (Total() - pos_) / size);
+    uint8_t* out = static_cast<uint8_t*>(ptr);
+    for (size_t left = items * size; left > 0;) {
+      const bool inFirst = pos_ < first_.Size;
+      const Piece& piece = inFirst ? first_ : second_;
+      const size_t at = inFirst ? pos_ : pos_ - first_.Size;
+      const size_t n = std::min(left, piece.Size - at);
+      std::memcpy(out, piece.Data + at, n);
+      out += n;
+      pos_ += n;
+      left -= n;
+    }
+    return items;
+  }
+
+  Piece first_, second_;
+  size_t pos_ = 0;
+};
 
 // ---------------------------------------------------------------------------------------------
 // DIB
@@ -238,17 +299,16 @@ TPicture DecodeDib(const uint8_t* data, size_t size, const std::string& sourceNa
   const DibLayout layout = ParseDibLayout(data, size, sourceName);
   if (size > static_cast<size_t>(INT32_MAX) - FileHeaderSize) DibInvalid(sourceName, "too large");
 
-  // SDL reads BMP files: put the file header in front, with the pixel offset worked out above.
-  std::vector<uint8_t> file;
-  file.reserve(FileHeaderSize + size);
-  file.push_back('B');
-  file.push_back('M');
-  PutLe32(file, static_cast<uint32_t>(FileHeaderSize + size));
-  PutLe32(file, 0);
-  PutLe32(file, static_cast<uint32_t>(FileHeaderSize + layout.PixelOffset));
-  file.insert(file.end(), data, data + size);
-
-  SDL_RWops* rw = SDL_RWFromConstMem(file.data(), static_cast<int>(file.size()));
+  // SDL reads BMP files: it is shown the file header, with the pixel offset worked out above,
+  // in front of the DIB.
+  std::vector<uint8_t> header;
+  header.push_back('B');
+  header.push_back('M');
+  PutLe32(header, static_cast<uint32_t>(FileHeaderSize + size));
+  PutLe32(header, 0);
+  PutLe32(header, static_cast<uint32_t>(FileHeaderSize + layout.PixelOffset));
+  TwoPieceStream stream{{header.data(), header.size()}, {data, size}};
+  SDL_RWops* rw = stream.Open();
   if (rw == nullptr) DibInvalid(sourceName, SDL_GetError());
   const SurfacePtr surface(SDL_LoadBMP_RW(rw, 1));
   if (!surface) DibInvalid(sourceName, SDL_GetError());

@@ -31,7 +31,8 @@ SysBackendImpl& Sys_Impl();
 SysBackendImpl* Sys_CreateSdlBackend(const SysConfig& config);
 
 // Asks, in a child process, for the name of the OpenGL driver: Start() at once, Finish() when the
-// answer is needed (it waits a few seconds at most; empty when there is no OpenGL or no answer).
+// answer is needed (it waits a few seconds at most; empty when there is no GPU device, no OpenGL
+// or no answer).
 class TRendererProbe {
 public:
   TRendererProbe() = default;

@@ -105,9 +105,9 @@ public:
   void OpenDisplay(bool fullScreen) override {
     const bool created = window_ == nullptr;
     if (created) CreateWindow();
+    changes_.Invalidate();  // the next frame is presented whatever it shows
     // Re-initialising in the same mode (after a restore from the taskbar) leaves the window where
     // the player put it.
-    changes_.Invalidate();
     if (!created && fullScreen == fullScreen_) {
       SDL_ShowWindow(window_);
       nextDeadline_ = 0;
