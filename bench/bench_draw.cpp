@@ -199,7 +199,7 @@ BENCHMARK(BM_Memcpy565);
 void BM_TextHudCached(benchmark::State& state) {
   TDirectDrawSurface surface(kSurfW, kSurfH);
   TCanvas canvas;
-  TFontSpec hud;
+  TFontStyle hud;
   hud.R = 66, hud.G = 252, hud.B = 202;
   struct Line {
     const char* text;

@@ -21,37 +21,27 @@ std::string GameDir() {
 }
 
 void BM_MenuFrame(benchmark::State& state) {
-  App_ResetState();
   SysConfig config;
   config.Backend = SysBackend::Headless;
   config.HeadlessRefreshRate = 85;
   config.DataRoot = GameDir();
-  Sys_Init(config);
-  Snd_Init();
-  App_SetFixedSeed(1);
-  auto form = std::make_unique<TMForm>();
-  MForm = form.get();
+  TGameRun game;
   bool started = true;
   try {
-    form->FormCreate();
+    game.Start(config, 1);
   } catch (const EGameError& e) {
     state.SkipWithError(e.what());
     started = false;
   }
   if (started) {
     THeadlessDriver drive(85);
-    for (int i = 0; i < 500 && MenuIntroActive; ++i) drive.Frame();
+    for (int i = 0; i < 500 && Shell.MenuIntroActive; ++i) drive.Frame();
     drive.MouseMove(100, 300);  // on the Options button
     drive.Frames(2);
-    if (MenuIntroActive || HoverItem != 3) state.SkipWithError("the main menu did not settle");
+    if (Shell.MenuIntroActive || Shell.HoverItem != 3) state.SkipWithError("the main menu did not settle");
     for (auto _ : state) drive.Frame();
     Snd_CallLog().clear();
   }
-  MForm = nullptr;
-  form.reset();
-  App_ResetState();
-  Snd_Shutdown();
-  Sys_Shutdown();
 }
 BENCHMARK(BM_MenuFrame);
 

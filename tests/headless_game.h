@@ -10,7 +10,17 @@
 #include <string>
 
 #include "app/app.h"
+#include "audio/audio.h"
+#include "race/race.h"
+#include "save/save.h"
 #include "sprites/sprites.h"
+
+// The race of the game in progress, started with vehicle 1 when there is none: the shell tests
+// set its figures to what a race would leave.
+inline TRace& GameRace() {
+  TRace* race = CurrentRace();
+  return race != nullptr ? *race : StartRace(1);
+}
 
 class HeadlessGame : public ::testing::Test {
 protected:
@@ -27,43 +37,32 @@ protected:
     fs::copy(fs::path(ZK_GAME_DIR) / "Data", fs::path(dir_) / "Data", fs::copy_options::recursive);
     fs::remove_all(fs::path(dir_) / "Data" / "Save");
     fs::create_directories(fs::path(dir_) / "Data" / "Save");
-    App_ResetState();
     SysConfig config;
     config.Backend = SysBackend::Headless;
     config.HeadlessRefreshRate = Rate();
     config.DataRoot = dir_;
-    Sys_Init(config);
-    Snd_Init();
-    App_SetFixedSeed(1);
-    BeforeStart();
-    form_ = std::make_unique<TMForm>();
-    MForm = form_.get();
-    form_->FormCreate();
+    run_.Start(config, 1, [this] { BeforeStart(); });
     drive = THeadlessDriver(Rate());
     Snd_CallLog().clear();
   }
 
   void TearDown() override {
-    MForm = nullptr;
-    form_.reset();
-    App_ResetState();
-    Snd_Shutdown();
-    Sys_Shutdown();
+    run_.Stop();
     std::filesystem::remove_all(dir_);
   }
 
   // Runs frames until the main menu's slide-in has ended.
   void FinishIntro() {
-    for (int i = 0; i < 500 && MenuIntroActive; ++i) drive.Frame();
+    for (int i = 0; i < 500 && Shell.MenuIntroActive; ++i) drive.Frame();
   }
 
   const std::string& GameDir() const { return dir_; }
   std::string SavePath(const char* name) const { return dir_ + "/Data/Save/" + name; }
-  TMForm& Form() { return *form_; }
+  TMForm& Form() { return run_.Form(); }
 
   THeadlessDriver drive;
 
 private:
   std::string dir_;
-  std::unique_ptr<TMForm> form_;
+  TGameRun run_;
 };

@@ -1,45 +1,32 @@
-// The main form: start-up, the frame, the display-mode switch, closing and minimising.
-#include <chrono>
-
+// The main form: start-up, the frame, the display-mode switch, closing and minimising; the run of
+// the game that creates it.
 #include <cstdio>
 
 #include "app/app.h"
 #include "audio/audio.h"
+#include "race/race.h"
 #include "save/save.h"
 #include "screens/screens.h"
 #include "sprites/sprites.h"
 
-namespace {
+TMForm* MForm = nullptr;
 
-bool fixedSeedSet = false;
-uint64_t fixedSeed = 0;
-
-}  // namespace
-
-void App_SetFixedSeed(uint64_t seed) {
-  fixedSeedSet = true;
-  fixedSeed = seed;
+TMForm::TMForm() {
+  MDXSpriteEngine = new TDXSpriteEngine(&MDXDraw);
+  UseGameGraphics(TGameGraphics{&MDXDraw, MDXSpriteEngine, {&MDXImageList1, &MDXImageList2, &MDXImageList3}});
+  Shell.Host = this;
 }
 
-void AdaptFrameRate(int refreshRate, int measuredRate) {
-  const int r = refreshRate > 0 ? refreshRate : FallbackRefreshRate;
-  const int m = measuredRate;
-  int rate = r;                         // m = 0: nothing measured yet
-  if (m > 0) rate = m;
-  if (r - 3 <= m && m <= r) rate = r;   // just below the refresh rate snaps to it
-  if (m > r + 2) rate = r;              // faster than the display is clamped to it
-  SpeedFactor = static_cast<double>(ReferenceFrameRate) / rate;
-  FrameTimeMs = 1000 / rate;
+TMForm::~TMForm() {
+  if (Shell.Host == this) Shell.Host = nullptr;
+  // The race's sprites go with the engine.
+  ForgetRace();
+  delete MDXSpriteEngine;
+  UseGameGraphics(TGameGraphics{});
 }
-
-TMForm::TMForm() { MDXSpriteEngine = new TDXSpriteEngine(&MDXDraw); }
-
-TMForm::~TMForm() { delete MDXSpriteEngine; }
 
 void TMForm::FormCreate() {
   Sys_RaisePriority();
-  RandSeed(fixedSeedSet ? fixedSeed
-                        : static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   MDXImageList1.LoadFromFile(Sys_DataPath("Data/Res/Res1.dxg"));
   MDXImageList2.LoadFromFile(Sys_DataPath("Data/Res/Res2.dxg"));
   MDXImageList3.LoadFromFile(Sys_DataPath("Data/Res/Res3.dxg"));
@@ -47,26 +34,10 @@ void TMForm::FormCreate() {
   LoadSaveFiles();
   ApplyDisplayMode();
   ResetInputEdges();
-  CurrentScreen = scrNone;
+  Shell.CurrentScreen = scrNone;
   ShowMainMenu(1, 1, true);
   // The timer starts with the form when the application is active.
   MDXTimer.Activate(Sys_Milliseconds());
-}
-
-void UpdateCurrentScreen(int lagCount) {
-  if (PopupKind != 0) {
-    UpdatePopup(lagCount);
-    if (CurrentScreen == scrOptions) DrawOptionsScreen();
-    return;
-  }
-  switch (CurrentScreen) {
-    case scrMainMenu: UpdateMainMenu(); break;
-    case scrVehicleSelection: UpdateVehicleSelection(); break;
-    case scrOptions: UpdateOptionsScreen(lagCount); break;
-    case scrHighScores: UpdateHighScoreScreen(lagCount); break;
-    case scrHelp: UpdateHelpScreen(lagCount); break;
-    default: break;
-  }
 }
 
 int TMForm::GetRefreshRate() { return Sys_RefreshRate(); }
@@ -97,14 +68,14 @@ void TMForm::EnterWindowed() {
   MDXSpriteEngine->SurfaceInitialized();
 }
 
-void TMForm::MDXTimerTimer(int lagCount) {
-  const int32_t previousHover = HoverItem;
+void TMForm::RunFrame(int lagCount) {
+  const int32_t previousHover = Shell.HoverItem;
   if (!MDXDraw.CanDraw()) return;
   MDXDraw.Fill(0);
   MDXSpriteEngine->Draw();
   PollInput();
   UpdateCurrentScreen(lagCount);
-  if (HoverItem != previousHover) PlaySound(1);
+  if (Shell.HoverItem != previousHover) PlaySound(sndSelect);
   MDXSpriteEngine->FreeDead();
   MeasuredFrameRate = MDXTimer.FrameRate;
   AdaptFrameRate(RefreshRate, MeasuredFrameRate);
@@ -112,8 +83,8 @@ void TMForm::MDXTimerTimer(int lagCount) {
 }
 
 void TMForm::FormCloseQuery(bool& canClose) {
-  if (CurrentScreen == scrRace) OpenPopup(2);
-  else if (CurrentScreen == scrMainMenu) OpenPopup(1);
+  if (Shell.CurrentScreen == scrRace) OpenPopup(popExitToMenu);
+  else if (Shell.CurrentScreen == scrMainMenu) OpenPopup(popExitGame);
   canClose = false;
 }
 
@@ -129,27 +100,60 @@ void TMForm::SaveAllAndExit() {
   Terminated = true;
 }
 
-void TMForm::WMSysCommandMinimize() {
-  if (CurrentScreen == scrRace) {
-    if (PopupKind == 6) ClosePopup();
-    OpenPopup(5);
+void TMForm::WindowMinimized() {
+  if (Shell.CurrentScreen == scrRace) {
+    if (Shell.PopupKind == popLevelCaption) ClosePopup();
+    OpenPopup(popPause);
   }
   MDXTimer.Deactivate();
 }
 
-void TMForm::WMSysCommandRestore() {
+void TMForm::WindowRestored() {
   MDXSpriteEngine->SurfaceFinalized();
   MDXDraw.Initialize();
   MDXSpriteEngine->SurfaceInitialized();
   MDXTimer.Activate(Sys_Milliseconds());
 }
 
-void ShowMouseCursor() {
-  while (Sys_ShowCursor(true) <= 0) {
-  }
+// ---------------------------------------------------------------------------------------------
+// The run of the game
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// Every owner of game state back to its state at program start.
+void ForgetGameState() {
+  ResetFrameTiming();
+  Shell = TShellState{};
+  ResetInputEdges();
+  ForgetSaveState();
+  ForgetAudioState();
+  ForgetRace();
 }
 
-void HideMouseCursor() {
-  while (Sys_ShowCursor(false) >= 0) {
-  }
+}  // namespace
+
+void TGameRun::Start(const SysConfig& config, std::optional<uint64_t> fixedSeed,
+                     const std::function<void()>& beforeCreate) {
+  Stop();
+  started_ = true;
+  Sys_Init(config);
+  Snd_Init();
+  ForgetGameState();
+  BindSoundSwitches(Options.Music, Options.Sound);
+  SeedRandomAtStart(fixedSeed ? &*fixedSeed : nullptr);
+  if (beforeCreate) beforeCreate();
+  form_ = std::make_unique<TMForm>();
+  MForm = form_.get();
+  form_->FormCreate();
+}
+
+void TGameRun::Stop() {
+  if (!started_) return;
+  started_ = false;
+  MForm = nullptr;
+  form_.reset();
+  ForgetGameState();
+  Snd_Shutdown();
+  Sys_Shutdown();
 }

@@ -50,7 +50,7 @@ void THeadlessDriver::Frame() {
   if (MForm->Terminated) return;
   Sys_HeadlessAdvanceClock(frameMs_);
   int lag = 0;
-  if (MForm->MDXTimer.Idle(Sys_Milliseconds(), lag)) MForm->MDXTimerTimer(lag);
+  if (MForm->MDXTimer.Idle(Sys_Milliseconds(), lag)) MForm->RunFrame(lag);
 }
 
 void THeadlessDriver::Frames(int count) {
@@ -88,9 +88,9 @@ void THeadlessDriver::Type(std::string_view text) {
 
 void THeadlessDriver::MouseMove(int x, int y) { Send(SysEventType::MouseMove, 0, 0, 0, x, y); }
 
-void THeadlessDriver::Click() { Send(SysEventType::MouseClick, 0, 0, 0, MouseX, MouseY); }
+void THeadlessDriver::Click() { Send(SysEventType::MouseClick, 0, 0, 0, Shell.MouseX, Shell.MouseY); }
 
 void THeadlessDriver::DoubleClick() {
   Click();
-  Send(SysEventType::MouseDoubleClick, 0, 0, 0, MouseX, MouseY);
+  Send(SysEventType::MouseDoubleClick, 0, 0, 0, Shell.MouseX, Shell.MouseY);
 }

@@ -2,10 +2,8 @@
 // Alt+Enter, typed text, Enter) and the drawing surface's mouse events.
 #include "app/app.h"
 #include "audio/audio.h"
+#include "save/save.h"
 #include "screens/screens.h"
-
-bool UpPressed, DownPressed, LeftPressed, RightPressed, PausePressed, YesPressed, NoPressed, EscapePressed;
-bool LeftHeld, RightHeld;
 
 namespace {
 
@@ -80,23 +78,23 @@ void DeleteLastChar(std::string& text) {
 }
 
 void TMForm::FormKeyDown(int& key, int shift) {
-  if (BossKeyCapture) {
-    FormKeyBoss(key, shift, true);
+  if (Shell.BossKeyCapture) {
+    CaptureBossKey(key, shift, true);
   } else if (BossKey != 0 && shift == BossKeyShift && key == BossKey) {  // 0: no boss key
     HideForBossKey();
   }
   if ((shift & ssAlt) && key == VK_RETURN) {
     Options.FullScreen = !Options.FullScreen;
-    if (CurrentScreen == scrRace) OpenPopup(5);
+    if (Shell.CurrentScreen == scrRace) OpenPopup(popPause);
     ApplyDisplayMode();
   }
 }
 
 void TMForm::FormKeyUp(int& key, int shift) {
-  if (BossKeyCapture) FormKeyBoss(key, shift, false);
+  if (Shell.BossKeyCapture) CaptureBossKey(key, shift, false);
 }
 
-void TMForm::FormKeyBoss(int& key, int shift, bool pressed) {
+void TMForm::CaptureBossKey(int& key, int shift, bool pressed) {
   BossKeyShift = (shift & ssAlt) ? 2 : (shift & ssCtrl) ? 4 : (shift & ssShift) ? 1 : 0;
   if (pressed) {
     BossKey = IsFunctionKey(key) ? static_cast<uint16_t>(key) : 0;
@@ -108,11 +106,11 @@ void TMForm::FormKeyBoss(int& key, int shift, bool pressed) {
 
 void HideForBossKey() {
   StopMusic();
-  if (CurrentScreen == scrRace) {
-    if (PopupKind == 6) ClosePopup();
-    OpenPopup(5);
+  if (Shell.CurrentScreen == scrRace) {
+    if (Shell.PopupKind == popLevelCaption) ClosePopup();
+    OpenPopup(popPause);
   }
-  MusicRestartPending = true;
+  Shell.MusicRestartPending = true;
   if (Options.FullScreen) {
     Options.FullScreen = false;
     MForm->EnterWindowed();
@@ -121,19 +119,19 @@ void HideForBossKey() {
 }
 
 void TMForm::FormKeyPress(char& key) {
-  if (PopupKind == 8) LastKeyChar = key;
-  if (CurrentScreen == scrOptions && CountryEditing)
+  if (Shell.PopupKind == popNameEntry) Shell.LastKeyChar = key;
+  if (Shell.CurrentScreen == scrOptions && Shell.CountryEditing)
     EditField(Options.Country, key, kCountryMaxLength, kCountryMaxWidth, kCountryMeasureStyle);
-  if (PopupKind == 8) EditField(PlayerName, key, kNameMaxLength, kNameMaxWidth, kNameStyle);
-  if (key == 13) ActivateItem(HoverItem);
+  if (Shell.PopupKind == popNameEntry) EditField(Shell.PlayerName, key, kNameMaxLength, kNameMaxWidth, kNameStyle);
+  if (key == 13) ActivateItem(Shell.HoverItem);
 }
 
-void TMForm::MDXDrawMouseMove(int /*shift*/, int x, int y) {
-  MouseX = x;
-  MouseY = y;
-  const int32_t previous = HoverItem;
-  UpdateHoverFromMouse(CurrentScreen == scrMainMenu);
-  if (HoverItem != previous && !(CurrentScreen == scrMainMenu && MenuIntroActive)) PlaySound(1);
+void TMForm::MouseMoved(int /*shift*/, int x, int y) {
+  Shell.MouseX = x;
+  Shell.MouseY = y;
+  const int32_t previous = Shell.HoverItem;
+  UpdateHoverFromMouse(Shell.CurrentScreen == scrMainMenu);
+  if (Shell.HoverItem != previous && !(Shell.CurrentScreen == scrMainMenu && Shell.MenuIntroActive)) PlaySound(sndSelect);
 }
 
-void TMForm::MDXDrawClick() { Activate(); }
+void TMForm::MouseClicked() { Activate(); }

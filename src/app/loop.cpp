@@ -27,11 +27,11 @@ void App_DispatchEvent(const SysEvent& ev) {
       break;
     }
     case SysEventType::MouseMove:
-      form.MDXDrawMouseMove(ev.Shift, ev.X, ev.Y);
+      form.MouseMoved(ev.Shift, ev.X, ev.Y);
       break;
     case SysEventType::MouseClick:
     case SysEventType::MouseDoubleClick:
-      form.MDXDrawClick();
+      form.MouseClicked();
       break;
     case SysEventType::Activated:
       form.MDXTimer.Activate(Sys_Milliseconds());
@@ -40,10 +40,10 @@ void App_DispatchEvent(const SysEvent& ev) {
       form.MDXTimer.Deactivate();
       break;
     case SysEventType::Minimized:
-      form.WMSysCommandMinimize();
+      form.WindowMinimized();
       break;
     case SysEventType::Restored:
-      form.WMSysCommandRestore();
+      form.WindowRestored();
       break;
     case SysEventType::Quit:
       form.Terminated = true;
@@ -59,7 +59,7 @@ bool App_RunOnce() {
   if (MForm->Terminated) return false;
   int lagCount = 0;
   if (MForm->MDXTimer.Idle(Sys_Milliseconds(), lagCount)) {
-    MForm->MDXTimerTimer(lagCount);
+    MForm->RunFrame(lagCount);
   } else if (!MForm->MDXTimer.Hooked()) {
     // No frames while the game is in the background: sleep until something happens.
     Sys_WaitEvent(50);

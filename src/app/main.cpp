@@ -17,20 +17,14 @@ int main(int argc, char** argv) {
     }
   }
   int status = 0;
+  TGameRun game;
   try {
-    Sys_Init(config);
-    Snd_Init();
-    TMForm form;
-    MForm = &form;
-    form.FormCreate();
+    game.Start(config);
     while (App_RunOnce()) {
     }
-    MForm = nullptr;
   } catch (const std::exception& e) {
     Sys_ShowError(e.what());
     status = 1;
   }
-  Snd_Shutdown();
-  Sys_Shutdown();
   return status;
 }

@@ -1,9 +1,11 @@
-// Music and sound effects: the tune of the current screen and the numbered sound-list items,
-// obeying Options.Music and Options.Sound.
+// Music and sound effects: the game's two tunes and the numbered sound-list items, obeying the
+// player's music and sound switches.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "platform/platform.h"
 
 // Sound-list items by the event they accompany.
 enum : int {
@@ -35,18 +37,25 @@ enum : int {
 // The module now loaded and playing; 0 = none.
 extern int32_t CurrentSong;
 
+// Where the player's switches live (the game points them at its options). Until bound, both are
+// on. The referenced flags must outlive every call below.
+void BindSoundSwitches(const bool& music, const bool& sound);
+// Forgets the song without freeing it (the mixer that held it is gone) and unbinds the switches:
+// the state of program start.
+void ForgetAudioState();
+
 // Replaces the current song by the named module and starts it from its beginning. Does nothing
-// at all while Options.Music is false. A module that cannot be loaded leaves CurrentSong 0.
+// at all while the music switch is off. A module that cannot be loaded leaves CurrentSong 0.
 void PlayMusic(const std::string& FileName);
 // Stops and frees the current song; CurrentSong becomes 0.
 void StopMusic();
-// PlayMusic with the race tune on the race screen, the menu tune everywhere else.
-void PlayScreenMusic();
+// PlayMusic with the race tune, or else the menu tune.
+void PlayGameTune(bool raceTune);
 
-// While Options.Sound is true: stops item Index and plays it from its start (looping items go on
+// While the sound switch is on: stops item Index and plays it from its start (looping items go on
 // until stopped). Otherwise nothing reaches the sound device.
 void PlaySound(int Index);
-// While Options.Sound is true: stops item Index. Otherwise nothing.
+// While the sound switch is on: stops item Index. Otherwise nothing.
 void StopSound(int Index);
 
 // The module player. SongLoadFromFile returns 0 when the module could not be loaded, else a

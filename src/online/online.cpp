@@ -1,7 +1,7 @@
 // The score submission.
 #include "online/online.h"
 
-#include "app/app.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -58,10 +58,10 @@ std::string ScoreSubmissionAddress(std::string_view payload) {
   return ScoreServer() + std::string(SubmitScorePathAndQuery) + BitTextToCode(BytesToBitText(payload));
 }
 
-void SendScoreOnline() {
+void SendScoreOnline(std::string_view name, int32_t score, std::string_view country) {
   try {
     HttpGetRequest request;
-    request.Url = ScoreSubmissionAddress(ScorePayload(PlayerName, Score, Options.Country));
+    request.Url = ScoreSubmissionAddress(ScorePayload(name, score, country));
     request.Headers = {std::string(SubmitAcceptHeader), std::string(SubmitUserAgentHeader)};
     request.HandleCookies = true;
     request.TimeoutMs = SubmitTimeoutMs;

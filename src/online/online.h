@@ -33,6 +33,6 @@ std::string BitTextToCode(std::string_view bits);
 // The request's address for a payload.
 std::string ScoreSubmissionAddress(std::string_view payload);
 
-// Sends PlayerName, Score and Options.Country. Blocks until the request ends, fails or times
-// out (SubmitTimeoutMs); never throws and never reports.
-void SendScoreOnline();
+// Sends the player's name, score and country. Blocks until the request ends, fails or times out
+// (SubmitTimeoutMs); never throws and never reports.
+void SendScoreOnline(std::string_view name, int32_t score, std::string_view country);

@@ -52,7 +52,16 @@ std::vector<std::string>& CallLog() {
   return log;
 }
 
-void Log(std::string entry) { CallLog().push_back(std::move(entry)); }
+// The log is a test aid: only the headless backend (tests and zkplay) records, so the real game
+// neither allocates for it nor lets it grow. It keeps the newest CallLogLimit entries at most.
+constexpr size_t CallLogLimit = 4096;
+
+void Log(std::string entry) {
+  if (Sys_Backend() != SysBackend::Headless) return;
+  std::vector<std::string>& log = CallLog();
+  if (log.size() >= CallLogLimit) log.erase(log.begin(), log.begin() + CallLogLimit / 2);
+  log.push_back(std::move(entry));
+}
 
 // Runs on the mixer thread: fills the whole buffer with music, or with silence.
 void MusicHook(void*, Uint8* stream, int len) {

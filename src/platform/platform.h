@@ -222,7 +222,7 @@ std::vector<uint8_t> EncodeDib24(const TPicture& picture);
 // Text on the back surface (outline fonts through SDL_ttf).
 // ---------------------------------------------------------------------------------------------
 
-struct TFontSpec {
+struct TFontStyle {
   const char* Face = "BancoDi";  // looked up by name; a similar face stands in where it is missing
   int Size = 12;                  // points at 96 dpi, as on Windows
   uint8_t R = 0, G = 0, B = 0;
@@ -231,15 +231,47 @@ struct TFontSpec {
 
 class TCanvas {
 public:
-  void SetFont(const TFontSpec& font) { font_ = font; }
-  const TFontSpec& Font() const { return font_; }
+  void SetFont(const TFontStyle& font) { font_ = font; }
+  const TFontStyle& Font() const { return font_; }
   // Draws text with its top-left corner at (x, y), transparent background.
   void TextOut(TDirectDrawSurface* dest, int x, int y, std::string_view text);
   int TextWidth(std::string_view text);
   int TextHeight(std::string_view text);
 
 private:
-  TFontSpec font_;
+  TFontStyle font_;
+};
+
+// The glyphs of a few characters in one font style, each rasterised alone once: texts made of them
+// (the race HUD's changing numbers) are then drawn with no font call and no allocation. They come
+// out as TextOut draws them wherever the characters' advances are whole pixels and no pair kerns,
+// as with the digits of the game's faces.
+class TGlyphStrip {
+public:
+  static constexpr int Capacity = 16;
+  // Rasterises the first Capacity characters of `characters`. Without a font the strip stays empty.
+  void Build(const TFontStyle& style, std::string_view characters);
+  bool Built() const { return built_; }
+  // The sum of the characters' advances; characters outside the strip count 0.
+  int Width(std::string_view text) const;
+  int Height() const { return height_; }
+  // Top-left corner at (x, y); characters outside the strip are skipped.
+  void Draw(TDirectDrawSurface* dest, int x, int y, std::string_view text) const;
+
+private:
+  struct TGlyph {
+    char Char = 0;
+    int Advance = 0;
+    int RasterW = 0, RasterH = 0;
+    std::vector<uint8_t> Coverage;  // 0..32 per pixel
+  };
+  const TGlyph* Find(char c) const;
+
+  std::array<TGlyph, Capacity> glyphs_{};
+  int count_ = 0;
+  int height_ = 0;
+  uint16_t color_ = 0;
+  bool built_ = false;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -460,6 +492,7 @@ void Mus_Stop();
 void Mus_Free(int handle);
 
 // Everything that reached the device, for tests ("play 3", "stop 3", "music-load ...", ...).
+// Recorded under the headless backend only; the newest 2048 to 4096 entries are kept.
 std::vector<std::string>& Snd_CallLog();
 
 // ---------------------------------------------------------------------------------------------

@@ -155,18 +155,18 @@ public:
     if (ttfStarted_) TTF_Quit();
   }
 
-  // The open font for a spec, opening (and evicting) as needed; null when no font can be had.
-  CachedFont* FontFor(const TFontSpec& spec) {
+  // The open font of a style, opening (and evicting) as needed; null when no font can be had.
+  CachedFont* FontFor(const TFontStyle& style) {
     if (!Start()) return nullptr;
-    const char* face = spec.Face != nullptr ? spec.Face : "";
-    const int size = std::clamp(spec.Size, kMinSize, kMaxSize);
+    const char* face = style.Face != nullptr ? style.Face : "";
+    const int size = std::clamp(style.Size, kMinSize, kMaxSize);
     ++clock_;
     for (CachedFont& f : fonts_)
-      if (f.Font != nullptr && f.Size == size && f.Bold == spec.Bold && f.Face == face) {
+      if (f.Font != nullptr && f.Size == size && f.Bold == style.Bold && f.Face == face) {
         f.LastUse = clock_;
         return &f;
       }
-    return Open(face, size, spec.Bold);
+    return Open(face, size, style.Bold);
   }
 
   // The cache entry of `text` in `font`, measured; a hit allocates nothing.
@@ -270,13 +270,14 @@ TextRenderer g_text;
 // Blending the coverage onto the surface
 // ---------------------------------------------------------------------------------------------
 
-void BlendCoverage(TDirectDrawSurface& dest, int x, int y, const CachedString& s, uint16_t color) {
+// Blends a w x h raster of coverage (0..32) in `color` with its top-left corner at (x, y).
+void BlendCoverage(TDirectDrawSurface& dest, int x, int y, int w, int h, const uint8_t* coverage, uint16_t color) {
   const int l = std::max(x, 0), t = std::max(y, 0);
-  const int r = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(x) + s.RasterW, dest.Width()));
-  const int b = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(y) + s.RasterH, dest.Height()));
+  const int r = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(x) + w, dest.Width()));
+  const int b = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(y) + h, dest.Height()));
   const uint32_t spread = Spread565(color);
   for (int dy = t; dy < b; ++dy) {
-    const uint8_t* cov = &s.Coverage[static_cast<size_t>(dy - y) * s.RasterW + (l - x)];
+    const uint8_t* cov = &coverage[static_cast<size_t>(dy - y) * w + (l - x)];
     uint16_t* d = dest.Row(dy) + l;
     for (int i = 0; i < r - l; ++i) {
       const uint32_t a = cov[i];
@@ -298,7 +299,7 @@ void TCanvas::TextOut(TDirectDrawSurface* dest, int x, int y, std::string_view t
   if (font == nullptr) return;
   CachedString& s = g_text.StringFor(*font, text);
   if (!s.Rasterised) g_text.Rasterise(*font, s);
-  BlendCoverage(*dest, x, y, s, RGB565(font_.R, font_.G, font_.B));
+  BlendCoverage(*dest, x, y, s.RasterW, s.RasterH, s.Coverage.data(), RGB565(font_.R, font_.G, font_.B));
 }
 
 int TCanvas::TextWidth(std::string_view text) {
@@ -310,4 +311,51 @@ int TCanvas::TextWidth(std::string_view text) {
 int TCanvas::TextHeight(std::string_view /*text*/) {
   CachedFont* font = g_text.FontFor(font_);
   return font != nullptr ? TTF_FontHeight(font->Font) : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Glyph strips
+// ---------------------------------------------------------------------------------------------
+
+void TGlyphStrip::Build(const TFontStyle& style, std::string_view characters) {
+  built_ = true;
+  count_ = 0;
+  height_ = 0;
+  color_ = RGB565(style.R, style.G, style.B);
+  CachedFont* font = g_text.FontFor(style);
+  if (font == nullptr) return;
+  height_ = TTF_FontHeight(font->Font);
+  for (const char c : characters.substr(0, Capacity)) {
+    CachedString& s = g_text.StringFor(*font, std::string_view(&c, 1));
+    if (!s.Rasterised) g_text.Rasterise(*font, s);
+    TGlyph& g = glyphs_[count_++];
+    g.Char = c;
+    g.Advance = s.Width;
+    g.RasterW = s.RasterW;
+    g.RasterH = s.RasterH;
+    g.Coverage = s.Coverage;
+  }
+}
+
+const TGlyphStrip::TGlyph* TGlyphStrip::Find(char c) const {
+  for (int i = 0; i < count_; ++i)
+    if (glyphs_[i].Char == c) return &glyphs_[i];
+  return nullptr;
+}
+
+int TGlyphStrip::Width(std::string_view text) const {
+  int width = 0;
+  for (const char c : text)
+    if (const TGlyph* g = Find(c)) width += g->Advance;
+  return width;
+}
+
+void TGlyphStrip::Draw(TDirectDrawSurface* dest, int x, int y, std::string_view text) const {
+  if (dest == nullptr) return;
+  for (const char c : text) {
+    const TGlyph* g = Find(c);
+    if (g == nullptr) continue;
+    if (!g->Coverage.empty()) BlendCoverage(*dest, x, y, g->RasterW, g->RasterH, g->Coverage.data(), color_);
+    x += g->Advance;
+  }
 }

@@ -64,7 +64,7 @@ bool SolidTileHits(int code, double left, double top, const TQuad& quad) {
 
 bool IsObstacleTile(int code) { return code >= 0 && code < 256 && ObstacleIndex[code] >= 0; }
 
-bool RoadObstacleHitsQuad(double roadX, double roadY, const TQuad& screenQuad) {
+bool TRace::RoadObstacleHitsQuad(double roadX, double roadY, const TQuad& screenQuad) const {
   // Window row 0 and column 0 are partly off the screen and never tested.
   for (int i = 1; i <= RoadWindowRows; ++i) {
     for (int j = 1; j <= RoadWindowColumns; ++j) {
@@ -75,7 +75,7 @@ bool RoadObstacleHitsQuad(double roadX, double roadY, const TQuad& screenQuad) {
   return false;
 }
 
-bool WorldObstacleHitsQuad(double centreX, double centreY, const TQuad& worldQuad) {
+bool TRace::WorldObstacleHitsQuad(double centreX, double centreY, const TQuad& worldQuad) const {
   const int cx = static_cast<int>(std::trunc(centreX / CellSize));
   const int cy = static_cast<int>(std::trunc(centreY / CellSize));
   for (int dj = -RivalReach; dj <= RivalReach; ++dj) {

@@ -1,12 +1,21 @@
-// Race gameplay: the generated track of each level, the scrolling road that shows a window of it,
-// the road's obstacle tests and the quad collision test shared by the bike and the rivals.
+// The race: one object, TRace, owns everything whose lifetime is one game or one level (score,
+// lives, level, clock and tally, rank, the generated track with its row tables and view, the
+// scroll velocity, the race's sprites). Starting a game creates it, ending the race destroys it,
+// a new level resets its level part through SetUpLevel. Also here: the tile and segment codes,
+// the quad collision test and the scrolling road.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
-#include "app/app.h"
+#include "core/core.h"
 #include "sprites/sprites.h"
+
+class TPlayer;
+class TCar;
+class TBonus;
+class TRace;
 
 // ---------------------------------------------------------------------------------------------
 // The track: a grid of tile codes, 72 x 72 pixels a cell
@@ -42,18 +51,6 @@ enum : uint8_t {
 // 1..TrackColumns. Row 0, row TrackRows + 1, column 0 and column TrackColumns + 1 are a border that
 // always holds tileGround, so a neighbour read one cell off the map is safe and matches no road.
 using TTrackRow = std::array<uint8_t, TrackColumns + 2>;
-extern std::array<TTrackRow, TrackRows + 2> TrackMap;
-// Per track row (1..TrackRows): the segment kind the road row was generated under (0 for rows
-// without road), and the world X of the road's centre line. RoadCenterX keeps the previous
-// level's value in rows without lane tiles.
-extern std::array<uint8_t, TrackRows + 2> RowShape;
-extern std::array<int32_t, TrackRows + 2> RoadCenterX;
-
-extern int32_t TrackLength;      // rows the road occupies, start area included
-extern int32_t SegmentKind;      // the generator's current segment
-extern int32_t SegmentRowsLeft;
-extern int32_t ViewCol, ViewRow;  // the track cell in the road window's top-left cell
-extern int32_t BonusCount;        // bonuses of the level
 
 // Seconds per level, [1..LevelCount].
 constexpr std::array<int32_t, LevelCount + 1> LevelTimeLimit{0, 45, 55, 80, 100, 110, 130, 130, 130, 140, 140};
@@ -66,19 +63,6 @@ constexpr int32_t FinishRowOf(int32_t trackLength) { return 1550 - trackLength; 
 // their own to steer the generator.
 using TRandomDraw = int (*)(int n);
 
-// Sets the level's parameters (Level, TrackLength, RaceTimeLeft, BonusCount; clears RacerCount and
-// PlayerRank) and generates its track. Levels outside 1..LevelCount take the nearest level's
-// length, time and bonuses.
-void SetUpLevel(int level, TRandomDraw draw = RandInt);
-// Builds TrackMap, RowShape and RoadCenterX for TrackLength (as SetUpLevel sets it), puts the view
-// at its start and copies it into the road sprite.
-void GenerateTrack(TRandomDraw draw = RandInt);
-
-// The tile code at a track cell; tileGround anywhere off the map.
-inline uint8_t TrackCode(int row, int column) {
-  if (row < 1 || row > TrackRows || column < 1 || column > TrackColumns) return tileGround;
-  return TrackMap[row][column];
-}
 
 // ---------------------------------------------------------------------------------------------
 // Quads: four corner points. The angle-sum test expects the corners in their drawing order.
@@ -101,27 +85,19 @@ bool QuadsOverlap(const TQuad& a, const TQuad& b);
 // ---------------------------------------------------------------------------------------------
 
 bool IsObstacleTile(int code);
-// The bike's test: does a solid tile of the road window (rows 1..RoadWindowRows, columns
-// 1..RoadWindowColumns of the view, drawn at the road's sub-cell offset) touch a screen quad?
-// Hit quads are truncated to whole pixels.
-bool RoadObstacleHitsQuad(double roadX, double roadY, const TQuad& screenQuad);
-// The rivals' test: does a solid tile within three cells of the cell under a world point touch
-// a quad in world pixels? Cells off the map are not solid.
-bool WorldObstacleHitsQuad(double centreX, double centreY, const TQuad& worldQuad);
 
 // ---------------------------------------------------------------------------------------------
 // The scrolling road, also the still full-screen background of the menus
 // ---------------------------------------------------------------------------------------------
 
-// The world's velocity, set by the race screen from the bike each frame and read by the road in
-// the next one. Zeroed whenever a road or background sprite is created.
-extern double ScrollVX, ScrollVY;
-
 class TScrollBackground : public TBackgroundSprite {
 public:
   // A child of the game's engine at depth 2 with a map of columns x rows cells, all 0, showing
-  // item imageIndex of image list imageList (1 or 2).
-  TScrollBackground(uint8_t imageList, int imageIndex, int columns, int rows);
+  // item imageIndex of image list imageList (1 or 2). With a race it is that race's road (and
+  // the race's scroll velocity is zeroed); without one, a still background.
+  TScrollBackground(uint8_t imageList, int imageIndex, int columns, int rows, TRace* race = nullptr);
+
+  TRace* const Race;  // not owned; nullptr for a menu background
 
   uint8_t ImageListNo = 0;
   double FrameVX = 0, FrameVY = 0;
@@ -133,14 +109,122 @@ public:
   void SetImageSource(int index, uint8_t imageList);
   void KillOnce();
 
-  // Slides by the scroll velocity, wraps the offset into -CellSize..0 (at most once per axis) and
-  // moves the view one cell each wrap; on the race screen then runs RaceObstacleTests.
+  // A race's road slides by the race's scroll velocity, wraps the offset into -CellSize..0 (at
+  // most once per axis), moves the view one cell each wrap, then runs the race's ObstacleTests.
+  // A menu background stays still.
   void Step(int elapsed) override;
 };
 
-// Copies the track around the view into ScreenBackground's cells (nothing when there is none).
-void CopyViewToRoad();
+// ---------------------------------------------------------------------------------------------
+// The race
+// ---------------------------------------------------------------------------------------------
 
-// Race hook: the bike's and rivals' obstacle tests, installed by the race code once the player and
-// the rivals exist. Run by the road's Step on the race screen only; nullptr = no tests.
-extern void (*RaceObstacleTests)(const TScrollBackground& road);
+// The part of the race that every level starts afresh (SetUpLevel).
+struct TRaceLevel {
+  int32_t RaceTimeLeft = 0;  // ms
+  // The end-of-level tally.
+  int32_t ResultTimeLeft = 0, ResultStepTimer = 0, ResultStep = 0, TimeBonus = 0, RankBonus = 0,
+          ResultEndTimer = 0;
+  uint8_t PlayerRank = 0, RacerCount = 0;
+  int32_t BonusCount = 0;     // bonuses of the level
+  int32_t TrackLength = 0;    // rows the road occupies, start area included
+  int32_t SegmentKind = 0;    // the generator's current segment
+  int32_t SegmentRowsLeft = 0;
+};
+
+class TRace : public TRaceLevel {
+public:
+  // A new game with the vehicle model 1..5 the player chose; no level set up, no sprites yet.
+  explicit TRace(int32_t vehicle = 1);
+  // Frees every sprite of the race still alive.
+  ~TRace();
+  TRace(const TRace&) = delete;
+  TRace& operator=(const TRace&) = delete;
+
+  // --- the game ---
+  int32_t Vehicle;
+  int32_t Score = 0, Lives = 0, Level = 0;
+
+  // --- the track: TrackMap[row][column] with rows 1..TrackRows (1 is the top, the race runs
+  // toward it) and columns 1..TrackColumns. Row 0, row TrackRows + 1, column 0 and column
+  // TrackColumns + 1 are a border that always holds tileGround, so a neighbour read one cell off
+  // the map is safe and matches no road.
+  std::array<TTrackRow, TrackRows + 2> TrackMap{};
+  // Per track row (1..TrackRows): the segment kind the road row was generated under (0 for rows
+  // without road), and the world X of the road's centre line. RoadCenterX keeps the previous
+  // level's value in rows without lane tiles.
+  std::array<uint8_t, TrackRows + 2> RowShape{};
+  std::array<int32_t, TrackRows + 2> RoadCenterX{};
+  int32_t ViewCol = StartViewCol, ViewRow = StartViewRow;  // the track cell in the road window's top-left cell
+
+  // The world's velocity, set from the bike each frame and read by the road in the next one.
+  // Zeroed whenever the race's road is created.
+  double ScrollVX = 0, ScrollVY = 0;
+
+  // --- the race's sprites, owned by the sprite engine; nullptr while absent ---
+  TScrollBackground* Road = nullptr;
+  TPlayer* Player = nullptr;
+  TCar* Traffic = nullptr;
+  TBonus* BonusSprite = nullptr;
+  TPointer* SpeedNeedle = nullptr;
+
+  // The bike's and rivals' obstacle tests, installed once the player and the rivals exist. Run
+  // by the road's Step; nullptr = no tests.
+  void (*ObstacleTests)(TRace& race, const TScrollBackground& road) = nullptr;
+
+  // Sets the level's parameters (Level, TrackLength, RaceTimeLeft, BonusCount; the rest of the
+  // level part starts afresh) and generates its track. Levels outside 1..LevelCount take the
+  // nearest level's length, time and bonuses.
+  void SetUpLevel(int level, TRandomDraw draw = RandInt);
+  // Builds TrackMap, RowShape and RoadCenterX for TrackLength (as SetUpLevel sets it), puts the
+  // view at its start and copies it into the road.
+  void GenerateTrack(TRandomDraw draw = RandInt);
+  // The tile code at a track cell; tileGround anywhere off the map.
+  uint8_t TrackCode(int row, int column) const {
+    if (row < 1 || row > TrackRows || column < 1 || column > TrackColumns) return tileGround;
+    return TrackMap[row][column];
+  }
+  // Copies the track around the view into the road's cells (nothing without a road).
+  void CopyViewToRoad();
+
+  // The bike's test: does a solid tile of the road window (rows 1..RoadWindowRows, columns
+  // 1..RoadWindowColumns of the view, drawn at the road's sub-cell offset) touch a screen quad?
+  // Hit quads are truncated to whole pixels.
+  bool RoadObstacleHitsQuad(double roadX, double roadY, const TQuad& screenQuad) const;
+  // The rivals' test: does a solid tile within three cells of the cell under a world point touch
+  // a quad in world pixels? Cells off the map are not solid.
+  bool WorldObstacleHitsQuad(double centreX, double centreY, const TQuad& worldQuad) const;
+
+  // The HUD's speed read-out source: the bike's speed, 0 when there is no bike.
+  double PlayerSpeed() const;
+  // Draws the race HUD: level, clock, score, lives, speed, rank.
+  void DrawHud() const;
+
+  // What the end-of-level tally's frame led to.
+  enum class TTallyStep { Running, NextLevel, LastLevelDone };
+  // One frame of the tally: the lines appear a second apart, then the time left drains ten times
+  // faster than real time, earning 5 points per whole second; once it has ended the bonuses go
+  // to the score.
+  TTallyStep RunTally();
+};
+
+// ---------------------------------------------------------------------------------------------
+// The race in progress: what the shell sees
+// ---------------------------------------------------------------------------------------------
+
+// The race of the game in progress; nullptr outside a game.
+TRace* CurrentRace();
+// Starts a game: a new race with the chosen vehicle replaces any old one.
+TRace& StartRace(int32_t vehicle);
+// Ends the game: stops the race's sounds, frees every race sprite and the race itself.
+void EndRace();
+// Drops the race without a sound or a sprite call (its sprites are gone with their engine).
+void ForgetRace();
+// The per-frame race update (the race screen's frame).
+void UpdateRace(int lagCount);
+// Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
+void StopEngineSounds(bool all);
+// Plays again the engine sound of the bike's current state, with the horn when it was on.
+void ResumeEngineSound(bool withHorn);
+// The bike's level start: the same level again, or with `next` the following one.
+void StartLevel(bool next);

@@ -5,9 +5,6 @@
 
 #include "race/race.h"
 
-double ScrollVX = 0, ScrollVY = 0;
-void (*RaceObstacleTests)(const TScrollBackground& road) = nullptr;
-
 namespace {
 
 // The scrolled distance is half the velocity per reference frame.
@@ -33,16 +30,15 @@ void WrapOffset(double& offset, double velocity, int32_t& view, int windowCells,
 
 }  // namespace
 
-TScrollBackground::TScrollBackground(uint8_t imageList, int imageIndex, int columns, int rows)
-    : TBackgroundSprite(&GameSpriteEngine()) {
+TScrollBackground::TScrollBackground(uint8_t imageList, int imageIndex, int columns, int rows, TRace* race)
+    : TBackgroundSprite(&GameSpriteEngine()), Race(race) {
   SetMapSize(columns, rows);
   ImageListNo = imageList;
   SelectImage(imageIndex);
   X = 0;
   Y = 0;
   SetZ(2);
-  ScrollVX = 0;
-  ScrollVY = 0;
+  if (Race != nullptr) Race->ScrollVX = Race->ScrollVY = 0;
 }
 
 void TScrollBackground::SelectImage(int index) {
@@ -63,17 +59,18 @@ void TScrollBackground::KillOnce() {
 }
 
 void TScrollBackground::Step(int /*elapsed*/) {
-  FrameVX = ScrollVX;
-  FrameVY = ScrollVY;
+  if (Race == nullptr) return;
+  FrameVX = Race->ScrollVX;
+  FrameVY = Race->ScrollVY;
   X += FrameVX * ScrollStep * SpeedFactor;
   Y += FrameVY * ScrollStep * SpeedFactor;
-  WrapOffset(X, ScrollVX, ViewCol, RoadWindowColumns, TrackColumns);
-  WrapOffset(Y, ScrollVY, ViewRow, RoadWindowRows, TrackRows);
-  if (CurrentScreen == scrRace && RaceObstacleTests != nullptr) RaceObstacleTests(*this);
+  WrapOffset(X, Race->ScrollVX, Race->ViewCol, RoadWindowColumns, TrackColumns);
+  WrapOffset(Y, Race->ScrollVY, Race->ViewRow, RoadWindowRows, TrackRows);
+  if (Race->ObstacleTests != nullptr) Race->ObstacleTests(*Race, *this);
 }
 
-void CopyViewToRoad() {
-  TScrollBackground* const road = ScreenBackground;
+void TRace::CopyViewToRoad() {
+  TScrollBackground* const road = Road;
   if (road == nullptr) return;
   // The window is one cell wider and taller than the race road's map; only what the map holds
   // is copied.

@@ -5,16 +5,6 @@
 
 #include "race/race.h"
 
-std::array<TTrackRow, TrackRows + 2> TrackMap{};
-std::array<uint8_t, TrackRows + 2> RowShape{};
-std::array<int32_t, TrackRows + 2> RoadCenterX{};
-
-int32_t TrackLength = 0;
-int32_t SegmentKind = 0;
-int32_t SegmentRowsLeft = 0;
-int32_t ViewCol = StartViewCol, ViewRow = StartViewRow;
-int32_t BonusCount = 0;
-
 namespace {
 
 constexpr int StartAreaTop = 1460;
@@ -189,7 +179,10 @@ constexpr int GroundObjectDraw = 12;  // draws 0..3 pick an object, the rest lea
 
 class TTrackBuilder {
 public:
-  explicit TTrackBuilder(TRandomDraw draw) : draw_(draw) {}
+  TTrackBuilder(TRace& race, TRandomDraw draw)
+      : TrackMap(race.TrackMap), RowShape(race.RowShape), RoadCenterX(race.RoadCenterX),
+        TrackLength(race.TrackLength), SegmentKind(race.SegmentKind), SegmentRowsLeft(race.SegmentRowsLeft),
+        ViewCol(race.ViewCol), ViewRow(race.ViewRow), draw_(draw) {}
 
   void Build();
 
@@ -198,7 +191,7 @@ private:
   int RandomRightVerge() const { return draw_(4) != 0 ? 13 : 14 + draw_(8); }
 
   // The road's last row; TrackLength is kept to what the map can hold.
-  static int TopRoadRow() { return std::clamp(TrackRows - TrackLength, 1, StartAreaTop); }
+  int TopRoadRow() const { return std::clamp(TrackRows - TrackLength, 1, StartAreaTop); }
   void SetSegment(int kind) {
     SegmentKind = kind;
     SegmentRowsLeft = SegmentRows[kind];
@@ -213,6 +206,15 @@ private:
   void ScatterDecoration();
   void FillGroundAndFindCentres();
 
+  // The race's track, worked on in place.
+  std::array<TTrackRow, TrackRows + 2>& TrackMap;
+  std::array<uint8_t, TrackRows + 2>& RowShape;
+  std::array<int32_t, TrackRows + 2>& RoadCenterX;
+  const int32_t& TrackLength;
+  int32_t& SegmentKind;
+  int32_t& SegmentRowsLeft;
+  int32_t& ViewCol;
+  int32_t& ViewRow;
   TRandomDraw draw_;
 };
 
@@ -370,15 +372,14 @@ void TTrackBuilder::Build() {
 
 }  // namespace
 
-void GenerateTrack(TRandomDraw draw) {
-  TTrackBuilder(draw).Build();
+void TRace::GenerateTrack(TRandomDraw draw) {
+  TTrackBuilder(*this, draw).Build();
   CopyViewToRoad();
 }
 
-void SetUpLevel(int level, TRandomDraw draw) {
+void TRace::SetUpLevel(int level, TRandomDraw draw) {
+  static_cast<TRaceLevel&>(*this) = TRaceLevel{};
   Level = level;
-  RacerCount = 0;
-  PlayerRank = 0;
   const int tableLevel = std::clamp(level, 1, LevelCount);
   TrackLength = TrackLengthOfLevel(tableLevel);
   RaceTimeLeft = LevelTimeLimit[tableLevel] * 1000;

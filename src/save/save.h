@@ -2,8 +2,8 @@
 // high-score file, and the high-score table's rules (digest, qualification, insertion, order).
 //
 // Both files are text with CR LF line ends, read once at start-up (high scores first) and written
-// once at exit (options first). They work on the shared globals Options, BossKeyShift, BossKey
-// and HighScores[1..11] of app.h.
+// once at exit (options first). They work on the settings Options, BossKeyShift, BossKey and
+// the table HighScores[1..11] declared here.
 //
 // Every file operation takes the file's path; it defaults to the game's own file under
 // Data/Save, so tests and tools can point at any folder.
@@ -12,7 +12,34 @@
 #include <cstdint>
 #include <string>
 
-#include "app/app.h"
+#include <array>
+
+#include "platform/platform.h"
+
+// ---------------------------------------------------------------------------------------------
+// The player's settings and the local high-score table
+// ---------------------------------------------------------------------------------------------
+
+struct TGameOptions {
+  bool FullScreen = false;
+  bool Music = true;
+  bool Sound = true;
+  std::string Country;
+};
+
+struct THighScore {
+  std::string Name;
+  int32_t Score = 0;
+};
+
+extern TGameOptions Options;
+extern uint8_t BossKeyShift;
+extern uint16_t BossKey;  // 0: none
+extern std::array<THighScore, 12> HighScores;  // [1..11]; [0] unused; 11 holds a candidate
+
+// Settings, boss key, table and stored digest back to their values at program start, before any
+// file is read (music and sound on, everything else empty or none).
+void ForgetSaveState();
 
 // ---------------------------------------------------------------------------------------------
 // Files

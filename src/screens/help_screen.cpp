@@ -2,8 +2,6 @@
 #include <array>
 #include <string>
 
-#include "app/app.h"
-#include "race/race.h"
 #include "screens/screens.h"
 #include "sprites/sprites.h"
 
@@ -59,6 +57,11 @@ constexpr BonusLine kBonuses[5] = {
 constexpr int kBonusPictureX = 398, kBonusTextX = 430;
 
 constexpr TScreenButton kButtons[3] = {{7, 42, 360, 542}, {8, 43, 513, 542}, {9, 36, 661, 542}};
+// Left on PREVIOUS turns the page back.
+constexpr TArrowMoves kArrowMoves[] = {
+    // item, up, down, left, right
+    {7, 0, 0, -7, 8}, {8, 0, 0, 7, 9}, {9, 0, 0, 8, 0},
+};
 
 std::array<TMyImageSprite*, 5> BonusPictures{};
 TMyImageSprite* AboutPicture = nullptr;
@@ -84,9 +87,9 @@ const std::string& AboutAddressLine() {
 
 void OpenHelpScreen() {
   BeginSubScreen(scrHelp, 9, 9);
-  HelpPage = 1;
-  MenuItems[16] = TMyImageSprite::CreateAt(1, 24, 479, 42, 3);
-  MenuItems[17] = TMyImageSprite::CreateAt(1, 51, 358, 130, 3);
+  Shell.HelpPage = 1;
+  Shell.MenuItems[16] = TMyImageSprite::CreateAt(1, 24, 479, 42, 3);
+  Shell.MenuItems[17] = TMyImageSprite::CreateAt(1, 51, 358, 130, 3);
   CreateScreenButtons(kButtons);
   for (int i = 0; i < 5; ++i) {
     BonusPictures[i] = TMyImageSprite::CreateCentered(2, kBonuses[i].Image, kBonusPictureX, kBonuses[i].Y, 5);
@@ -98,42 +101,34 @@ void OpenHelpScreen() {
 
 void UpdateHelpScreen(int lagCount) {
   UpdateItemHighlight(true);
-  if (LeftPressed) {
-    if (HoverItem == 7) ActivateItem(7);
-    if (HoverItem == 8) HoverItem = 7;
-    if (HoverItem == 9) HoverItem = 8;
-  }
-  if (RightPressed) {
-    if (HoverItem == 8) HoverItem = 9;
-    if (HoverItem == 7) HoverItem = 8;
-  }
-  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(HoverItem, FirstItem, LastItem);
+  MoveByArrows(kArrowMoves, TArrowOrder::LeftRightFirst);
+  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
   if (EscapePressed) ActivateItem(9);
-  if (CurrentScreen != scrHelp) return;
+  if (Shell.CurrentScreen != scrHelp) return;
   DrawHelpPage();
-  MForm->MDXSpriteEngine->Move(lagCount);
+  GameSpriteEngine().Move(lagCount);
 }
 
 void DrawHelpPage() {
   SetTextStyle(kTitleStyle);
-  DrawLeft(kPageTitles[HelpPage >= 1 && HelpPage <= 5 ? HelpPage : 1], kTextX, kTitleY);
+  DrawLeft(kPageTitles[Shell.HelpPage >= 1 && Shell.HelpPage <= 5 ? Shell.HelpPage : 1], kTextX, kTitleY);
   SetTextStyle(kTextStyle);
-  if (HelpPage == 1) DrawLines(kOverview, 200);
-  const bool bonuses = HelpPage == 2;
+  if (Shell.HelpPage == 1) DrawLines(kOverview, 200);
+  const bool bonuses = Shell.HelpPage == 2;
   if (bonuses) {
     SetTextStyle(kHeadingStyle);
     for (const BonusLine& b : kBonuses) DrawLeft(b.Name, kBonusTextX, b.Y);
   }
   for (TMyImageSprite* p : BonusPictures)
     if (p != nullptr) p->Visible = bonuses;
-  if (HelpPage == 3 || HelpPage == 4) {
+  if (Shell.HelpPage == 3 || Shell.HelpPage == 4) {
     SetTextStyle(kHeadingStyle);
-    DrawLeft(HelpPage == 3 ? "MENU NAVIGATIONS" : "GAME NAVIGATIONS", kTextX, 200);
+    DrawLeft(Shell.HelpPage == 3 ? "MENU NAVIGATIONS" : "GAME NAVIGATIONS", kTextX, 200);
     SetTextStyle(kTextStyle);
-    if (HelpPage == 3) DrawLines(kMenuControls, 230);
+    if (Shell.HelpPage == 3) DrawLines(kMenuControls, 230);
     else DrawLines(kGameControls, 230);
   }
-  const bool about = HelpPage == 5;
+  const bool about = Shell.HelpPage == 5;
   if (about) {
     SetTextStyle(kAboutTitleStyle);
     DrawLeft("ZUBO KRANZ", 550, 285);
@@ -144,11 +139,11 @@ void DrawHelpPage() {
   if (AboutPicture != nullptr) AboutPicture->Visible = about;
 }
 
-void PreviousHelpPage() { StepDownWrapped(HelpPage, 1, 5); }
-void NextHelpPage() { StepUpWrapped(HelpPage, 1, 5); }
+void PreviousHelpPage() { StepDownWrapped(Shell.HelpPage, 1, 5); }
+void NextHelpPage() { StepUpWrapped(Shell.HelpPage, 1, 5); }
 
 void LeaveHelpScreen() {
-  CurrentScreen = scrNone;
+  Shell.CurrentScreen = scrNone;
   KillScreenBackground();
   KillItems();
   for (TMyImageSprite*& p : BonusPictures) {
@@ -157,6 +152,6 @@ void LeaveHelpScreen() {
   }
   KillSpriteOnce(AboutPicture);
   AboutPicture = nullptr;
-  KillSpriteOnce(MenuItems[16]);
-  KillSpriteOnce(MenuItems[17]);
+  KillSpriteOnce(Shell.MenuItems[16]);
+  KillSpriteOnce(Shell.MenuItems[17]);
 }

@@ -2,8 +2,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/app.h"
-#include "race/race.h"
+#include "save/save.h"
 #include "screens/screens.h"
 #include "sprites/sprites.h"
 
@@ -16,28 +15,31 @@ constexpr int kNameStyle = 2, kScoreStyle = 17;
 int RowY(int n) { return RoundHalfEven(33.7 * (n - 1) + 196); }
 
 constexpr TScreenButton kButtons[3] = {{7, 40, 365, 532}, {8, 41, 517, 532}, {9, 36, 661, 542}};
+constexpr TArrowMoves kArrowMoves[] = {
+    // item, up, down, left, right
+    {7, 0, 0, 0, 8}, {8, 0, 0, 7, 9}, {9, 0, 0, 8, 0},
+};
 
 }  // namespace
 
 void OpenHighScoreScreen() {
   BeginSubScreen(scrHighScores, 9, 9);
-  MenuItems[16] = TMyImageSprite::CreateAt(1, 27, 323, 42, 3);
-  MenuItems[17] = TMyImageSprite::CreateAt(1, 53, 356, 130, 5);
+  Shell.MenuItems[16] = TMyImageSprite::CreateAt(1, 27, 323, 42, 3);
+  Shell.MenuItems[17] = TMyImageSprite::CreateAt(1, 53, 356, 130, 5);
   CreateScreenButtons(kButtons);
 }
 
 void UpdateHighScoreScreen(int lagCount) {
   UpdateItemHighlight(true);
   // With nothing selected (the mouse left the buttons) any arrow only selects CLEAR.
-  if (FirstItem <= HoverItem && HoverItem <= LastItem) {
-    if (LeftPressed) StepDownTo(HoverItem, FirstItem, 1);
-    if (RightPressed) StepUpTo(HoverItem, LastItem, 1);
+  if (Shell.FirstItem <= Shell.HoverItem && Shell.HoverItem <= Shell.LastItem) {
+    MoveByArrows(kArrowMoves, TArrowOrder::LeftRightFirst);
   } else if (UpPressed || DownPressed || LeftPressed || RightPressed) {
-    ClampToLow(HoverItem, FirstItem, LastItem);
+    ClampToLow(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
   }
   if (EscapePressed) ActivateItem(9);
-  if (CurrentScreen != scrHighScores) return;
-  MForm->MDXSpriteEngine->Move(lagCount);
+  if (Shell.CurrentScreen != scrHighScores) return;
+  GameSpriteEngine().Move(lagCount);
   DrawHighScoreTable();
 }
 
@@ -53,9 +55,9 @@ void DrawHighScoreTable() {
 }
 
 void LeaveHighScoreScreen() {
-  CurrentScreen = scrNone;
+  Shell.CurrentScreen = scrNone;
   KillScreenBackground();
   KillItems();
-  KillSpriteOnce(MenuItems[16]);
-  KillSpriteOnce(MenuItems[17]);
+  KillSpriteOnce(Shell.MenuItems[16]);
+  KillSpriteOnce(Shell.MenuItems[17]);
 }

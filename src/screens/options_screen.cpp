@@ -1,8 +1,7 @@
 // The options screen: display mode, music, sound, the country text and the boss key.
 #include <cmath>
 
-#include "app/app.h"
-#include "race/race.h"
+#include "save/save.h"
 #include "screens/screens.h"
 #include "sprites/sprites.h"
 
@@ -35,7 +34,7 @@ constexpr const char* kFunctionKeyNames[12] = {"F1", "F2", "F3", "F4", "F5", "F6
 TMyImageSprite* CountryFrame = nullptr;
 TMyImageSprite* BossKeyFrame = nullptr;
 
-TMyImageSprite* Picture(int item) { return static_cast<TMyImageSprite*>(MenuItems[item]); }
+TMyImageSprite* Picture(int item) { return static_cast<TMyImageSprite*>(Shell.MenuItems[item]); }
 
 // Selects `image` unless the picture already shows it, so the animation state is kept.
 void ShowPicture(int item, int image) {
@@ -44,26 +43,15 @@ void ShowPicture(int item, int image) {
 }
 
 void DrawLabel(const Label& label) {
-  SetTextStyle(HoverItem == label.Item ? kLabelHoverStyle : kLabelStyle);
+  SetTextStyle(Shell.HoverItem == label.Item ? kLabelHoverStyle : kLabelStyle);
   DrawText(label.Text, label.X, label.Y, true, true);
 }
 
-void MoveSelectionByKeys() {
-  if (UpPressed) {
-    if (HoverItem == 8 || HoverItem == 9) HoverItem = 7;
-    if (HoverItem == 10) HoverItem = 8;
-    if (HoverItem == 11) HoverItem = 10;
-    if (HoverItem == 12) HoverItem = 11;
-  }
-  if (DownPressed) {
-    if (HoverItem == 11) HoverItem = 12;
-    if (HoverItem == 10) HoverItem = 11;
-    if (HoverItem == 8 || HoverItem == 9) HoverItem = 10;
-    if (HoverItem == 7) HoverItem = 8;
-  }
-  if (LeftPressed && HoverItem == 9) HoverItem = 8;
-  if (RightPressed && HoverItem == 8) HoverItem = 9;
-}
+// Up and down through the rows, left and right between music and sound.
+constexpr TArrowMoves kArrowMoves[] = {
+    // item, up, down, left, right
+    {7, 0, 8, 0, 0}, {8, 7, 10, 0, 9}, {9, 7, 10, 8, 0}, {10, 8, 11, 0, 0}, {11, 10, 12, 0, 0}, {12, 11, 0, 0, 0},
+};
 
 }  // namespace
 
@@ -80,39 +68,39 @@ std::string BossKeyText() {
 
 void OpenOptionsScreen() {
   BeginSubScreen(scrOptions, 12, 12);
-  MenuItems[16] = TMyImageSprite::CreateAt(1, 26, 406, 42, 3);
-  MenuItems[17] = TMyImageSprite::CreateAt(1, 51, 358, 130, 3);
+  Shell.MenuItems[16] = TMyImageSprite::CreateAt(1, 26, 406, 42, 3);
+  Shell.MenuItems[17] = TMyImageSprite::CreateAt(1, 51, 358, 130, 3);
   CountryFrame = TMyImageSprite::CreateAt(1, 20, 392, 400, 4);
   BossKeyFrame = TMyImageSprite::CreateAt(1, 21, 468, 478, 4);
   for (const OptionRow& row : kOptionRows) {
     auto* button = new TMenuButton(1, 0, 0, 0, 0, row.X, row.Y);
     button->HitWidth = row.HitWidth;
     button->HitHeight = row.HitHeight;
-    MenuItems[row.Item] = button;
+    Shell.MenuItems[row.Item] = button;
   }
   CreateScreenButton(TScreenButton{12, 36, 661, 542});
-  MenuItems[13] = TMyImageSprite::CreateAt(1, Options.FullScreen ? 15 : 14, 456, 192, 4);
-  MenuItems[14] = TMyImageSprite::CreateAt(1, Options.Music ? 16 : 17, 444, 296, 4);
-  MenuItems[15] = TMyImageSprite::CreateAt(1, Options.Sound ? 18 : 19, 590, 296, 4);
-  TextCursor = new TMyCursor(1, 22, 392, 406, 5, 600);
-  CountryEditing = false;
-  BossKeyCapture = false;
+  Shell.MenuItems[13] = TMyImageSprite::CreateAt(1, Options.FullScreen ? 15 : 14, 456, 192, 4);
+  Shell.MenuItems[14] = TMyImageSprite::CreateAt(1, Options.Music ? 16 : 17, 444, 296, 4);
+  Shell.MenuItems[15] = TMyImageSprite::CreateAt(1, Options.Sound ? 18 : 19, 590, 296, 4);
+  Shell.TextCursor = new TMyCursor(1, 22, 392, 406, 5, 600);
+  Shell.CountryEditing = false;
+  Shell.BossKeyCapture = false;
 }
 
 void UpdateOptionsScreen(int lagCount) {
   UpdateItemHighlight(true);
-  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(HoverItem, FirstItem, LastItem);
+  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
   int escapeItem = 10;
-  if (!CountryEditing) {
-    MoveSelectionByKeys();
+  if (!Shell.CountryEditing) {
+    MoveByArrows(kArrowMoves, TArrowOrder::UpDownFirst);
     escapeItem = 12;
   }
   if (EscapePressed) ActivateItem(escapeItem);
   // Esc may have left the screen.
-  if (CurrentScreen != scrOptions) return;
-  MForm->MDXSpriteEngine->Move(lagCount);
+  if (Shell.CurrentScreen != scrOptions) return;
+  GameSpriteEngine().Move(lagCount);
   DrawOptionsScreen();
-  if (TextCursor != nullptr) TextCursor->X = kCountryX + StyledTextWidth(Options.Country, kValueStyle) / 2.0 + 2;
+  if (Shell.TextCursor != nullptr) Shell.TextCursor->X = kCountryX + StyledTextWidth(Options.Country, kValueStyle) / 2.0 + 2;
 }
 
 void DrawOptionsScreen() {
@@ -128,34 +116,34 @@ void DrawOptionsScreen() {
 }
 
 void ToggleCountryEditing() {
-  CountryEditing = !CountryEditing;
-  if (TextCursor != nullptr) TextCursor->Blinking = !TextCursor->Blinking;
+  Shell.CountryEditing = !Shell.CountryEditing;
+  if (Shell.TextCursor != nullptr) Shell.TextCursor->Blinking = !Shell.TextCursor->Blinking;
 }
 
 void ToggleBossKeyCapture() {
-  if (!BossKeyCapture) {
-    SavedBossKeyShift = BossKeyShift;
-    SavedBossKey = BossKey;
+  if (!Shell.BossKeyCapture) {
+    Shell.SavedBossKeyShift = BossKeyShift;
+    Shell.SavedBossKey = BossKey;
     BossKeyShift = 0;
     BossKey = 0;
   } else if (BossKey == 0) {
-    BossKeyShift = SavedBossKeyShift;
-    BossKey = SavedBossKey;
+    BossKeyShift = Shell.SavedBossKeyShift;
+    BossKey = Shell.SavedBossKey;
   }
-  BossKeyCapture = !BossKeyCapture;
+  Shell.BossKeyCapture = !Shell.BossKeyCapture;
 }
 
 void LeaveOptionsScreen() {
   // A capture still waiting for its function key ends here, or the key in force would be lost
   // and the main menu would go on catching keys.
-  if (BossKeyCapture) ToggleBossKeyCapture();
-  CurrentScreen = scrNone;
+  if (Shell.BossKeyCapture) ToggleBossKeyCapture();
+  Shell.CurrentScreen = scrNone;
   KillItems();
   KillScreenBackground();
-  for (int item = 13; item <= 17; ++item) KillSpriteOnce(MenuItems[item]);
+  for (int item = 13; item <= 17; ++item) KillSpriteOnce(Shell.MenuItems[item]);
   KillSpriteOnce(CountryFrame);
   KillSpriteOnce(BossKeyFrame);
-  KillSpriteOnce(TextCursor);
+  KillSpriteOnce(Shell.TextCursor);
   CountryFrame = BossKeyFrame = nullptr;
-  TextCursor = nullptr;
+  Shell.TextCursor = nullptr;
 }

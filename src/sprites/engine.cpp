@@ -1,7 +1,6 @@
 // The sprite tree: creation and destruction, depth order, the move, draw and free walks, point
 // queries, image sprites and background maps.
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -36,14 +35,6 @@ double WrapFramePos(double pos, int32_t frameCount) {
 }
 
 }  // namespace
-
-int RoundHalfEven(double v) {
-  if (std::isnan(v)) return 0;
-  const double r = std::nearbyint(v);
-  if (r >= static_cast<double>(INT_MAX)) return INT_MAX;
-  if (r <= static_cast<double>(INT_MIN)) return INT_MIN;
-  return static_cast<int>(r);
-}
 
 // ---------------------------------------------------------------------------------------------
 // TSprite

@@ -1,41 +1,32 @@
 // The game's own sprite base (picture by number from the form's image lists, animation in percent
 // of a pattern per frame, blending, kill-once) and the interface sprites built on it.
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
-#include "app/app.h"
 #include "sprites/sprites.h"
 
 namespace {
-
-// Truncation toward zero; values beyond the int range saturate, NaN gives 0.
-int TruncToInt(double v) {
-  if (std::isnan(v)) return 0;
-  const double t = std::trunc(v);
-  if (t >= static_cast<double>(INT_MAX)) return INT_MAX;
-  if (t <= static_cast<double>(INT_MIN)) return INT_MIN;
-  return static_cast<int>(t);
-}
 
 // The countdown step of one frame, never below 1 ms so that rates derived from it stay finite.
 int FrameStepMs() { return std::max<int32_t>(FrameTimeMs, 1); }
 
 }  // namespace
 
-TSpriteEngine& GameSpriteEngine() { return MForm->MDXSpriteEngine->Engine; }
+namespace {
+TGameGraphics graphics;
+}  // namespace
+
+void UseGameGraphics(const TGameGraphics& g) { graphics = g; }
+const TGameGraphics& GameGraphics() { return graphics; }
+
+TSpriteEngine& GameSpriteEngine() { return graphics.SpriteEngine->Engine; }
 
 TDXImageList* GameImageList(int listNo) {
-  if (MForm == nullptr) return nullptr;
-  switch (listNo) {
-    case 1: return &MForm->MDXImageList1;
-    case 2: return &MForm->MDXImageList2;
-    case 3: return &MForm->MDXImageList3;
-    default: return nullptr;
-  }
+  if (listNo < 1 || listNo > 3) return nullptr;
+  return graphics.ImageLists[listNo - 1];
 }
 
-TDirectDrawSurface* GameSurface() { return MForm != nullptr ? MForm->MDXDraw.Surface() : nullptr; }
+TDirectDrawSurface* GameSurface() { return graphics.Draw != nullptr ? graphics.Draw->Surface() : nullptr; }
 
 // ---------------------------------------------------------------------------------------------
 // TMyImageSprite

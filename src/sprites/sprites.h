@@ -2,11 +2,13 @@
 // image and background-map sprites, and the game's own sprite base with the interface sprites.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "core/core.h"
 #include "platform/platform.h"
 
 class TSpriteEngine;
@@ -15,10 +17,6 @@ class ESpriteError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
 };
-
-// Rounding to the nearest integer with halves to even, as every sprite position uses. Values
-// beyond the int range saturate; NaN gives 0.
-int RoundHalfEven(double v);
 
 // ---------------------------------------------------------------------------------------------
 // Sprite tree
@@ -153,7 +151,17 @@ public:
 // The game's sprites
 // ---------------------------------------------------------------------------------------------
 
-// The engine every game sprite is created under (MForm's), and the image lists it picks from.
+// The display, sprite engine and image lists every game sprite works with. The form hands its own
+// over when it is created (tests hand over theirs); none are owned here.
+struct TGameGraphics {
+  TDXDraw* Draw = nullptr;
+  TDXSpriteEngine* SpriteEngine = nullptr;
+  std::array<TDXImageList*, 3> ImageLists{};  // lists 1, 2, 3
+};
+void UseGameGraphics(const TGameGraphics& graphics);
+const TGameGraphics& GameGraphics();
+
+// The engine every game sprite is created under, and the image lists it picks from.
 TSpriteEngine& GameSpriteEngine();
 TDXImageList* GameImageList(int listNo);  // 1, 2 or 3; nullptr otherwise
 TDirectDrawSurface* GameSurface();         // the back surface of the form's display, or nullptr
@@ -225,3 +233,18 @@ public:
 
   void Render() override;
 };
+
+// ---------------------------------------------------------------------------------------------
+// Text on the back surface in the game's styles 1..TextStyleCount
+// ---------------------------------------------------------------------------------------------
+
+constexpr int TextStyleCount = 24;
+void SetTextStyle(int style);
+void DrawText(std::string_view text, int x, int y, bool centerX, bool centerY);
+int TextWidth(std::string_view text);
+int TextHeight(std::string_view text);
+int StyledTextWidth(std::string_view text, int style);
+// DrawText in `style` for texts of digits, spaces, ':' and '/', from the style's glyph strip: no
+// font call and no allocation once the strip is built (on first use). Leaves the current style
+// as it was.
+void DrawDigits(std::string_view text, int x, int y, bool centerX, bool centerY, int style);

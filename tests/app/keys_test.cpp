@@ -24,7 +24,7 @@ TEST_P(BossKeyMatch, OnlyTheExactCombinationHides) {
   ASSERT_NE(CurrentSong, 0);
   drive.Press(c.Key, c.Shift);
   drive.Release(c.Key, c.Shift);
-  EXPECT_EQ(MusicRestartPending, c.Matches);
+  EXPECT_EQ(Shell.MusicRestartPending, c.Matches);
   EXPECT_EQ(CurrentSong == 0, c.Matches);
   const uint32_t lastFrame = Form().MDXTimer.LastTick;
   drive.Frame();  // the minimise arrives before the frame would run
@@ -49,10 +49,10 @@ TEST_F(BossKey_, OnTheMainMenuHidesAndTheNextPopupCloseRestartsTheMusic) {
   drive.Key(VK_F9, ssAlt);
   EXPECT_EQ(shell::MusicCalls(), std::vector<std::string>{"music-free"});
   EXPECT_EQ(CurrentSong, 0);
-  EXPECT_TRUE(MusicRestartPending);
+  EXPECT_TRUE(Shell.MusicRestartPending);
   EXPECT_FALSE(Options.FullScreen);  // full screen is left, and stays so
   EXPECT_FALSE(Form().MDXDraw.FullScreen);
-  EXPECT_EQ(PopupKind, 0);           // no pause outside the race
+  EXPECT_EQ(Shell.PopupKind, 0);           // no pause outside the race
 
   // The minimise reaches the form: frames stop until the window is restored.
   drive.Frame();
@@ -64,11 +64,11 @@ TEST_F(BossKey_, OnTheMainMenuHidesAndTheNextPopupCloseRestartsTheMusic) {
 
   Snd_CallLog().clear();
   drive.Key(VK_ESCAPE);
-  ASSERT_EQ(PopupKind, 1);
+  ASSERT_EQ(Shell.PopupKind, 1);
   drive.Frame();
   drive.Key('N');
-  EXPECT_EQ(PopupKind, 0);
-  EXPECT_FALSE(MusicRestartPending);
+  EXPECT_EQ(Shell.PopupKind, 0);
+  EXPECT_FALSE(Shell.MusicRestartPending);
   EXPECT_EQ(shell::MusicCalls(), (std::vector<std::string>{"music-load Menu.xm", "music-play"}));
   EXPECT_NE(CurrentSong, 0);
 }
@@ -89,11 +89,11 @@ TEST_F(NoBossKey, NoKeyHidesTheGame) {
   ASSERT_EQ(BossKeyShift, 0);
   OpenPopup(8);
   drive.Type("a-b");  // the hyphen has no key code of its own
-  EXPECT_FALSE(MusicRestartPending);
+  EXPECT_FALSE(Shell.MusicRestartPending);
   EXPECT_NE(CurrentSong, 0);
   drive.Frame();
   EXPECT_TRUE(Form().MDXTimer.Hooked());
-  EXPECT_EQ(PlayerName, "ab");
+  EXPECT_EQ(Shell.PlayerName, "ab");
 }
 
 using AltEnter = HeadlessGame;
@@ -104,15 +104,15 @@ TEST_F(AltEnter, OnTheMainMenuFlipsTheDisplayWithoutAPopup) {
   drive.Key(VK_RETURN, ssAlt);
   EXPECT_TRUE(Options.FullScreen);
   EXPECT_TRUE(Form().MDXDraw.FullScreen);
-  EXPECT_EQ(PopupKind, 0);
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.PopupKind, 0);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
   EXPECT_EQ(Count("play 2"), 0);  // not an Enter: nothing is activated
   drive.Frame();
   drive.Key(VK_RETURN, ssAlt);
   EXPECT_FALSE(Options.FullScreen);
   EXPECT_FALSE(Form().MDXDraw.FullScreen);
   drive.Frames(2);  // frames run on the new surface
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
 }
 
 // The name entry's text field.
@@ -128,59 +128,59 @@ protected:
 
 TEST_F(NameEntry, AcceptsLettersDigitsAndSpaces) {
   drive.Type("Ab c1");
-  EXPECT_EQ(PlayerName, "Ab c1");
+  EXPECT_EQ(Shell.PlayerName, "Ab c1");
 }
 
 TEST_F(NameEntry, IgnoresOtherCharacters) {
   drive.Type("a-b.c_d\xC3\xA9!");
-  EXPECT_EQ(PlayerName, "abcd");
+  EXPECT_EQ(Shell.PlayerName, "abcd");
 }
 
 TEST_F(NameEntry, TakesAtMostTwelveCharacters) {
   drive.Type("1111111111111");
-  EXPECT_EQ(PlayerName, "111111111111");
+  EXPECT_EQ(Shell.PlayerName, "111111111111");
 }
 
 TEST_F(NameEntry, StopsOnceTheTextIsWiderThanTheField) {
   drive.Type("WWWWWWWWWWWW");
-  ASSERT_LT(PlayerName.size(), 12u) << "the stand-in face is too narrow for this test";
+  ASSERT_LT(Shell.PlayerName.size(), 12u) << "the stand-in face is too narrow for this test";
   // Each character was tested against the text before it: the last one made it too wide.
-  EXPECT_LE(StyledTextWidth(PlayerName.substr(0, PlayerName.size() - 1), 10), 240);
-  EXPECT_GT(StyledTextWidth(PlayerName, 10), 240);
+  EXPECT_LE(StyledTextWidth(Shell.PlayerName.substr(0, Shell.PlayerName.size() - 1), 10), 240);
+  EXPECT_GT(StyledTextWidth(Shell.PlayerName, 10), 240);
 }
 
 TEST_F(NameEntry, BackspaceDeletesAndDoesNothingOnAnEmptyName) {
   drive.Key(VK_BACK);
-  EXPECT_EQ(PlayerName, "");
+  EXPECT_EQ(Shell.PlayerName, "");
   drive.Type("ab");
   drive.Key(VK_BACK);
-  EXPECT_EQ(PlayerName, "a");
+  EXPECT_EQ(Shell.PlayerName, "a");
   drive.Frame();
   drive.Key(VK_BACK);
   drive.Frame();
   drive.Key(VK_BACK);
-  EXPECT_EQ(PlayerName, "");
+  EXPECT_EQ(Shell.PlayerName, "");
 }
 
 TEST_F(NameEntry, EnterClicksOnceAndCommitsTheNameInTheNextFrame) {
-  Score = 123456;
+  GameRace().Score = 123456;
   drive.Type("Zed");
   Snd_CallLog().clear();
   drive.Press(VK_RETURN);
-  EXPECT_EQ(PopupKind, 8);
+  EXPECT_EQ(Shell.PopupKind, 8);
   EXPECT_EQ(Count("play 2"), 1);
   drive.Frame();
   drive.Release(VK_RETURN);
-  EXPECT_EQ(PopupKind, 9);
-  EXPECT_EQ(HoverItem, 11);
+  EXPECT_EQ(Shell.PopupKind, 9);
+  EXPECT_EQ(Shell.HoverItem, 11);
   EXPECT_EQ(HighScores[1].Name, "Zed");
   EXPECT_EQ(HighScores[1].Score, 123456);
 }
 
 TEST_F(NameEntry, CaretFollowsTheEndOfTheName) {
   drive.Type("abc");
-  ASSERT_NE(TextCursor, nullptr);
-  EXPECT_EQ(TextCursor->X, StyledTextWidth("abc", 10) / 2 + 384);
+  ASSERT_NE(Shell.TextCursor, nullptr);
+  EXPECT_EQ(Shell.TextCursor->X, StyledTextWidth("abc", 10) / 2 + 384);
 }
 
 }  // namespace
@@ -195,9 +195,9 @@ protected:
     HeadlessGame::SetUp();
     FinishIntro();
     LeaveMainMenu();
-    ScreenBackground = nullptr;
-    CurrentScreen = scrRace;
-    Level = 1;
+    Shell.ScreenBackground = nullptr;
+    Shell.CurrentScreen = scrRace;
+    GameRace().Level = 1;
   }
 };
 
@@ -205,20 +205,20 @@ TEST_F(RaceKeys, BossKeyReplacesTheLevelCaptionByThePauseAndClosingItRestartsThe
   OpenPopup(6);
   drive.Frame();
   drive.Key(VK_F9, ssAlt);
-  EXPECT_EQ(PopupKind, 5);
+  EXPECT_EQ(Shell.PopupKind, 5);
   EXPECT_EQ(CurrentSong, 0);
-  EXPECT_TRUE(MusicRestartPending);
+  EXPECT_TRUE(Shell.MusicRestartPending);
   drive.Send(SysEventType::Restored);
   drive.Frame();
   Snd_CallLog().clear();
   drive.Key('P');
-  EXPECT_EQ(PopupKind, 0);
+  EXPECT_EQ(Shell.PopupKind, 0);
   EXPECT_EQ(shell::MusicCalls(), (std::vector<std::string>{"music-load Race.xm", "music-play"}));
 }
 
 TEST_F(RaceKeys, AltEnterPausesAndFlipsTheDisplay) {
   drive.Key(VK_RETURN, ssAlt);
-  EXPECT_EQ(PopupKind, 5);
+  EXPECT_EQ(Shell.PopupKind, 5);
   EXPECT_TRUE(Options.FullScreen);
   EXPECT_TRUE(Form().MDXDraw.FullScreen);
 }

@@ -13,8 +13,8 @@
 namespace shell {
 
 // The centre of menu item `item` on the surface.
-inline int CentreX(int item) { return static_cast<int>(MenuItems[item]->X) + MenuItems[item]->Width / 2; }
-inline int CentreY(int item) { return static_cast<int>(MenuItems[item]->Y) + MenuItems[item]->Height / 2; }
+inline int CentreX(int item) { return static_cast<int>(Shell.MenuItems[item]->X) + Shell.MenuItems[item]->Width / 2; }
+inline int CentreY(int item) { return static_cast<int>(Shell.MenuItems[item]->Y) + Shell.MenuItems[item]->Height / 2; }
 
 inline void PointAt(THeadlessDriver& drive, int item) { drive.MouseMove(CentreX(item), CentreY(item)); }
 
@@ -42,7 +42,7 @@ inline std::vector<std::string> MusicCalls() {
 }
 
 inline bool IsHoverLook(int item) {
-  auto* b = static_cast<TMenuButton*>(MenuItems[item]);
+  auto* b = static_cast<TMenuButton*>(Shell.MenuItems[item]);
   return b->Image == &GameImageList(1)->Item(b->HoverImage);
 }
 

@@ -17,7 +17,7 @@ TEST_F(Window, NoFrameRunsWithoutFocusAndTimeStillPasses) {
   drive.Key(VK_DOWN);  // polled by no frame
   drive.Frames(200);
   EXPECT_EQ(Form().MDXTimer.LastTick, lastFrame);
-  EXPECT_EQ(HoverItem, 1);
+  EXPECT_EQ(Shell.HoverItem, 1);
   EXPECT_GE(Sys_Milliseconds() - lastFrame, 2000u);
 
   drive.Send(SysEventType::Activated);
@@ -27,7 +27,7 @@ TEST_F(Window, NoFrameRunsWithoutFocusAndTimeStillPasses) {
   ASSERT_TRUE(timer.Idle(Sys_Milliseconds() + 12, lag));
   EXPECT_LE(lag, 12);
   drive.Key(VK_DOWN);
-  EXPECT_EQ(HoverItem, 2);
+  EXPECT_EQ(Shell.HoverItem, 2);
 }
 
 TEST_F(Window, MinimiseStopsFramesUntilRestored) {
@@ -36,7 +36,7 @@ TEST_F(Window, MinimiseStopsFramesUntilRestored) {
   const uint32_t lastFrame = Form().MDXTimer.LastTick;
   drive.Frames(50);
   EXPECT_EQ(Form().MDXTimer.LastTick, lastFrame);
-  EXPECT_EQ(PopupKind, 0);  // off the race nothing pauses
+  EXPECT_EQ(Shell.PopupKind, 0);  // off the race nothing pauses
   drive.Send(SysEventType::Restored);
   drive.Frame();
   EXPECT_NE(Form().MDXTimer.LastTick, lastFrame);
@@ -45,11 +45,11 @@ TEST_F(Window, MinimiseStopsFramesUntilRestored) {
 TEST_F(Window, MinimiseInTheRaceReplacesTheLevelCaptionByThePause) {
   FinishIntro();
   LeaveMainMenu();
-  ScreenBackground = nullptr;
-  CurrentScreen = scrRace;
+  Shell.ScreenBackground = nullptr;
+  Shell.CurrentScreen = scrRace;
   OpenPopup(6);
   drive.Send(SysEventType::Minimized);
-  EXPECT_EQ(PopupKind, 5);
+  EXPECT_EQ(Shell.PopupKind, 5);
 }
 
 // Music and sound through the shell.
@@ -70,7 +70,7 @@ TEST_F(Sound, SubScreensKeepTheMenuTunePlaying) {
     shell::ClickItem(drive, item);
     drive.Frames(2);
     drive.Key(VK_ESCAPE);
-    ASSERT_EQ(CurrentScreen, scrMainMenu) << item;
+    ASSERT_EQ(Shell.CurrentScreen, scrMainMenu) << item;
     drive.Frame();
   }
   EXPECT_TRUE(shell::MusicCalls().empty());
@@ -79,7 +79,7 @@ TEST_F(Sound, SubScreensKeepTheMenuTunePlaying) {
 TEST(SoundState, ResetPutsTheSongBackToNone) {
   // Every run of the game in one process starts like the program does: no song loaded.
   CurrentSong = 7;
-  App_ResetState();
+  ForgetAudioState();
   EXPECT_EQ(CurrentSong, 0);
 }
 

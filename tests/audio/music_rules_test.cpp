@@ -7,8 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/app.h"
 #include "audio/audio.h"
+#include "save/save.h"
+#include "screens/screens.h"
 #include "audio_test_util.h"
 
 namespace fs = std::filesystem;
@@ -29,9 +30,10 @@ protected:
     config.Backend = SysBackend::Headless;
     config.DataRoot = root.string();
     Sys_Init(config);
+    BindSoundSwitches(Options.Music, Options.Sound);
     Options.Music = true;
     Options.Sound = true;
-    CurrentScreen = scrMainMenu;
+    Shell.CurrentScreen = scrMainMenu;
     CurrentSong = 0;
     Snd_CallLog().clear();
   }
@@ -76,7 +78,7 @@ TEST_F(MusicRules, TurningMusicOffAndOnRestartsTheMenuTune) {
 
 TEST_F(MusicRules, EveryRaceStartRestartsTheRaceTune) {
   InstallTunes();
-  CurrentScreen = scrRace;
+  Shell.CurrentScreen = scrRace;
   PlayScreenMusic();
   PlayScreenMusic();
   EXPECT_THAT(Calls(), ElementsAre("music-load Race.xm", "music-play", "music-free", "music-load Race.xm",
@@ -92,7 +94,7 @@ TEST_F(MusicRules, OnlyTheRaceScreenHasTheRaceTune) {
       {scrRace, "music-load Race.xm"},
   };
   for (const auto& c : cases) {
-    CurrentScreen = c.Screen;
+    Shell.CurrentScreen = c.Screen;
     StopMusic();
     Calls();
     PlayScreenMusic();
@@ -105,7 +107,7 @@ TEST_F(MusicRules, WithMusicOffNothingReachesThePlayer) {
   InstallTunes();
   Options.Music = false;
   for (uint8_t screen : {scrRace, scrMainMenu}) {
-    CurrentScreen = screen;
+    Shell.CurrentScreen = screen;
     StopMusic();
     PlayScreenMusic();
   }

@@ -14,9 +14,9 @@
 #include <mutex>
 #include <thread>
 
-#include "app/app.h"
 #include "loopback.h"
 #include "online/online.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -30,9 +30,6 @@ class SubmissionTest : public ::testing::Test {
 protected:
   void SetUp() override {
     savedServer_ = ScoreServer();
-    PlayerName = "AB";
-    Score = 500;
-    Options.Country = "_______";
   }
   void TearDown() override { SetScoreServer(savedServer_); }
 
@@ -40,7 +37,7 @@ protected:
   static std::chrono::milliseconds SendTo(const std::string& server) {
     SetScoreServer(server);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_NO_THROW(SendScoreOnline());
+    EXPECT_NO_THROW(SendScoreOnline("AB", 500, "_______"));
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   }
 

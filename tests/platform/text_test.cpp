@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "platform/platform.h"
@@ -13,8 +14,8 @@ namespace {
 
 constexpr uint16_t kBlack = 0;
 
-TFontSpec Style(const char* face, int size, uint8_t r, uint8_t g, uint8_t b, bool bold = false) {
-  TFontSpec f;
+TFontStyle Style(const char* face, int size, uint8_t r, uint8_t g, uint8_t b, bool bold = false) {
+  TFontStyle f;
   f.Face = face;
   f.Size = size;
   f.R = r;
@@ -25,7 +26,7 @@ TFontSpec Style(const char* face, int size, uint8_t r, uint8_t g, uint8_t b, boo
 }
 
 // The HUD look: the game's face (not installed, so the stand-in draws) in its yellow.
-const TFontSpec kYellow = Style("BancoDi", 24, 255, 222, 0);
+const TFontStyle kYellow = Style("BancoDi", 24, 255, 222, 0);
 
 struct Channels {
   int r, g, b;  // in the 565 ranges 0..31, 0..63, 0..31
@@ -233,3 +234,53 @@ TEST(TextNoFontDeathTest, DrawsNothingMeasuresZeroAndSaysSoOnce) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Glyph strips
+// ---------------------------------------------------------------------------------------------
+
+struct StripCase {
+  int Size;
+  bool Bold;
+  const char* Text;
+};
+
+void PrintTo(const StripCase& c, std::ostream* os) { *os << c.Size << (c.Bold ? " bold " : " ") << '"' << c.Text << '"'; }
+
+class GlyphStrip : public testing::TestWithParam<StripCase> {};
+
+// The HUD's read-outs: a strip draws them exactly as TextOut does, and measures them alike.
+TEST_P(GlyphStrip, DrawsAndMeasuresAsTheCanvasDoes) {
+  const StripCase& c = GetParam();
+  TCanvas canvas;
+  canvas.SetFont(Style("BancoDi", c.Size, 66, 252, 202, c.Bold));
+  TGlyphStrip strip;
+  strip.Build(canvas.Font(), "0123456789 :/");
+  EXPECT_EQ(strip.Width(c.Text), canvas.TextWidth(c.Text));
+  EXPECT_EQ(strip.Height(), canvas.TextHeight(c.Text));
+  TDirectDrawSurface fromStrip(200, 60);
+  fromStrip.Fill(kBlack);
+  strip.Draw(&fromStrip, 7, 5, c.Text);
+  const TDirectDrawSurface fromCanvas = Drawn(canvas, 200, 60, 7, 5, c.Text);
+  ASSERT_GT(CountChanged(fromCanvas, kBlack), 0);
+  EXPECT_TRUE(SamePixels(fromStrip, fromCanvas));
+}
+
+INSTANTIATE_TEST_SUITE_P(HudReadOuts, GlyphStrip,
+                         testing::Values(StripCase{22, false, "01 : 07"}, StripCase{22, false, "1234567890"},
+                                         StripCase{22, false, "0"}, StripCase{14, false, "2/6"},
+                                         StripCase{14, false, "11/12"}, StripCase{28, true, "90817"}));
+
+TEST(GlyphStripUse, CharactersOutsideTheStripAreSkipped) {
+  TCanvas canvas;
+  canvas.SetFont(kYellow);
+  TGlyphStrip strip;
+  strip.Build(canvas.Font(), "0123456789");
+  EXPECT_EQ(strip.Width("1x2"), strip.Width("12"));
+  TDirectDrawSurface a(200, 60), b(200, 60);
+  a.Fill(kBlack);
+  b.Fill(kBlack);
+  strip.Draw(&a, 3, 3, "1x2");
+  strip.Draw(&b, 3, 3, "12");
+  EXPECT_TRUE(SamePixels(a, b));
+}

@@ -1,6 +1,7 @@
 // The quad collision test and the road's solid tiles, with plain quads.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -93,28 +94,26 @@ TEST(ObstacleTiles, ExactlyTheVergesAndTheShiftedRoadsOuterPartsAreSolid) {
 class ObstacleTest : public testing::Test {
 protected:
   ObstacleTest() {
-    for (auto& row : TrackMap) row.fill(tileGround);
-    ViewCol = 300;
-    ViewRow = 1000;
+    for (auto& row : race.TrackMap) row.fill(tileGround);
+    race.ViewCol = 300;
+    race.ViewRow = 1000;
   }
-  ~ObstacleTest() override {
-    ViewCol = StartViewCol;
-    ViewRow = StartViewRow;
-  }
-
   // Puts a left verge (solid from 38 to 72 px across the cell) in window cell (i, j).
-  static void PutVergeInWindow(int i, int j) { TrackMap[ViewRow + i][ViewCol + j] = 1; }
+  void PutVergeInWindow(int i, int j) { race.TrackMap[race.ViewRow + i][race.ViewCol + j] = 1; }
+
+  const std::unique_ptr<TRace> race_ = std::make_unique<TRace>();
+  TRace& race = *race_;
 };
 
 TEST_F(ObstacleTest, BikeHitsASolidTileOnlyWhereItsHitQuadLies) {
   PutVergeInWindow(2, 3);
   const double roadX = -10, roadY = -20;
   // The verge's solid part covers screen x 244..278, y 124..196.
-  EXPECT_TRUE(RoadObstacleHitsQuad(roadX, roadY, Box(250, 150, 260, 160)));
-  EXPECT_TRUE(RoadObstacleHitsQuad(roadX, roadY, Box(270, 190, 290, 210)));  // over a corner
-  EXPECT_FALSE(RoadObstacleHitsQuad(roadX, roadY, Box(225, 150, 235, 160))) << "the open half of the cell";
-  EXPECT_FALSE(RoadObstacleHitsQuad(roadX, roadY, Box(250, 210, 260, 220))) << "the cell below";
-  EXPECT_FALSE(RoadObstacleHitsQuad(roadX + 40, roadY, Box(250, 150, 260, 160))) << "the road slid on";
+  EXPECT_TRUE(race.RoadObstacleHitsQuad(roadX, roadY, Box(250, 150, 260, 160)));
+  EXPECT_TRUE(race.RoadObstacleHitsQuad(roadX, roadY, Box(270, 190, 290, 210)));  // over a corner
+  EXPECT_FALSE(race.RoadObstacleHitsQuad(roadX, roadY, Box(225, 150, 235, 160))) << "the open half of the cell";
+  EXPECT_FALSE(race.RoadObstacleHitsQuad(roadX, roadY, Box(250, 210, 260, 220))) << "the cell below";
+  EXPECT_FALSE(race.RoadObstacleHitsQuad(roadX + 40, roadY, Box(250, 150, 260, 160))) << "the road slid on";
 }
 
 TEST_F(ObstacleTest, BikeTestCoversTheWindowButItsFirstRowAndColumn) {
@@ -123,31 +122,31 @@ TEST_F(ObstacleTest, BikeTestCoversTheWindowButItsFirstRowAndColumn) {
     bool Tested;
   };
   for (const TCell cell : {TCell{1, 1, true}, TCell{10, 13, true}, TCell{0, 5, false}, TCell{5, 0, false}}) {
-    for (auto& row : TrackMap) row.fill(tileGround);
+    for (auto& row : race.TrackMap) row.fill(tileGround);
     PutVergeInWindow(cell.I, cell.J);
     const double left = CellSize * cell.J + 50, top = CellSize * cell.I + 30;
-    EXPECT_EQ(RoadObstacleHitsQuad(0, 0, Box(left, top, left + 5, top + 5)), cell.Tested)
+    EXPECT_EQ(race.RoadObstacleHitsQuad(0, 0, Box(left, top, left + 5, top + 5)), cell.Tested)
         << "window cell " << cell.I << "," << cell.J;
   }
 }
 
 TEST_F(ObstacleTest, RivalHitsSolidTilesWithinThreeCellsOfItsCentre) {
-  TrackMap[100][50] = 13;  // right verge: solid from 0 to 35 px across the cell
+  race.TrackMap[100][50] = 13;  // right verge: solid from 0 to 35 px across the cell
   const double x = 50 * CellSize, y = 100 * CellSize;
   const TQuad onVerge = Box(x + 10, y + 10, x + 20, y + 20);
   const TQuad besideIt = Box(x + 40, y + 10, x + 50, y + 20);
-  EXPECT_TRUE(WorldObstacleHitsQuad(x + 36, y + 36, onVerge));
-  EXPECT_TRUE(WorldObstacleHitsQuad(x + 3 * CellSize, y - 3 * CellSize + 1, onVerge)) << "three cells away";
-  EXPECT_FALSE(WorldObstacleHitsQuad(x + 4 * CellSize, y, onVerge)) << "four cells away";
-  EXPECT_FALSE(WorldObstacleHitsQuad(x + 36, y + 36, besideIt));
+  EXPECT_TRUE(race.WorldObstacleHitsQuad(x + 36, y + 36, onVerge));
+  EXPECT_TRUE(race.WorldObstacleHitsQuad(x + 3 * CellSize, y - 3 * CellSize + 1, onVerge)) << "three cells away";
+  EXPECT_FALSE(race.WorldObstacleHitsQuad(x + 4 * CellSize, y, onVerge)) << "four cells away";
+  EXPECT_FALSE(race.WorldObstacleHitsQuad(x + 36, y + 36, besideIt));
 }
 
 TEST_F(ObstacleTest, RivalNearOrBeyondTheMapBorderFindsNothingSolidThere) {
-  TrackMap[1][1] = 13;
-  EXPECT_TRUE(WorldObstacleHitsQuad(36, 36, Box(80, 80, 90, 90))) << "the first cell still counts";
+  race.TrackMap[1][1] = 13;
+  EXPECT_TRUE(race.WorldObstacleHitsQuad(36, 36, Box(80, 80, 90, 90))) << "the first cell still counts";
   for (const TPointF centre : {TPointF{-500, -500}, TPointF{-300, 36}, TPointF{651 * CellSize, 1501 * CellSize},
                                TPointF{100000, 20}, TPointF{20, -100000}}) {
-    EXPECT_FALSE(WorldObstacleHitsQuad(centre.X, centre.Y, Box(centre.X - 100, centre.Y - 100, centre.X + 100, centre.Y + 100)))
+    EXPECT_FALSE(race.WorldObstacleHitsQuad(centre.X, centre.Y, Box(centre.X - 100, centre.Y - 100, centre.X + 100, centre.Y + 100)))
         << centre.X << "," << centre.Y;
   }
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -19,6 +20,12 @@ struct TCrossSection {
   bool Line = false;     // plain rows: the four lanes are the start/finish line
 };
 
+// The race the track tests generate into: one for the whole test program, as the game has one.
+inline TRace& TestRace() {
+  static const auto race = std::make_unique<TRace>();
+  return *race;
+}
+
 inline bool IsLeftVerge(int v) { return v >= 1 && v <= 9; }
 inline bool IsRightVerge(int v) { return v >= 13 && v <= 21; }
 // Codes 1..48 belong to the road's cross-section and nothing else.
@@ -27,7 +34,7 @@ inline bool IsRoadPart(int v) { return v >= 1 && v <= 48; }
 // The cross-section of a track row, or nothing with `why` set when the row does not hold exactly
 // one well-formed cross-section.
 inline std::optional<TCrossSection> ReadCrossSection(int row, std::string& why) {
-  const TTrackRow& cells = TrackMap[row];
+  const TTrackRow& cells = TestRace().TrackMap[row];
   int first = 0, last = 0;
   for (int c = 1; c <= TrackColumns; ++c) {
     if (!IsRoadPart(cells[c])) continue;

@@ -2,10 +2,12 @@
 // race hook; the menu background that never moves.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <ostream>
 #include <string>
 
 #include "race/race.h"
+#include "test_graphics.h"
 
 namespace {
 
@@ -22,66 +24,57 @@ TPictureCollectionItem MakeTiles(int count) {
   return item;
 }
 
-// A form whose lists 1 and 2 hold two items each (item 1 is the cell picture); ground everywhere.
+// A race on graphics whose lists 1 and 2 hold two items each (item 1 is the cell picture); ground
+// everywhere.
 class RoadTest : public testing::Test {
 protected:
   RoadTest() {
-    MForm = &form_;
-    for (TDXImageList* list : {&form_.MDXImageList1, &form_.MDXImageList2}) {
+    for (TDXImageList* list : {&graphics_.ImageList1, &graphics_.ImageList2}) {
       list->Items.Items = {MakeTiles(1), MakeTiles(74)};
     }
-    for (auto& row : TrackMap) row.fill(tileGround);
-    ViewCol = StartViewCol;
-    ViewRow = StartViewRow;
+    for (auto& row : race.TrackMap) row.fill(tileGround);
     SpeedFactor = 1;
   }
-  ~RoadTest() override {
-    ScreenBackground = nullptr;
-    RaceObstacleTests = nullptr;
-    CurrentScreen = scrNone;
-    ScrollVX = ScrollVY = 0;
-    SpeedFactor = savedSpeedFactor_;
-    ViewCol = StartViewCol;
-    ViewRow = StartViewRow;
-    MForm = nullptr;
-  }
+  ~RoadTest() override { SpeedFactor = savedSpeedFactor_; }
 
   // The race road as the race screen makes it.
   TScrollBackground* MakeRaceRoad() {
-    auto* road = new TScrollBackground(2, 1, RoadWindowColumns, RoadWindowRows);  // owned by the engine
+    auto* road = new TScrollBackground(2, 1, RoadWindowColumns, RoadWindowRows, &race);  // owned by the engine
     road->SetImageSource(1, 2);
-    ScreenBackground = road;
+    race.Road = road;
     return road;
   }
-  TSpriteEngine& Engine() { return form_.MDXSpriteEngine->Engine; }
+  TSpriteEngine& Engine() { return graphics_.SpriteEngine.Engine; }
 
-  TMForm form_;
+  TTestGraphics graphics_;
+  const std::unique_ptr<TRace> race_ = std::make_unique<TRace>();
+  TRace& race = *race_;
 
 private:
   double savedSpeedFactor_ = SpeedFactor;
 };
 
 TEST_F(RoadTest, RaceRoadIsAWindowOfCellsOfTheRoadTileSet) {
-  ScrollVX = 3;
-  ScrollVY = -4;
+  race.ScrollVX = 3;
+  race.ScrollVY = -4;
   TScrollBackground* road = MakeRaceRoad();
   EXPECT_EQ(road->Engine, &Engine());
   EXPECT_EQ(road->MapColumns(), 13);
   EXPECT_EQ(road->MapRows(), 10);
   EXPECT_EQ(road->ImageListNo, 2);
-  EXPECT_EQ(road->Image, &form_.MDXImageList2.Items.Items[1]);
+  EXPECT_EQ(road->Image, &graphics_.ImageList2.Items.Items[1]);
   EXPECT_EQ(road->Width, CellSize) << "one cell";
   EXPECT_EQ(road->Height, CellSize);
   EXPECT_EQ(road->Z, 2);
   EXPECT_EQ(road->Cell(12, 9), 0);
-  EXPECT_EQ(ScrollVX, 0) << "a new road starts still";
-  EXPECT_EQ(ScrollVY, 0);
+  EXPECT_EQ(race.ScrollVX, 0) << "a new road starts still";
+  EXPECT_EQ(race.ScrollVY, 0);
 }
 
 TEST_F(RoadTest, SelectImageOnAListWithoutCellPicturesKeepsTheCurrentItem) {
   TScrollBackground* road = MakeRaceRoad();
   road->SetImageSource(0, 3);
-  EXPECT_EQ(road->Image, &form_.MDXImageList2.Items.Items[1]);
+  EXPECT_EQ(road->Image, &graphics_.ImageList2.Items.Items[1]);
   EXPECT_EQ(road->ImageListNo, 3);
 }
 
@@ -112,16 +105,16 @@ TEST_P(RoadScroll, SlidesWrapsAtMostOnceAndMovesTheViewWithinTheMap) {
   TScrollBackground* road = MakeRaceRoad();
   road->X = c.X;
   road->Y = c.Y;
-  ViewCol = c.ViewCol;
-  ViewRow = c.ViewRow;
-  ScrollVX = c.VX;
-  ScrollVY = c.VY;
+  race.ViewCol = c.ViewCol;
+  race.ViewRow = c.ViewRow;
+  race.ScrollVX = c.VX;
+  race.ScrollVY = c.VY;
   SpeedFactor = c.Speed;
   road->Step(1);
   EXPECT_DOUBLE_EQ(road->X, c.WantX);
   EXPECT_DOUBLE_EQ(road->Y, c.WantY);
-  EXPECT_EQ(ViewCol, c.WantViewCol);
-  EXPECT_EQ(ViewRow, c.WantViewRow);
+  EXPECT_EQ(race.ViewCol, c.WantViewCol);
+  EXPECT_EQ(race.ViewRow, c.WantViewRow);
   EXPECT_DOUBLE_EQ(road->FrameVX, c.VX);
   EXPECT_DOUBLE_EQ(road->FrameVY, c.VY);
 }
@@ -144,40 +137,37 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RoadTest, ViewStaysOnTheMapHoweverLongTheRoadScrolls) {
   TScrollBackground* road = MakeRaceRoad();
   for (const double v : {100.0, -100.0}) {
-    ScrollVX = ScrollVY = v;
+    race.ScrollVX = race.ScrollVY = v;
     for (int i = 0; i < 3000; ++i) {
       road->Step(1);
-      ASSERT_GE(ViewCol, 0);
-      ASSERT_LE(ViewCol, TrackColumns - RoadWindowColumns);
-      ASSERT_GE(ViewRow, 0);
-      ASSERT_LE(ViewRow, TrackRows - RoadWindowRows);
+      ASSERT_GE(race.ViewCol, 0);
+      ASSERT_LE(race.ViewCol, TrackColumns - RoadWindowColumns);
+      ASSERT_GE(race.ViewRow, 0);
+      ASSERT_LE(race.ViewRow, TrackRows - RoadWindowRows);
     }
   }
 }
 
 TEST_F(RoadTest, MenuBackgroundNeverMoves) {
-  ScrollVX = 40;  // left over from a race
-  ScrollVY = 90;
+  race.ScrollVX = 40;  // a race going on
+  race.ScrollVY = 90;
   auto* menu = new TScrollBackground(1, 1, 1, 1);
-  ScreenBackground = menu;
-  CurrentScreen = scrMainMenu;
-  EXPECT_EQ(menu->Image, &form_.MDXImageList1.Items.Items[1]);
+  EXPECT_EQ(menu->Image, &graphics_.ImageList1.Items.Items[1]);
   for (int i = 0; i < 500; ++i) Engine().Move(15);
   EXPECT_EQ(menu->X, 0);
   EXPECT_EQ(menu->Y, 0);
-  EXPECT_EQ(ViewCol, StartViewCol);
-  EXPECT_EQ(ViewRow, StartViewRow);
+  EXPECT_EQ(race.ViewCol, StartViewCol);
+  EXPECT_EQ(race.ViewRow, StartViewRow);
 }
 
-TEST_F(RoadTest, ObstacleTestsRunOnlyOnTheRaceScreen) {
+TEST_F(RoadTest, ObstacleTestsRunOnlyForTheRacesRoad) {
   static int calls;
   calls = 0;
-  RaceObstacleTests = [](const TScrollBackground&) { ++calls; };
-  TScrollBackground* road = MakeRaceRoad();
-  CurrentScreen = scrVehicleSelection;
-  road->Step(1);
+  race.ObstacleTests = [](TRace&, const TScrollBackground&) { ++calls; };
+  auto* menu = new TScrollBackground(1, 1, 1, 1);
+  menu->Step(1);
   EXPECT_EQ(calls, 0);
-  CurrentScreen = scrRace;
+  TScrollBackground* road = MakeRaceRoad();
   road->Step(1);
   EXPECT_EQ(calls, 1);
 }
@@ -187,22 +177,22 @@ TEST_F(RoadTest, ObstacleTestsRunOnlyOnTheRaceScreen) {
 TEST_F(RoadTest, CopyViewToRoadFillsTheWindowFromTheViewPosition) {
   TScrollBackground* road = MakeRaceRoad();
   for (int r = 1; r <= TrackRows; ++r) {
-    for (int c = 1; c <= TrackColumns; ++c) TrackMap[r][c] = static_cast<uint8_t>((r * 7 + c) % 74);
+    for (int c = 1; c <= TrackColumns; ++c) race.TrackMap[r][c] = static_cast<uint8_t>((r * 7 + c) % 74);
   }
-  ViewCol = 200;
-  ViewRow = 700;
-  CopyViewToRoad();
+  race.ViewCol = 200;
+  race.ViewRow = 700;
+  race.CopyViewToRoad();
   for (int i = 0; i < RoadWindowRows; ++i) {
-    for (int j = 0; j < RoadWindowColumns; ++j) ASSERT_EQ(road->Cell(j, i), TrackMap[700 + i][200 + j]) << i << "," << j;
+    for (int j = 0; j < RoadWindowColumns; ++j) ASSERT_EQ(road->Cell(j, i), race.TrackMap[700 + i][200 + j]) << i << "," << j;
   }
 }
 
 TEST_F(RoadTest, CopyViewToRoadShowsGroundWhereTheViewLeavesTheMap) {
   TScrollBackground* road = MakeRaceRoad();
-  for (int r = 1; r <= TrackRows; ++r) TrackMap[r].fill(5);
-  ViewCol = -3;  // a view put beside the map
-  ViewRow = 0;
-  CopyViewToRoad();
+  for (int r = 1; r <= TrackRows; ++r) race.TrackMap[r].fill(5);
+  race.ViewCol = -3;  // a view put beside the map
+  race.ViewRow = 0;
+  race.CopyViewToRoad();
   EXPECT_EQ(road->Cell(0, 0), tileGround);
   EXPECT_EQ(road->Cell(5, 0), tileGround) << "row 0 is off the map";
   EXPECT_EQ(road->Cell(2, 1), tileGround) << "column -1 is off the map";
@@ -212,12 +202,12 @@ TEST_F(RoadTest, CopyViewToRoadShowsGroundWhereTheViewLeavesTheMap) {
 TEST_F(RoadTest, GeneratingATrackShowsItsStartInTheRoad) {
   TScrollBackground* road = MakeRaceRoad();
   RandSeed(11);
-  SetUpLevel(3);
+  race.SetUpLevel(3);
   // The start line (row 1479, columns 321..324) is in window row 1, columns 3..6.
   for (int j = 3; j <= 6; ++j) EXPECT_EQ(road->Cell(j, 1), tileStartFinish) << j;
   for (int i = 0; i < RoadWindowRows; ++i) {
     for (int j = 0; j < RoadWindowColumns; ++j) {
-      ASSERT_EQ(road->Cell(j, i), TrackMap[StartViewRow + i][StartViewCol + j]) << i << "," << j;
+      ASSERT_EQ(road->Cell(j, i), race.TrackMap[StartViewRow + i][StartViewCol + j]) << i << "," << j;
     }
   }
 }

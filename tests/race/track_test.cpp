@@ -12,13 +12,14 @@
 namespace {
 
 using road_layout::ReadCrossSection;
+using road_layout::TestRace;
 using road_layout::TCrossSection;
 using road_layout::TFamily;
 using testing::AssertionFailure;
 using testing::AssertionResult;
 using testing::AssertionSuccess;
 
-int TopRoadRow() { return TrackRows - TrackLength; }
+int TopRoadRow() { return TrackRows - TestRace().TrackLength; }
 
 bool IsGroundOrDecoration(int code) { return code == 0 || (code >= 49 && code <= 51); }
 
@@ -52,29 +53,29 @@ int CentreOffset(TFamily family) {
 // the start line in its row and the finish line across the four lanes of the finish row.
 AssertionResult RoadIsWhole() {
   const int top = TopRoadRow();
-  const int finish = FinishRowOf(TrackLength);
+  const int finish = FinishRowOf(TestRace().TrackLength);
   TCrossSection below{};
   for (int row = TrackRows - 1; row >= top; --row) {
     std::string why;
     const auto section = ReadCrossSection(row, why);
     if (!section) return AssertionFailure() << "row " << row << ": " << why;
-    if (!ShapeFitsSection(RowShape[row], *section)) {
-      return AssertionFailure() << "row " << row << " has shape " << int(RowShape[row]) << " but not its road";
+    if (!ShapeFitsSection(TestRace().RowShape[row], *section)) {
+      return AssertionFailure() << "row " << row << " has shape " << int(TestRace().RowShape[row]) << " but not its road";
     }
     const bool wantLine = row == finish || row == StartLineRow;
     if (section->Line != wantLine) return AssertionFailure() << "row " << row << (wantLine ? " lacks" : " has") << " a line";
     const int centre = road_layout::LaneCentre(*section) + CentreOffset(section->Family);
-    if (RoadCenterX[row] != centre) {
-      return AssertionFailure() << "row " << row << ": RoadCenterX " << RoadCenterX[row] << ", want " << centre;
+    if (TestRace().RoadCenterX[row] != centre) {
+      return AssertionFailure() << "row " << row << ": TestRace().RoadCenterX " << TestRace().RoadCenterX[row] << ", want " << centre;
     }
     if (row < TrackRows - 1) {
       if (std::abs(section->FirstColumn - below.FirstColumn) > 1) {
         return AssertionFailure() << "row " << row << " at column " << section->FirstColumn
                                   << " does not join the row below at " << below.FirstColumn;
       }
-      if (std::abs(RoadCenterX[row] - RoadCenterX[row + 1]) > 40) {
-        return AssertionFailure() << "row " << row << ": centre line jumps from " << RoadCenterX[row + 1] << " to "
-                                  << RoadCenterX[row];
+      if (std::abs(TestRace().RoadCenterX[row] - TestRace().RoadCenterX[row + 1]) > 40) {
+        return AssertionFailure() << "row " << row << ": centre line jumps from " << TestRace().RoadCenterX[row + 1] << " to "
+                                  << TestRace().RoadCenterX[row];
       }
     }
     below = *section;
@@ -87,9 +88,9 @@ AssertionResult GroundIsFilled() {
   const int top = TopRoadRow();
   for (int row = 1; row <= TrackRows; ++row) {
     const bool roadRow = row >= top && row < TrackRows;
-    if (!roadRow && RowShape[row] != 0) return AssertionFailure() << "row " << row << " has a shape but no road";
+    if (!roadRow && TestRace().RowShape[row] != 0) return AssertionFailure() << "row " << row << " has a shape but no road";
     for (int c = 1; c <= TrackColumns; ++c) {
-      const int code = TrackMap[row][c];
+      const int code = TestRace().TrackMap[row][c];
       if (code > 73) return AssertionFailure() << "code " << code << " left at " << row << "," << c;
       if (!roadRow && road_layout::IsRoadPart(code)) {
         return AssertionFailure() << "road part " << code << " outside the road at " << row << "," << c;
@@ -121,7 +122,7 @@ AssertionResult ObjectsAreWhole() {
 
   for (int r = 1; r <= TrackRows; ++r) {
     for (int c = 1; c <= TrackColumns; ++c) {
-      const int code = TrackMap[r][c];
+      const int code = TestRace().TrackMap[r][c];
       if (code < 52 || claimed[r][c]) continue;
       bool matched = false;
       for (const TShape& shape : shapes) {
@@ -132,7 +133,7 @@ AssertionResult ObjectsAreWhole() {
         for (int i = 0; i < shape.Size * shape.Size && whole; ++i) {
           const int rr = r + i / shape.Size, cc = left + i % shape.Size;
           whole = rr <= TrackRows && cc >= 1 && cc <= TrackColumns && !claimed[rr][cc] &&
-                  TrackMap[rr][cc] == shape.Tiles[i];
+                  TestRace().TrackMap[rr][cc] == shape.Tiles[i];
         }
         if (!whole) continue;
         for (int i = 0; i < shape.Size * shape.Size; ++i) claimed[r + i / shape.Size][left + i % shape.Size] = true;
@@ -151,8 +152,8 @@ AssertionResult NoNewShiftNearFinish() {
   const int top = TopRoadRow();
   int shiftRows = 0;
   for (int row = top; row <= top + 98; ++row) {
-    const int shape = RowShape[row];
-    const bool continues = RowShape[row + 1] == shape;
+    const int shape = TestRace().RowShape[row];
+    const bool continues = TestRace().RowShape[row + 1] == shape;
     if ((shape == segShiftLeft || shape == segShiftRight || shape == segMarked) && !continues) {
       return AssertionFailure() << "segment of kind " << shape << " starts in row " << row;
     }
@@ -183,26 +184,26 @@ class LevelSetUp : public testing::TestWithParam<TLevelCase> {};
 TEST_P(LevelSetUp, SetsTheLevelsParametersAndLaysTheRoadBetweenStartAndFinish) {
   const TLevelCase& want = GetParam();
   RandSeed(7);
-  RacerCount = 4;
-  PlayerRank = 3;
-  ViewCol = ViewRow = 5;
-  SetUpLevel(want.Level);
+  TestRace().RacerCount = 4;
+  TestRace().PlayerRank = 3;
+  TestRace().ViewCol = TestRace().ViewRow = 5;
+  TestRace().SetUpLevel(want.Level);
 
-  EXPECT_EQ(Level, want.Level);
-  EXPECT_EQ(TrackLength, want.Length);
-  EXPECT_EQ(RaceTimeLeft, want.TimeMs);
-  EXPECT_EQ(BonusCount, want.Bonuses);
-  EXPECT_EQ(FinishRowOf(TrackLength), want.FinishRow);
-  EXPECT_EQ(RacerCount, 0);
-  EXPECT_EQ(PlayerRank, 0);
-  EXPECT_EQ(ViewCol, StartViewCol);
-  EXPECT_EQ(ViewRow, StartViewRow);
+  EXPECT_EQ(TestRace().Level, want.Level);
+  EXPECT_EQ(TestRace().TrackLength, want.Length);
+  EXPECT_EQ(TestRace().RaceTimeLeft, want.TimeMs);
+  EXPECT_EQ(TestRace().BonusCount, want.Bonuses);
+  EXPECT_EQ(FinishRowOf(TestRace().TrackLength), want.FinishRow);
+  EXPECT_EQ(TestRace().RacerCount, 0);
+  EXPECT_EQ(TestRace().PlayerRank, 0);
+  EXPECT_EQ(TestRace().ViewCol, StartViewCol);
+  EXPECT_EQ(TestRace().ViewRow, StartViewRow);
 
   // Road rows 1500 - length .. 1499; the start line across the four lanes of the start area.
-  EXPECT_NE(RowShape[TrackRows - want.Length], 0);
-  EXPECT_EQ(RowShape[TrackRows - want.Length - 1], 0);
-  EXPECT_EQ(RowShape[TrackRows], 0);
-  for (int c = 321; c <= 324; ++c) EXPECT_EQ(TrackMap[StartLineRow][c], tileStartFinish) << c;
+  EXPECT_NE(TestRace().RowShape[TrackRows - want.Length], 0);
+  EXPECT_EQ(TestRace().RowShape[TrackRows - want.Length - 1], 0);
+  EXPECT_EQ(TestRace().RowShape[TrackRows], 0);
+  for (int c = 321; c <= 324; ++c) EXPECT_EQ(TestRace().TrackMap[StartLineRow][c], tileStartFinish) << c;
   EXPECT_TRUE(TrackIsSound());
 }
 
@@ -220,7 +221,7 @@ TEST_P(EveryLevel, RoadRunsUnbrokenFromStartToFinishForManySeeds) {
   const int level = GetParam();
   for (uint64_t seed = 1; seed <= 12; ++seed) {
     RandSeed(seed * 1000 + level);
-    SetUpLevel(level);
+    TestRace().SetUpLevel(level);
     ASSERT_TRUE(TrackIsSound()) << "level " << level << ", seed " << seed * 1000 + level;
   }
 }
@@ -230,13 +231,13 @@ INSTANTIATE_TEST_SUITE_P(Levels, EveryLevel, testing::Range(1, LevelCount + 1),
 
 TEST(TrackGeneration, WithEveryDrawZeroTheRoadStaysStraightInItsStartColumns) {
   for (const int level : {1, 10}) {
-    SetUpLevel(level, [](int) { return 0; });
+    TestRace().SetUpLevel(level, [](int) { return 0; });
     ASSERT_TRUE(TrackIsSound()) << "level " << level;
     for (int row = TopRoadRow(); row < TrackRows; ++row) {
-      ASSERT_EQ(RowShape[row], segStraight) << row;
+      ASSERT_EQ(TestRace().RowShape[row], segStraight) << row;
       std::string why;
       ASSERT_EQ(ReadCrossSection(row, why)->FirstColumn, 319) << row;
-      ASSERT_EQ(RoadCenterX[row], 323 * CellSize) << row;
+      ASSERT_EQ(TestRace().RoadCenterX[row], 323 * CellSize) << row;
     }
   }
 }
@@ -244,30 +245,30 @@ TEST(TrackGeneration, WithEveryDrawZeroTheRoadStaysStraightInItsStartColumns) {
 TEST(TrackGeneration, AShiftUnderWayNearTheFinishIsStraightenedAndNoOtherFollows) {
   // Every draw at its highest: straight, marked, shift right, straighten, over and over; on level
   // 1 a shift right runs into the last 99 rows (rows 1301..1296).
-  SetUpLevel(1, [](int n) { return n - 1; });
-  ASSERT_EQ(RowShape[1299], segShiftRight);
-  ASSERT_EQ(RowShape[1298], segShiftRight);
+  TestRace().SetUpLevel(1, [](int n) { return n - 1; });
+  ASSERT_EQ(TestRace().RowShape[1299], segShiftRight);
+  ASSERT_EQ(TestRace().RowShape[1298], segShiftRight);
   EXPECT_TRUE(TrackIsSound());
-  for (int row = 1295; row >= 1292; --row) EXPECT_EQ(RowShape[row], segStraighten) << row;
-  for (int row = 1291; row >= TopRoadRow(); --row) ASSERT_EQ(RowShape[row], segStraight) << row;
+  for (int row = 1295; row >= 1292; --row) EXPECT_EQ(TestRace().RowShape[row], segStraighten) << row;
+  for (int row = 1291; row >= TopRoadRow(); --row) ASSERT_EQ(TestRace().RowShape[row], segStraight) << row;
 }
 
 TEST(TrackGeneration, LengthsTheMapCannotHoldStayOnTheMap) {
   for (const int length : {0, 1550, 5000}) {
-    TrackLength = length;
+    TestRace().TrackLength = length;
     RandSeed(9);
-    GenerateTrack();
-    EXPECT_EQ(TrackMap[StartLineRow][321], tileStartFinish) << length;
-    EXPECT_EQ(TrackMap[0][1], tileGround) << "border row, length " << length;
+    TestRace().GenerateTrack();
+    EXPECT_EQ(TestRace().TrackMap[StartLineRow][321], tileStartFinish) << length;
+    EXPECT_EQ(TestRace().TrackMap[0][1], tileGround) << "border row, length " << length;
   }
 }
 
 TEST(TrackGeneration, StartLineRowHasTheCentreLineOfThePlainRowsAroundIt) {
   RandSeed(3);
-  SetUpLevel(1);
-  EXPECT_EQ(RoadCenterX[StartLineRow], 323 * CellSize);
-  EXPECT_EQ(RoadCenterX[StartLineRow - 1], RoadCenterX[StartLineRow]);
-  EXPECT_EQ(RoadCenterX[StartLineRow + 1], RoadCenterX[StartLineRow]);
+  TestRace().SetUpLevel(1);
+  EXPECT_EQ(TestRace().RoadCenterX[StartLineRow], 323 * CellSize);
+  EXPECT_EQ(TestRace().RoadCenterX[StartLineRow - 1], TestRace().RoadCenterX[StartLineRow]);
+  EXPECT_EQ(TestRace().RoadCenterX[StartLineRow + 1], TestRace().RoadCenterX[StartLineRow]);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -70,15 +71,16 @@ TEST_F(ZktrackTest, DumpIsTheTrackTheGameGeneratesForTheSeed) {
   const TRun run = Run("--level 2 --seed 5 --dump " + dump.string());
   ASSERT_EQ(run.Status, 0) << run.Err;
 
-  RoadCenterX.fill(0);  // as in the tool's fresh process: rows without road keep what was there
+  // A new race, as in the tool's fresh process: rows without road keep their zero centre.
+  const auto race = std::make_unique<TRace>();
   RandSeed(5);
-  SetUpLevel(2);
+  race->SetUpLevel(2);
   std::ifstream in(dump);
   std::string line;
   for (int r = 1; r <= TrackRows; ++r) {
     ASSERT_TRUE(std::getline(in, line)) << "row " << r << " missing";
-    std::string want = std::to_string(r) + " " + std::to_string(RowShape[r]) + " " + std::to_string(RoadCenterX[r]) + ":";
-    for (int c = 1; c <= TrackColumns; ++c) want += " " + std::to_string(TrackMap[r][c]);
+    std::string want = std::to_string(r) + " " + std::to_string(race->RowShape[r]) + " " + std::to_string(race->RoadCenterX[r]) + ":";
+    for (int c = 1; c <= TrackColumns; ++c) want += " " + std::to_string(race->TrackMap[r][c]);
     ASSERT_EQ(line, want) << "row " << r;
   }
   EXPECT_FALSE(std::getline(in, line)) << "more than " << TrackRows << " rows";

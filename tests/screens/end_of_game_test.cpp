@@ -25,10 +25,10 @@ protected:
     Tap(VK_DOWN);
     Tap(VK_DOWN);
     Tap(VK_RETURN);
-    ASSERT_EQ(CurrentScreen, scrHighScores);
+    ASSERT_EQ(Shell.CurrentScreen, scrHighScores);
     plainSpriteCount_ = GameSpriteEngine().SpriteCount;
     Tap(VK_ESCAPE);
-    ASSERT_EQ(CurrentScreen, scrMainMenu);
+    ASSERT_EQ(Shell.CurrentScreen, scrMainMenu);
   }
   void TearDown() override {
     SetScoreServer(savedServer_);
@@ -40,25 +40,25 @@ protected:
   void EndGameWithScore(int score) {
     LeaveMainMenu();
     drive.Frame();
-    Score = score;
+    GameRace().Score = score;
     OpenPopup(8);
     drive.Frame();
-    ASSERT_EQ(PopupKind, 8);
+    ASSERT_EQ(Shell.PopupKind, 8);
   }
 
   // Name entry, Enter, and the send question's default selection checked.
   void EnterName(const std::string& name) {
     drive.Type(name);
-    ASSERT_EQ(PlayerName, name);
+    ASSERT_EQ(Shell.PlayerName, name);
     drive.Key(VK_RETURN);
-    ASSERT_EQ(PopupKind, 9);
-    ASSERT_EQ(HoverItem, 11) << "Yes is the default";
+    ASSERT_EQ(Shell.PopupKind, 9);
+    ASSERT_EQ(Shell.HoverItem, 11) << "Yes is the default";
   }
 
   void ExpectOnHighScoreScreen() {
-    EXPECT_EQ(PopupKind, 0);
-    EXPECT_EQ(CurrentScreen, scrHighScores);
-    EXPECT_EQ(HoverItem, 9);
+    EXPECT_EQ(Shell.PopupKind, 0);
+    EXPECT_EQ(Shell.CurrentScreen, scrHighScores);
+    EXPECT_EQ(Shell.HoverItem, 9);
     EXPECT_TRUE(Sys_CursorVisible());
     EXPECT_EQ(GameSpriteEngine().SpriteCount, plainSpriteCount_)
         << "a fresh main menu under the high-score screen, and nothing left of the popups";
@@ -82,8 +82,8 @@ TEST_F(EndOfGame, NoShowsTheNewEntryBelowAnEqualScore) {
   EXPECT_EQ(HighScores[11].Score, 1000) << "the old tenth entry fell out";
 
   Tap(VK_ESCAPE);
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
-  EXPECT_EQ(HoverItem, 4);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.HoverItem, 4);
 }
 
 TEST_F(EndOfGame, YesShowsSendingForAFrameThenSendsThenShowsTheTable) {
@@ -92,10 +92,10 @@ TEST_F(EndOfGame, YesShowsSendingForAFrameThenSendsThenShowsTheTable) {
   EndGameWithScore(12345);
   EnterName("AB");
   drive.Press(VK_RETURN);
-  EXPECT_EQ(PopupKind, 10);
+  EXPECT_EQ(Shell.PopupKind, 10);
   drive.Frame();
   drive.Release(VK_RETURN);
-  EXPECT_EQ(PopupKind, 10) << "\"Sending...\" stays on the screen for a frame";
+  EXPECT_EQ(Shell.PopupKind, 10) << "\"Sending...\" stays on the screen for a frame";
   EXPECT_TRUE(server.Received().empty()) << "nothing is sent before that frame";
   drive.Frame();
   ExpectOnHighScoreScreen();
@@ -118,25 +118,25 @@ TEST_F(EndOfGame, YesShowsSendingForAFrameThenSendsThenShowsTheTable) {
 TEST_F(EndOfGame, CountryTypedOnTheOptionsScreenGoesWithTheScore) {
   RecordingServer server;
   SetScoreServer(server.Address());
-  ASSERT_EQ(HoverItem, 4);
+  ASSERT_EQ(Shell.HoverItem, 4);
   Tap(VK_UP);
   Tap(VK_RETURN);
-  ASSERT_EQ(CurrentScreen, scrOptions);
+  ASSERT_EQ(Shell.CurrentScreen, scrOptions);
   Tap(VK_UP);
   Tap(VK_UP);
   Tap(VK_RETURN);
-  ASSERT_TRUE(CountryEditing);
+  ASSERT_TRUE(Shell.CountryEditing);
   for (int i = 0; i < 7; ++i) drive.Key(VK_BACK);
   drive.Type("Costa Rica");
   Tap(VK_ESCAPE);
   Tap(VK_ESCAPE);
-  ASSERT_EQ(CurrentScreen, scrMainMenu);
+  ASSERT_EQ(Shell.CurrentScreen, scrMainMenu);
 
   EndGameWithScore(15000);
   EnterName("");
   Tap('Y');
   drive.Frame();
-  ASSERT_EQ(CurrentScreen, scrHighScores);
+  ASSERT_EQ(Shell.CurrentScreen, scrHighScores);
   const auto received = server.Received();
   ASSERT_EQ(received.size(), 1u);
   const std::string prefix = "/cgi/version.pl?hs&prg=ZuboKranz&inf=";
@@ -159,14 +159,14 @@ TEST_F(EndOfGame, SecondGameOffersTheNameTypedInTheFirst) {
   EndGameWithScore(9500);
   EnterName("Rider");
   Tap('N');
-  ASSERT_EQ(CurrentScreen, scrHighScores);
+  ASSERT_EQ(Shell.CurrentScreen, scrHighScores);
   Tap(VK_ESCAPE);
   EndGameWithScore(8500);
-  EXPECT_EQ(PlayerName, "Rider");
+  EXPECT_EQ(Shell.PlayerName, "Rider");
   drive.Key(VK_BACK);
   drive.Type("a");
   drive.Key(VK_RETURN);
-  ASSERT_EQ(PopupKind, 9);
+  ASSERT_EQ(Shell.PopupKind, 9);
   Tap('N');
   EXPECT_EQ(HighScores[2].Name, "Rider");
   EXPECT_EQ(HighScores[4].Name, "Ridea");
@@ -175,7 +175,7 @@ TEST_F(EndOfGame, SecondGameOffersTheNameTypedInTheFirst) {
 TEST_F(EndOfGame, NameTakesTwelveNameCharactersAtMost) {
   EndGameWithScore(9500);
   drive.Type("Ab-1_c!d efghijklmnop");
-  EXPECT_EQ(PlayerName, "Ab1cd efghij");
+  EXPECT_EQ(Shell.PlayerName, "Ab1cd efghij");
 }
 
 }  // namespace

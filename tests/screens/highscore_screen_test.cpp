@@ -17,7 +17,7 @@ protected:
   void SetUp() override {
     ScreenGame::SetUp();
     OpenFromMainMenu(4);
-    ASSERT_EQ(CurrentScreen, scrHighScores);
+    ASSERT_EQ(Shell.CurrentScreen, scrHighScores);
   }
 };
 
@@ -27,7 +27,7 @@ struct Step {
 };
 
 TEST_F(HighScoreScreen, KeyboardWalkStopsAtBothEnds) {
-  EXPECT_EQ(HoverItem, 9) << "the back button is selected on opening";
+  EXPECT_EQ(Shell.HoverItem, 9) << "the back button is selected on opening";
   const std::vector<Step> walk = {
       {VK_RIGHT, 9}, {VK_UP, 9}, {VK_DOWN, 9}, {VK_LEFT, 8}, {VK_LEFT, 7}, {VK_LEFT, 7},
       {VK_UP, 7},    {VK_DOWN, 7}, {VK_RIGHT, 8}, {VK_RIGHT, 9}, {VK_RIGHT, 9},
@@ -35,8 +35,8 @@ TEST_F(HighScoreScreen, KeyboardWalkStopsAtBothEnds) {
   for (size_t i = 0; i < walk.size(); ++i) {
     SCOPED_TRACE("step " + std::to_string(i + 1));
     Tap(walk[i].Key);
-    EXPECT_EQ(HoverItem, walk[i].Hover);
-    EXPECT_EQ(CurrentScreen, scrHighScores);
+    EXPECT_EQ(Shell.HoverItem, walk[i].Hover);
+    EXPECT_EQ(Shell.CurrentScreen, scrHighScores);
   }
 }
 
@@ -44,29 +44,29 @@ class HighScoreArrowFromNothing : public HighScoreScreen, public ::testing::With
 
 TEST_P(HighScoreArrowFromNothing, SelectsTheClearButton) {
   MouseOffAllItems();
-  ASSERT_EQ(HoverItem, 0);
+  ASSERT_EQ(Shell.HoverItem, 0);
   Tap(GetParam());
-  EXPECT_EQ(HoverItem, 7);
+  EXPECT_EQ(Shell.HoverItem, 7);
 }
 
 INSTANTIATE_TEST_SUITE_P(Arrows, HighScoreArrowFromNothing, ::testing::Values(VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT));
 
 TEST_F(HighScoreScreen, EscapeGoesBackWithHighScoresSelected) {
   Tap(VK_ESCAPE);
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
-  EXPECT_EQ(HoverItem, 4);
-  EXPECT_EQ(FirstItem, 1);
-  EXPECT_EQ(LastItem, 6);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.HoverItem, 4);
+  EXPECT_EQ(Shell.FirstItem, 1);
+  EXPECT_EQ(Shell.LastItem, 6);
 }
 
 TEST_F(HighScoreScreen, WorldButtonOpensTheWorldListPage) {
   Tap(VK_LEFT);
-  ASSERT_EQ(HoverItem, 8);
+  ASSERT_EQ(Shell.HoverItem, 8);
   Sys_HeadlessOpenedURLs().clear();
   Tap(VK_RETURN);
   ASSERT_EQ(Sys_HeadlessOpenedURLs().size(), 1u);
   EXPECT_EQ(Sys_HeadlessOpenedURLs()[0], ScoreServer() + "/cgi/version.pl?prg=ZuboKranz&show&type=0");
-  EXPECT_EQ(CurrentScreen, scrHighScores);
+  EXPECT_EQ(Shell.CurrentScreen, scrHighScores);
 }
 
 // --- Clearing the table ----------------------------------------------------------------------
@@ -92,14 +92,14 @@ TEST_P(ClearQuestion, YesResetsTheTableNoKeepsIt) {
   InsertHighScore("Rider", 20000);
   Tap(VK_LEFT);
   Tap(VK_LEFT);
-  ASSERT_EQ(HoverItem, 7);
+  ASSERT_EQ(Shell.HoverItem, 7);
   Tap(VK_RETURN);
-  ASSERT_EQ(PopupKind, 4);
-  ASSERT_EQ(HoverItem, 12) << "No is the default";
+  ASSERT_EQ(Shell.PopupKind, 4);
+  ASSERT_EQ(Shell.HoverItem, 12) << "No is the default";
   for (const int key : GetParam().Keys) Tap(key);
-  EXPECT_EQ(PopupKind, 0);
-  EXPECT_EQ(CurrentScreen, scrHighScores);
-  EXPECT_EQ(HoverItem, 7) << "the selection from before the question";
+  EXPECT_EQ(Shell.PopupKind, 0);
+  EXPECT_EQ(Shell.CurrentScreen, scrHighScores);
+  EXPECT_EQ(Shell.HoverItem, 7) << "the selection from before the question";
   if (GetParam().Cleared) {
     for (int n = 1; n <= 10; ++n) {
       EXPECT_EQ(HighScores[n].Name, "ANONYMOUS") << n;

@@ -31,14 +31,14 @@ protected:
   void SetUp() override {
     ScreenGame::SetUp();
     OpenFromMainMenu(3);
-    ASSERT_EQ(CurrentScreen, scrOptions);
+    ASSERT_EQ(Shell.CurrentScreen, scrOptions);
   }
 
   void Point(int item) {
     const auto p = RowCentre(item);
     drive.MouseMove(p.X, p.Y);
     drive.Frame();
-    ASSERT_EQ(HoverItem, item);
+    ASSERT_EQ(Shell.HoverItem, item);
   }
   void ClickOn(int item) {
     Point(item);
@@ -52,7 +52,7 @@ struct Step {
 };
 
 TEST_F(OptionsScreen, KeyboardWalkFollowsTheLayout) {
-  EXPECT_EQ(HoverItem, 12) << "the back button is selected on opening";
+  EXPECT_EQ(Shell.HoverItem, 12) << "the back button is selected on opening";
   const std::vector<Step> walk = {
       {VK_UP, 11},   {VK_UP, 10},    {VK_UP, 8},     {VK_UP, 7},     {VK_UP, 7},
       {VK_DOWN, 8},  {VK_RIGHT, 9},  {VK_RIGHT, 9},  {VK_DOWN, 10},  {VK_UP, 8},
@@ -63,15 +63,15 @@ TEST_F(OptionsScreen, KeyboardWalkFollowsTheLayout) {
   for (size_t i = 0; i < walk.size(); ++i) {
     SCOPED_TRACE("step " + std::to_string(i + 1));
     Tap(walk[i].Key);
-    EXPECT_EQ(HoverItem, walk[i].Hover);
-    EXPECT_EQ(CurrentScreen, scrOptions);
+    EXPECT_EQ(Shell.HoverItem, walk[i].Hover);
+    EXPECT_EQ(Shell.CurrentScreen, scrOptions);
   }
 }
 
 TEST_F(OptionsScreen, EscapeGoesBackWithOptionsSelected) {
   Tap(VK_ESCAPE);
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
-  EXPECT_EQ(HoverItem, 3);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.HoverItem, 3);
 }
 
 TEST_F(OptionsScreen, DisplaySwitchAndAltEnterShowOnThePicture) {
@@ -89,7 +89,7 @@ TEST_F(OptionsScreen, DisplaySwitchAndAltEnterShowOnThePicture) {
   drive.Frame();
   drive.Release(VK_RETURN, ssAlt);
   EXPECT_TRUE(Showing(13, 1, 14));
-  EXPECT_EQ(CurrentScreen, scrOptions);
+  EXPECT_EQ(Shell.CurrentScreen, scrOptions);
 }
 
 TEST_F(OptionsScreen, MusicStopsAtOnceAndRestartsTheMenuTune) {
@@ -125,7 +125,7 @@ TEST_F(OptionsScreen, SoundOffSilencesTheNextSelectionSound) {
 
   Snd_CallLog().clear();
   Tap(VK_LEFT);  // Sound -> Music: a selection change
-  ASSERT_EQ(HoverItem, 8);
+  ASSERT_EQ(Shell.HoverItem, 8);
   EXPECT_THAT(Snd_CallLog(), ::testing::Not(::testing::Contains(::testing::HasSubstr("play "))));
 
   ClickOn(9);
@@ -144,9 +144,9 @@ protected:
   void StartEditingByKeyboard() {
     Tap(VK_UP);
     Tap(VK_UP);
-    ASSERT_EQ(HoverItem, 10);
+    ASSERT_EQ(Shell.HoverItem, 10);
     Tap(VK_RETURN);
-    ASSERT_TRUE(CountryEditing);
+    ASSERT_TRUE(Shell.CountryEditing);
   }
   void Erase(size_t count) {
     for (size_t i = 0; i < count; ++i) drive.Key(VK_BACK);
@@ -157,7 +157,7 @@ TEST_F(CountryField, EnterStartsEditingAndTypingEditsTheText) {
   EXPECT_EQ(Options.Country, "_______");
   StartEditingByKeyboard();
   drive.Frames(3);
-  EXPECT_TRUE(TextCursor != nullptr && TextCursor->Visible) << "the caret shows while editing";
+  EXPECT_TRUE(Shell.TextCursor != nullptr && Shell.TextCursor->Visible) << "the caret shows while editing";
   Erase(7);
   EXPECT_EQ(Options.Country, "") << "the default has to be erased by hand";
   drive.Type("Ab 1");
@@ -167,16 +167,16 @@ TEST_F(CountryField, EnterStartsEditingAndTypingEditsTheText) {
   EXPECT_EQ(Options.Country, "Ab ");
 
   Tap(VK_RETURN);
-  EXPECT_FALSE(CountryEditing);
+  EXPECT_FALSE(Shell.CountryEditing);
   drive.Frames(3);
-  EXPECT_FALSE(TextCursor->Visible);
+  EXPECT_FALSE(Shell.TextCursor->Visible);
   drive.Type("xyz");
   EXPECT_EQ(Options.Country, "Ab ") << "no typing once editing has ended";
 }
 
 TEST_F(CountryField, ClickStartsEditing) {
   ClickOn(10);
-  EXPECT_TRUE(CountryEditing);
+  EXPECT_TRUE(Shell.CountryEditing);
   drive.Type("Z");
   EXPECT_EQ(Options.Country, "_______Z");
 }
@@ -184,27 +184,27 @@ TEST_F(CountryField, ClickStartsEditing) {
 TEST_F(CountryField, EscapeEndsEditingInsteadOfLeaving) {
   StartEditingByKeyboard();
   Tap(VK_ESCAPE);
-  EXPECT_FALSE(CountryEditing);
-  EXPECT_EQ(CurrentScreen, scrOptions);
-  EXPECT_EQ(HoverItem, 10);
+  EXPECT_FALSE(Shell.CountryEditing);
+  EXPECT_EQ(Shell.CurrentScreen, scrOptions);
+  EXPECT_EQ(Shell.HoverItem, 10);
   Tap(VK_ESCAPE);
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
 }
 
 TEST_F(CountryField, ArrowsDoNothingWhileEditing) {
   StartEditingByKeyboard();
   for (const int key : {VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT}) {
     Tap(key);
-    EXPECT_EQ(HoverItem, 10) << key;
-    EXPECT_TRUE(CountryEditing) << key;
+    EXPECT_EQ(Shell.HoverItem, 10) << key;
+    EXPECT_TRUE(Shell.CountryEditing) << key;
   }
 }
 
 TEST_F(CountryField, MovingTheMouseToAnotherOptionEndsEditing) {
   ClickOn(10);
-  ASSERT_TRUE(CountryEditing);
+  ASSERT_TRUE(Shell.CountryEditing);
   Point(11);
-  EXPECT_FALSE(CountryEditing);
+  EXPECT_FALSE(Shell.CountryEditing);
   drive.Type("q");
   EXPECT_EQ(Options.Country, "_______");
 }
@@ -268,17 +268,17 @@ class BossKeyCaptureCase : public OptionsScreen, public ::testing::WithParamInte
 TEST_P(BossKeyCaptureCase, ShowsWhatIsHeldAndEndsOnAFunctionKey) {
   ASSERT_EQ(BossKeyText(), "ALT+F9");
   Tap(VK_UP);
-  ASSERT_EQ(HoverItem, 11);
+  ASSERT_EQ(Shell.HoverItem, 11);
   Tap(VK_RETURN);
-  ASSERT_TRUE(BossKeyCapture);
+  ASSERT_TRUE(Shell.BossKeyCapture);
   for (const KeyEvent& e : GetParam().Events) {
     if (e.Down) drive.Press(e.Vk, e.Shift);
     else drive.Release(e.Vk, e.Shift);
   }
-  EXPECT_EQ(::BossKeyCapture, GetParam().StillCapturing);
+  EXPECT_EQ(Shell.BossKeyCapture, GetParam().StillCapturing);
   EXPECT_EQ(BossKeyText(), GetParam().Text);
   drive.Frame();
-  EXPECT_EQ(CurrentScreen, scrOptions);
+  EXPECT_EQ(Shell.CurrentScreen, scrOptions);
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, BossKeyCaptureCase, ::testing::ValuesIn(kCaptureCases),
@@ -288,14 +288,14 @@ class BossKeyField : public OptionsScreen {
 protected:
   void StartCapture() {
     ClickOn(11);
-    ASSERT_TRUE(::BossKeyCapture);
+    ASSERT_TRUE(Shell.BossKeyCapture);
   }
   // The boss key hides the game; MusicRestartPending says it did.
   bool Hides(int vk, int shift) {
-    MusicRestartPending = false;
+    Shell.MusicRestartPending = false;
     drive.Press(vk, shift);
     drive.Release(vk, shift);
-    return MusicRestartPending;
+    return Shell.MusicRestartPending;
   }
 };
 
@@ -305,7 +305,7 @@ TEST_F(BossKeyField, CapturedKeyIsInForceAtOnce) {
   drive.Press(VK_F1 + 4, ssCtrl);
   drive.Release(VK_F1 + 4, ssCtrl);
   drive.Release(VK_CONTROL, 0);
-  ASSERT_FALSE(::BossKeyCapture);
+  ASSERT_FALSE(Shell.BossKeyCapture);
   EXPECT_EQ(BossKeyShift, ssCtrl);
   EXPECT_EQ(BossKey, VK_F1 + 4);
   EXPECT_FALSE(Hides(VK_F1 + 8, ssAlt)) << "the old key no longer hides the game";
@@ -318,7 +318,7 @@ TEST_F(BossKeyField, MovingToAnotherItemWithoutAFunctionKeyKeepsTheOldKey) {
   ASSERT_EQ(BossKeyText(), "CTRL+?");
   Point(10);
   drive.Release(VK_CONTROL, 0);
-  EXPECT_FALSE(::BossKeyCapture);
+  EXPECT_FALSE(Shell.BossKeyCapture);
   EXPECT_EQ(BossKeyText(), "ALT+F9");
   EXPECT_TRUE(Hides(VK_F1 + 8, ssAlt));
 }
@@ -326,8 +326,8 @@ TEST_F(BossKeyField, MovingToAnotherItemWithoutAFunctionKeyKeepsTheOldKey) {
 TEST_F(BossKeyField, KeyboardMoveAwayKeepsTheOldKey) {
   StartCapture();
   Tap(VK_DOWN);
-  EXPECT_EQ(HoverItem, 12);
-  EXPECT_FALSE(::BossKeyCapture);
+  EXPECT_EQ(Shell.HoverItem, 12);
+  EXPECT_FALSE(Shell.BossKeyCapture);
   EXPECT_EQ(BossKeyText(), "ALT+F9");
 }
 
@@ -336,8 +336,8 @@ TEST_F(BossKeyField, KeyboardMoveAwayKeepsTheOldKey) {
 TEST_F(BossKeyField, LeavingDuringACaptureKeepsTheOldKey) {
   StartCapture();
   Tap(VK_ESCAPE);
-  ASSERT_EQ(CurrentScreen, scrMainMenu);
-  EXPECT_FALSE(::BossKeyCapture);
+  ASSERT_EQ(Shell.CurrentScreen, scrMainMenu);
+  EXPECT_FALSE(Shell.BossKeyCapture);
   EXPECT_EQ(BossKeyShift, ssAlt);
   EXPECT_EQ(BossKey, VK_F1 + 8);
   drive.Press(VK_F1, 0);
@@ -350,10 +350,10 @@ TEST_F(BossKeyField, SwitchingTabsDuringACaptureKeepsTheOldKey) {
   StartCapture();
   drive.MouseMove(40, 250);  // the help tab
   drive.Frame();
-  ASSERT_EQ(TabHoverItem, 2);
+  ASSERT_EQ(Shell.TabHoverItem, 2);
   drive.Click();
-  ASSERT_EQ(CurrentScreen, scrHelp);
-  EXPECT_FALSE(::BossKeyCapture);
+  ASSERT_EQ(Shell.CurrentScreen, scrHelp);
+  EXPECT_FALSE(Shell.BossKeyCapture);
   EXPECT_EQ(BossKeyText(), "ALT+F9");
 }
 

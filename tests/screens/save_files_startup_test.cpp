@@ -53,28 +53,15 @@ protected:
   }
 
   void Start() {
-    App_ResetState();
     SysConfig config;
     config.Backend = SysBackend::Headless;
     config.HeadlessRefreshRate = 85;
     config.DataRoot = dir_;
-    Sys_Init(config);
-    Snd_Init();
-    App_SetFixedSeed(1);
-    form_ = std::make_unique<TMForm>();
-    MForm = form_.get();
-    form_->FormCreate();
+    run_.Start(config, 1);
     drive = THeadlessDriver(85);
-    for (int i = 0; i < 500 && MenuIntroActive; ++i) drive.Frame();
+    for (int i = 0; i < 500 && Shell.MenuIntroActive; ++i) drive.Frame();
   }
-  void Stop() {
-    if (!form_) return;
-    MForm = nullptr;
-    form_.reset();
-    App_ResetState();
-    Snd_Shutdown();
-    Sys_Shutdown();
-  }
+  void Stop() { run_.Stop(); }
 
   void Tap(int vk, int shift = 0) {
     drive.Key(vk, shift);
@@ -82,17 +69,17 @@ protected:
   }
   // "Exit the game?" from the main menu, answered Yes.
   void ExitThroughTheQuestion() {
-    ASSERT_EQ(CurrentScreen, scrMainMenu);
+    ASSERT_EQ(Shell.CurrentScreen, scrMainMenu);
     Tap(VK_ESCAPE);
-    ASSERT_EQ(PopupKind, 1);
+    ASSERT_EQ(Shell.PopupKind, 1);
     Tap('Y');
-    ASSERT_TRUE(form_->Terminated);
+    ASSERT_TRUE(run_.Form().Terminated);
   }
 
   std::string SavePath(const char* name) const { return dir_ + "/Data/Save/" + name; }
 
   THeadlessDriver drive;
-  std::unique_ptr<TMForm> form_;
+  TGameRun run_;
   std::string dir_;
 };
 
@@ -115,8 +102,8 @@ TEST_P(DamagedSaveFile, TitleScreenStillShowsAndTheFileIsKeptAside) {
   const DamagedCase& c = GetParam();
   WriteFile(SavePath(c.File), c.Content);
   Start();
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
-  EXPECT_EQ(HoverItem, 1);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.HoverItem, 1);
   EXPECT_EQ(HighScores[1].Name, "ANONYMOUS");
   EXPECT_EQ(HighScores[1].Score, 10000);
   EXPECT_EQ(BossKeyText(), "ALT+F9");
@@ -135,10 +122,10 @@ INSTANTIATE_TEST_SUITE_P(Files, DamagedSaveFile, ::testing::ValuesIn(kDamagedCas
 TEST_F(GameOnOneFolder, ExitYesWritesBothFilesAndNoWritesNothing) {
   Start();
   Tap(VK_ESCAPE);
-  ASSERT_EQ(PopupKind, 1);
+  ASSERT_EQ(Shell.PopupKind, 1);
   Tap('N');
-  EXPECT_EQ(PopupKind, 0);
-  EXPECT_FALSE(form_->Terminated);
+  EXPECT_EQ(Shell.PopupKind, 0);
+  EXPECT_FALSE(run_.Form().Terminated);
   EXPECT_FALSE(fs::exists(SavePath("options")));
   EXPECT_FALSE(fs::exists(SavePath("hs")));
 
@@ -153,7 +140,7 @@ TEST_F(GameOnOneFolder, OptionsSetOnTheScreenAndANewEntrySurviveARestart) {
   Tap(VK_DOWN);
   Tap(VK_DOWN);
   Tap(VK_RETURN);
-  ASSERT_EQ(CurrentScreen, scrOptions);
+  ASSERT_EQ(Shell.CurrentScreen, scrOptions);
   // Up from the back button: boss key, country, music, display.
   Tap(VK_UP);
   Tap(VK_RETURN);  // boss key capture

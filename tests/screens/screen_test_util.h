@@ -23,7 +23,7 @@ inline TMyImageSprite* SpriteShowing(int list, int image) {
 }
 
 inline bool Showing(int item, int list, int image) {
-  auto* s = dynamic_cast<TMyImageSprite*>(MenuItems[item]);
+  auto* s = dynamic_cast<TMyImageSprite*>(Shell.MenuItems[item]);
   return s != nullptr && s->Image == &GameImageList(list)->Item(image);
 }
 
@@ -38,10 +38,10 @@ protected:
   // From the title screen: the slide-in, then Down to main-menu item `item` and Enter.
   void OpenFromMainMenu(int item) {
     FinishIntro();
-    ASSERT_EQ(CurrentScreen, scrMainMenu);
-    ASSERT_EQ(HoverItem, 1);
+    ASSERT_EQ(Shell.CurrentScreen, scrMainMenu);
+    ASSERT_EQ(Shell.HoverItem, 1);
     for (int i = 1; i < item; ++i) Tap(VK_DOWN);
-    ASSERT_EQ(HoverItem, item);
+    ASSERT_EQ(Shell.HoverItem, item);
     Tap(VK_RETURN);
   }
 

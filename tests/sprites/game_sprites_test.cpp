@@ -1,4 +1,4 @@
-// The game's sprite base and the interface sprites, on a form with image lists built in memory.
+// The game's sprite base and the interface sprites, on graphics with image lists built in memory.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/app.h"
 #include "sprite_test_util.h"
 #include "sprites/sprites.h"
+#include "test_graphics.h"
 
 namespace {
 
@@ -18,32 +18,22 @@ constexpr uint32_t Red = 0xFF0000, Green = 0x00FF00, Blue = 0x0000FF, White = 0x
 
 // List 1: item 0 is 33 x 20 with four patterns (red, green, blue, white), item 1 is 10 x 10 with
 // two, item 2 a 20 x 10 needle. List 2: item 0 is 16 x 8 with three patterns.
-class GameSpriteTest : public ::testing::Test {
+class GameSpriteTest : public DrawingTest {
 protected:
   GameSpriteTest() {
-    Sys_Init(SysConfig{SysBackend::Headless, 60, {}});
-    MForm = &form;
-    form.MDXDraw.Initialize();
-    form.MDXSpriteEngine->SurfaceInitialized();
-    form.MDXImageList1.Items.Items = {MakeSolidPatterns(33, 20, {Red, Green, Blue, White}),
+    graphics.ImageList1.Items.Items = {MakeSolidPatterns(33, 20, {Red, Green, Blue, White}),
                                       MakeSolidPatterns(10, 10, {Blue, White}),
                                       MakeSolidPatterns(20, 10, {Needle})};
-    form.MDXImageList2.Items.Items = {MakeSolidPatterns(16, 8, {Red, Green, Blue})};
+    graphics.ImageList2.Items.Items = {MakeSolidPatterns(16, 8, {Red, Green, Blue})};
   }
-  ~GameSpriteTest() override {
-    MForm = nullptr;
-    FrameTimeMs = savedFrameTimeMs_;
-  }
+  ~GameSpriteTest() override { FrameTimeMs = savedFrameTimeMs_; }
 
-  TPictureCollectionItem* List1(int index) { return &form.MDXImageList1.Items.Items[index]; }
-  TSpriteEngine& Engine() { return form.MDXSpriteEngine->Engine; }
-  const TDirectDrawSurface& Surface() { return *form.MDXDraw.Surface(); }
+  TPictureCollectionItem* List1(int index) { return &graphics.ImageList1.Items.Items[index]; }
+  TSpriteEngine& Engine() { return graphics.SpriteEngine.Engine; }
   void DrawFrame() {
-    form.MDXDraw.Fill(0);
-    form.MDXSpriteEngine->Draw();
+    graphics.Draw.Fill(0);
+    graphics.SpriteEngine.Draw();
   }
-
-  TMForm form;
 
 private:
   int32_t savedFrameTimeMs_ = FrameTimeMs;
@@ -64,7 +54,7 @@ TEST_F(GameSpriteTest, CreateAtTakesPictureSizeFramesAndDepth) {
   EXPECT_EQ(s->Z, 7);
 
   TMyImageSprite* fromList2 = TMyImageSprite::CreateAt(2, 0, 0, 0, 1);
-  EXPECT_EQ(fromList2->Image, &form.MDXImageList2.Items.Items[0]);
+  EXPECT_EQ(fromList2->Image, &graphics.ImageList2.Items.Items[0]);
   EXPECT_EQ(fromList2->FrameCount, 3);
 }
 

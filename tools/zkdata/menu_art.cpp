@@ -21,16 +21,16 @@ constexpr float Pi = 3.14159265f;
 // Buttons: one face for every button of every screen
 // ---------------------------------------------------------------------------------------------
 
-struct ButtonSpec {
+struct ButtonLayout {
   const char* Label;
   int Width, Height;
   float TextSize;
 };
 
-Canvas ButtonFace(const ButtonSpec& spec, bool lit) {
-  const float w = static_cast<float>(spec.Width), h = static_cast<float>(spec.Height);
+Canvas ButtonFace(const ButtonLayout& layout, bool lit) {
+  const float w = static_cast<float>(layout.Width), h = static_cast<float>(layout.Height);
   const float r = h * 0.32f;
-  Canvas canvas(spec.Width, spec.Height);
+  Canvas canvas(layout.Width, layout.Height);
   const Shape outer = Box(0.5f, 0.5f, w - 0.5f, h - 0.5f, r);
   const Shape inner = Box(3, 3, w - 3, h - 3, r - 2.5f);
   if (lit) {
@@ -49,21 +49,21 @@ Canvas ButtonFace(const ButtonSpec& spec, bool lit) {
                 lit ? Hex(0x9A2A00, 0.8f - i * 0.2f) : Hex(0x42FCCA, 0.8f - i * 0.2f));
   }
   TextStyle text;
-  text.Size = spec.TextSize;
+  text.Size = layout.TextSize;
   if (lit) {
     text.Fill = Solid(Hex(0x1A0E30));
   } else {
     text.Fill = Linear(0, h * 0.25f, Hex(0xFFFFFF), 0, h * 0.75f, Hex(0xB8D4FF));
     text.ShadowOffset = 2;
   }
-  DrawText(canvas, spec.Label, w * 0.5f + 8, h * 0.5f, Anchor::Center, text);
+  DrawText(canvas, layout.Label, w * 0.5f + 8, h * 0.5f, Anchor::Center, text);
   return canvas;
 }
 
 // A button of the sub-screens and popups: pattern 0 highlighted, pattern 1 normal.
-TPictureCollectionItem TwoLookButton(const ButtonSpec& spec) {
-  const std::vector<Canvas> looks{ButtonFace(spec, true), ButtonFace(spec, false)};
-  return MakeItem(std::string("Button ") + spec.Label, ToKeyedPicture(PatternGrid(looks, 2)), spec.Width, spec.Height);
+TPictureCollectionItem TwoLookButton(const ButtonLayout& layout) {
+  const std::vector<Canvas> looks{ButtonFace(layout, true), ButtonFace(layout, false)};
+  return MakeItem(std::string("Button ") + layout.Label, ToKeyedPicture(PatternGrid(looks, 2)), layout.Width, layout.Height);
 }
 
 // The vehicle selection's arrows, as tall as the bike picture beside them.
@@ -310,18 +310,18 @@ Canvas AboutEmblem() {
 constexpr std::array<const char*, 6> MainMenuLabels{"PLAY", "HELP", "OPTIONS", "HIGH SCORES", "WEB SITE", "EXIT"};
 constexpr int MainButtonWidth = 280, MainButtonHeight = 52;
 
-struct TitleSpec {
+struct TitleLayout {
   int Index;
   const char* Text;
   int Left;  // where the screen puts it
 };
-constexpr std::array<TitleSpec, 4> Titles{{{24, "HELP", 479}, {25, "SELECT BIKE", 312}, {26, "OPTIONS", 406}, {27, "HIGH SCORES", 323}}};
+constexpr std::array<TitleLayout, 4> Titles{{{24, "HELP", 479}, {25, "SELECT BIKE", 312}, {26, "OPTIONS", 406}, {27, "HIGH SCORES", 323}}};
 
-struct TwoLookSpec {
+struct TwoLookLayout {
   int Index;
-  ButtonSpec Button;
+  ButtonLayout Button;
 };
-constexpr std::array<TwoLookSpec, 8> TwoLookButtons{{
+constexpr std::array<TwoLookLayout, 8> TwoLookButtons{{
     {34, {"YES", 120, 40, 24}},
     {35, {"NO", 120, 40, 24}},
     {36, {"BACK", 128, 44, 24}},
@@ -344,9 +344,9 @@ TPictureCollection BuildMenuImages() {
   put(0, "Option row", Canvas(8, 8));
   items[1] = MakeItem("Backdrop", ToOpaquePicture(Backdrop()));
   for (size_t i = 0; i < MainMenuLabels.size(); ++i) {
-    const ButtonSpec spec{MainMenuLabels[i], MainButtonWidth, MainButtonHeight, 30};
-    put(2 + static_cast<int>(i), std::string("Menu ") + spec.Label, ButtonFace(spec, false));
-    put(8 + static_cast<int>(i), std::string("Menu lit ") + spec.Label, ButtonFace(spec, true));
+    const ButtonLayout layout{MainMenuLabels[i], MainButtonWidth, MainButtonHeight, 30};
+    put(2 + static_cast<int>(i), std::string("Menu ") + layout.Label, ButtonFace(layout, false));
+    put(8 + static_cast<int>(i), std::string("Menu lit ") + layout.Label, ButtonFace(layout, true));
   }
   put(14, "Windowed", OptionPicture(236, OptionIcon::Windowed, "WINDOW", true));
   put(15, "Full screen", OptionPicture(236, OptionIcon::FullScreen, "FULL SCREEN", true));
@@ -357,11 +357,11 @@ TPictureCollection BuildMenuImages() {
   put(20, "Country field", TextField(376, 36));
   put(21, "Boss key field", TextField(214, 32));
   put(22, "Caret", Caret());
-  for (const TitleSpec& t : Titles) put(t.Index, std::string("Title ") + t.Text, Title(t.Text, t.Left));
+  for (const TitleLayout& t : Titles) put(t.Index, std::string("Title ") + t.Text, Title(t.Text, t.Left));
   for (size_t i = 0; i < BikeModels.size(); ++i)
     put(28 + static_cast<int>(i), std::string("Preview ") + BikeModels[i].Name, DrawBikePreview(BikeModels[i], 240, 200));
   put(33, "Popup panel", PopupPanel());
-  for (const TwoLookSpec& b : TwoLookButtons) items[b.Index] = TwoLookButton(b.Button);
+  for (const TwoLookLayout& b : TwoLookButtons) items[b.Index] = TwoLookButton(b.Button);
   items[37] = ArrowButton(false);
   items[38] = ArrowButton(true);
   put(50, "About", AboutEmblem());

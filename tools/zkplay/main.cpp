@@ -64,26 +64,18 @@ int main(int argc, char** argv) {
   if (!script) return Usage(("cannot read " + scriptPath).c_str());
 
   int status = kPlayOk;
+  TGameRun game;
   try {
     SysConfig config;
     config.Backend = SysBackend::Headless;
     config.HeadlessRefreshRate = options.RefreshRate;
     config.DataRoot = options.DataDir;
-    Sys_Init(config);
-    Snd_Init();
     if (!scorServer.empty()) SetScoreServer(scorServer);
-    App_SetFixedSeed(static_cast<uint64_t>(seed));
-    TMForm form;
-    MForm = &form;
-    form.FormCreate();
+    game.Start(config, static_cast<uint64_t>(seed));
     status = RunScript(script, scriptPath, options);
-    MForm = nullptr;
   } catch (const std::exception& e) {
-    MForm = nullptr;
     std::fprintf(stderr, "zkplay: %s\n", e.what());
     status = kPlayScriptError;
   }
-  Snd_Shutdown();
-  Sys_Shutdown();
   return status;
 }

@@ -11,6 +11,8 @@
 
 #include "app/app.h"
 #include "audio/audio.h"
+#include "race/race.h"
+#include "save/save.h"
 #include "sprites/sprites.h"
 
 namespace {
@@ -157,23 +159,25 @@ bool ValuesMatch(const std::string& actual, const std::string& expected) {
 
 std::string StateJson() {
   JsonObject s;
-  s.Field("CurrentScreen", static_cast<long long>(CurrentScreen));
-  s.Field("PopupKind", static_cast<long long>(PopupKind));
-  s.Field("FirstItem", static_cast<long long>(FirstItem));
-  s.Field("LastItem", static_cast<long long>(LastItem));
-  s.Field("HoverItem", static_cast<long long>(HoverItem));
-  s.Field("TabHoverItem", static_cast<long long>(TabHoverItem));
-  s.Field("MenuIntroActive", static_cast<long long>(MenuIntroActive));
+  s.Field("CurrentScreen", static_cast<long long>(Shell.CurrentScreen));
+  s.Field("PopupKind", static_cast<long long>(Shell.PopupKind));
+  s.Field("FirstItem", static_cast<long long>(Shell.FirstItem));
+  s.Field("LastItem", static_cast<long long>(Shell.LastItem));
+  s.Field("HoverItem", static_cast<long long>(Shell.HoverItem));
+  s.Field("TabHoverItem", static_cast<long long>(Shell.TabHoverItem));
+  s.Field("MenuIntroActive", static_cast<long long>(Shell.MenuIntroActive));
   s.Field("SpeedFactor", SpeedFactor);
   s.Field("FrameTimeMs", static_cast<long long>(FrameTimeMs));
   s.Field("MeasuredFrameRate", static_cast<long long>(MeasuredFrameRate));
   s.Field("RefreshRate", static_cast<long long>(RefreshRate));
   s.Field("SpriteCount", static_cast<long long>(GameSpriteEngine().SpriteCount));
-  s.Field("PopupTimer", static_cast<long long>(PopupTimer));
-  s.Field("Score", static_cast<long long>(Score));
-  s.Field("Lives", static_cast<long long>(Lives));
-  s.Field("Level", static_cast<long long>(Level));
-  s.Field("PlayerName", PlayerName);
+  s.Field("PopupTimer", static_cast<long long>(Shell.PopupTimer));
+  // The figures of the game in progress; 0 outside a game.
+  const TRace* race = CurrentRace();
+  s.Field("Score", static_cast<long long>(race != nullptr ? race->Score : 0));
+  s.Field("Lives", static_cast<long long>(race != nullptr ? race->Lives : 0));
+  s.Field("Level", static_cast<long long>(race != nullptr ? race->Level : 0));
+  s.Field("PlayerName", Shell.PlayerName);
   JsonObject options;
   options.Field("FullScreen", Options.FullScreen);
   options.Field("Music", Options.Music);
@@ -182,16 +186,16 @@ std::string StateJson() {
   s.Raw("Options", options.Close());
   s.Field("BossKeyShift", static_cast<long long>(BossKeyShift));
   s.Field("BossKey", static_cast<long long>(BossKey));
-  s.Field("MusicRestartPending", MusicRestartPending);
+  s.Field("MusicRestartPending", Shell.MusicRestartPending);
   s.Field("CurrentSong", static_cast<long long>(CurrentSong != 0 ? 1 : 0));
   s.Raw("HighScores", HighScoresJson());
-  s.Field("HelpPage", static_cast<long long>(HelpPage));
-  s.Field("CountryEditing", CountryEditing);
-  s.Field("BossKeyCapture", BossKeyCapture);
-  s.Field("SelectedVehicle", static_cast<long long>(SelectedVehicle));
-  s.Field("VehicleSwitchPhase", static_cast<long long>(VehicleSwitchPhase));
-  s.Field("MouseX", static_cast<long long>(MouseX));
-  s.Field("MouseY", static_cast<long long>(MouseY));
+  s.Field("HelpPage", static_cast<long long>(Shell.HelpPage));
+  s.Field("CountryEditing", Shell.CountryEditing);
+  s.Field("BossKeyCapture", Shell.BossKeyCapture);
+  s.Field("SelectedVehicle", static_cast<long long>(Shell.SelectedVehicle));
+  s.Field("VehicleSwitchPhase", static_cast<long long>(Shell.VehicleSwitchPhase));
+  s.Field("MouseX", static_cast<long long>(Shell.MouseX));
+  s.Field("MouseY", static_cast<long long>(Shell.MouseY));
   s.Field("CursorVisible", Sys_CursorVisible());
   s.Field("FullScreenDisplay", MForm->MDXDraw.FullScreen);
   s.Field("Terminated", MForm->Terminated);

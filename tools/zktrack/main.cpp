@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -93,14 +94,14 @@ TOptions ParseOptions(int argc, char** argv) {
 // Text dump
 // ---------------------------------------------------------------------------------------------
 
-void WriteDump(const std::string& path) {
+void WriteDump(const TRace& race, const std::string& path) {
   std::string text;
   text.reserve(static_cast<size_t>(TrackRows) * (TrackColumns * 3 + 24));
   for (int r = 1; r <= TrackRows; ++r) {
-    text += std::to_string(r) + ' ' + std::to_string(RowShape[r]) + ' ' + std::to_string(RoadCenterX[r]) + ':';
+    text += std::to_string(r) + ' ' + std::to_string(race.RowShape[r]) + ' ' + std::to_string(race.RoadCenterX[r]) + ':';
     for (int c = 1; c <= TrackColumns; ++c) {
       text += ' ';
-      text += std::to_string(TrackMap[r][c]);
+      text += std::to_string(race.TrackMap[r][c]);
     }
     text += '\n';
   }
@@ -210,14 +211,14 @@ struct TArea {
 };
 
 // The road's rows and columns with a margin of ground, or the whole map.
-TArea AreaToDraw(bool full) {
+TArea AreaToDraw(const TRace& race, bool full) {
   if (full) return TArea{1, TrackRows, 1, TrackColumns};
   constexpr int margin = 6;
-  const int top = TrackRows - TrackLength;
+  const int top = TrackRows - race.TrackLength;
   int left = TrackColumns, right = 1;
   for (int r = top; r < TrackRows; ++r) {
     for (int c = 1; c <= TrackColumns; ++c) {
-      if (TrackMap[r][c] >= 1 && TrackMap[r][c] <= 48) {
+      if (race.TrackMap[r][c] >= 1 && race.TrackMap[r][c] <= 48) {
         left = std::min(left, c);
         right = std::max(right, c);
       }
@@ -226,8 +227,8 @@ TArea AreaToDraw(bool full) {
   return TArea{std::max(1, top - margin), TrackRows, std::max(1, left - margin), std::min(TrackColumns, right + margin)};
 }
 
-void WritePng(const TOptions& options) {
-  const TArea area = AreaToDraw(options.Full);
+void WritePng(const TRace& race, const TOptions& options) {
+  const TArea area = AreaToDraw(race, options.Full);
   const int scale = options.Scale > 0 ? options.Scale : (options.Full ? 4 : 8);
   const int64_t width = int64_t{area.LastColumn - area.FirstColumn + 1} * scale;
   const int64_t height = int64_t{area.LastRow - area.FirstRow + 1} * scale;
@@ -246,7 +247,7 @@ void WritePng(const TOptions& options) {
   for (int r = area.FirstRow; r <= area.LastRow; ++r) {
     for (int y = 0; y < scale; ++y) {
       uint32_t* out = row((r - area.FirstRow) * scale + y);
-      for (int c = area.FirstColumn; c <= area.LastColumn; ++c, out += scale) std::copy_n(tiles.Row(TrackMap[r][c], y), scale, out);
+      for (int c = area.FirstColumn; c <= area.LastColumn; ++c, out += scale) std::copy_n(tiles.Row(race.TrackMap[r][c], y), scale, out);
     }
   }
   // The start and finish rows: a line through the ground on both sides of the road.
@@ -256,13 +257,13 @@ void WritePng(const TOptions& options) {
     for (int y = 0; y < thickness; ++y) {
       uint32_t* out = row((r - area.FirstRow) * scale + (scale - thickness) / 2 + y);
       for (int c = area.FirstColumn; c <= area.LastColumn; ++c) {
-        if (TrackMap[r][c] >= 1 && TrackMap[r][c] <= 48) continue;
+        if (race.TrackMap[r][c] >= 1 && race.TrackMap[r][c] <= 48) continue;
         std::fill_n(out + (c - area.FirstColumn) * scale, scale, colour);
       }
     }
   };
   markRow(StartLineRow, 0x00FF40);
-  markRow(FinishRowOf(TrackLength), 0xFF0000);
+  markRow(FinishRowOf(race.TrackLength), 0xFF0000);
 
   const int saved = IMG_SavePNG(surface, options.PngFile.c_str());
   SDL_FreeSurface(surface);
@@ -275,9 +276,10 @@ int main(int argc, char** argv) {
   try {
     const TOptions options = ParseOptions(argc, argv);
     RandSeed(options.Seed);
-    SetUpLevel(options.Level);
-    if (!options.DumpFile.empty()) WriteDump(options.DumpFile);
-    if (!options.PngFile.empty()) WritePng(options);
+    const auto race = std::make_unique<TRace>();
+    race->SetUpLevel(options.Level);
+    if (!options.DumpFile.empty()) WriteDump(*race, options.DumpFile);
+    if (!options.PngFile.empty()) WritePng(*race, options);
     return 0;
   } catch (const std::exception& e) {
     std::cerr << "zktrack: " << e.what() << '\n';

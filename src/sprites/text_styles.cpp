@@ -1,9 +1,9 @@
-// Text on the back surface in the game's 24 styles, and the race HUD.
+// Text on the back surface in the game's 24 styles.
+#include <array>
 #include <cmath>
-#include <cstdio>
+#include <string_view>
 
-#include "app/app.h"
-#include "race/race.h"
+#include "sprites/sprites.h"
 
 namespace {
 
@@ -43,17 +43,24 @@ constexpr TextStyle kTextStyles[TextStyleCount + 1] = {
     {"BancoDi", 14, 66, 252, 202, false},  // 24 HUD rank
 };
 
-TCanvas& Canvas() { return MForm->MDXDraw.Canvas(); }
+TCanvas& Canvas() { return GameGraphics().Draw->Canvas(); }
 
-// Two decimal digits with a leading zero below 10.
-void TwoDigits(char* out, int v) { std::snprintf(out, 8, "%02d", v); }
+TFontStyle FontOf(int style) {
+  const TextStyle& s = kTextStyles[style];
+  return TFontStyle{s.Face, s.Size, s.R, s.G, s.B, s.Bold};
+}
+
+// The characters of the HUD's changing read-outs.
+constexpr std::string_view kStripCharacters = "0123456789 :/";
+
+// Per style, built on first use.
+std::array<TGlyphStrip, TextStyleCount + 1> strips;
 
 }  // namespace
 
 void SetTextStyle(int style) {
   if (style < 1 || style > TextStyleCount) return;
-  const TextStyle& s = kTextStyles[style];
-  Canvas().SetFont(TFontSpec{s.Face, s.Size, s.R, s.G, s.B, s.Bold});
+  Canvas().SetFont(FontOf(style));
 }
 
 int TextWidth(std::string_view text) { return Canvas().TextWidth(text); }
@@ -67,33 +74,14 @@ int StyledTextWidth(std::string_view text, int style) {
 void DrawText(std::string_view text, int x, int y, bool centerX, bool centerY) {
   if (centerX) x = static_cast<int>(std::trunc(x - TextWidth(text) / 2.0));
   if (centerY) y = static_cast<int>(std::trunc(y - TextHeight(text) / 2.0));
-  Canvas().TextOut(MForm->MDXDraw.Surface(), x, y, text);
+  Canvas().TextOut(GameSurface(), x, y, text);
 }
 
-void DrawHud() {
-  char buf[64];
-  SetTextStyle(6);
-  std::snprintf(buf, sizeof buf, "LEVEL %d / 10", Level);
-  DrawText(buf, 714, 20, true, true);
-
-  char minutes[8], seconds[8];
-  TwoDigits(minutes, RaceTimeLeft / 60000);
-  TwoDigits(seconds, (RaceTimeLeft / 1000) % 60);
-  SetTextStyle(18);
-  std::snprintf(buf, sizeof buf, "%s : %s", minutes, seconds);
-  DrawText(buf, 87, 23, true, true);
-
-  std::snprintf(buf, sizeof buf, "%d", Score);
-  DrawText(buf, 84, 218, true, true);
-
-  std::snprintf(buf, sizeof buf, "%d", Lives < 0 ? 0 : Lives);
-  DrawText(buf, 113, 342, true, true);
-
-  const double speed = PlayerSpeed();
-  std::snprintf(buf, sizeof buf, "%d", speed > 0 ? static_cast<int>(std::nearbyint(speed * 1.9)) : 0);
-  DrawText(buf, 91, 578, true, true);
-
-  SetTextStyle(24);
-  std::snprintf(buf, sizeof buf, "%d/%d", PlayerRank, RacerCount);
-  DrawText(buf, 635, 185, false, true);
+void DrawDigits(std::string_view text, int x, int y, bool centerX, bool centerY, int style) {
+  if (style < 1 || style > TextStyleCount) return;
+  TGlyphStrip& strip = strips[style];
+  if (!strip.Built()) strip.Build(FontOf(style), kStripCharacters);
+  if (centerX) x = static_cast<int>(std::trunc(x - strip.Width(text) / 2.0));
+  if (centerY) y = static_cast<int>(std::trunc(y - strip.Height() / 2.0));
+  strip.Draw(GameSurface(), x, y, text);
 }

@@ -18,8 +18,8 @@ protected:
   // the popups the race opens see it.
   void EnterBareRace() {
     LeaveMainMenu();
-    ScreenBackground = nullptr;
-    CurrentScreen = scrRace;
+    Shell.ScreenBackground = nullptr;
+    Shell.CurrentScreen = scrRace;
   }
 };
 
@@ -34,18 +34,18 @@ class PopupDefault : public Popup, public testing::WithParamInterface<DefaultCas
 
 TEST_P(PopupDefault, QuestionsOpenOnTheirDefaultAnswer) {
   const DefaultCase& c = GetParam();
-  const int menuHover = HoverItem;
+  const int menuHover = Shell.HoverItem;
   OpenPopup(c.Kind);
-  EXPECT_EQ(FirstItem, 11);
-  EXPECT_EQ(LastItem, 12);
-  EXPECT_EQ(HoverItem, c.Selected);
+  EXPECT_EQ(Shell.FirstItem, 11);
+  EXPECT_EQ(Shell.LastItem, 12);
+  EXPECT_EQ(Shell.HoverItem, c.Selected);
   drive.Frame();
   EXPECT_TRUE(shell::IsHoverLook(c.Selected));
   // Closing restores the screen's own range and selection.
   ClosePopup();
-  EXPECT_EQ(FirstItem, 1);
-  EXPECT_EQ(LastItem, 6);
-  EXPECT_EQ(HoverItem, menuHover);
+  EXPECT_EQ(Shell.FirstItem, 1);
+  EXPECT_EQ(Shell.LastItem, 6);
+  EXPECT_EQ(Shell.HoverItem, menuHover);
   drive.Frames(2);
 }
 
@@ -55,43 +55,43 @@ INSTANTIATE_TEST_SUITE_P(Table, PopupDefault,
 
 TEST_F(Popup, LeftAndRightMoveBetweenYesAndNoWithoutWrapping) {
   drive.Key(VK_ESCAPE);
-  ASSERT_EQ(PopupKind, 1);
-  ASSERT_EQ(HoverItem, 12);
+  ASSERT_EQ(Shell.PopupKind, 1);
+  ASSERT_EQ(Shell.HoverItem, 12);
   drive.Key(VK_LEFT);
-  EXPECT_EQ(HoverItem, 11);
+  EXPECT_EQ(Shell.HoverItem, 11);
   drive.Frame();
   drive.Key(VK_LEFT);
-  EXPECT_EQ(HoverItem, 11);
+  EXPECT_EQ(Shell.HoverItem, 11);
   drive.Frame();
   drive.Key(VK_RIGHT);
-  EXPECT_EQ(HoverItem, 12);
+  EXPECT_EQ(Shell.HoverItem, 12);
   drive.Frame();
   drive.Key(VK_RIGHT);
-  EXPECT_EQ(HoverItem, 12);
+  EXPECT_EQ(Shell.HoverItem, 12);
 }
 
 TEST_F(Popup, ArrowsWithTheMouseOffBothButtonsSelectOne) {
   drive.Key(VK_ESCAPE);
   drive.MouseMove(790, 590);  // off both buttons (the main menu keeps its selection)
-  HoverItem = 0;
+  Shell.HoverItem = 0;
   drive.Key(VK_RIGHT);
-  EXPECT_EQ(HoverItem, 12);
-  HoverItem = 0;
+  EXPECT_EQ(Shell.HoverItem, 12);
+  Shell.HoverItem = 0;
   drive.Frame();
   drive.Key(VK_LEFT);
-  EXPECT_EQ(HoverItem, 11);
+  EXPECT_EQ(Shell.HoverItem, 11);
 }
 
 TEST_F(Popup, NClosesTheExitQuestionAndTheMenuGoesOn) {
   drive.Key(VK_ESCAPE);
   drive.Frame();
   drive.Key('N');
-  EXPECT_EQ(PopupKind, 0);
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.PopupKind, 0);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
   EXPECT_FALSE(Form().Terminated);
   EXPECT_TRUE(Sys_CursorVisible());  // opened on the menu: the cursor stays
   drive.Frames(3);
-  EXPECT_EQ(HoverItem, 1);
+  EXPECT_EQ(Shell.HoverItem, 1);
 }
 
 TEST_F(Popup, YesOnTheExitQuestionEndsTheProgramAndWritesBothFiles) {
@@ -99,7 +99,7 @@ TEST_F(Popup, YesOnTheExitQuestionEndsTheProgramAndWritesBothFiles) {
   drive.Frame();
   drive.Key('Y');
   EXPECT_TRUE(Form().Terminated);
-  EXPECT_EQ(CurrentScreen, scrNone);
+  EXPECT_EQ(Shell.CurrentScreen, scrNone);
   EXPECT_TRUE(std::filesystem::exists(SavePath("options")));
   EXPECT_TRUE(std::filesystem::exists(SavePath("hs")));
 }
@@ -114,53 +114,53 @@ TEST_F(Popup, ClickOnYesEndsTheProgramToo) {
 
 TEST_F(Popup, ClearHighScoresQuestionYesResetsTheTable) {
   shell::ClickItem(drive, 4);
-  ASSERT_EQ(CurrentScreen, scrHighScores);
+  ASSERT_EQ(Shell.CurrentScreen, scrHighScores);
   HighScores[1] = THighScore{"Somebody", 999999};
   drive.Frame();
   ActivateItem(7);
-  ASSERT_EQ(PopupKind, 4);
+  ASSERT_EQ(Shell.PopupKind, 4);
   drive.Frame();
   drive.Key('Y');
-  EXPECT_EQ(PopupKind, 0);
-  EXPECT_EQ(CurrentScreen, scrHighScores);
+  EXPECT_EQ(Shell.PopupKind, 0);
+  EXPECT_EQ(Shell.CurrentScreen, scrHighScores);
   EXPECT_NE(HighScores[1].Name, "Somebody");
-  EXPECT_EQ(FirstItem, 7);
+  EXPECT_EQ(Shell.FirstItem, 7);
 }
 
 // Kind 2 asked in a race: Yes without a qualifying score goes back to a fresh menu.
 TEST_F(Popup, ExitToMenuYesWithoutAQualifyingScoreBuildsAFreshMenu) {
   EnterBareRace();
-  Score = 0;
+  GameRace().Score = 0;
   OpenPopup(2);
   drive.Frame();
   Snd_CallLog().clear();
   drive.Key('Y');
-  EXPECT_EQ(PopupKind, 0);
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.PopupKind, 0);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
   EXPECT_EQ(shell::MusicCalls(), (std::vector<std::string>{"music-free", "music-load Menu.xm", "music-play"}));
   drive.Frames(3);
-  EXPECT_EQ(HoverItem, 1);
+  EXPECT_EQ(Shell.HoverItem, 1);
 }
 
 TEST_F(Popup, ExitToMenuYesWithAQualifyingScoreAsksForTheName) {
   EnterBareRace();
-  Score = 10'000'000;
+  GameRace().Score = 10'000'000;
   OpenPopup(2);
   drive.Frame();
   drive.Key('Y');
-  EXPECT_EQ(PopupKind, 8);
-  EXPECT_EQ(CurrentScreen, scrRace);
+  EXPECT_EQ(Shell.PopupKind, 8);
+  EXPECT_EQ(Shell.CurrentScreen, scrRace);
   drive.Frames(2);
 }
 
 TEST_F(Popup, AnotherPopupCannotOpenOverAnOpenOne) {
   OpenPopup(1);
   OpenPopup(4);
-  EXPECT_EQ(PopupKind, 1);
-  EXPECT_EQ(SavedFirstItem, 1);  // the saved range is still the menu's
+  EXPECT_EQ(Shell.PopupKind, 1);
+  EXPECT_EQ(Shell.SavedFirstItem, 1);  // the saved range is still the menu's
   ClosePopup();
-  EXPECT_EQ(FirstItem, 1);
-  EXPECT_EQ(LastItem, 6);
+  EXPECT_EQ(Shell.FirstItem, 1);
+  EXPECT_EQ(Shell.LastItem, 6);
 }
 
 // Timed captions count frames of FrameTimeMs (11 ms at 85 Hz).
@@ -176,17 +176,17 @@ class TimedCaption : public Popup, public testing::WithParamInterface<TimedCase>
 TEST_P(TimedCaption, ShowsForItsNumberOfFrames) {
   const TimedCase& c = GetParam();
   EnterBareRace();  // where these captions show
-  Level = 3;
-  Score = 0;
+  GameRace().Level = 3;
+  GameRace().Score = 0;
   OpenPopup(c.Kind);
   drive.Frame();  // the first frame measures nothing yet
   ASSERT_EQ(FrameTimeMs, 11);
   for (int frame = 2; frame < c.Frames; ++frame) {
     drive.Frame();
-    ASSERT_EQ(PopupKind, c.Kind) << "closed after frame " << frame;
+    ASSERT_EQ(Shell.PopupKind, c.Kind) << "closed after frame " << frame;
   }
   drive.Frame();
-  EXPECT_NE(PopupKind, c.Kind);
+  EXPECT_NE(Shell.PopupKind, c.Kind);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TimedCaption,
@@ -197,9 +197,9 @@ TEST_F(Popup, PauseClosesOnPOrEscape) {
   for (const int key : {int('P'), int(VK_ESCAPE)}) {
     OpenPopup(5);
     drive.Frames(3);
-    EXPECT_EQ(PopupKind, 5);
+    EXPECT_EQ(Shell.PopupKind, 5);
     drive.Key(key);
-    EXPECT_EQ(PopupKind, 0) << key;
+    EXPECT_EQ(Shell.PopupKind, 0) << key;
     drive.Frame();
   }
 }
@@ -219,14 +219,14 @@ class Tally : public Popup {
 protected:
   void OpenTally(int timeLeft, int rankBonus) {
     EnterBareRace();
-    Level = 1;
-    Score = 1000;
-    PlayerRank = 2;
-    ResultTimeLeft = timeLeft;
-    TimeBonus = 0;
-    RankBonus = rankBonus;
-    ResultStepTimer = 0;
-    ResultStep = 0;
+    GameRace().Level = 1;
+    GameRace().Score = 1000;
+    GameRace().PlayerRank = 2;
+    GameRace().ResultTimeLeft = timeLeft;
+    GameRace().TimeBonus = 0;
+    GameRace().RankBonus = rankBonus;
+    GameRace().ResultStepTimer = 0;
+    GameRace().ResultStep = 0;
     drive.Frame();  // one frame so that FrameTimeMs is 11
     Snd_CallLog().clear();
     OpenPopup(11);
@@ -236,49 +236,49 @@ protected:
 TEST_F(Tally, LinesAppearOneSecondApartEachWithASound) {
   OpenTally(7500, 300);
   drive.Frame();
-  EXPECT_EQ(ResultStep, 1);
+  EXPECT_EQ(GameRace().ResultStep, 1);
   EXPECT_EQ(Count("play 3"), 1);
   int frames = 1;
-  while (ResultStep < 2) {
+  while (GameRace().ResultStep < 2) {
     drive.Frame();
     ++frames;
   }
   // 1000 ms counted down by 11 ms a frame, then one more frame to step.
   EXPECT_EQ(frames - 1, 92);
   EXPECT_EQ(Count("play 3"), 2);
-  while (ResultStep < 5) drive.Frame();
+  while (GameRace().ResultStep < 5) drive.Frame();
   EXPECT_EQ(Count("play 3"), 4);  // the fifth step starts the draining, without a line
 }
 
 TEST_F(Tally, TimeBonusIsFivePerWholeSecondAndAddsToTheScore) {
   OpenTally(7500, 300);
   int guard = 0;
-  while (ResultTimeLeft >= 0 && guard++ < 2000) drive.Frame();
-  EXPECT_EQ(TimeBonus, 35);
+  while (GameRace().ResultTimeLeft >= 0 && guard++ < 2000) drive.Frame();
+  EXPECT_EQ(GameRace().TimeBonus, 35);
   EXPECT_EQ(Count("play 18"), 7);
-  EXPECT_EQ(Score, 1000);
-  while (PopupKind == 11 && guard++ < 4000) drive.Frame();
-  EXPECT_EQ(PopupKind, 0);
-  EXPECT_EQ(Score, 1000 + 300 + 35);
+  EXPECT_EQ(GameRace().Score, 1000);
+  while (Shell.PopupKind == 11 && guard++ < 4000) drive.Frame();
+  EXPECT_EQ(Shell.PopupKind, 0);
+  EXPECT_EQ(GameRace().Score, 1000 + 300 + 35);
 }
 
 TEST_F(Tally, LastLevelEndsWithCongratulations) {
   OpenTally(0, 0);
-  Level = 10;
+  GameRace().Level = 10;
   int guard = 0;
-  while (PopupKind == 11 && guard++ < 4000) drive.Frame();
-  EXPECT_EQ(PopupKind, 12);
-  EXPECT_EQ(ResultTimeLeft, 3200);
+  while (Shell.PopupKind == 11 && guard++ < 4000) drive.Frame();
+  EXPECT_EQ(Shell.PopupKind, 12);
+  EXPECT_EQ(GameRace().ResultTimeLeft, 3200);
   EXPECT_EQ(Count("play 21"), 1);
   // 3200 ms of 11 ms frames, then the closing frame; no qualifying score: a fresh menu.
   HighScores.fill(THighScore{"x", 1'000'000});
   int frames = 0;
-  while (PopupKind == 12 && frames < 1000) {
+  while (Shell.PopupKind == 12 && frames < 1000) {
     drive.Frame();
     ++frames;
   }
   EXPECT_EQ(frames, 292);
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
 }
 
 // The window's close button.
@@ -295,10 +295,10 @@ TEST_P(CloseButton, AsksOnlyOnTheMainMenu) {
   const CloseCase& c = GetParam();
   if (c.Item != 0) shell::ClickItem(drive, c.Item);
   drive.Frame();
-  const uint8_t screen = CurrentScreen;
+  const uint8_t screen = Shell.CurrentScreen;
   drive.Send(SysEventType::CloseRequest);
-  EXPECT_EQ(PopupKind, c.Popup);
-  EXPECT_EQ(CurrentScreen, screen);
+  EXPECT_EQ(Shell.PopupKind, c.Popup);
+  EXPECT_EQ(Shell.CurrentScreen, screen);
   EXPECT_FALSE(Form().Terminated);
   drive.Frames(2);
 }
@@ -310,7 +310,7 @@ INSTANTIATE_TEST_SUITE_P(Table, CloseButton,
 TEST_F(Popup, CloseButtonInTheRaceAsksWhetherToLeaveIt) {
   EnterBareRace();
   drive.Send(SysEventType::CloseRequest);
-  EXPECT_EQ(PopupKind, 2);
+  EXPECT_EQ(Shell.PopupKind, 2);
 }
 
 }  // namespace

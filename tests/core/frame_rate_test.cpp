@@ -1,7 +1,7 @@
 // The frame-rate adaptation that scales every motion and countdown.
 #include <gtest/gtest.h>
 
-#include "app/app.h"
+#include "core/core.h"
 
 namespace {
 

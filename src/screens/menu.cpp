@@ -1,12 +1,13 @@
 // The screen state machine: the menu-item model, the main menu with its slide-in intro, hover and
 // highlight, and the activation dispatcher for every screen and popup.
-#include "app/app.h"
 #include "audio/audio.h"
 #include "online/online.h"
 #include "race/race.h"
 #include "save/save.h"
 #include "screens/screens.h"
 #include "sprites/sprites.h"
+
+TShellState Shell;
 
 namespace {
 
@@ -24,11 +25,11 @@ constexpr MainMenuButton kMainMenuButtons[6] = {
 // Where each button starts its slide-in.
 constexpr int kIntroStartY[6] = {-300, -200, -100, 700, 800, 900};
 
-TMenuButton* MenuButton(int item) { return static_cast<TMenuButton*>(MenuItems[item]); }
+TMenuButton* MenuButton(int item) { return static_cast<TMenuButton*>(Shell.MenuItems[item]); }
 
 bool MouseInside(int item) {
   const TMenuButton* b = MenuButton(item);
-  return b != nullptr && b->ContainsPoint(MouseX, MouseY);
+  return b != nullptr && b->ContainsPoint(Shell.MouseX, Shell.MouseY);
 }
 
 // The main-menu button whose tab belongs to sub-screen `screen`.
@@ -59,45 +60,45 @@ void ActivateMainMenuItem(int item) {
     case 3: OpenOptionsScreen(); break;
     case 4: OpenHighScoreScreen(); break;
     case 5: OpenWebPage(HomePageAddress()); break;
-    case 6: OpenPopup(1); break;
+    case 6: OpenPopup(popExitGame); break;
     default: break;
   }
 }
 
 void ActivatePopupItem() {
-  const bool yes = HoverItem == 11;
-  const bool no = HoverItem == 12;
+  const bool yes = Shell.HoverItem == 11;
+  const bool no = Shell.HoverItem == 12;
   if (!yes && !no) return;
-  switch (PopupKind) {
-    case 1:
+  switch (Shell.PopupKind) {
+    case popExitGame:
       ClosePopup();
       if (yes) {
         KillScreenBackground();
         LeaveMainMenu();
-        MForm->SaveAllAndExit();
+        Shell.Host->SaveAllAndExit();
       }
       break;
-    case 2:
+    case popExitToMenu:
       ClosePopup();
       if (yes) {
-        if (ScoreQualifies(Score)) {
-          OpenPopup(8);
+        if (ScoreQualifies(GameScore())) {
+          OpenPopup(popNameEntry);
         } else {
-          EndRace();
+          LeaveRaceScreen();
           ShowMainMenu(0, 1, true);
         }
       }
       break;
-    case 4:
+    case popClearHighScores:
       ClosePopup();
       if (yes) ResetHighScores();
       break;
-    case 9:
+    case popSendQuestion:
       ClosePopup();
       if (yes) {
-        OpenPopup(10);
+        OpenPopup(popSending);
       } else {
-        EndRace();
+        LeaveRaceScreen();
         ShowMainMenu(0, 4, true);
         OpenHighScoreScreen();
       }
@@ -108,13 +109,13 @@ void ActivatePopupItem() {
 }
 
 void ActivateScreenItem() {
-  switch (CurrentScreen) {
+  switch (Shell.CurrentScreen) {
     case scrMainMenu:
-      if (!MenuIntroActive) ActivateMainMenuItem(HoverItem);
+      if (!Shell.MenuIntroActive) ActivateMainMenuItem(Shell.HoverItem);
       break;
     case scrVehicleSelection:
-      if (VehicleSwitchPhase != 0) break;
-      switch (HoverItem) {
+      if (Shell.VehicleSwitchPhase != 0) break;
+      switch (Shell.HoverItem) {
         case 7: SelectPreviousVehicle(); break;
         case 8: SelectNextVehicle(); break;
         case 9:
@@ -128,10 +129,10 @@ void ActivateScreenItem() {
       }
       break;
     case scrOptions:
-      switch (HoverItem) {
+      switch (Shell.HoverItem) {
         case 7:
           Options.FullScreen = !Options.FullScreen;
-          MForm->ApplyDisplayMode();
+          Shell.Host->ApplyDisplayMode();
           break;
         case 8:
           Options.Music = !Options.Music;
@@ -149,8 +150,8 @@ void ActivateScreenItem() {
       }
       break;
     case scrHighScores:
-      switch (HoverItem) {
-        case 7: OpenPopup(4); break;
+      switch (Shell.HoverItem) {
+        case 7: OpenPopup(popClearHighScores); break;
         case 8: OpenWebPage(WorldHighScoresAddress()); break;
         case 9:
           LeaveHighScoreScreen();
@@ -160,7 +161,7 @@ void ActivateScreenItem() {
       }
       break;
     case scrHelp:
-      switch (HoverItem) {
+      switch (Shell.HoverItem) {
         case 7: PreviousHelpPage(); break;
         case 8: NextHelpPage(); break;
         case 9:
@@ -177,11 +178,11 @@ void ActivateScreenItem() {
 
 // A click on another main-menu tab while a sub-screen shows switches to that tab's screen.
 void SwitchTab() {
-  if (TabHoverItem == 0 || HoverItem != 0) return;
-  const int screen = CurrentScreen;
+  if (Shell.TabHoverItem == 0 || Shell.HoverItem != 0) return;
+  const int screen = Shell.CurrentScreen;
   const int own = OwnTabOf(screen);
-  if (own == 0 || TabHoverItem == own) return;
-  const int tab = TabHoverItem;
+  if (own == 0 || Shell.TabHoverItem == own) return;
+  const int tab = Shell.TabHoverItem;
   LeaveSubScreen(screen);
   ShowMainMenu(0, 1, false);
   MenuButton(own)->ShowNormal();
@@ -227,38 +228,38 @@ void KillSpriteOnce(TSprite* s) {
 }
 
 void BeginSubScreen(uint8_t screen, int32_t lastItem, int32_t hover) {
-  CurrentScreen = screen;
-  FirstItem = 7;
-  LastItem = lastItem;
-  HoverItem = hover;
+  Shell.CurrentScreen = screen;
+  Shell.FirstItem = 7;
+  Shell.LastItem = lastItem;
+  Shell.HoverItem = hover;
 }
 
 void CreateScreenButton(const TScreenButton& b) {
-  MenuItems[b.Item] = new TMenuButton(1, b.Image, b.Image, 0, 1, b.X, b.Y);
+  Shell.MenuItems[b.Item] = new TMenuButton(1, b.Image, b.Image, 0, 1, b.X, b.Y);
 }
 
 void KillScreenBackground() {
-  KillSpriteOnce(ScreenBackground);
-  ScreenBackground = nullptr;
+  KillSpriteOnce(Shell.ScreenBackground);
+  Shell.ScreenBackground = nullptr;
 }
 
 void ShowMainMenu(int intro, int hover, bool fresh) {
-  CurrentScreen = scrMainMenu;
+  Shell.CurrentScreen = scrMainMenu;
   if (fresh) PlayScreenMusic();
   ShowMouseCursor();
-  FirstItem = 1;
-  LastItem = 6;
-  HoverItem = hover;
-  MenuIntroActive = intro;
-  ScreenBackground = new TScrollBackground(1, 1, 1, 1);
-  ScreenBackground->X = 0;
-  ScreenBackground->Y = 0;
+  Shell.FirstItem = 1;
+  Shell.LastItem = 6;
+  Shell.HoverItem = hover;
+  Shell.MenuIntroActive = intro;
+  Shell.ScreenBackground = new TScrollBackground(1, 1, 1, 1);
+  Shell.ScreenBackground->X = 0;
+  Shell.ScreenBackground->Y = 0;
   if (fresh) {
     for (int i = 0; i < 6; ++i) {
       const MainMenuButton& b = kMainMenuButtons[i];
       auto* button = new TMenuButton(1, b.HoverImage, b.NormalImage, 0, 0, kMainMenuX, b.Y);
       button->SwapZ = true;
-      MenuItems[i + 1] = button;
+      Shell.MenuItems[i + 1] = button;
     }
   }
   for (int i = 0; i < 6; ++i) {
@@ -271,18 +272,18 @@ void ShowMainMenu(int intro, int hover, bool fresh) {
       button->Y = kIntroStartY[i];
     }
   }
-  if (intro == 1) PlaySound(0);
+  if (intro == 1) PlaySound(sndIntro);
 }
 
 void LeaveMainMenu() {
-  CurrentScreen = scrNone;
+  Shell.CurrentScreen = scrNone;
   KillScreenBackground();
   KillItems();
 }
 
 void KillItems() {
-  for (int k = FirstItem; k <= LastItem; ++k)
-    if (k >= 1 && k <= MenuItemCount) KillSpriteOnce(MenuItems[k]);
+  for (int k = Shell.FirstItem; k <= Shell.LastItem; ++k)
+    if (k >= 1 && k <= MenuItemCount) KillSpriteOnce(Shell.MenuItems[k]);
 }
 
 // Moves one group of buttons toward their rows, one button at a time: the next button starts
@@ -301,65 +302,65 @@ static void SlideGroup(const int (&items)[3], double step) {
 }
 
 void RunMenuIntro() {
-  if (!MForm->MDXDraw.CanDraw() || MenuIntroActive != 1) return;
+  if (!GameGraphics().Draw->CanDraw() || Shell.MenuIntroActive != 1) return;
   const double step = 50 * SpeedFactor * 0.5;
   SlideGroup({3, 2, 1}, step);
   SlideGroup({4, 5, 6}, step);
   if (MenuButton(1)->Y == kMainMenuButtons[0].Y && MenuButton(6)->Y == kMainMenuButtons[5].Y) {
-    MenuIntroActive = 0;
+    Shell.MenuIntroActive = 0;
     for (int i = 0; i < 6; ++i) MenuButton(i + 1)->NormalImage = i + 2;
   }
 }
 
 void UpdateMainMenu() {
-  if (MenuIntroActive) {
+  if (Shell.MenuIntroActive) {
     RunMenuIntro();
     return;
   }
   UpdateItemHighlight(false);
-  if (FirstItem <= HoverItem && HoverItem <= LastItem) {
-    if (UpPressed) StepDownWrapped(HoverItem, FirstItem, LastItem);
-    if (DownPressed) StepUpWrapped(HoverItem, FirstItem, LastItem);
+  if (Shell.FirstItem <= Shell.HoverItem && Shell.HoverItem <= Shell.LastItem) {
+    if (UpPressed) StepDownWrapped(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
+    if (DownPressed) StepUpWrapped(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
   } else if (UpPressed || DownPressed || LeftPressed || RightPressed) {
-    HoverItem = FirstItem;
+    Shell.HoverItem = Shell.FirstItem;
   }
-  if (EscapePressed) OpenPopup(1);
+  if (EscapePressed) OpenPopup(popExitGame);
 }
 
 void UpdateHoverFromMouse(bool keepHover) {
-  if (!keepHover) HoverItem = 0;
-  for (int k = FirstItem; k <= LastItem; ++k) {
+  if (!keepHover) Shell.HoverItem = 0;
+  for (int k = Shell.FirstItem; k <= Shell.LastItem; ++k) {
     if (k >= 1 && k <= MenuItemCount && MouseInside(k)) {
-      HoverItem = k;
+      Shell.HoverItem = k;
       return;
     }
   }
 }
 
 void UpdateItemHighlight(bool trackTabs) {
-  for (int k = FirstItem; k <= LastItem; ++k) {
-    if (k == HoverItem || k < 1 || k > MenuItemCount) continue;
-    if (TMenuButton* b = dynamic_cast<TMenuButton*>(MenuItems[k])) {
+  for (int k = Shell.FirstItem; k <= Shell.LastItem; ++k) {
+    if (k == Shell.HoverItem || k < 1 || k > MenuItemCount) continue;
+    if (TMenuButton* b = dynamic_cast<TMenuButton*>(Shell.MenuItems[k])) {
       b->ShowNormal();
       b->IsHovered = false;
     }
   }
-  if (FirstItem <= HoverItem && HoverItem <= LastItem && HoverItem != 0) {
-    TMenuButton* b = dynamic_cast<TMenuButton*>(MenuItems[HoverItem]);
+  if (Shell.FirstItem <= Shell.HoverItem && Shell.HoverItem <= Shell.LastItem && Shell.HoverItem != 0) {
+    TMenuButton* b = dynamic_cast<TMenuButton*>(Shell.MenuItems[Shell.HoverItem]);
     if (b != nullptr && !b->IsHovered) {
       b->ShowHover();
       b->IsHovered = true;
-      if (CurrentScreen == scrOptions) {
-        if (BossKeyCapture) ToggleBossKeyCapture();
-        if (CountryEditing) ToggleCountryEditing();
+      if (Shell.CurrentScreen == scrOptions) {
+        if (Shell.BossKeyCapture) ToggleBossKeyCapture();
+        if (Shell.CountryEditing) ToggleCountryEditing();
       }
     }
   }
-  TabHoverItem = 0;
+  Shell.TabHoverItem = 0;
   if (trackTabs) {
     for (int i = 1; i <= 6; ++i) {
       if (MouseInside(i)) {
-        TabHoverItem = i;
+        Shell.TabHoverItem = i;
         break;
       }
     }
@@ -367,15 +368,15 @@ void UpdateItemHighlight(bool trackTabs) {
 }
 
 void Activate() {
-  if (!(CurrentScreen == scrRace && PopupKind == 0))
-    PlaySound((CurrentScreen == scrVehicleSelection && (HoverItem == 7 || HoverItem == 8)) ? 3 : 2);
-  if (PopupKind != 0) ActivatePopupItem();
+  if (!(Shell.CurrentScreen == scrRace && Shell.PopupKind == popNone))
+    PlaySound((Shell.CurrentScreen == scrVehicleSelection && (Shell.HoverItem == 7 || Shell.HoverItem == 8)) ? sndBlip : sndClick);
+  if (Shell.PopupKind != popNone) ActivatePopupItem();
   else ActivateScreenItem();
   SwitchTab();
 }
 
 void ActivateItem(int32_t item) {
-  HoverItem = item;
+  Shell.HoverItem = item;
   Activate();
 }
 
@@ -387,4 +388,67 @@ std::string HomePageAddress() {
 #else
   return "http://localhost/";
 #endif
+}
+
+void MoveByArrows(const TArrowMoves* table, size_t count, TArrowOrder order) {
+  const auto move = [&](bool pressed, int32_t TArrowMoves::*arrow) {
+    if (!pressed) return;
+    for (size_t i = 0; i < count; ++i) {
+      if (table[i].Item != Shell.HoverItem) continue;
+      const int32_t to = table[i].*arrow;
+      if (to > 0) Shell.HoverItem = to;
+      if (to < 0) ActivateItem(-to);
+      return;
+    }
+  };
+  const auto upDown = [&] {
+    move(UpPressed, &TArrowMoves::Up);
+    move(DownPressed, &TArrowMoves::Down);
+  };
+  const auto leftRight = [&] {
+    move(LeftPressed, &TArrowMoves::Left);
+    move(RightPressed, &TArrowMoves::Right);
+  };
+  if (order == TArrowOrder::UpDownFirst) {
+    upDown();
+    leftRight();
+  } else {
+    leftRight();
+    upDown();
+  }
+}
+
+void UpdateCurrentScreen(int lagCount) {
+  if (Shell.PopupKind != popNone) {
+    UpdatePopup(lagCount);
+    if (Shell.CurrentScreen == scrOptions) DrawOptionsScreen();
+    return;
+  }
+  switch (Shell.CurrentScreen) {
+    case scrMainMenu: UpdateMainMenu(); break;
+    case scrVehicleSelection: UpdateVehicleSelection(); break;
+    case scrOptions: UpdateOptionsScreen(lagCount); break;
+    case scrHighScores: UpdateHighScoreScreen(lagCount); break;
+    case scrHelp: UpdateHelpScreen(lagCount); break;
+    case scrRace: UpdateRace(lagCount); break;
+    default: break;
+  }
+}
+
+void PlayScreenMusic() { PlayGameTune(Shell.CurrentScreen == scrRace); }
+
+void LeaveRaceScreen() {
+  Shell.CurrentScreen = scrNone;
+  KillScreenBackground();
+  EndRace();
+}
+
+void ShowMouseCursor() {
+  while (Sys_ShowCursor(true) <= 0) {
+  }
+}
+
+void HideMouseCursor() {
+  while (Sys_ShowCursor(false) >= 0) {
+  }
 }

@@ -1,5 +1,7 @@
 // The game's one random generator: xoshiro256** seeded through splitmix64.
-#include "app/app.h"
+#include <chrono>
+
+#include "core/core.h"
 
 namespace {
 
@@ -41,4 +43,9 @@ int RandInt(int n) {
     v = Next();
   } while (v >= limit);
   return static_cast<int>(v % range);
+}
+
+void SeedRandomAtStart(const uint64_t* fixedSeed) {
+  RandSeed(fixedSeed != nullptr ? *fixedSeed
+                                : static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
 }

@@ -21,8 +21,8 @@ TEST_P(MainMenuItem, ClickOpensItsScreen) {
   const MenuCase& c = GetParam();
   FinishIntro();
   shell::ClickItem(drive, c.Item);
-  EXPECT_EQ(CurrentScreen, c.Screen);
-  EXPECT_EQ(PopupKind, c.Popup);
+  EXPECT_EQ(Shell.CurrentScreen, c.Screen);
+  EXPECT_EQ(Shell.PopupKind, c.Popup);
   EXPECT_EQ(Count("play 2"), 1);
   if (c.OpensWebPage) {
     ASSERT_EQ(Sys_HeadlessOpenedURLs().size(), 1u);
@@ -40,10 +40,10 @@ TEST_P(MainMenuItem, EnterOnTheSelectedItemDoesTheSame) {
     drive.Key(VK_DOWN);
     drive.Frame();
   }
-  ASSERT_EQ(HoverItem, c.Item);
+  ASSERT_EQ(Shell.HoverItem, c.Item);
   drive.Key(VK_RETURN);
-  EXPECT_EQ(CurrentScreen, c.Screen);
-  EXPECT_EQ(PopupKind, c.Popup);
+  EXPECT_EQ(Shell.CurrentScreen, c.Screen);
+  EXPECT_EQ(Shell.PopupKind, c.Popup);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MainMenuItem,
@@ -78,24 +78,24 @@ TEST_P(TabSwitch, ClickingAnotherTabSwitchesScreens) {
   const TabCase& c = GetParam();
   FinishIntro();
   shell::ClickItem(drive, c.From);
-  ASSERT_EQ(CurrentScreen, ScreenOfTab(c.From));
+  ASSERT_EQ(Shell.CurrentScreen, ScreenOfTab(c.From));
   drive.Frame();
   Snd_CallLog().clear();
   shell::ClickItem(drive, c.Tab);
   EXPECT_EQ(Count("play 2"), 1);
   if (c.Tab == c.From) {
     // The tab of the screen on show: nothing but the click.
-    EXPECT_EQ(CurrentScreen, ScreenOfTab(c.From));
-    EXPECT_EQ(PopupKind, 0);
+    EXPECT_EQ(Shell.CurrentScreen, ScreenOfTab(c.From));
+    EXPECT_EQ(Shell.PopupKind, 0);
     return;
   }
-  EXPECT_EQ(CurrentScreen, ScreenOfTab(c.Tab));
-  EXPECT_EQ(PopupKind, c.Tab == 6 ? 1 : 0);
+  EXPECT_EQ(Shell.CurrentScreen, ScreenOfTab(c.Tab));
+  EXPECT_EQ(Shell.PopupKind, c.Tab == 6 ? 1 : 0);
   EXPECT_EQ(Sys_HeadlessOpenedURLs().size(), c.Tab == 5 ? 1u : 0u);
   EXPECT_TRUE(shell::IsHoverLook(c.Tab));
   EXPECT_FALSE(shell::IsHoverLook(c.From));
   drive.Frames(2);
-  EXPECT_EQ(CurrentScreen, ScreenOfTab(c.Tab));
+  EXPECT_EQ(Shell.CurrentScreen, ScreenOfTab(c.Tab));
 }
 
 std::vector<TabCase> AllTabCases() {
@@ -112,31 +112,31 @@ using Tabs = HeadlessGame;
 TEST_F(Tabs, OptionsTabFromHelpLeavesHelpAndOpensOptions) {
   FinishIntro();
   shell::ClickItem(drive, 2);
-  ASSERT_EQ(CurrentScreen, scrHelp);
+  ASSERT_EQ(Shell.CurrentScreen, scrHelp);
   drive.Frame();
   shell::ClickItem(drive, 3);
-  EXPECT_EQ(CurrentScreen, scrOptions);
-  EXPECT_EQ(FirstItem, 7);
-  EXPECT_EQ(LastItem, 12);
+  EXPECT_EQ(Shell.CurrentScreen, scrOptions);
+  EXPECT_EQ(Shell.FirstItem, 7);
+  EXPECT_EQ(Shell.LastItem, 12);
   EXPECT_TRUE(shell::IsHoverLook(3));
   EXPECT_FALSE(shell::IsHoverLook(2));
   // Back from options lands on the Options button of the main menu.
   drive.Frame();
   drive.Key(VK_ESCAPE);
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
-  EXPECT_EQ(HoverItem, 3);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.HoverItem, 3);
 }
 
 TEST_F(Tabs, ClickOutsideEverythingOnASubScreenOnlyClicks) {
   FinishIntro();
   shell::ClickItem(drive, 4);
-  ASSERT_EQ(CurrentScreen, scrHighScores);
+  ASSERT_EQ(Shell.CurrentScreen, scrHighScores);
   drive.MouseMove(790, 20);
   drive.Frame();
   Snd_CallLog().clear();
   drive.Click();
-  EXPECT_EQ(CurrentScreen, scrHighScores);
-  EXPECT_EQ(PopupKind, 0);
+  EXPECT_EQ(Shell.CurrentScreen, scrHighScores);
+  EXPECT_EQ(Shell.PopupKind, 0);
   EXPECT_EQ(shell::Calls(), std::vector<std::string>{"play 2"});
 }
 
@@ -164,12 +164,12 @@ TEST_P(BackToMenu, SelectsTheSubScreensButton) {
   drive.Frames(2);
   if (c.ByEscape) drive.Key(VK_ESCAPE);
   else shell::ClickItem(drive, c.BackButton);
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
-  EXPECT_EQ(FirstItem, 1);
-  EXPECT_EQ(LastItem, 6);
-  EXPECT_EQ(HoverItem, c.Item);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.FirstItem, 1);
+  EXPECT_EQ(Shell.LastItem, 6);
+  EXPECT_EQ(Shell.HoverItem, c.Item);
   drive.Frames(3);
-  EXPECT_EQ(CurrentScreen, scrMainMenu);
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
   EXPECT_TRUE(shell::IsHoverLook(c.Item));
 }
 

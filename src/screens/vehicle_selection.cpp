@@ -1,7 +1,6 @@
 // The vehicle selection screen: a picture of the model, its four ratings as rows of marks, arrows
 // to step through the five models with a cross-fade, START and BACK.
-#include "app/app.h"
-#include "race/race.h"
+#include "screens/screens.h"
 #include "sprites/sprites.h"
 
 namespace {
@@ -28,13 +27,13 @@ TMyImageSprite* VehiclePictureNext = nullptr;
 constexpr TScreenButton kButtons[4] = {{7, 37, 378, 180}, {8, 38, 712, 180}, {9, 39, 366, 542}, {10, 36, 661, 542}};
 
 void StartSwitch() {
-  VehicleSwitchPhase = 1;
-  VehiclePictureNext->SelectImage(kVehicles[PendingVehicle].PreviewImage);
+  Shell.VehicleSwitchPhase = 1;
+  VehiclePictureNext->SelectImage(kVehicles[Shell.PendingVehicle].PreviewImage);
   VehiclePictureNext->Visible = true;
 }
 
 void RunCrossFade() {
-  if (VehicleSwitchPhase == 0) {
+  if (Shell.VehicleSwitchPhase == 0) {
     VehiclePicture->BlendEnabled = VehiclePictureNext->BlendEnabled = false;
     VehiclePicture->Alpha = VehiclePictureNext->Alpha = 255;
     VehiclePicture->Visible = true;
@@ -44,32 +43,21 @@ void RunCrossFade() {
   VehiclePicture->BlendEnabled = VehiclePictureNext->BlendEnabled = true;
   VehiclePicture->Alpha -= kFadeStep;
   if (VehiclePicture->Alpha <= 0) {
-    VehiclePicture->SelectImage(kVehicles[PendingVehicle].PreviewImage);
-    VehicleSwitchPhase = 0;
-    SelectedVehicle = PendingVehicle;
+    VehiclePicture->SelectImage(kVehicles[Shell.PendingVehicle].PreviewImage);
+    Shell.VehicleSwitchPhase = 0;
+    Shell.SelectedVehicle = Shell.PendingVehicle;
   }
 }
 
+// The arrows beside the picture step through the models when pressed toward their own side.
+constexpr TArrowMoves kArrowMoves[] = {
+    // item, up, down, left, right
+    {7, 0, 9, -7, 8}, {8, 0, 10, 7, -8}, {9, 7, 0, 0, 10}, {10, 8, 0, 9, 0},
+};
+
 void MoveSelectionByKeys() {
-  if (LeftPressed) {
-    if (HoverItem == 7) ActivateItem(7);
-    if (HoverItem == 8) HoverItem = 7;
-    if (HoverItem == 10) HoverItem = 9;
-  }
-  if (RightPressed) {
-    if (HoverItem == 8) ActivateItem(8);
-    if (HoverItem == 7) HoverItem = 8;
-    if (HoverItem == 9) HoverItem = 10;
-  }
-  if (UpPressed) {
-    if (HoverItem == 9) HoverItem = 7;
-    if (HoverItem == 10) HoverItem = 8;
-  }
-  if (DownPressed) {
-    if (HoverItem == 7) HoverItem = 9;
-    if (HoverItem == 8) HoverItem = 10;
-  }
-  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(HoverItem, FirstItem, LastItem);
+  MoveByArrows(kArrowMoves, TArrowOrder::LeftRightFirst);
+  if (UpPressed || DownPressed || LeftPressed || RightPressed) ClampToLow(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
   if (EscapePressed) ActivateItem(10);
 }
 
@@ -77,26 +65,26 @@ void MoveSelectionByKeys() {
 
 void OpenVehicleSelection() {
   BeginSubScreen(scrVehicleSelection, 10, 9);
-  VehicleSwitchPhase = 0;
+  Shell.VehicleSwitchPhase = 0;
   CreateScreenButtons(kButtons);
-  for (const TScreenButton& b : kButtons) MenuItems[b.Item]->SetZ(5);
-  MenuItems[16] = TMyImageSprite::CreateAt(1, 25, 312, 42, 4);
-  MenuItems[17] = TMyImageSprite::CreateAt(1, 52, 358, 130, 3);
-  const int preview = kVehicles[SelectedVehicle].PreviewImage;
+  for (const TScreenButton& b : kButtons) Shell.MenuItems[b.Item]->SetZ(5);
+  Shell.MenuItems[16] = TMyImageSprite::CreateAt(1, 25, 312, 42, 4);
+  Shell.MenuItems[17] = TMyImageSprite::CreateAt(1, 52, 358, 130, 3);
+  const int preview = kVehicles[Shell.SelectedVehicle].PreviewImage;
   VehiclePicture = TMyImageSprite::CreateAt(1, preview, kPictureX, kPictureY, 4);
   VehiclePictureNext = TMyImageSprite::CreateAt(1, preview, kPictureX, kPictureY, 4);
   VehiclePictureNext->Visible = false;
 }
 
 void SelectPreviousVehicle() {
-  PendingVehicle = SelectedVehicle;
-  StepDownWrapped(PendingVehicle, 1, 5);
+  Shell.PendingVehicle = Shell.SelectedVehicle;
+  StepDownWrapped(Shell.PendingVehicle, 1, 5);
   StartSwitch();
 }
 
 void SelectNextVehicle() {
-  PendingVehicle = SelectedVehicle;
-  StepUpWrapped(PendingVehicle, 1, 5);
+  Shell.PendingVehicle = Shell.SelectedVehicle;
+  StepUpWrapped(Shell.PendingVehicle, 1, 5);
   StartSwitch();
 }
 
@@ -104,7 +92,7 @@ void DrawVehicleRatings() {
   TPictureCollectionItem* mark = GameImageList(1) ? &GameImageList(1)->Item(kRatingMarkImage) : nullptr;
   TDirectDrawSurface* surface = GameSurface();
   if (mark == nullptr || surface == nullptr) return;
-  const VehicleRatings& v = kVehicles[SelectedVehicle];
+  const VehicleRatings& v = kVehicles[Shell.SelectedVehicle];
   const int ratings[4] = {v.TopSpeed, v.Handling, v.Accel, v.Brake};
   for (int row = 0; row < 4; ++row)
     for (int i = 0; i < ratings[row]; ++i)
@@ -115,7 +103,7 @@ void UpdateVehicleSelection() {
   UpdateItemHighlight(true);
   MoveSelectionByKeys();
   // Esc may have left the screen: its pictures are gone.
-  if (CurrentScreen != scrVehicleSelection) return;
+  if (Shell.CurrentScreen != scrVehicleSelection) return;
   RunCrossFade();
   DrawVehicleRatings();
 }
@@ -123,10 +111,10 @@ void UpdateVehicleSelection() {
 void LeaveVehicleSelection() {
   KillItems();
   KillScreenBackground();
-  KillSpriteOnce(MenuItems[17]);
-  KillSpriteOnce(MenuItems[16]);
+  KillSpriteOnce(Shell.MenuItems[17]);
+  KillSpriteOnce(Shell.MenuItems[16]);
   KillSpriteOnce(VehiclePicture);
   KillSpriteOnce(VehiclePictureNext);
   VehiclePicture = VehiclePictureNext = nullptr;
-  CurrentScreen = scrNone;
+  Shell.CurrentScreen = scrNone;
 }

@@ -1,0 +1,254 @@
+// Popup dialogs: questions, captions, pause, name entry, sending, the end-of-level tally and the
+// congratulations. At most one is open; while it is, its update runs instead of the screen's.
+#include <cstdio>
+
+#include "audio/audio.h"
+#include "online/online.h"
+#include "race/race.h"
+#include "save/save.h"
+#include "screens/screens.h"
+#include "sprites/sprites.h"
+
+namespace {
+
+constexpr int kPanelImage = 33, kPanelX = 185, kPanelY = 219, kPanelZ = 14;
+constexpr int kYesImage = 34, kNoImage = 35, kYesX = 249, kNoX = 377, kButtonsY = 306, kButtonZ = 15;
+constexpr int kCaretImage = 22, kCaretX = 221, kCaretY = 314, kCaretBlinkMs = 600;
+constexpr int kLevelCaptionMs = 2000, kTimedCaptionMs = 3000;
+constexpr int kCongratulationsMs = 3200;
+
+bool HasPanel(int kind) {
+  switch (kind) {
+    case popExitGame: case popExitToMenu: case popClearHighScores: case popNameEntry:
+    case popSendQuestion: case popSending: case popTally: case popCongratulations: return true;
+    default: return false;
+  }
+}
+
+bool HasButtons(int kind) {
+  return kind == popExitGame || kind == popExitToMenu || kind == popClearHighScores || kind == popSendQuestion;
+}
+
+TMenuButton* PopupButton(int item) { return static_cast<TMenuButton*>(Shell.MenuItems[item]); }
+
+TMenuButton* CreatePopupButton(int image, int x, bool raise) {
+  auto* b = new TMenuButton(1, image, image, 0, 1, x, kButtonsY);
+  b->SetZ(kButtonZ);
+  b->NormalZ = kButtonZ;
+  b->HoverZ = kButtonZ + 1;
+  b->PopupRaise = raise;
+  return b;
+}
+
+void DrawLine(int style, const char* text, int x, int y) {
+  SetTextStyle(style);
+  DrawText(text, x, y, true, true);
+}
+
+// After a finished or abandoned game: the name entry when the score made the table, else the menu.
+void EndGame() {
+  if (ScoreQualifies(GameScore())) {
+    OpenPopup(popNameEntry);
+  } else {
+    LeaveRaceScreen();
+    ShowMainMenu(0, 1, true);
+  }
+}
+
+void DrawPopupTexts(int kind) {
+  char buf[96];
+  switch (kind) {
+    case popExitGame: DrawLine(1, "Exit the game?", 382, 269); break;
+    case popExitToMenu: DrawLine(1, "Exit to menu?", 382, 269); break;
+    case popTimeOver:
+      DrawLine(5, "Your time is over,", 348, 217);
+      DrawLine(5, "Try again, please!", 348, 267);
+      break;
+    case popClearHighScores:
+      DrawLine(3, "Do you want to clear", 382, 253);
+      DrawLine(3, "the High Score Table?", 382, 283);
+      break;
+    case popPause: DrawLine(5, "Pause", 400, 300); break;
+    case popLevelCaption:
+      std::snprintf(buf, sizeof buf, "Level %d", CurrentRace() != nullptr ? CurrentRace()->Level : 0);
+      DrawLine(5, buf, 400, 300);
+      break;
+    case popGameOver: DrawLine(5, "Game Over", 400, 300); break;
+    case popNameEntry:
+      std::snprintf(buf, sizeof buf, "Your score is %d", GameScore());
+      DrawLine(9, buf, 382, 253);
+      DrawLine(9, "Please enter your name: ", 382, 288);
+      SetTextStyle(10);
+      DrawText(Shell.PlayerName, 382, 323, true, true);
+      break;
+    case popSendQuestion:
+      DrawLine(11, "Send the result to World's", 382, 245);
+      DrawLine(11, "Highscores page?", 382, 281);
+      break;
+    case popSending: DrawLine(1, "Sending...", 382, 269); break;
+    case popCongratulations:
+      DrawLine(9, "CONGRATULATIONS!", 382, 259);
+      DrawLine(9, "You finished the race!", 382, 309);
+      break;
+    default: break;
+  }
+}
+
+// One frame of the end-of-level tally; once it has ended, the next level starts or, after the
+// last, the congratulations show.
+void RunTally(TRace& race) {
+  const TRace::TTallyStep step = race.RunTally();
+  if (step == TRace::TTallyStep::Running) return;
+  ClosePopup();
+  if (step == TRace::TTallyStep::NextLevel) {
+    StartLevel(true);
+  } else {
+    race.ResultTimeLeft = kCongratulationsMs;
+    PlaySound(sndCongratulations);
+    OpenPopup(popCongratulations);
+  }
+}
+
+}  // namespace
+
+int32_t GameScore() {
+  const TRace* race = CurrentRace();
+  return race != nullptr ? race->Score : 0;
+}
+
+void OpenPopup(uint8_t kind) {
+  if (Shell.PopupKind != popNone) return;
+  StopEngineSounds(true);
+  Shell.PopupKind = kind;
+  Shell.SavedHoverItem = Shell.HoverItem;
+  Shell.SavedFirstItem = Shell.FirstItem;
+  Shell.SavedLastItem = Shell.LastItem;
+  if (HasPanel(kind)) Shell.PopupPanel = TMyImageSprite::CreateAt(1, kPanelImage, kPanelX, kPanelY, kPanelZ);
+  if (kind == popNameEntry) ShowMouseCursor();
+  if (HasButtons(kind)) {
+    ShowMouseCursor();
+    Shell.FirstItem = 11;
+    Shell.LastItem = 12;
+    Shell.HoverItem = kind == popSendQuestion ? 11 : 12;
+    Shell.MenuItems[11] = CreatePopupButton(kYesImage, kYesX, kind == popExitGame);
+    Shell.MenuItems[12] = CreatePopupButton(kNoImage, kNoX, kind == popExitGame);
+  }
+  if (kind == popLevelCaption) Shell.PopupTimer = kLevelCaptionMs;
+  if (kind == popTimeOver || kind == popGameOver) Shell.PopupTimer = kTimedCaptionMs;
+  if (kind == popNameEntry) {
+    Shell.TextCursor = new TMyCursor(1, kCaretImage, kCaretX, kCaretY, kButtonZ, kCaretBlinkMs);
+    Shell.TextCursor->Blinking = true;
+  }
+  Shell.SendStarted = false;
+}
+
+void ClosePopup() {
+  const uint8_t kind = Shell.PopupKind;
+  Shell.HoverItem = Shell.SavedHoverItem;
+  Shell.FirstItem = Shell.SavedFirstItem;
+  Shell.LastItem = Shell.SavedLastItem;
+  if (HasPanel(kind) && Shell.PopupPanel != nullptr) {
+    Shell.PopupPanel->KillOnce();
+    Shell.PopupPanel = nullptr;
+  }
+  if (kind == popNameEntry) HideMouseCursor();
+  if (HasButtons(kind)) {
+    if (Shell.CurrentScreen == scrRace) HideMouseCursor();
+    KillSpriteOnce(Shell.MenuItems[11]);
+    KillSpriteOnce(Shell.MenuItems[12]);
+    Shell.MenuItems[11] = Shell.MenuItems[12] = nullptr;
+  }
+  if (kind == popNameEntry && Shell.TextCursor != nullptr) {
+    Shell.TextCursor->Visible = false;
+    Shell.TextCursor->KillOnce();
+    Shell.TextCursor = nullptr;
+  }
+  if (kind == popExitToMenu || kind == popPause) ResumeEngineSound(true);
+  Shell.PopupKind = popNone;
+  if (Shell.MusicRestartPending) {
+    Shell.MusicRestartPending = false;
+    PlayScreenMusic();
+  }
+}
+
+void UpdatePopup(int lagCount) {
+  const uint8_t kind = Shell.PopupKind;
+  if (HasButtons(kind)) {
+    PopupButton(11)->Move(lagCount);
+    PopupButton(12)->Move(lagCount);
+    UpdateItemHighlight(false);
+    if (YesPressed) ActivateItem(11);
+    if (NoPressed) ActivateItem(12);
+    if (LeftPressed) {
+      ClampToLow(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
+      StepDownTo(Shell.HoverItem, Shell.FirstItem, 1);
+    }
+    if (RightPressed) {
+      ClampToHigh(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
+      StepUpTo(Shell.HoverItem, Shell.LastItem, 1);
+    }
+  }
+  // A Yes or No above may have closed this popup and opened another: the texts and the rule are
+  // those of the popup open now.
+  DrawPopupTexts(Shell.PopupKind);
+  switch (Shell.PopupKind) {
+    case popTimeOver:
+      if (!TryCountDown(Shell.PopupTimer, 0, FrameTimeMs)) {
+        ClosePopup();
+        StartLevel(false);
+      }
+      break;
+    case popPause:
+      if (PausePressed) ClosePopup();
+      if (EscapePressed) ClosePopup();
+      break;
+    case popLevelCaption:
+      if (!TryCountDown(Shell.PopupTimer, 0, FrameTimeMs)) ClosePopup();
+      break;
+    case popGameOver:
+      if (!TryCountDown(Shell.PopupTimer, 0, FrameTimeMs)) {
+        ClosePopup();
+        EndGame();
+      }
+      break;
+    case popNameEntry:
+      if (Shell.TextCursor != nullptr) {
+        Shell.TextCursor->X = StyledTextWidth(Shell.PlayerName, 10) / 2 + 384;
+        Shell.TextCursor->Step(lagCount);
+      }
+      if (Shell.LastKeyChar == 13) {
+        Shell.LastKeyChar = 0;
+        HighScores[11] = THighScore{Shell.PlayerName, GameScore()};
+        SortHighScores();
+        ClosePopup();
+        OpenPopup(popSendQuestion);
+      }
+      break;
+    case popSending:
+      if (Shell.SendStarted) {
+        SendScoreOnline(Shell.PlayerName, GameScore(), Options.Country);
+        ClosePopup();
+        LeaveRaceScreen();
+        ShowMainMenu(0, 1, true);
+        OpenHighScoreScreen();
+      } else {
+        Shell.SendStarted = true;
+      }
+      break;
+    case popTally:
+      if (TRace* race = CurrentRace()) RunTally(*race);
+      break;
+    case popCongratulations:
+      if (TRace* race = CurrentRace(); race != nullptr && race->ResultTimeLeft > 0) {
+        race->ResultTimeLeft -= FrameTimeMs;
+      } else {
+        ClosePopup();
+        EndGame();
+      }
+      break;
+    default:
+      break;
+  }
+  const TRace* race = CurrentRace();
+  if (Shell.CurrentScreen == scrRace && race != nullptr) race->DrawHud();
+}
