@@ -100,15 +100,23 @@ import -window root "$OUT_DIR/help.png"
 press Escape
 import -window root "$OUT_DIR/back_to_menu.png"
 
+# Alt+Enter: desktop full screen (the screen is 1024x768), and back to the 800x600 window. The
+# switch may take a while on a busy machine: wait up to 5 s for the size.
+wait_size() {
+  for _ in $(seq 1 50); do
+    size=$(xwininfo -id "$WIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+    [ "$size" = "$1" ] && break
+    sleep 0.1
+  done
+  sleep 0.3
+}
 # Alt+Enter: desktop full screen (the screen is 1024x768), and back to the 800x600 window.
 sleep 0.5
 shot before_full_screen
-xdotool keydown alt; press Return; xdotool keyup alt; sleep 0.5
-size=$(xwininfo -id "$WIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+xdotool keydown alt; press Return; xdotool keyup alt; wait_size 1024x768
 import -window root "$OUT_DIR/full_screen.png"
 [ "$size" = "1024x768" ] || fail "full screen window is $size, not 1024x768"
-xdotool keydown alt; press Return; xdotool keyup alt; sleep 0.5
-size=$(xwininfo -id "$WIN" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+xdotool keydown alt; press Return; xdotool keyup alt; wait_size 800x600
 [ "$size" = "800x600" ] || fail "back from full screen the window is $size, not 800x600"
 shot after_full_screen
 same_picture before_full_screen after_full_screen "back from full screen"
