@@ -1,23 +1,31 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build, run and test Zubo Kranz.
-# Quiet, and quick when everything is already installed.
+#   install-deps.sh          everything (what CI and scripts/test.sh need)
+#   install-deps.sh play     only what building and playing the game needs
+# Quiet, and quick when everything is already installed (one dpkg query).
 set -euo pipefail
 
-PACKAGES=(
+PLAY_PACKAGES=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libsdl2-image-dev
   libfontconfig-dev libxmp-dev libcurl4-openssl-dev libpng-dev
-  libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  libcpp-httplib-dev libsqlite3-dev
   fonts-league-spartan fonts-dejavu-core
+)
+TEST_PACKAGES=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
   xvfb xauth openbox xdotool wmctrl x11-utils imagemagick openmpt123
+  chromium
 )
 
+PACKAGES=("${PLAY_PACKAGES[@]}")
+if [ "${1:-all}" != play ]; then PACKAGES+=("${TEST_PACKAGES[@]}"); fi
+
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${PACKAGES[@]}" 2>/dev/null | awk '/install ok installed/ {print $1}' || true)
 missing=()
 for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
+  grep -qx -- "$p" <<<"$installed" || missing+=("$p")
 done
 
 if [ ${#missing[@]} -eq 0 ]; then

@@ -1,6 +1,6 @@
 // Network peers on 127.0.0.1 for the length of a test, with ports the system chooses: an HTTP
 // server with the test's own routes, one that records every request, and sockets that never
-// answer. Also the inverse of the score submission's encoding.
+// answer.
 #pragma once
 
 #include <arpa/inet.h>
@@ -86,18 +86,9 @@ private:
   int port_ = 0;
 };
 
-// Undoes the submission's encoding: each character back to five bits, the bits back to bytes.
+// The payload a request's code carries.
 inline std::string DecodeSubmission(const std::string& code) {
-  std::string bits;
-  for (const char c : code) {
-    const size_t value = SubmissionAlphabet.find(c);
-    if (value == std::string_view::npos) return "<bad character>";
-    for (int bit = 4; bit >= 0; --bit) bits.push_back((value >> bit) & 1 ? '1' : '0');
-  }
-  std::string bytes;
-  for (size_t i = 0; i + 8 <= bits.size(); i += 8)
-    bytes.push_back(static_cast<char>(std::stoi(bits.substr(i, 8), nullptr, 2)));
-  return bytes;
+  return DecodeSubmissionCode(code).value_or("<bad code>");
 }
 
 }  // namespace loopback

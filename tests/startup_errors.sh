@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Start-up errors reach the player as one clear message naming the file and the reason, and the
-# program ends with a non-zero status: a missing data file, a damaged one, no display at all.
+# program ends with a non-zero status: a missing data file, a damaged one, no display at all, no
+# data in any folder the game looks in.
 #   startup_errors.sh GAME_DIR BIN_DIR
 set -uo pipefail
 GAME_DIR=$(cd "$1" && pwd)
@@ -27,5 +28,57 @@ cp -r "$GAME_DIR" "$work/damaged"
 head -c 100 "$GAME_DIR/Data/Res/Sounds.dxw" > "$work/damaged/Data/Res/Sounds.dxw"
 expect_error "damaged sound list" "Sounds.dxw" "$BIN_DIR/zkplay" --data "$work/damaged" "$work/run.zk"
 
-expect_error "no display" "display" env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 "$GAME_DIR/zubokranz"
+# No display: the game's own choice of video driver (none forced), with no session named and
+# with a session that does not answer. One clear line, status 1, at once.
+no_display() {  # DESCRIPTION ENVIRONMENT...
+  local what=$1; shift
+  local start=$(date +%s%N)
+  env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "$@" "$GAME_DIR/zubokranz" > "$work/out" 2> "$work/err"
+  local status=$? ms=$(( ($(date +%s%N) - start) / 1000000 ))
+  [ $status -eq 1 ] || fail "$what: status $status, not 1"
+  [ "$(cat "$work/err")" = "zubokranz: no display: set DISPLAY or run under a desktop session" ] ||
+    fail "$what: said '$(cat "$work/err")'"
+  # Well under a second on an idle machine; the bound leaves room for a busy one.
+  [ $ms -lt 10000 ] || fail "$what: took $ms ms"
+  echo "$what: status 1 after $ms ms"
+}
+no_display "no display named"
+no_display "a display that does not answer" DISPLAY=:97 XDG_RUNTIME_DIR="$work"
+
+# Data files: beside the executable first, then the installed data folder, then the working
+# directory; a file that none has is named with every folder tried.
+mkdir -p "$work/lone/bin" "$work/cwd"
+cp "$GAME_DIR/zubokranz" "$work/lone/bin/"
+(cd "$work/cwd" && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" \
+  "$work/lone/bin/zubokranz" > "$work/out" 2> "$work/err")
+[ $? -eq 1 ] || fail "no data anywhere: not status 1"
+for folder in "$work/lone/bin" "$work/lone/share/zubokranz" "$work/cwd"; do
+  grep -qF "$folder" "$work/err" || fail "no data anywhere: '$folder' not named in: $(cat "$work/err")"
+done
+grep -q "Data/Res/Res1.dxg: not found in" "$work/err" || fail "no data anywhere: the file is not named: $(cat "$work/err")"
+echo "no data anywhere: $(head -n 1 "$work/err")"
+
+# An unrelated Data/ in the working directory does not win over the game's own.
+mkdir -p "$work/cwd/Data/Res"
+echo "not an image list" > "$work/cwd/Data/Res/Res1.dxg"
+cp -r "$GAME_DIR/Data" "$work/lone/bin/"
+rm -rf "$work/lone/bin/Data/Save"
+(cd "$work/cwd" && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" \
+  timeout --preserve-status -s TERM 3 "$work/lone/bin/zubokranz" > "$work/out" 2> "$work/err")
+status=$?
+[ $status -eq 0 ] || fail "the working directory's Data/ was read first: status $status, $(cat "$work/err")"
+[ -s "$work/lone/bin/Data/Save/options" ] || fail "the game beside its Data/ did not save there"
+echo "data beside the executable wins over the working directory's"
+
+# Without a sound card the game says so in one line and plays silently; the sound libraries'
+# own complaints stay out of sight. (Only where this machine has no card: elsewhere it would play.)
+if ! grep -qv 'no soundcards' /proc/asound/cards 2>/dev/null; then
+  mkdir -p "$work/runtime"
+  (cd "$work/cwd" && env -u SDL_AUDIODRIVER -u PULSE_SERVER XDG_RUNTIME_DIR="$work/runtime" SDL_VIDEODRIVER=offscreen \
+    ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" timeout --preserve-status -s TERM 3 "$work/lone/bin/zubokranz" \
+    > "$work/out" 2> "$work/err")
+  [ $? -eq 0 ] || fail "no sound card: the game did not run: $(cat "$work/err")"
+  [ "$(cat "$work/err")" = "zubokranz: no sound card; playing silently" ] || fail "no sound card: said '$(cat "$work/err")'"
+  echo "no sound card: one line"
+fi
 echo "startup errors passed"

@@ -95,6 +95,27 @@ private:
   std::unique_ptr<TMForm> form_;
 };
 
+// --fullscreen and --windowed: start-up sets the FullScreen option before applying the display
+// mode, so the choice is also saved at exit, as after Alt+Enter.
+enum class TDisplayModeOverride { None, FullScreen, Windowed };
+void App_SetDisplayModeOverride(TDisplayModeOverride mode);
+
+// The window's icon, beside the data files.
+constexpr const char* WindowIconFile = "Data/zubokranz.png";
+
+// The game's command line.
+struct TCommandLine {
+  TDisplayModeOverride DisplayMode = TDisplayModeOverride::None;
+  std::string SaveDir;  // --save-dir DIR; empty: the game's own choice
+  std::string DataDir;  // --data DIR: the folder holding Data/; empty: looked up
+  TRendererChoice Renderer = TRendererChoice::Auto;  // --renderer auto|gpu|software
+  bool FrameStats = false;                           // --frame-stats
+};
+extern const TProgramInfo GameProgramInfo;
+// Fills `out` from argv[1..]; on a wrong command line returns false with the problem in `problem`.
+// --help and --version are answered before (Sys_AnswerHelpOrVersion).
+bool App_ParseCommandLine(int argc, char** argv, TCommandLine& out, std::string& problem);
+
 // ---------------------------------------------------------------------------------------------
 // Keyboard
 // ---------------------------------------------------------------------------------------------

@@ -11,6 +11,14 @@
 
 TMForm* MForm = nullptr;
 
+namespace {
+
+TDisplayModeOverride displayModeOverride = TDisplayModeOverride::None;
+
+}  // namespace
+
+void App_SetDisplayModeOverride(TDisplayModeOverride mode) { displayModeOverride = mode; }
+
 TMForm::TMForm() {
   MDXSpriteEngine = new TDXSpriteEngine(&MDXDraw);
   UseGameGraphics(TGameGraphics{&MDXDraw, MDXSpriteEngine, {&MDXImageList1, &MDXImageList2, &MDXImageList3}});
@@ -27,11 +35,14 @@ TMForm::~TMForm() {
 
 void TMForm::FormCreate() {
   Sys_RaisePriority();
-  MDXImageList1.LoadFromFile(Sys_DataPath("Data/Res/Res1.dxg"));
-  MDXImageList2.LoadFromFile(Sys_DataPath("Data/Res/Res2.dxg"));
-  MDXImageList3.LoadFromFile(Sys_DataPath("Data/Res/Res3.dxg"));
-  MDXWaveList.LoadFromFile(Sys_DataPath("Data/Res/Sounds.dxw"));
+  MDXImageList1.LoadFromFile(Sys_RequireDataFile("Data/Res/Res1.dxg"));
+  MDXImageList2.LoadFromFile(Sys_RequireDataFile("Data/Res/Res2.dxg"));
+  MDXImageList3.LoadFromFile(Sys_RequireDataFile("Data/Res/Res3.dxg"));
+  MDXWaveList.LoadFromFile(Sys_RequireDataFile("Data/Res/Sounds.dxw"));
   LoadSaveFiles();
+  if (displayModeOverride != TDisplayModeOverride::None)
+    Options.FullScreen = displayModeOverride == TDisplayModeOverride::FullScreen;
+  Sys_SetWindowIcon(Sys_DataPath(WindowIconFile));
   ApplyDisplayMode();
   ResetInputEdges();
   Shell.CurrentScreen = scrNone;
@@ -92,7 +103,8 @@ void TMForm::FormClose() { SaveAllAndExit(); }
 
 void TMForm::SaveAllAndExit() {
   MDXSpriteEngine->FreeDead();
-  SaveSaveFiles();
+  const std::string problem = SaveGameFiles();
+  if (!problem.empty()) Sys_ShowError("Your settings and high scores could not be saved.\n" + problem);
   if (FILE* f = std::fopen("play.url", "rb")) {
     std::fclose(f);
     Sys_OpenURL("play.url");

@@ -33,6 +33,8 @@ const EdgeKey kEdgeKeys[8] = {
     {&EscapePressed, isButton1 + 8},
 };
 
+constexpr int kHornState = isButton1 + 4, kSpaceState = isButton1 + 9;
+
 bool IsFunctionKey(int key) { return key >= VK_F1 && key <= VK_F12; }
 
 // Edits a text field with one typed character: Backspace deletes, a name character is appended
@@ -48,20 +50,26 @@ void EditField(std::string& text, char key, size_t maxLength, int maxWidth, int 
 }  // namespace
 
 void ResetInputEdges() {
+  Sys_ClearKeyTaps();
   for (bool& p : previousState) p = false;
   for (const EdgeKey& k : kEdgeKeys) *k.Pressed = false;
   LeftHeld = RightHeld = false;
+  RaceKeysHeld = TRaceKeys{};
 }
 
 void PollInput() {
   MForm->MDXInput.Update();
   for (int i = 0; i < 8; ++i) {
     const bool now = MForm->MDXInput.State(kEdgeKeys[i].State);
-    *kEdgeKeys[i].Pressed = !previousState[i] && now;
+    // A tap released again before this poll still counts once.
+    *kEdgeKeys[i].Pressed = (!previousState[i] && now) || MForm->MDXInput.Tapped(kEdgeKeys[i].State);
     previousState[i] = now;
   }
   LeftHeld = previousState[2];
   RightHeld = previousState[3];
+  const TDXInput& input = MForm->MDXInput;
+  RaceKeysHeld = TRaceKeys{LeftHeld, RightHeld, previousState[0], previousState[1], input.State(kSpaceState),
+                           input.State(kHornState)};
 }
 
 bool IsNameChar(char ch) {

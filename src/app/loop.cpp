@@ -34,6 +34,7 @@ void App_DispatchEvent(const SysEvent& ev) {
       form.MouseClicked();
       break;
     case SysEventType::Activated:
+      Sys_ClearKeyTaps();  // the keyboard device listens only while the game is active
       form.MDXTimer.Activate(Sys_Milliseconds());
       break;
     case SysEventType::Deactivated:
@@ -43,10 +44,11 @@ void App_DispatchEvent(const SysEvent& ev) {
       form.WindowMinimized();
       break;
     case SysEventType::Restored:
+      Sys_ClearKeyTaps();
       form.WindowRestored();
       break;
     case SysEventType::Quit:
-      form.Terminated = true;
+      form.SaveAllAndExit();
       break;
     case SysEventType::None:
       break;
@@ -55,6 +57,7 @@ void App_DispatchEvent(const SysEvent& ev) {
 
 bool App_RunOnce() {
   SysEvent ev;
+  if (Sys_QuitRequested() && !MForm->Terminated) App_DispatchEvent(SysEvent{SysEventType::Quit});
   while (!MForm->Terminated && Sys_PollEvent(ev)) App_DispatchEvent(ev);
   if (MForm->Terminated) return false;
   int lagCount = 0;

@@ -1,24 +1,25 @@
 // Program entry of zubokranz.
 #include <cstdio>
-#include <cstring>
 
 #include "app/app.h"
+#include "save/save.h"
 
 int main(int argc, char** argv) {
-  SysConfig config;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--renderer") == 0 && i + 1 < argc) {
-      if (!ParseRendererChoice(argv[++i], config.Renderer)) {
-        std::fprintf(stderr, "zubokranz: --renderer takes auto, gpu or software, not \"%s\"\n", argv[i]);
-        return 2;
-      }
-    } else if (std::strcmp(argv[i], "--frame-stats") == 0) {
-      config.FrameStats = true;
-    }
-  }
+  if (Sys_AnswerHelpOrVersion(GameProgramInfo, argc, argv)) return 0;
+  TCommandLine commandLine;
+  std::string problem;
+  if (!App_ParseCommandLine(argc, argv, commandLine, problem)) return Sys_UsageError(GameProgramInfo, problem);
+  Sys_CatchQuitSignals();
+  App_SetDisplayModeOverride(commandLine.DisplayMode);
+  SetSaveFolder(commandLine.SaveDir);
+
   int status = 0;
   TGameRun game;
   try {
+    SysConfig config;
+    config.DataRoot = commandLine.DataDir;
+    config.Renderer = commandLine.Renderer;
+    config.FrameStats = commandLine.FrameStats;
     game.Start(config);
     while (App_RunOnce()) {
     }

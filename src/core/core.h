@@ -41,6 +41,12 @@ extern bool UpPressed, DownPressed, LeftPressed, RightPressed, PausePressed, Yes
     EscapePressed;
 extern bool LeftHeld, RightHeld;
 
+// The race's keys as the keyboard device holds them at the frame's key poll.
+struct TRaceKeys {
+  bool Left = false, Right = false, Up = false, Down = false, Space = false, Horn = false;
+};
+extern TRaceKeys RaceKeysHeld;
+
 // ---------------------------------------------------------------------------------------------
 // Screens and popups by number
 // ---------------------------------------------------------------------------------------------

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-// Output character of each 5-bit value.
-constexpr std::string_view SubmissionAlphabet = "QWERTYUPASDFGHJKLZXCVBN987654321";
+#include "online/score_code.h"
+
 constexpr std::string_view SubmitScorePathAndQuery = "/cgi/version.pl?hs&prg=ZuboKranz&inf=";
 constexpr std::string_view WorldHighScoresPathAndQuery = "/cgi/version.pl?prg=ZuboKranz&show&type=0";
 constexpr std::string_view SubmitAcceptHeader = "Accept: text/html, */*";
@@ -22,14 +22,6 @@ const std::string& ScoreServer();
 // The page of the world list, opened in the browser.
 std::string WorldHighScoresAddress();
 
-// "type=0|name=<name>|score=<score>|key=X|p=|add=<country>|z=", then "0"s up to a multiple of 5
-// characters. Name and country go in unescaped.
-std::string ScorePayload(std::string_view name, int32_t score, std::string_view country);
-// Eight "0"/"1" per byte, most significant bit first.
-std::string BytesToBitText(std::string_view text);
-// Front-pads with "0" to a multiple of 5, then maps each group of five (any character but "0"
-// counts as 1) to its SubmissionAlphabet character.
-std::string BitTextToCode(std::string_view bits);
 // The request's address for a payload.
 std::string ScoreSubmissionAddress(std::string_view payload);
 

@@ -10,6 +10,7 @@
 #include <SDL_mixer.h>
 #include <xmp.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -86,6 +87,23 @@ bool OpenMixer(TAudioDevice& d) {
   return true;
 }
 
+// A sound server's socket, or an ALSA sound card.
+bool SoundOutputExists() {
+  std::error_code ec;
+  if (const char* runtime = SDL_getenv("XDG_RUNTIME_DIR")) {
+    const std::filesystem::path dir(runtime);
+    if (std::filesystem::exists(dir / "pulse" / "native", ec) || std::filesystem::exists(dir / "pipewire-0", ec))
+      return true;
+  }
+  if (SDL_getenv("PULSE_SERVER") != nullptr) return true;
+  std::FILE* const cards = std::fopen("/proc/asound/cards", "r");
+  if (cards == nullptr) return false;
+  char line[128] = {};
+  const bool any = std::fgets(line, sizeof line, cards) != nullptr && std::strstr(line, "no soundcards") == nullptr;
+  std::fclose(cards);
+  return any;
+}
+
 void FreeChunks(TAudioDevice& d) {
   for (TSoundItem& item : d.Items) {
     if (item.Chunk != nullptr) Mix_FreeChunk(item.Chunk);
@@ -123,9 +141,19 @@ void ReleaseModule(xmp_context ctx) {
 void Snd_Init() {
   TAudioDevice& d = Device();
   if (d.Open || Sys_Backend() == SysBackend::Headless) return;
-  if (!OpenMixer(d)) {
-    // No usable sound card: SDL's dummy driver still runs the mixer, so timing and looping work.
-    // The override wins over an SDL_AUDIODRIVER naming a driver that failed.
+  // Without a sound card or server the sound libraries only fill standard error; go silent at once.
+  const char* const requested = SDL_getenv("SDL_AUDIODRIVER");
+  const bool driverRequested = requested != nullptr && *requested != '\0';
+  bool opened = false;
+  if (driverRequested || SoundOutputExists()) {
+    opened = OpenMixer(d);
+    if (!opened) std::fprintf(stderr, "zubokranz: no sound (%s); playing silently\n", SDL_GetError());
+  } else {
+    std::fprintf(stderr, "zubokranz: no sound card; playing silently\n");
+  }
+  if (!opened) {
+    // SDL's dummy driver still runs the mixer, so timing and looping work. The override wins
+    // over an SDL_AUDIODRIVER naming a driver that failed.
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     if (!OpenMixer(d)) return;  // the game runs silent
   }

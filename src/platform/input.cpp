@@ -35,8 +35,11 @@ constexpr KeyAssignment kAssignments[] = {
 }  // namespace
 
 void TDXInput::Update() {
-  uint64_t s = 0;
-  for (const KeyAssignment& a : kAssignments)
-    if (Sys_KeyHeld(a.Key)) s |= uint64_t{1} << a.State;
-  states_ = s;
+  uint64_t held = 0, tapped = 0;
+  for (const KeyAssignment& a : kAssignments) {
+    if (Sys_KeyHeld(a.Key)) held |= uint64_t{1} << a.State;
+    if (Sys_TakeKeyTap(a.Key)) tapped |= uint64_t{1} << a.State;
+  }
+  states_ = held;
+  taps_ = tapped;
 }

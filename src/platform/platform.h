@@ -386,13 +386,18 @@ constexpr int DXInputStateCount = 36;
 
 class TDXInput {
 public:
-  // Polls the keyboard and sets States to the union of the assigned keys' current state.
+  // Polls the keyboard: States become the union of the assigned keys' current state, Taps the
+  // states whose keys went down since the previous Update (so a press released before this
+  // poll is not lost).
   void Update();
-  bool State(int s) const { return s >= 0 && s < DXInputStateCount && (states_ >> s) & 1; }
+  bool State(int s) const { return Has(states_, s); }
+  bool Tapped(int s) const { return Has(taps_, s); }
   uint64_t States() const { return states_; }
 
 private:
+  static bool Has(uint64_t set, int s) { return s >= 0 && s < DXInputStateCount && (set >> s) & 1; }
   uint64_t states_ = 0;
+  uint64_t taps_ = 0;
 };
 
 // Windows virtual-key codes the game uses.
@@ -413,22 +418,41 @@ enum class SysBackend { Sdl, Headless };
 struct SysConfig {
   SysBackend Backend = SysBackend::Sdl;
   int HeadlessRefreshRate = 60;  // what the headless display reports
-  std::string DataRoot;          // folder holding Data/; empty = look it up (see Sys_FindDataRoot)
+  std::string DataRoot;          // folder holding Data/; empty = look it up (see Sys_DataFolders)
   TRendererChoice Renderer = TRendererChoice::Auto;
   // Reports on standard error at shutdown which renderer drew and how many frames ran, were
   // presented and slept to their deadline (for measuring, not for players).
   bool FrameStats = false;
 };
 
-// Starts the chosen backend. Throws EGameError when SDL cannot start.
+// What the SDL backend says when no display can be had (no X or Wayland session, or a server
+// that does not answer); off-screen and dummy video drivers are used only when SDL_VIDEODRIVER
+// names them.
+constexpr const char* NoDisplayMessage = "no display: set DISPLAY or run under a desktop session";
+
+// Starts the chosen backend. Throws EGameError when SDL cannot start or no display exists.
 void Sys_Init(const SysConfig& config);
 void Sys_Shutdown();
 SysBackend Sys_Backend();
 
-// The folder that holds Data/: the working directory when it has Data/, else the executable's
-// folder. Sys_DataPath("Data/Res/Res1.dxg") joins it with the platform's separator.
+// The folders searched for data files, in order: the configured DataRoot alone when one is set;
+// otherwise the executable's folder, the installed data folder (<prefix>/share/zubokranz beside
+// <prefix>/bin) and the working directory.
+std::vector<std::string> Sys_DataFolders();
+// The first of those folders that holds Data/ (the first folder when none does).
 std::string Sys_DataRoot();
+// True when the data root is the installed data folder, which is never the place for saves.
+bool Sys_DataRootInstalled();
+// The file in the first folder that has it, or else its place under the data root. Sys_DataPath
+// ("Data/Res/Res1.dxg") joins with the platform's separator.
 std::string Sys_DataPath(std::string_view relative);
+// Like Sys_DataPath, but a file that no folder has throws EGameError naming every folder tried.
+std::string Sys_RequireDataFile(std::string_view relative);
+
+// SIGINT and SIGTERM: after Sys_CatchQuitSignals they no longer end the process but make
+// Sys_QuitRequested true, so that the game can end through its exit sequence.
+void Sys_CatchQuitSignals();
+bool Sys_QuitRequested();
 
 enum class SysEventType {
   None, CloseRequest, KeyDown, KeyUp, Char, MouseMove, MouseClick, MouseDoubleClick,
@@ -448,6 +472,10 @@ void Sys_WaitEvent(int timeoutMs);
 
 // Is the key with this virtual-key code held now?
 bool Sys_KeyHeld(int vk);
+// Did the key go down since the previous call for it (key repeats aside), even when it has been
+// released again since? Clears the key's tap. Sys_ClearKeyTaps forgets every tap.
+bool Sys_TakeKeyTap(int vk);
+void Sys_ClearKeyTaps();
 
 // Milliseconds since start (the simulated clock under the headless backend).
 uint32_t Sys_Milliseconds();
@@ -463,6 +491,9 @@ void Sys_RaisePriority();
 void Sys_MinimizeWindow();
 // Shows an error to the player: a message box when a display exists, always on standard error.
 void Sys_ShowError(const std::string& message);
+// Sets the window's icon from a PNG file (before or after the window opens); a missing or
+// unreadable file leaves the window without.
+void Sys_SetWindowIcon(const std::string& pngPath);
 
 // Headless backend only: scripted input and the simulated clock.
 void Sys_HeadlessPushEvent(const SysEvent& ev);
@@ -470,6 +501,25 @@ void Sys_HeadlessSetKey(int vk, bool held);
 void Sys_HeadlessAdvanceClock(double ms);
 // Addresses the game asked the desktop to open (the headless backend opens nothing).
 std::vector<std::string>& Sys_HeadlessOpenedURLs();
+// Messages the game showed in a message box.
+std::vector<std::string>& Sys_HeadlessShownErrors();
+
+// ---------------------------------------------------------------------------------------------
+// Command lines. Every program answers --help (usage on standard output) and --version with
+// status 0; a wrong command line prints the problem and the usage on standard error and ends
+// with status 2 (UsageExitStatus).
+// ---------------------------------------------------------------------------------------------
+
+constexpr int UsageExitStatus = 2;
+const char* Sys_Version();
+struct TProgramInfo {
+  const char* Name;   // "zkres"
+  const char* Usage;  // the whole usage text, ending in a line end
+};
+// True when the arguments hold --help or --version; the answer has then been printed.
+bool Sys_AnswerHelpOrVersion(const TProgramInfo& program, int argc, char** argv);
+// Prints "<name>: <problem>" and the usage on standard error; returns UsageExitStatus.
+int Sys_UsageError(const TProgramInfo& program, const std::string& problem);
 
 // ---------------------------------------------------------------------------------------------
 // Audio device: one channel per sound-list item, and one music module at a time.

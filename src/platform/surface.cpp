@@ -1,5 +1,6 @@
 // The 16-bit back surface in memory.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -9,4 +10,11 @@ void TDirectDrawSurface::SetSize(int width, int height) {
   pixels_.assign(static_cast<size_t>(width_) * height_, 0);
 }
 
-void TDirectDrawSurface::Fill(uint16_t color) { std::fill(pixels_.begin(), pixels_.end(), color); }
+// Every frame starts with a fill; a colour whose two bytes agree (black) is a plain byte fill.
+void TDirectDrawSurface::Fill(uint16_t color) {
+  if ((color & 0xFF) == (color >> 8)) {
+    if (!pixels_.empty()) std::memset(pixels_.data(), color & 0xFF, pixels_.size() * sizeof(uint16_t));
+    return;
+  }
+  std::fill(pixels_.begin(), pixels_.end(), color);
+}

@@ -5,7 +5,10 @@
 #include <cerrno>
 #include <unistd.h>
 
+#include <bitset>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "platform/sys_local.h"
@@ -14,12 +17,22 @@ namespace {
 
 std::unique_ptr<SysBackendImpl> backend;
 SysBackend backendKind = SysBackend::Headless;
-std::string dataRoot;
+std::string configuredDataRoot;
+std::vector<std::string> dataFolders;
 int cursorCount = 0;  // as on Windows: the cursor shows while the count is >= 0
+std::bitset<256> keyTaps;
+volatile std::sig_atomic_t quitSignalled = 0;
+
+constexpr const char* InstalledDataFolder = "/" ZK_DATA_FROM_BIN;  // <prefix>/share/zubokranz
 
 bool IsDirectory(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 std::string ExecutableDir() {
@@ -31,14 +44,39 @@ std::string ExecutableDir() {
   return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
-std::string FindDataRoot() {
-  if (IsDirectory("Data")) return ".";
-  const std::string exeDir = ExecutableDir();
-  if (IsDirectory(exeDir + "/Data")) return exeDir;
-  return ".";
+// A folder as the player would look for it: absolute, without "..".
+std::string Readable(const std::string& folder) {
+  std::error_code ec;
+  const std::filesystem::path p = std::filesystem::weakly_canonical(folder, ec);
+  return ec ? folder : p.string();
 }
 
+const std::vector<std::string>& Folders() {
+  if (dataFolders.empty()) {
+    if (!configuredDataRoot.empty()) {
+      dataFolders = {configuredDataRoot};
+    } else {
+      const std::string exeDir = ExecutableDir();
+      dataFolders = {Readable(exeDir), Readable(exeDir + InstalledDataFolder), Readable(".")};
+    }
+  }
+  return dataFolders;
+}
+
+std::string Join(const std::string& folder, std::string_view relative) {
+  std::string path = folder;
+  if (!path.empty() && path.back() != '/') path += '/';
+  for (const char c : relative) path += (c == '\\') ? '/' : c;
+  return path;
+}
+
+void OnQuitSignal(int) { quitSignalled = 1; }
+
 }  // namespace
+
+void Sys_NoteKeyDown(int vk) {
+  if (vk >= 0 && vk < static_cast<int>(keyTaps.size())) keyTaps.set(static_cast<size_t>(vk));
+}
 
 SysBackendImpl& Sys_Impl() {
   if (!backend) backend.reset(Sys_CreateHeadlessBackend(60));
@@ -48,27 +86,61 @@ SysBackendImpl& Sys_Impl() {
 void Sys_Init(const SysConfig& config) {
   backend.reset();
   backendKind = config.Backend;
+  configuredDataRoot = config.DataRoot;
+  dataFolders.clear();
+  keyTaps.reset();
+  cursorCount = 0;
   backend.reset(config.Backend == SysBackend::Sdl ? Sys_CreateSdlBackend(config)
                                                   : Sys_CreateHeadlessBackend(config.HeadlessRefreshRate));
-  dataRoot = config.DataRoot.empty() ? FindDataRoot() : config.DataRoot;
-  cursorCount = 0;
 }
 
 void Sys_Shutdown() { backend.reset(); }
 
 SysBackend Sys_Backend() { return backendKind; }
 
+std::vector<std::string> Sys_DataFolders() { return Folders(); }
+
 std::string Sys_DataRoot() {
-  if (dataRoot.empty()) dataRoot = FindDataRoot();
-  return dataRoot;
+  for (const std::string& folder : Folders())
+    if (IsDirectory(folder + "/Data")) return folder;
+  return Folders().front();
+}
+
+bool Sys_DataRootInstalled() {
+  return configuredDataRoot.empty() && Sys_DataRoot() == Readable(ExecutableDir() + InstalledDataFolder);
 }
 
 std::string Sys_DataPath(std::string_view relative) {
-  std::string path = Sys_DataRoot();
-  if (!path.empty() && path.back() != '/') path += '/';
-  for (const char c : relative) path += (c == '\\') ? '/' : c;
-  return path;
+  for (const std::string& folder : Folders())
+    if (IsFile(Join(folder, relative))) return Join(folder, relative);
+  return Join(Sys_DataRoot(), relative);
 }
+
+std::string Sys_RequireDataFile(std::string_view relative) {
+  const std::string path = Sys_DataPath(relative);
+  if (IsFile(path)) return path;
+  std::string tried;
+  for (const std::string& folder : Folders()) tried += (tried.empty() ? "" : ", ") + folder;
+  throw EGameError(Join("", relative) + ": not found in " + tried);
+}
+
+void Sys_CatchQuitSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnQuitSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Sys_QuitRequested() { return quitSignalled != 0; }
+
+bool Sys_TakeKeyTap(int vk) {
+  if (vk < 0 || vk >= static_cast<int>(keyTaps.size()) || !keyTaps.test(static_cast<size_t>(vk))) return false;
+  keyTaps.reset(static_cast<size_t>(vk));
+  return true;
+}
+
+void Sys_ClearKeyTaps() { keyTaps.reset(); }
 
 bool Sys_PollEvent(SysEvent& ev) { return Sys_Impl().PollEvent(ev); }
 void Sys_WaitEvent(int timeoutMs) { Sys_Impl().WaitEvent(timeoutMs); }
@@ -99,3 +171,5 @@ void Sys_ShowError(const std::string& message) {
   std::fprintf(stderr, "zubokranz: %s\n", message.c_str());
   Sys_Impl().ShowErrorBox(message);
 }
+
+void Sys_SetWindowIcon(const std::string& pngPath) { Sys_Impl().SetWindowIcon(pngPath); }

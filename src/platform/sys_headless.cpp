@@ -33,15 +33,17 @@ public:
   void Minimize() override { events_.push_back(SysEvent{SysEventType::Minimized}); }
   void StorePlacement() override {}
   void RestorePlacement() override {}
-  void ShowErrorBox(const std::string&) override {}
+  void ShowErrorBox(const std::string& message) override { shownErrors_.push_back(message); }
+  void SetWindowIcon(const std::string&) override {}
 
   void Push(const SysEvent& ev) { events_.push_back(ev); }
   void SetKey(int vk, bool held) {
-    if (held) held_.insert(vk);
-    else held_.erase(vk);
+    if (held && held_.insert(vk).second) Sys_NoteKeyDown(vk);
+    if (!held) held_.erase(vk);
   }
   void Advance(double ms) { clockMs_ += ms; }
   std::vector<std::string>& OpenedUrls() { return openedUrls_; }
+  std::vector<std::string>& ShownErrors() { return shownErrors_; }
 
 private:
   int refreshRate_;
@@ -50,6 +52,7 @@ private:
   std::deque<SysEvent> events_;
   std::set<int> held_;
   std::vector<std::string> openedUrls_;
+  std::vector<std::string> shownErrors_;
 };
 
 HeadlessBackend* Headless() {
@@ -76,4 +79,10 @@ std::vector<std::string>& Sys_HeadlessOpenedURLs() {
   static std::vector<std::string> none;
   HeadlessBackend* h = Headless();
   return h ? h->OpenedUrls() : none;
+}
+
+std::vector<std::string>& Sys_HeadlessShownErrors() {
+  static std::vector<std::string> none;
+  HeadlessBackend* h = Headless();
+  return h ? h->ShownErrors() : none;
 }

@@ -23,10 +23,14 @@ public:
   virtual void StorePlacement() = 0;
   virtual void RestorePlacement() = 0;
   virtual void ShowErrorBox(const std::string& message) = 0;
+  virtual void SetWindowIcon(const std::string& pngPath) = 0;
 };
 
 // The active backend; a headless one when Sys_Init has not run.
 SysBackendImpl& Sys_Impl();
+
+// Backends report every key-down that is not a key repeat (see Sys_TakeKeyTap).
+void Sys_NoteKeyDown(int vk);
 
 SysBackendImpl* Sys_CreateSdlBackend(const SysConfig& config);
 

@@ -1,9 +1,11 @@
 // The SDL backend: a real window presenting the 16-bit surface through a streaming texture,
 // the keyboard and mouse, the real clock and the desktop's URL handler.
 #include <SDL.h>
+#include <SDL_image.h>
 
 #include <bit>
 #include <cstdio>
+#include <string>
 
 #include "platform/sys_local.h"
 
@@ -52,13 +54,38 @@ int ControlCharOf(SDL_Keycode k) {
   }
 }
 
+// The video drivers of the desktop sessions the environment names, in SDL's order of preference.
+std::string DesktopVideoDrivers() {
+  std::string drivers;
+  const auto set = [](const char* name) {
+    const char* value = SDL_getenv(name);
+    return value != nullptr && *value != '\0';
+  };
+  if (set("DISPLAY")) drivers = "x11";
+  if (set("WAYLAND_DISPLAY")) drivers += drivers.empty() ? "wayland" : ",wayland";
+  return drivers;
+}
+
 class SdlBackend final : public SysBackendImpl {
 public:
   explicit SdlBackend(const SysConfig& config) : choice_(config.Renderer), frameStats_(config.FrameStats) {
-    // Before SDL starts, so that the child begins with a clean slate.
-    if (choice_ == TRendererChoice::Auto) probe_.Start();
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0)
-      throw EGameError(std::string("cannot start the display: ") + SDL_GetError());
+    // SIGINT and SIGTERM are the game's own (Sys_CatchQuitSignals); the close button asks first.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    const char* const requested = SDL_getenv("SDL_VIDEODRIVER");
+    if (requested != nullptr && *requested != '\0') {
+      StartRendererProbe();
+      if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0)
+        throw EGameError(std::string("cannot start the display (SDL_VIDEODRIVER=") + requested + "): " + SDL_GetError());
+    } else {
+      // Only the desktop sessions the environment names: a game nobody can see must not run, as
+      // it would on SDL's fall-back drivers without a screen.
+      const std::string sessions = DesktopVideoDrivers();
+      if (sessions.empty()) throw EGameError(NoDisplayMessage);
+      StartRendererProbe();
+      SDL_SetHint(SDL_HINT_VIDEODRIVER, sessions.c_str());
+      if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) throw EGameError(NoDisplayMessage);
+    }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_StartTextInput();
@@ -177,11 +204,25 @@ public:
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Zubo Kranz", message.c_str(), window_);
   }
 
+  // Kept for the window, which gets it before it shows.
+  void SetWindowIcon(const std::string& pngPath) override {
+    iconPath_ = pngPath;
+    if (window_) ApplyIcon();
+  }
+
 private:
+  void ApplyIcon() {
+    if (SDL_Surface* icon = IMG_Load(iconPath_.c_str())) {
+      SDL_SetWindowIcon(window_, icon);
+      SDL_FreeSurface(icon);
+    }
+  }
+
   void CreateWindow() {
     window_ = SDL_CreateWindow("Zubo Kranz", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
                                SDL_WINDOW_HIDDEN);
     if (!window_) throw EGameError(std::string("cannot open the game window: ") + SDL_GetError());
+    if (!iconPath_.empty()) ApplyIcon();
     if (UseGpu()) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) {
       // Draw into the window's own memory: without this SDL would show the software renderer's
@@ -329,8 +370,8 @@ private:
   bool Translate(const SDL_Event& e) {
     const size_t before = pending_.size();
     switch (e.type) {
-      case SDL_QUIT:
-        pending_.push_back({SysEventType::CloseRequest});
+      case SDL_QUIT:  // the session ends the program (the close button comes as a window event)
+        pending_.push_back({SysEventType::Quit});
         break;
       case SDL_WINDOWEVENT:
         switch (e.window.event) {
@@ -353,6 +394,7 @@ private:
       case SDL_KEYUP: {
         const int vk = VirtualKeyOf(e.key.keysym.sym);
         if (vk == 0) break;
+        if (e.type == SDL_KEYDOWN && !e.key.repeat) Sys_NoteKeyDown(vk);
         SysEvent ev{e.type == SDL_KEYDOWN ? SysEventType::KeyDown : SysEventType::KeyUp};
         ev.Key = vk;
         ev.Shift = ShiftStateOf(e.key.keysym.mod);
@@ -437,6 +479,7 @@ private:
   bool frameStats_;
   uint64_t frames_ = 0, presented_ = 0, slept_ = 0;
   std::vector<SysEvent> pending_;
+  std::string iconPath_;
   bool fullScreen_ = false;
   bool hasPlacement_ = false;
   int placementX_ = 0, placementY_ = 0;

@@ -1,14 +1,9 @@
-// The race object, the race in progress, and the engine-sound operations the popups use. The
-// bike, the rivals and the bonuses belong to the race; until they exist these act on no bike.
+// The race object and the race in progress.
 #include "race/race.h"
 
-#include "audio/audio.h"
+#include "race/player.h"
 
 namespace {
-
-constexpr int kEngineSounds[] = {sndIdle,  sndGear1,    sndGear2,   sndGear3, sndGear4,
-                                 sndGearShift, sndRollOff, sndTopEnd, sndSkid};
-constexpr int kOtherRaceSounds[] = {sndHorn, sndScoreBonus, sndLifeBonus, sndUnused, sndBump};
 
 std::unique_ptr<TRace> currentRace;
 
@@ -17,8 +12,6 @@ std::unique_ptr<TRace> currentRace;
 TRace::TRace(int32_t vehicle) : Vehicle(vehicle) {}
 
 TRace::~TRace() = default;
-
-double TRace::PlayerSpeed() const { return 0; }
 
 TRace* CurrentRace() { return currentRace.get(); }
 
@@ -30,8 +23,12 @@ TRace& StartRace(int32_t vehicle) {
 void EndRace() {
   StopEngineSounds(true);
   if (TRace* race = currentRace.get()) {
+    race->ObstacleTests = nullptr;
     if (race->Road != nullptr) race->Road->KillOnce();
+    if (race->BonusSprite != nullptr) race->BonusSprite->KillOnce();
+    if (race->Traffic != nullptr) race->Traffic->KillOnce();
     if (race->SpeedNeedle != nullptr) race->SpeedNeedle->KillOnce();
+    if (race->Player != nullptr) race->Player->KillOnce();
   }
   // Every sprite killed so far goes now, before the next screen creates its own.
   if (GameGraphics().SpriteEngine != nullptr) GameSpriteEngine().FreeDead();
@@ -39,16 +36,3 @@ void EndRace() {
 }
 
 void ForgetRace() { currentRace.reset(); }
-
-// Nothing moves on the race screen until the bike exists.
-void UpdateRace(int /*lagCount*/) {}
-
-void StopEngineSounds(bool all) {
-  for (const int s : kEngineSounds) StopSound(s);
-  if (all)
-    for (const int s : kOtherRaceSounds) StopSound(s);
-}
-
-void ResumeEngineSound(bool /*withHorn*/) {}
-
-void StartLevel(bool /*next*/) {}

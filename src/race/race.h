@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "core/core.h"
+#include "race/road_tiles.h"
 #include "sprites/sprites.h"
 
 class TPlayer;
@@ -63,6 +64,15 @@ constexpr int32_t FinishRowOf(int32_t trackLength) { return 1550 - trackLength; 
 // their own to steer the generator.
 using TRandomDraw = int (*)(int n);
 
+// ---------------------------------------------------------------------------------------------
+// How the road draws a cell (the tile set's layout is in road_tiles.h)
+// ---------------------------------------------------------------------------------------------
+
+// The look of a level: 0 green (levels 1-3), 1 autumn (4-6), 2 dry (7-8), 3 dusk (9-10).
+int RoadLookOf(int level);
+// The pattern (within one look) that draws the track cell at row, column: its code, or a variant
+// chosen from the code, its neighbours and its position. The track itself is never changed.
+int RoadTilePattern(const TRace& race, int row, int column);
 
 // ---------------------------------------------------------------------------------------------
 // Quads: four corner points. The angle-sum test expects the corners in their drawing order.
@@ -113,6 +123,9 @@ public:
   // most once per axis), moves the view one cell each wrap, then runs the race's ObstacleTests.
   // A menu background stays still.
   void Step(int elapsed) override;
+  // On the race road: the variant of the cell's tile (RoadTilePattern) in the level's look, as
+  // far as the tile set holds it; the cell's code elsewhere.
+  int32_t CellPattern(int column, int row) const override;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -171,6 +184,14 @@ public:
   // The bike's and rivals' obstacle tests, installed once the player and the rivals exist. Run
   // by the road's Step; nullptr = no tests.
   void (*ObstacleTests)(TRace& race, const TScrollBackground& road) = nullptr;
+  // How the race asks the shell for a popup (level caption, time over, game over, tally);
+  // nullptr = none is shown.
+  void (*ShowPopup)(uint8_t kind) = nullptr;
+  void OpenRacePopup(uint8_t kind) const;
+
+  // The race screen's start: the road, level 1, the bonuses, the speedometer needle, the bike and
+  // the rivals in this order (it decides the drawing order of equal depths), three lives, no score.
+  void BuildRace();
 
   // Sets the level's parameters (Level, TrackLength, RaceTimeLeft, BonusCount; the rest of the
   // level part starts afresh) and generates its track. Levels outside 1..LevelCount take the
@@ -220,7 +241,9 @@ TRace& StartRace(int32_t vehicle);
 void EndRace();
 // Drops the race without a sound or a sprite call (its sprites are gone with their engine).
 void ForgetRace();
-// The per-frame race update (the race screen's frame).
+// The race screen's frame while no popup is open: moves every sprite, hands the held keys to the
+// bike, turns the needle, runs the clock, copies the view into the road, sets the scroll
+// velocity and draws the HUD.
 void UpdateRace(int lagCount);
 // Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
 void StopEngineSounds(bool all);

@@ -5,8 +5,8 @@
 // once at exit (options first). They work on the settings Options, BossKeyShift, BossKey and
 // the table HighScores[1..11] declared here.
 //
-// Every file operation takes the file's path; it defaults to the game's own file under
-// Data/Save, so tests and tools can point at any folder.
+// Every file operation takes the file's path; it defaults to the game's own file in SaveFolder(),
+// so tests and tools can point at any folder.
 #pragma once
 
 #include <cstdint>
@@ -45,8 +45,16 @@ void ForgetSaveState();
 // Files
 // ---------------------------------------------------------------------------------------------
 
-std::string OptionsFilePath();    // Sys_DataPath("Data/Save/options")
-std::string HighScoreFilePath();  // Sys_DataPath("Data/Save/hs")
+// The game's save folder: the folder given to SetSaveFolder (--save-dir) when one is; else
+// Data/Save in the data root when that is not the installed data folder and we may write there
+// (a build tree, a portable copy); else UserSaveFolder().
+std::string SaveFolder();
+void SetSaveFolder(const std::string& folder);  // empty: the game's own choice
+// $XDG_DATA_HOME/zubokranz, or ~/.local/share/zubokranz when XDG_DATA_HOME is unset or relative.
+std::string UserSaveFolder();
+
+std::string OptionsFilePath();    // "<SaveFolder()>/options"
+std::string HighScoreFilePath();  // "<SaveFolder()>/hs"
 
 struct TSaveFilePaths {
   std::string Options;
@@ -79,10 +87,13 @@ void SaveHighScores(const std::string& path = HighScoreFilePath());
 // options file cannot be read the high-score file is kept aside as well, since its table is
 // reset without a digest to check it against.
 void LoadSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
-// Exit: writes the options file, then the high-score file. Never throws; failures are reported
-// on standard error. Both new files are completely on disk before either replaces its old one,
-// and a failure before that leaves both old files, which still agree with each other.
-void SaveSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
+// Exit: writes the options file, then the high-score file. Never throws; returns the failure
+// ("<path>: <reason>"), or an empty text when both files were written. Both new files are
+// completely on disk before either replaces its old one, and a failure before that leaves both
+// old files, which still agree with each other.
+std::string SaveSaveFiles(const TSaveFilePaths& paths);
+// SaveSaveFiles into SaveFolder(), which is created first when it does not exist yet.
+std::string SaveGameFiles();
 
 // ---------------------------------------------------------------------------------------------
 // Options

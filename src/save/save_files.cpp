@@ -57,13 +57,14 @@ void LoadSaveFiles(const TSaveFilePaths& paths) {
   }
 }
 
-void SaveSaveFiles(const TSaveFilePaths& paths) {
+std::string SaveSaveFiles(const TSaveFilePaths& paths) {
   try {
     TFileReplacement options(paths.Options, OptionsFileText());
     TFileReplacement highScores(paths.HighScores, HighScoreFileText());
     options.Commit();
     highScores.Commit();
+    return std::string();
   } catch (const std::exception& e) {
-    Report(e.what());
+    return e.what();
   }
 }

@@ -119,7 +119,10 @@ void ActivateScreenItem() {
         case 7: SelectPreviousVehicle(); break;
         case 8: SelectNextVehicle(); break;
         case 9:
-          // The race itself is not built yet: the start button only clicks.
+          LeaveVehicleSelection();
+          ShowMainMenu(0, 1, false);
+          LeaveMainMenu();
+          StartRaceScreen();
           break;
         case 10:
           LeaveVehicleSelection();
@@ -173,6 +176,21 @@ void ActivateScreenItem() {
       break;
     default:
       break;
+  }
+}
+
+// On a sub-screen the tab under the mouse lights up like the tab of the screen on show, and goes
+// back to normal when the mouse leaves it. The looks change only when the hover does.
+void ShowTabHover() {
+  const int own = OwnTabOf(Shell.CurrentScreen);
+  for (int i = 1; i <= 6; ++i) {
+    TMenuButton* const tab = dynamic_cast<TMenuButton*>(Shell.MenuItems[i]);
+    if (tab == nullptr || i == own) continue;
+    const bool hovered = i == Shell.TabHoverItem;
+    if (hovered == tab->IsHovered) continue;
+    if (hovered) tab->ShowHover();
+    else tab->ShowNormal();
+    tab->IsHovered = hovered;
   }
 }
 
@@ -364,6 +382,7 @@ void UpdateItemHighlight(bool trackTabs) {
         break;
       }
     }
+    ShowTabHover();
   }
 }
 
@@ -386,7 +405,7 @@ std::string HomePageAddress() {
 #ifdef ZK_HOME_PAGE
   return ZK_HOME_PAGE;
 #else
-  return "http://localhost/";
+  return "https://www.zubokranz.com/";
 #endif
 }
 
@@ -430,12 +449,31 @@ void UpdateCurrentScreen(int lagCount) {
     case scrOptions: UpdateOptionsScreen(lagCount); break;
     case scrHighScores: UpdateHighScoreScreen(lagCount); break;
     case scrHelp: UpdateHelpScreen(lagCount); break;
-    case scrRace: UpdateRace(lagCount); break;
+    case scrRace: UpdateRaceScreen(lagCount); break;
     default: break;
   }
 }
 
 void PlayScreenMusic() { PlayGameTune(Shell.CurrentScreen == scrRace); }
+
+void StartRaceScreen() {
+  Shell.CurrentScreen = scrRace;
+  PlayScreenMusic();
+  HideMouseCursor();
+  Shell.FirstItem = 1;
+  Shell.LastItem = 0;
+  Shell.HoverItem = 0;
+  TRace& race = StartRace(Shell.SelectedVehicle);
+  race.ShowPopup = OpenPopup;
+  race.BuildRace();
+  OpenPopup(popLevelCaption);
+}
+
+void UpdateRaceScreen(int lagCount) {
+  UpdateRace(lagCount);
+  if (EscapePressed) OpenPopup(popExitToMenu);
+  if (PausePressed) OpenPopup(popPause);
+}
 
 void LeaveRaceScreen() {
   Shell.CurrentScreen = scrNone;

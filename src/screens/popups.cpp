@@ -12,6 +12,9 @@
 namespace {
 
 constexpr int kPanelImage = 33, kPanelX = 185, kPanelY = 219, kPanelZ = 14;
+// Behind a panel the whole screen is shaded: a dark picture stretched over it, part opaque.
+constexpr int kShadeImage = 55, kShadeZ = kPanelZ - 1, kShadeAlpha = 130;
+constexpr int kScreenWidth = 800, kScreenHeight = 600;
 constexpr int kYesImage = 34, kNoImage = 35, kYesX = 249, kNoX = 377, kButtonsY = 306, kButtonZ = 15;
 constexpr int kCaretImage = 22, kCaretX = 221, kCaretY = 314, kCaretBlinkMs = 600;
 constexpr int kLevelCaptionMs = 2000, kTimedCaptionMs = 3000;
@@ -30,6 +33,18 @@ bool HasButtons(int kind) {
 }
 
 TMenuButton* PopupButton(int item) { return static_cast<TMenuButton*>(Shell.MenuItems[item]); }
+
+// The shade, or nullptr when the image list has no shade picture (an older data pack).
+TMyImageSprite* CreateShade() {
+  TDXImageList* const list = GameImageList(1);
+  if (list == nullptr || kShadeImage >= list->Items.Count()) return nullptr;
+  TMyImageSprite* const shade = TMyImageSprite::CreateAt(1, kShadeImage, 0, 0, kShadeZ);
+  shade->BlendEnabled = true;
+  shade->Alpha = kShadeAlpha;
+  shade->Width = kScreenWidth;
+  shade->Height = kScreenHeight;
+  return shade;
+}
 
 TMenuButton* CreatePopupButton(int image, int x, bool raise) {
   auto* b = new TMenuButton(1, image, image, 0, 1, x, kButtonsY);
@@ -123,7 +138,10 @@ void OpenPopup(uint8_t kind) {
   Shell.SavedHoverItem = Shell.HoverItem;
   Shell.SavedFirstItem = Shell.FirstItem;
   Shell.SavedLastItem = Shell.LastItem;
-  if (HasPanel(kind)) Shell.PopupPanel = TMyImageSprite::CreateAt(1, kPanelImage, kPanelX, kPanelY, kPanelZ);
+  if (HasPanel(kind)) {
+    Shell.PopupPanel = TMyImageSprite::CreateAt(1, kPanelImage, kPanelX, kPanelY, kPanelZ);
+    Shell.PopupShade = CreateShade();
+  }
   if (kind == popNameEntry) ShowMouseCursor();
   if (HasButtons(kind)) {
     ShowMouseCursor();
@@ -147,9 +165,11 @@ void ClosePopup() {
   Shell.HoverItem = Shell.SavedHoverItem;
   Shell.FirstItem = Shell.SavedFirstItem;
   Shell.LastItem = Shell.SavedLastItem;
-  if (HasPanel(kind) && Shell.PopupPanel != nullptr) {
-    Shell.PopupPanel->KillOnce();
-    Shell.PopupPanel = nullptr;
+  if (HasPanel(kind)) {
+    for (TMyImageSprite** sprite : {&Shell.PopupPanel, &Shell.PopupShade}) {
+      if (*sprite != nullptr) (*sprite)->KillOnce();
+      *sprite = nullptr;
+    }
   }
   if (kind == popNameEntry) HideMouseCursor();
   if (HasButtons(kind)) {

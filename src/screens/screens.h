@@ -40,6 +40,7 @@ struct TShellState {
   std::array<TSprite*, MenuItemCount + 1> MenuItems{};  // [1..17]; [0] unused
   TScrollBackground* ScreenBackground = nullptr;
   TMyImageSprite* PopupPanel = nullptr;
+  TMyImageSprite* PopupShade = nullptr;  // dims the screen behind the panel
   int32_t PopupTimer = 0;
   TMyCursor* TextCursor = nullptr;
   char LastKeyChar = 0;
@@ -97,6 +98,10 @@ void BeginSubScreen(uint8_t screen, int32_t lastItem, int32_t hover);
 // Kills the current screen's backdrop once and forgets it, so that nothing reaches it after the
 // end of the frame frees it; the next screen creates its own.
 void KillScreenBackground();
+// Builds the race screen for the selected vehicle and starts level 1 behind its caption.
+void StartRaceScreen();
+// The race's frame, then Esc asks "Exit to menu?" and P pauses (only the first of the two opens).
+void UpdateRaceScreen(int lagCount);
 // Tears the race screen down: the shell's part, then EndRace (every sprite of the race is freed
 // at once).
 void LeaveRaceScreen();

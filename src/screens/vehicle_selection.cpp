@@ -1,20 +1,14 @@
 // The vehicle selection screen: a picture of the model, its four ratings as rows of marks, arrows
 // to step through the five models with a cross-fade, START and BACK.
+#include "race/player.h"
 #include "screens/screens.h"
 #include "sprites/sprites.h"
 
 namespace {
 
-struct VehicleRatings {
-  int PreviewImage;
-  int TopSpeed, Handling, Accel, Brake;
-};
-
-// Models 1..5; [0] unused.
-constexpr VehicleRatings kVehicles[6] = {
-    {0, 0, 0, 0, 0},
-    {28, 6, 8, 9, 7}, {29, 11, 4, 3, 8}, {30, 6, 6, 8, 10}, {31, 9, 5, 10, 9}, {32, 8, 11, 8, 9},
-};
+// The picture of model n (1..5) is list 1 item kPreviewImageBase + n.
+constexpr int kPreviewImageBase = 27;
+int PreviewImage(int model) { return kPreviewImageBase + model; }
 
 constexpr int kRatingMarkImage = 54, kRatingMarkX = 546, kRatingMarkPitch = 18;
 constexpr int kRatingRowY[4] = {396, 424, 454, 486};
@@ -28,7 +22,7 @@ constexpr TScreenButton kButtons[4] = {{7, 37, 378, 180}, {8, 38, 712, 180}, {9,
 
 void StartSwitch() {
   Shell.VehicleSwitchPhase = 1;
-  VehiclePictureNext->SelectImage(kVehicles[Shell.PendingVehicle].PreviewImage);
+  VehiclePictureNext->SelectImage(PreviewImage(Shell.PendingVehicle));
   VehiclePictureNext->Visible = true;
 }
 
@@ -43,7 +37,7 @@ void RunCrossFade() {
   VehiclePicture->BlendEnabled = VehiclePictureNext->BlendEnabled = true;
   VehiclePicture->Alpha -= kFadeStep;
   if (VehiclePicture->Alpha <= 0) {
-    VehiclePicture->SelectImage(kVehicles[Shell.PendingVehicle].PreviewImage);
+    VehiclePicture->SelectImage(PreviewImage(Shell.PendingVehicle));
     Shell.VehicleSwitchPhase = 0;
     Shell.SelectedVehicle = Shell.PendingVehicle;
   }
@@ -70,7 +64,7 @@ void OpenVehicleSelection() {
   for (const TScreenButton& b : kButtons) Shell.MenuItems[b.Item]->SetZ(5);
   Shell.MenuItems[16] = TMyImageSprite::CreateAt(1, 25, 312, 42, 4);
   Shell.MenuItems[17] = TMyImageSprite::CreateAt(1, 52, 358, 130, 3);
-  const int preview = kVehicles[Shell.SelectedVehicle].PreviewImage;
+  const int preview = PreviewImage(Shell.SelectedVehicle);
   VehiclePicture = TMyImageSprite::CreateAt(1, preview, kPictureX, kPictureY, 4);
   VehiclePictureNext = TMyImageSprite::CreateAt(1, preview, kPictureX, kPictureY, 4);
   VehiclePictureNext->Visible = false;
@@ -92,8 +86,8 @@ void DrawVehicleRatings() {
   TPictureCollectionItem* mark = GameImageList(1) ? &GameImageList(1)->Item(kRatingMarkImage) : nullptr;
   TDirectDrawSurface* surface = GameSurface();
   if (mark == nullptr || surface == nullptr) return;
-  const VehicleRatings& v = kVehicles[Shell.SelectedVehicle];
-  const int ratings[4] = {v.TopSpeed, v.Handling, v.Accel, v.Brake};
+  const TVehicleModel& v = VehicleModel(Shell.SelectedVehicle);
+  const int ratings[4] = {v.TopSpeedRating, v.HandlingRating, v.AccelRating, v.BrakeRating};
   for (int row = 0; row < 4; ++row)
     for (int i = 0; i < ratings[row]; ++i)
       mark->Draw(surface, kRatingMarkX + kRatingMarkPitch * i, kRatingRowY[row], 0);

@@ -245,7 +245,7 @@ void TBackgroundSprite::Render() {
   TDirectDrawSurface* const surface = Engine->Surface;
   for (int r = sy; r < ey; ++r) {
     for (int c = sx; c < ex; ++c) {
-      const int32_t v = Cell(c - sx + skipx, r - sy + skipy);
+      const int32_t v = CellPattern(c - sx + skipx, r - sy + skipy);
       if (v >= 0) Image->Draw(surface, c * cw + ox, r * ch + oy, v);
     }
   }

@@ -104,6 +104,8 @@ public:
   int32_t Cell(int column, int row) const;
   // Ignored outside the map.
   void SetCell(int column, int row, int32_t value);
+  // The pattern that draws a cell (-1: nothing). By default the cell's value itself.
+  virtual int32_t CellPattern(int column, int row) const { return Cell(column, row); }
 
   void Render() override;
   TRect GetBounds() const override;

@@ -224,3 +224,86 @@ TEST_F(RaceKeys, AltEnterPausesAndFlipsTheDisplay) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each key the menus and popups read, tapped faster than a frame: down and up again between two
+// polls of the keyboard.
+struct TapCase {
+  const char* Name;
+  int Key;
+  bool* Pressed;
+};
+
+void PrintTo(const TapCase& c, std::ostream* os) { *os << c.Name; }
+
+class QuickTap : public HeadlessGame, public testing::WithParamInterface<TapCase> {};
+
+TEST_P(QuickTap, CountsOnceInTheNextFrame) {
+  const TapCase& c = GetParam();
+  FinishIntro();
+  drive.Frame();
+  drive.Press(c.Key);
+  drive.Release(c.Key);
+  // The flag is read straight after the poll, before any update could act on the key.
+  PollInput();
+  EXPECT_TRUE(*c.Pressed);
+  PollInput();
+  EXPECT_FALSE(*c.Pressed) << "one tap, one press";
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, QuickTap,
+                         testing::Values(TapCase{"Up", VK_UP, &UpPressed}, TapCase{"Down", VK_DOWN, &DownPressed},
+                                         TapCase{"Left", VK_LEFT, &LeftPressed},
+                                         TapCase{"Right", VK_RIGHT, &RightPressed},
+                                         TapCase{"P", 'P', &PausePressed}, TapCase{"Y", 'Y', &YesPressed},
+                                         TapCase{"N", 'N', &NoPressed},
+                                         TapCase{"Escape", VK_ESCAPE, &EscapePressed}),
+                         [](const testing::TestParamInfo<TapCase>& info) { return std::string(info.param.Name); });
+
+using QuickTaps = HeadlessGame;
+
+// What the player sees: taps between frames move the menu, answer the exit question and close it.
+TEST_F(QuickTaps, DriveTheMenuAndItsExitQuestion) {
+  FinishIntro();
+  ASSERT_EQ(Shell.HoverItem, 1);
+  const auto tap = [&](int key) {
+    drive.Press(key);
+    drive.Release(key);
+    drive.Frame();
+  };
+  tap(VK_DOWN);
+  EXPECT_EQ(Shell.HoverItem, 2);
+  tap(VK_ESCAPE);
+  ASSERT_EQ(Shell.PopupKind, 1);
+  drive.Frame();
+  tap('N');
+  EXPECT_EQ(Shell.PopupKind, 0);
+  tap(VK_ESCAPE);
+  ASSERT_EQ(Shell.PopupKind, 1);
+  drive.Frame();
+  tap('Y');
+  EXPECT_TRUE(Form().Terminated);
+}
+
+// A key held for several frames is still one press, and held keys stay as polled: a tap does not
+// make Left or Right look held.
+TEST_F(QuickTaps, HeldKeysAndTapsStayApart) {
+  FinishIntro();
+  drive.Press(VK_LEFT);
+  drive.Frame();
+  EXPECT_TRUE(LeftPressed);
+  EXPECT_TRUE(LeftHeld);
+  drive.Frames(3);
+  EXPECT_FALSE(LeftPressed);
+  EXPECT_TRUE(LeftHeld);
+  drive.Release(VK_LEFT);
+  drive.Press(VK_RIGHT);
+  drive.Release(VK_RIGHT);
+  drive.Frame();
+  EXPECT_TRUE(RightPressed);
+  EXPECT_FALSE(RightHeld);
+  EXPECT_FALSE(LeftHeld);
+}
+
+}  // namespace

@@ -101,6 +101,71 @@ TEST_F(SoundList, OneShotsStartAndEndInSilenceWithoutClipping) {
   }
 }
 
+// RMS of the loudest quarter second of a sound, or of all of it when shorter, in dB of full scale.
+double LoudnessDb(const std::vector<int>& s, int rate) {
+  const size_t window = std::min(s.size(), static_cast<size_t>(rate / 4));
+  double sum = 0, loudest = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    sum += double(s[i]) * s[i];
+    if (i >= window) sum -= double(s[i - window]) * s[i - window];
+    if (i + 1 >= window) loudest = std::max(loudest, sum);
+  }
+  return 20 * std::log10(std::sqrt(loudest / window) / 32767.0);
+}
+
+// Every effect the game plays sounds about as loud as the others, so the horn does not drown the
+// crash nor the engine the pick-ups.
+TEST_F(SoundList, EffectsShareOneLoudnessWithinThreeDecibels) {
+  std::vector<std::pair<double, std::string>> levels;
+  for (int i = 0; i < list->Count(); ++i) {
+    if (i == sndUnused) continue;  // never started
+    const TWave& w = list->Items[i].Wave;
+    levels.emplace_back(LoudnessDb(Samples(w), w.Rate), list->Items[i].Name);
+  }
+  std::sort(levels.begin(), levels.end());
+  const double middle = levels[levels.size() / 2].first;
+  for (const auto& [db, name] : levels) EXPECT_NEAR(db, middle, 3.0) << name;
+}
+
+// A note that starts or stops from one sample to the next clicks. Two looks at every one-shot:
+// - the mean level of the millisecond before and after each point: where the louder of the two
+//   is a good part of the sound's loudest and the other almost silent, the sound jumps in or out;
+// - each step between neighbouring samples against the level of the quarter millisecond on
+//   either side: a note cut off (even when the next note starts at once, softly) leaves a big
+//   step between a loud stretch and a near-silent one.
+// Fades of 3 ms or more pass both.
+TEST_F(SoundList, OneShotsHaveNoHardClicks) {
+  for (const TWaveCollectionItem& item : list->Items) {
+    if (item.Looped) continue;
+    SCOPED_TRACE(item.Name);
+    const std::vector<int> s = Samples(item.Wave);
+    const long n = static_cast<long>(s.size());
+    const auto at = [&](long i) { return (i >= 0 && i < n) ? s[i] : 0; };  // silence outside
+    const auto meanLevel = [&](long from, long length) {
+      double sum = 0;
+      for (long i = from; i < from + length; ++i) sum += std::abs(at(i));
+      return sum / length;
+    };
+    const int ms = item.Wave.Rate / 1000, quarter = ms / 4;
+    double loudest = 0;
+    for (long i = 0; i < n; i += ms / 2) loudest = std::max(loudest, meanLevel(i, ms));
+    for (long i = 0; i <= n; i += ms / 2) {
+      const double before = meanLevel(i - ms, ms), after = meanLevel(i, ms);
+      const double loud = std::max(before, after), quiet = std::min(before, after);
+      EXPECT_FALSE(loud > 0.45 * loudest && quiet < loud / 8)
+          << "at " << i * 1000.0 / item.Wave.Rate << " ms: " << before << " then " << after << " (loudest " << loudest << ")";
+    }
+    for (long i = -1; i < n; ++i) {
+      const double step = std::abs(at(i + 1) - at(i));
+      const double before = meanLevel(i - quarter + 1, quarter), after = meanLevel(i + 1, quarter);
+      const double loud = std::max(before, after), quiet = std::min(before, after);
+      EXPECT_FALSE(loud > 0.2 * loudest && loud > 8 * quiet && step > 0.5 * loud)
+          << "at " << i * 1000.0 / item.Wave.Rate << " ms: a step of " << step << " between levels " << before << " and " << after << " (loudest " << loudest << ")";
+      if (HasFailure()) break;
+    }
+  }
+}
+
 // Effects that repeat at a fixed pace or accompany a timed popup must fit in that time, or every
 // repeat would cut the last one short.
 TEST_F(SoundList, TimedEffectsFitTheirPace) {

@@ -1,6 +1,7 @@
 // The payload and its encoding.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "online/online.h"
@@ -66,6 +67,74 @@ TEST(ScoreEncoding, AddressesOnTheScoreServer) {
   EXPECT_EQ(code.find_first_not_of(SubmissionAlphabet), std::string::npos);
   EXPECT_EQ(WorldHighScoresAddress(), "http://scores.example:8081/cgi/version.pl?prg=ZuboKranz&show&type=0");
   SetScoreServer(saved);
+}
+
+TEST(ScoreEncoding, CodeDecodesBackToTheBytesOfEveryLength) {
+  std::mt19937 random(16);
+  std::uniform_int_distribution<int> byte(0, 255);
+  // Every length up to 80 meets every remainder of the five-bit groups and of the bytes.
+  for (size_t length = 0; length <= 80; ++length) {
+    for (int sample = 0; sample < 20; ++sample) {
+      std::string bytes(length, '\0');
+      for (char& c : bytes) c = static_cast<char>(byte(random));
+      const std::string code = BitTextToCode(BytesToBitText(bytes));
+      ASSERT_EQ(DecodeSubmissionCode(code), bytes) << "length " << length << ", code " << code;
+    }
+  }
+}
+
+TEST(ScoreEncoding, ExamplesDecodeBack) {
+  EXPECT_EQ(DecodeSubmissionCode(AlphabetAt({6, 2, 24, 19, 3})), "abc");
+  EXPECT_EQ(CodeToBitText(AlphabetAt({6, 2, 24, 19, 3})), "0011000010110001001100011");
+  const std::string payload = ScorePayload("AB", 500, "_______");
+  EXPECT_EQ(DecodeSubmissionCode(BitTextToCode(BytesToBitText(payload))), "type=0|name=AB|score=500|key=X|p=|add=_______|z=00");
+}
+
+TEST(ScoreEncoding, DecoderRefusesWhatNoEncodingGives) {
+  struct Case { std::string code; const char* why; };
+  const Case cases[] = {
+      {"QWE0", "0 is not in the alphabet"},
+      {"qwer", "lower case is not in the alphabet"},
+      {"QW-E", "punctuation"},
+      {AlphabetAt({16, 0}), "10 bits: a 1 in the two of front padding"},
+      {AlphabetAt({0, 0, 0}), "15 bits: seven of padding is more than BitTextToCode adds"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DecodeSubmissionCode(c.code), std::nullopt) << c.why;
+  EXPECT_EQ(BitTextToBytes("0000000x"), std::nullopt) << "only 0 and 1 are bits";
+}
+
+TEST(ScoreEncoding, PayloadParsesBackIntoItsFields) {
+  struct Case { const char* name; int32_t score; const char* country; };
+  const Case cases[] = {{"", 0, ""}, {"AB", 500, "_______"}, {"Zubo Kranz 1", -1500, "Czech Republic"}, {"ABC", 0, ""}};
+  for (const Case& c : cases) {
+    const std::string payload = ScorePayload(c.name, c.score, c.country);
+    const ScorePayloadParse parsed = ParseScorePayload(payload);
+    ASSERT_TRUE(parsed.Fields) << payload << ": " << parsed.Error;
+    EXPECT_EQ(parsed.Fields->Name, c.name);
+    EXPECT_EQ(parsed.Fields->Score, std::to_string(c.score));
+    EXPECT_EQ(parsed.Fields->Country, c.country);
+  }
+}
+
+std::string PaddedToFive(std::string text) { return text.append((5 - text.size() % 5) % 5, '0'); }
+
+TEST(ScoreEncoding, PayloadOutOfShapeIsRefused) {
+  const std::string cases[] = {
+      PaddedToFive("type=0|score=500|name=AB|key=X|p=|add=|z="),  // fields swapped
+      PaddedToFive("type=0|name=AB|score=500|key=X|add=|z="),     // p= missing
+      PaddedToFive("type=0|name=AB|score=500|key=X|p=|add="),     // z= missing
+      PaddedToFive("type=1|name=AB|score=500|key=X|p=|add=|z="),  // fixed values changed
+      PaddedToFive("type=0|name=AB|score=500|key=Y|p=|add=|z="),
+      PaddedToFive("type=0|name=AB|score=500|key=X|p=1|add=|z="),
+      PaddedToFive("type=0|name=A|B|score=500|key=X|p=|add=|z="),  // "|" inside a field
+      PaddedToFive("type=0|name=AB|score=500|key=X|p=|add=|z=|z="),
+      PaddedToFive("type=0|name=AB|score=500|key=X|p=|add=|z=x"),
+      "type=0|name=AB|score=500|key=X|p=|add=|z=0010",    // padding not all 0
+      "type=0|name=ABCD|score=500|key=X|p=|add=|z=0000000",  // more padding than needed
+      "type=0|name=AB|score=500|key=X|p=|add=|z=0",       // length not a multiple of 5
+      "",
+  };
+  for (const std::string& payload : cases) EXPECT_FALSE(ParseScorePayload(payload).Fields) << payload;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,20 +12,22 @@
 struct Bytes {
   std::vector<uint8_t> b;
 
-  Bytes& U8(uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
+  // Every append goes through one resize and copy.
+  Bytes& Append(const void* data, size_t size) {
+    if (size == 0) return *this;
+    const size_t at = b.size();
+    b.resize(at + size);
+    std::memcpy(b.data() + at, data, size);
     return *this;
+  }
+  Bytes& U8(uint32_t v) {
+    const uint8_t byte = static_cast<uint8_t>(v);
+    return Append(&byte, 1);
   }
   Bytes& U16(uint32_t v) { return U8(v).U8(v >> 8); }
   Bytes& U32(uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
-  Bytes& Raw(std::string_view s) {
-    b.insert(b.end(), s.begin(), s.end());
-    return *this;
-  }
-  Bytes& Raw(const std::vector<uint8_t>& v) {
-    b.insert(b.end(), v.begin(), v.end());
-    return *this;
-  }
+  Bytes& Raw(std::string_view s) { return Append(s.data(), s.size()); }
+  Bytes& Raw(const std::vector<uint8_t>& v) { return Append(v.data(), v.size()); }
   Bytes& Short(std::string_view s) { return U8(static_cast<uint32_t>(s.size())).Raw(s); }
 
   // A property name and its value, for the common value kinds.

@@ -118,13 +118,6 @@ TEST_F(ZktrackTest, ErrorsEndWithStatus1AndOneLine) {
   std::ofstream(dir_ / "bad" / "Data" / "Res" / "Res2.dxg") << "not an image list";
   const std::string png = " --png " + (dir_ / "x.png").string();
   const std::vector<std::string> cases = {
-      "",
-      "--level 11" + png,
-      "--level x" + png,
-      "--seed -1" + png,
-      "--scale 0" + png,
-      "--wide" + png,
-      "--png",
       "--dump " + (dir_ / "missing" / "x.txt").string(),
       "--data " + (dir_ / "bad").string() + png,
       "--full --scale 72" + png,
@@ -134,6 +127,20 @@ TEST_F(ZktrackTest, ErrorsEndWithStatus1AndOneLine) {
     EXPECT_EQ(run.Status, 1) << args;
     EXPECT_EQ(run.Err.rfind("zktrack: ", 0), 0u) << args << ": " << run.Err;
     EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << args << ": " << run.Err;
+  }
+}
+
+TEST_F(ZktrackTest, WrongCommandLinesShowTheUsageWithStatus2) {
+  const std::string png = " --png " + (dir_ / "x.png").string();
+  const std::vector<std::string> cases = {
+      "", "--level 11" + png, "--level x" + png, "--seed -1" + png, "--scale 0" + png, "--wide" + png, "--png",
+  };
+  for (const std::string& args : cases) {
+    const TRun run = Run(args);
+    EXPECT_EQ(run.Status, 2) << args;
+    EXPECT_EQ(run.Err.rfind("zktrack: ", 0), 0u) << args << ": " << run.Err;
+    EXPECT_NE(run.Err.find("\nusage: zktrack "), std::string::npos) << args << ": " << run.Err;
+    EXPECT_FALSE(fs::exists(dir_ / "x.png")) << args;
   }
 }
 

@@ -404,9 +404,7 @@ TEST_F(SaveFolderTest, MissingSaveFolderIsAnErrorNamingTheFile) {
   } catch (const EGameError& e) {
     EXPECT_THAT(e.what(), ::testing::StartsWith(nowhere.HighScores + ": "));
   }
-  testing::internal::CaptureStderr();
-  EXPECT_NO_THROW(SaveSaveFiles(nowhere));
-  EXPECT_THAT(testing::internal::GetCapturedStderr(), HasSubstr(nowhere.Options));
+  EXPECT_THAT(SaveSaveFiles(nowhere), HasSubstr(nowhere.Options));
 }
 
 TEST_F(SaveFolderTest, SavingReplacesAnExistingFileCompletely) {

@@ -127,6 +127,26 @@ TEST_F(Tabs, OptionsTabFromHelpLeavesHelpAndOpensOptions) {
   EXPECT_EQ(Shell.HoverItem, 3);
 }
 
+// Pointing at a tab shows that a click there does something: the tab lights up while the mouse
+// is on it; the tab of the screen on show stays lit throughout.
+TEST_F(Tabs, TabUnderTheMouseLightsUpOnASubScreen) {
+  FinishIntro();
+  shell::ClickItem(drive, 2);
+  ASSERT_EQ(Shell.CurrentScreen, scrHelp);
+  for (int tab : {1, 3, 4, 5, 6}) {
+    SCOPED_TRACE(tab);
+    shell::PointAt(drive, tab);
+    drive.Frame();
+    EXPECT_TRUE(shell::IsHoverLook(tab));
+    EXPECT_TRUE(shell::IsHoverLook(2));
+    drive.MouseMove(790, 20);
+    drive.Frame();
+    EXPECT_FALSE(shell::IsHoverLook(tab));
+    EXPECT_TRUE(shell::IsHoverLook(2));
+  }
+  EXPECT_EQ(Shell.CurrentScreen, scrHelp);
+}
+
 TEST_F(Tabs, ClickOutsideEverythingOnASubScreenOnlyClicks) {
   FinishIntro();
   shell::ClickItem(drive, 4);

@@ -1,8 +1,10 @@
 // Popups over the main menu and, where the race would open them, over a bare race screen: the
 // buttons and their keys, the timed captions, the end-of-level tally, the close button.
 #include <filesystem>
+#include <fstream>
 
 #include "app/shell_util.h"
+#include "save/save.h"
 
 namespace {
 
@@ -20,6 +22,12 @@ protected:
     LeaveMainMenu();
     Shell.ScreenBackground = nullptr;
     Shell.CurrentScreen = scrRace;
+  }
+  // A real race past its level caption, for popups that close back into the race's frame.
+  void EnterRace() {
+    LeaveMainMenu();
+    StartRaceScreen();
+    ClosePopup();
   }
 };
 
@@ -52,6 +60,29 @@ TEST_P(PopupDefault, QuestionsOpenOnTheirDefaultAnswer) {
 INSTANTIATE_TEST_SUITE_P(Table, PopupDefault,
                          testing::Values(DefaultCase{1, 12}, DefaultCase{2, 12}, DefaultCase{4, 12},
                                          DefaultCase{9, 11}));
+
+// A popup with a panel shades the whole screen behind it, so the question stands out; the shade
+// goes with the popup.
+TEST_F(Popup, APanelShadesTheScreenBehindIt) {
+  // The mean brightness of the screen above the panel (the menu behind it moves a little).
+  const auto brightness = [] {
+    long sum = 0;
+    for (int y = 0; y < 200; y += 4)
+      for (int x = 0; x < 800; x += 4) {
+        const uint16_t p = GameSurface()->Row(y)[x];
+        sum += ((p >> 11) & 0x1F) * 2 + ((p >> 5) & 0x3F) + (p & 0x1F) * 2;
+      }
+    return sum;
+  };
+  drive.Frames(2);
+  const long before = brightness();
+  OpenPopup(popExitGame);
+  drive.Frame();
+  EXPECT_LT(brightness(), before * 3 / 4);
+  ClosePopup();
+  drive.Frames(2);  // killed sprites go at the end of the frame after
+  EXPECT_GT(brightness(), before * 9 / 10);
+}
 
 TEST_F(Popup, LeftAndRightMoveBetweenYesAndNoWithoutWrapping) {
   drive.Key(VK_ESCAPE);
@@ -100,6 +131,28 @@ TEST_F(Popup, YesOnTheExitQuestionEndsTheProgramAndWritesBothFiles) {
   drive.Key('Y');
   EXPECT_TRUE(Form().Terminated);
   EXPECT_EQ(Shell.CurrentScreen, scrNone);
+  EXPECT_TRUE(std::filesystem::exists(SavePath("options")));
+  EXPECT_TRUE(std::filesystem::exists(SavePath("hs")));
+}
+
+TEST_F(Popup, ASaveThatFailsAtExitIsShownToThePlayer) {
+  const std::string blocker = GameDir() + "/not-a-folder";
+  { std::ofstream(blocker) << "x"; }
+  SetSaveFolder(blocker);
+  drive.Key(VK_ESCAPE);
+  drive.Frame();
+  drive.Key('Y');
+  SetSaveFolder("");
+  EXPECT_TRUE(Form().Terminated) << "the game still ends";
+  ASSERT_EQ(Sys_HeadlessShownErrors().size(), 1u);
+  EXPECT_NE(Sys_HeadlessShownErrors()[0].find(blocker + ": "), std::string::npos) << Sys_HeadlessShownErrors()[0];
+}
+
+// The session ends the game (SIGINT, SIGTERM, a logout): through the exit sequence, no question.
+TEST_F(Popup, AQuitFromTheSessionSavesAndEndsWithoutAsking) {
+  drive.Send(SysEventType::Quit);
+  EXPECT_TRUE(Form().Terminated);
+  EXPECT_EQ(Shell.PopupKind, 0);
   EXPECT_TRUE(std::filesystem::exists(SavePath("options")));
   EXPECT_TRUE(std::filesystem::exists(SavePath("hs")));
 }
@@ -193,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(Table, TimedCaption,
                          testing::Values(TimedCase{6, 182}, TimedCase{3, 273}));
 
 TEST_F(Popup, PauseClosesOnPOrEscape) {
-  EnterBareRace();
+  EnterRace();
   for (const int key : {int('P'), int(VK_ESCAPE)}) {
     OpenPopup(5);
     drive.Frames(3);

@@ -3,7 +3,9 @@
 // stays on the 800 x 600 surface where the screens put it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <string>
 
 #include "platform/platform.h"
@@ -63,6 +65,7 @@ std::vector<Use> Uses() {
       {1, 53, Any, Any, 1, 356, 130, "high score panel"},
       // The last of eleven rating marks 18 pixels apart.
       {1, 54, Any, Any, 1, 546 + 18 * 10, 486, "rating mark"},
+      {1, 55, Any, Any, 1, Nowhere, Nowhere, "popup shade"},
       // Race.
       {2, 0, Any, Any, 1, Nowhere, Nowhere, "rivals' sprite"},
       {2, 1, 72, 72, 74, Nowhere, Nowhere, "road tiles"},
@@ -176,6 +179,44 @@ TEST_F(DataPack, SpeedometerPivotLiesInTheLeftPanel) {
   EXPECT_GT(pivotX, 0);
   EXPECT_LT(pivotX, Item(2, 2).Width());
   EXPECT_LT(pivotY, 600);
+}
+
+// The race turns the needle to max(28, Round(0.76875 x speed + 28)) 256ths of a turn clockwise
+// and writes speed x 1.9 in the read-out: at the shown speeds 0, 100, 200 and 300 the needle must
+// point along the dial's own tick for that number (white in the left panel), and between two
+// labelled ticks it must not.
+TEST_F(DataPack, SpeedometerNeedleLandsOnTheDialsTicks) {
+  const TPictureCollectionItem& needle = Item(2, 4);
+  const TPictureCollectionItem& panel = Item(2, 2);
+  const double pivotX = 0.7 * needle.Width(), pivotY = 0.5 * needle.Height();
+  const double screenPivotX = -10 + needle.Width(), screenPivotY = 510 + needle.Height();
+  // The needle's tip in its picture: the drawn pixel farthest from the pivot.
+  const uint32_t key = ColorRefToRGB888(needle.TransparentColor);
+  double tipX = 0, tipY = 0, reach = 0;
+  for (int y = 0; y < needle.Height(); ++y)
+    for (int x = 0; x < needle.Width(); ++x) {
+      if (needle.Picture.Pixels[static_cast<size_t>(y) * needle.Picture.Width + x] == key) continue;
+      const double dx = x + 0.5 - pivotX, dy = y + 0.5 - pivotY;
+      if (std::hypot(dx, dy) > reach) reach = std::hypot(dx, dy), tipX = dx, tipY = dy;
+    }
+  ASSERT_GT(reach, 25) << "a needle long enough to read";
+  // White panel pixels along the needle between half its length and a little past its tip.
+  const auto whiteAlong = [&](double shown) {
+    const double speed = shown / 1.9;
+    const int angle = std::max(28, static_cast<int>(std::nearbyint(0.76875 * speed + 28)));
+    const double a = angle * 2 * 3.14159265358979 / 256;
+    const double ux = (tipX * std::cos(a) - tipY * std::sin(a)) / reach, uy = (tipX * std::sin(a) + tipY * std::cos(a)) / reach;
+    int white = 0;
+    for (double r = reach * 0.5; r <= reach * 1.3; r += 0.5) {
+      const int x = static_cast<int>(screenPivotX + ux * r), y = static_cast<int>(screenPivotY + uy * r);
+      if (x < 0 || y < 0 || x >= panel.Width() || y >= panel.Height()) continue;
+      const uint32_t rgb = panel.Picture.Pixels[static_cast<size_t>(y) * panel.Picture.Width + x];
+      if (((rgb >> 16) & 0xFF) >= 230 && ((rgb >> 8) & 0xFF) >= 230 && (rgb & 0xFF) >= 230) ++white;
+    }
+    return white;
+  };
+  for (int shown : {0, 100, 200, 300}) EXPECT_GE(whiteAlong(shown), 6) << "no tick under the needle at " << shown;
+  for (int shown : {25, 75, 125, 175, 225, 275}) EXPECT_LE(whiteAlong(shown), 1) << "a labelled tick at " << shown;
 }
 
 TEST_F(DataPack, PopupButtonsSitInsideThePanel) {

@@ -195,7 +195,6 @@ TEST_F(Zkres, ErrorsAreOneLineNamingTheFile) {
       {"pack " + Path("badpack") + " " + Path("o.dxg"), Path("badpack/manifest.json")},
       {"pack " + Path("nopng") + " " + Path("o.dxg"), Path("nopng/000.png")},
       {"pack " + Path("none") + " " + Path("o.dxg"), Path("none/manifest.json")},
-      {"frobnicate", "usage"},
   };
   for (const auto& c : cases) {
     const RunResult r = Zk(c.args);

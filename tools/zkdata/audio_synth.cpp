@@ -8,11 +8,18 @@ namespace {
 
 constexpr double TwoPi = 2.0 * std::numbers::pi;
 constexpr double Minus60dB = 6.907755;  // ln(1000)
-constexpr int MaxHarmonics = 48;
+constexpr int MaxHarmonics = 128;
 constexpr double EndFadeSeconds = 0.004;
+constexpr double NoteReleaseSeconds = 0.004;
 
+// The engine's firing note: strong low harmonics with the even ones pronounced, then a slowly
+// falling series that keeps the sound bright up to the patch's limit.
 constexpr std::array<double, 12> EngineHarmonics = {1.0, 0.85, 0.55, 0.7, 0.35, 0.45,
-                                                    0.2, 0.25, 0.12, 0.1, 0.08, 0.06};
+                                                    0.3, 0.32, 0.22, 0.24, 0.16, 0.18};
+double EngineHarmonic(int h) {
+  if (h <= static_cast<int>(EngineHarmonics.size())) return EngineHarmonics[h - 1];
+  return (h % 2 == 0 ? 0.2 : 0.14) * std::pow(12.0 / h, 0.75);
+}
 
 // Amplitude of harmonic h (1-based) of a shape.
 double Harmonic(TShape shape, int h) {
@@ -22,7 +29,7 @@ double Harmonic(TShape shape, int h) {
     case TShape::Square: return (h % 2 == 0) ? 0.0 : 1.0 / h;
     case TShape::Saw: return 1.0 / h;
     case TShape::Pulse: return std::sin(std::numbers::pi * h * 0.25) / h;
-    case TShape::Engine: return h <= static_cast<int>(EngineHarmonics.size()) ? EngineHarmonics[h - 1] : 0.0;
+    case TShape::Engine: return EngineHarmonic(h);
   }
   return 0.0;
 }
@@ -98,7 +105,7 @@ double LoopedPitch(const TPatch& patch, int rate) {
   return WholeCycles(patch.Freq0, static_cast<int>(std::lround(patch.Seconds * rate)), rate);
 }
 
-std::vector<int16_t> RenderPatch(const TPatch& p, int rate, uint32_t seed) {
+std::vector<double> RenderLevels(const TPatch& p, int rate, uint32_t seed) {
   const int frames = std::max(1, static_cast<int>(std::lround(p.Seconds * rate)));
   const double limitHz = p.BrightHz > 0.0 ? std::min(p.BrightHz, 0.45 * rate) : 0.45 * rate;
   const auto periodic = [&](double hz) { return p.Looped ? WholeCycles(hz, frames, rate) : hz; };
@@ -127,7 +134,13 @@ std::vector<int16_t> RenderPatch(const TPatch& p, int rate, uint32_t seed) {
     }
     if (!noise.empty()) sample += p.Noise * noise[i];
     sample *= 1.0 - p.TremDepth * 0.5 * (1.0 - std::cos(TwoPi * tremHz * t));
-    if (!p.Looped) sample *= Envelope(p, static_cast<double>(i - step * stepFrames) / rate);
+    if (!p.Looped) {
+      sample *= Envelope(p, static_cast<double>(i - step * stepFrames) / rate);
+      if (step < p.ArpSteps - 1) {  // the note ends before the next one starts
+        const double left = static_cast<double>((step + 1) * stepFrames - i) / (NoteReleaseSeconds * rate);
+        sample *= std::min(1.0, left);
+      }
+    }
     mix[i] = sample;
     phase += freq / rate;
     partnerPhase += freq * partnerRatio / rate;
@@ -141,11 +154,19 @@ std::vector<int16_t> RenderPatch(const TPatch& p, int rate, uint32_t seed) {
   }
   double loudest = 0.0;
   for (double v : mix) loudest = std::max(loudest, std::abs(v));
-  const double scale = loudest > 0.0 ? p.Peak * 32767.0 / loudest : 0.0;
-  std::vector<int16_t> out(mix.size());
-  for (size_t i = 0; i < mix.size(); ++i) out[i] = static_cast<int16_t>(std::lround(mix[i] * scale));
+  const double scale = loudest > 0.0 ? p.Peak / loudest : 0.0;
+  for (double& v : mix) v *= scale;
+  return mix;
+}
+
+std::vector<int16_t> ToSamples(const std::vector<double>& levels) {
+  std::vector<int16_t> out(levels.size());
+  for (size_t i = 0; i < levels.size(); ++i)
+    out[i] = static_cast<int16_t>(std::lround(std::clamp(levels[i], -1.0, 1.0) * 32767.0));
   return out;
 }
+
+std::vector<int16_t> RenderPatch(const TPatch& p, int rate, uint32_t seed) { return ToSamples(RenderLevels(p, rate, seed)); }
 
 std::vector<uint8_t> PcmBytes(const std::vector<int16_t>& samples) {
   std::vector<uint8_t> bytes;

@@ -21,7 +21,7 @@ struct TPatch {
   double Noise = 0;                  // noise level beside the tone (the tone counts 1)
   double NoiseLow0 = 0, NoiseLow1 = 0;  // noise low-pass cutoff in Hz, gliding; 0 = open
   double NoiseHigh = 0;              // noise high-pass cutoff in Hz; 0 = none
-  double Attack = 0.002;             // seconds to full level
+  double Attack = 0.003;             // seconds to full level, at every note
   double Decay = 0;                  // seconds from full level to -60 dB; 0 = holds
   double Peak = 0.5;                 // the loudest sample, as a fraction of full scale
   std::array<int8_t, 8> Arp{};       // semitone steps played in turn, each restarting the envelope
@@ -29,10 +29,14 @@ struct TPatch {
   double ArpSeconds = 0;             // length of each step; the last one lasts to the end
 };
 
-// 16-bit mono samples. A looped patch is an exact whole number of periods of every periodic part
+// Samples in -Peak .. Peak. A one-shot ends every arpeggio note with a short release and the
+// sound with a short fade, so no note starts or stops with a click. A looped patch is an exact whole number of periods of every periodic part
 // (tone, partner, wobbles) and its noise is filtered circularly, so the last sample runs on into
 // the first as smoothly as any two neighbours. Deterministic for a given seed.
+std::vector<double> RenderLevels(const TPatch& patch, int rate, uint32_t seed);
+// The same as 16-bit samples.
 std::vector<int16_t> RenderPatch(const TPatch& patch, int rate, uint32_t seed);
+std::vector<int16_t> ToSamples(const std::vector<double>& levels);
 
 // The tone pitch a looped patch really has after fitting whole periods into its loop.
 double LoopedPitch(const TPatch& patch, int rate);

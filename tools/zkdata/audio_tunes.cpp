@@ -21,10 +21,10 @@ constexpr int StepsPerBar = 16;
 constexpr int Bars = Rows / StepsPerBar;
 
 // Note volumes (0..64) of each part, balanced by ear and by rendering the parts one at a time.
-constexpr int LeadVolume = 52;
-constexpr int ArpAccentVolume = 26, ArpVolume = 18;
-constexpr int PadVolume = 22;  // each of three voices
-constexpr int BassAccentVolume = 48, BassVolume = 40;
+constexpr int LeadVolume = 62;
+constexpr int ArpAccentVolume = 40, ArpVolume = 30;
+constexpr int PadVolume = 36;  // each of three voices
+constexpr int BassAccentVolume = 62, BassVolume = 54;
 constexpr int CymbalVolume = 40;
 
 // ---------------------------------------------------------------------------------------------
@@ -74,13 +74,13 @@ constexpr TPatch Drum(double hz0, double hz1, double seconds, double noise, doub
 
 const std::array<TInstrumentDef, InstrumentCount>& Instruments() {
   static const std::array<TInstrumentDef, InstrumentCount> table = {{
-      {"Pulse lead", Voice(TShape::Pulse, C5Hz, 0.5, 9000, 1.003, 0.6, 0.7),
+      {"Pulse lead", Voice(TShape::Pulse, C5Hz, 0.5, 9000, 1.003, 0.6, 0.9),
        {{{0, 0}, {2, 64}, {14, 46}, {40, 40}}, 3}, 1800, 128, 6, 10},
-      {"Saw lead", Voice(TShape::Saw, C5Hz, 0.5, 8000, 1.003, 0.8, 0.7),
+      {"Saw lead", Voice(TShape::Saw, C5Hz, 0.5, 8000, 1.003, 0.8, 0.9),
        {{{0, 0}, {2, 64}, {10, 52}, {40, 46}}, 3}, 1800, 128, 8, 12},
-      {"Pluck", Voice(TShape::Square, C5Hz, 0.25, 6000, 0, 0, 0.7),
+      {"Pluck", Voice(TShape::Square, C5Hz, 0.25, 6000, 0, 0, 0.9),
        {{{0, 64}, {6, 36}, {24, 12}, {60, 0}}, -1}, 0, 96, 0, 0},
-      {"Pad", Voice(TShape::Saw, C4Hz, 1.0, 3000, 1.004, 1.0, 0.7),
+      {"Pad", Voice(TShape::Saw, C4Hz, 1.0, 3000, 1.004, 1.0, 0.9),
        {{{0, 0}, {24, 56}, {60, 48}}, 2}, 700, 160, 0, 0},
       {"Bass", Voice(TShape::Saw, C2Hz, 0.5, 1800, 0, 0, 0.8),
        {{{0, 64}, {8, 48}, {30, 40}}, 2}, 4000, 128, 0, 0},
@@ -213,10 +213,17 @@ struct TTune {
   TInstrumentId Lead;
   std::vector<TSection> Sections;
   std::vector<uint8_t> Orders;
+  int LoopFrom;  // the order the tune goes back to at its end: past the intro
 };
 
 // Channels.
 enum : int { chLead, chArp, chPad1, chPad2, chPad3, chBass, chKick, chSnare, chHat, chCymbal, ChannelCount };
+
+// Where each channel sits between left (0) and right (255), set with every note so that the
+// three pad voices spread across the stereo field; the arpeggio swings from side to side.
+constexpr std::array<uint8_t, ChannelCount> ChannelPan = {128, 72, 40, 128, 216, 128, 128, 104, 196, 80};
+constexpr uint8_t ArpPanSwing = 184;  // the arpeggio's pan on odd steps
+constexpr uint8_t XmSetPanning = 0x08;
 
 class TPatternBuilder {
 public:
@@ -231,6 +238,8 @@ public:
     if (note != XmKeyOff) {
       cell.Instrument = numbers_.at(instrument);
       cell.Volume = XmVolume(volume);
+      cell.Effect = XmSetPanning;
+      cell.Param = channel == chArp && row % 2 ? ArpPanSwing : ChannelPan[channel];
     }
   }
   TXmPattern Take() { return std::move(pattern_); }
@@ -306,7 +315,7 @@ std::vector<uint8_t> Compose(const TTune& tune) {
   m.Speed = 6;
   m.Tempo = tune.Tempo;
   m.Orders = tune.Orders;
-  m.RestartPosition = 0;
+  m.RestartPosition = tune.LoopFrom;
   const TInstrumentId used[] = {tune.Lead, Pluck, Pad, Bass, Kick, Snare, Hat, Cymbal};
   std::array<uint8_t, InstrumentCount> numbers{};
   for (const TInstrumentId id : used) {
@@ -361,6 +370,7 @@ const TTune& MenuTune() {
           {{"Am", "F", "C", "G"}, nullptr, BassLong, &GrooveSparse, true, true, true, true},
       },
       {0, 1, 2, 3, 4, 5, 6, 7, 1, 2, 5, 6},
+      1,
   };
   return tune;
 }
@@ -407,6 +417,7 @@ const TTune& RaceTune() {
           {{"Am", "F", "C", "G"}, nullptr, BassLong, &GrooveHalf, true, true, true, true},
       },
       {0, 1, 2, 3, 4, 5, 6, 7, 8, 1, 2, 3, 6, 7},
+      1,
   };
   return tune;
 }

@@ -107,8 +107,9 @@ void AddWheelsAndEngine(PartList& parts, const BikeModel& m) {
   const float tw = m.TyreWidth * 0.5f;
   const float side = std::abs(std::sin(parts.Lean()));
   const float corner = 3 + 7 * side * side;
-  parts.Block(0, 20.5f, 10, tw + 0.6f, 10.5f, 10 * side, corner, Tyre);
-  parts.Block(0, -21.5f, 10, tw, 10, 10 * side, corner, Tyre);
+  const Rgba tyre = Mix(Tyre, Hex(0x3A3A42), side);  // the sidewall turning into view is lit
+  parts.Block(0, 20.5f, 10, tw + 0.6f, 10.5f, 7 * side, corner, tyre);
+  parts.Block(0, -21.5f, 10, tw, 10, 7 * side, corner, tyre);
   if (side > 0.7f) {
     parts.Blob(0, 20.5f, 10 + tw, 4, 4, 4, Metal);
     parts.Blob(0, -21.5f, 10 + tw, 4, 4, 4, Metal);
@@ -142,13 +143,19 @@ void AddBodywork(PartList& parts, const BikeModel& m) {
       break;
     }
     case Fairing::Tourer:
-      parts.Block(12.5f, 16, 16, 4.5f, 8, 6, 2.5f, Scale(body, 0.85f));
-      parts.Block(-12.5f, 16, 16, 4.5f, 8, 6, 2.5f, Scale(body, 0.85f));
-      parts.Plate(22, {{0, -27}, {0.7f * bw, -24}, {bw, -16}, {bw, -8}, {-bw, -8}, {-bw, -16}, {-0.7f * bw, -24}}, body);
-      parts.Blob(0, -17, 30, 0.6f * bw, 4, 3, Screen);
-      parts.Blob(0, -3, 25, 0.7f * bw, 7.5f, 5, body);
-      parts.Block(0, 24, 22, 6, 4.5f, 5, 2, accent);
-      parts.LimbPair(0.8f * bw, -24, 24, bw, -10, 24, 1.0f, accent);
+      // A heavy tourer: a broad fairing with a tall screen, crash bars, hard cases hugging the
+      // rear wheel, a top box behind the pillion's backrest.
+      parts.LimbPair(bw - 1, -9, 14, bw + 1.5f, -2, 14, 1.1f, Chrome);
+      parts.Block(9.5f, 17, 17, 3.2f, 7.5f, 6, 2.5f, body);
+      parts.Block(-9.5f, 17, 17, 3.2f, 7.5f, 6, 2.5f, body);
+      parts.LimbPair(9.5f, 11, 23.5f, 9.5f, 23, 23.5f, 0.7f, accent);
+      parts.Plate(22, {{0, -28}, {0.55f * bw, -26.5f}, {bw + 1, -20}, {bw + 1, -9}, {-bw - 1, -9}, {-bw - 1, -20}, {-0.55f * bw, -26.5f}}, body);
+      parts.Plate(29, {{0, -26}, {0.5f * bw, -24.5f}, {0.62f * bw, -18}, {-0.62f * bw, -18}, {-0.5f * bw, -24.5f}}, Screen);
+      parts.Blob(0, -3, 25, 0.75f * bw, 7.5f, 5, body);
+      parts.Block(0, 26, 24, 6.5f, 4.5f, 6, 2.5f, body);
+      parts.Limb(-5, 26, 29, 5, 26, 29, 0.7f, accent);
+      parts.Blob(0, 19.5f, 28, 4.5f, 1.6f, 2, SeatColor);
+      parts.LimbPair(0.85f * bw, -26, 24, bw + 1, -11, 24, 0.9f, accent);
       break;
     case Fairing::Naked:
       parts.Blob(0, -23.5f, 22, 3.8f, 3.8f, 3.8f, Hex(0xFFF3B0));
@@ -178,21 +185,24 @@ void AddHandlebars(PartList& parts, const BikeModel& m) {
   }
 }
 
-// The rider in the saddle, crouched over the tank with the hands on the grips.
+// The rider in the saddle, crouched over the tank: a plain suit with darker hips, two shoulders,
+// arms reaching forward to the grips and a round helmet with its visor to the front. The
+// model's stripe stays on the bodywork, so the rider reads as a figure on the machine.
 void AddRider(PartList& parts, const BikeModel& m) {
   const Rgba suit = Hex(m.Suit), helmet = Hex(m.Helmet);
-  const Rgba stripe = m.Helmet == m.Body ? Hex(m.Accent) : Hex(m.Body);
   const float bar = m.BarWidth;
-  parts.LimbPair(4.5f, 8, 24, 7.0f, -1, 21, 2.6f, suit);
+  parts.LimbPair(4.5f, 8, 24, 7.0f, -1, 21, 2.6f, Scale(suit, 0.85f));
   parts.LimbPair(7.0f, -1, 19, 6.0f, 10, 12, 2.1f, Glove);
-  parts.Blob(0, 8, 27, 5.2f, 4.0f, 4, Scale(suit, 0.8f));
-  parts.LimbPair(5.5f, -3, 33, bar - 1.5f, -9, 30, 2.0f, suit);
+  parts.Blob(0, 8, 27, 5.2f, 4.0f, 4, Scale(suit, 0.7f));
+  parts.Blob(0, 2, 32, 5.8f, 7.0f, 5, suit);
+  parts.Blob(5.2f, -2.5f, 34, 3.0f, 3.0f, 3, Scale(suit, 1.1f));
+  parts.Blob(-5.2f, -2.5f, 34, 3.0f, 3.0f, 3, Scale(suit, 1.1f));
+  parts.LimbPair(5.8f, -2.5f, 35, bar - 1.5f, -9, 30, 2.0f, suit);
   parts.LimbPair(bar - 1.5f, -9, 30, bar - 0.5f, -13, 29, 1.8f, Glove);
-  parts.Blob(0, 1.5f, 33, 6.5f, 7.5f, 6, suit);
-  parts.Limb(0, -3, 36, 0, 7, 36, 1.3f, Hex(m.Accent));
-  parts.Blob(0, -6, 42, 5.6f, 5.9f, 5, helmet);
-  parts.Limb(0, -10.5f, 47, 0, -1.5f, 47, 1.2f, stripe);
-  parts.Blob(0, -9.6f, 46, 3.8f, 1.6f, 1, Visor, false);
+  parts.Blob(0, -7, 42, 5.4f, 5.4f, 5, helmet);
+  const auto [gx, gy] = std::pair{-1.8f, -9.0f};
+  parts.Blob(0, -10.8f, 44, 3.9f, 1.8f, 1, Visor, false);
+  parts.Blob(gx, gy - 1.2f, 47, 1.1f, 0.8f, 1, Hex(0xFFFFFF, 0.7f), false);
 }
 
 float ModelScale(const BikeModel& m) { return (m.RiderHeight - 4) / 64.0f; }
@@ -208,9 +218,31 @@ void PaintBike(Canvas& canvas, const BikeModel& m, const View& view) {
   rider.Paint(canvas);
 }
 
+// The soft shadow under a riding bike, the same in every pattern so that it stays still while
+// the bike leans over it. Sprites are drawn with a colour key and no blending, so the shadow's
+// softness is an ordered dither of opaque dark pixels: denser near the middle.
+void RidingShadowAt(Canvas& canvas, const BikeModel& m, const View& view) {
+  static constexpr float Bayer[4][4] = {{0.03f, 0.53f, 0.15f, 0.65f}, {0.78f, 0.28f, 0.90f, 0.40f},
+                                        {0.22f, 0.72f, 0.09f, 0.59f}, {0.97f, 0.47f, 0.84f, 0.34f}};
+  const float cx = view.Cx, cy = view.Cy, scale = view.Scale;
+  const Shape footprint = Moved(Rotated(Union(Ellipse(cx, cy - 1 * scale, (m.BodyWidth + 3) * scale, 27 * scale),
+                                              Ellipse(cx, cy - 13 * scale, m.BarWidth * scale, 3.5f * scale)),
+                                        cx, cy, view.Turn),
+                                2.5f * scale, 3 * scale);
+  constexpr float Softness = 3, Density = 0.55f;
+  for (int y = 0; y < canvas.Height(); ++y)
+    for (int x = 0; x < canvas.Width(); ++x) {
+      const float a = Density * std::clamp(0.5f - footprint(x + 0.5f, y + 0.5f) / Softness, 0.0f, 1.0f);
+      if (a > Bayer[y % 4][x % 4]) canvas.At(x, y) = Hex(0x0C0E14);
+    }
+}
+
 Canvas DrawRiding(const BikeModel& m, float lean) {
   Canvas canvas(m.RiderWidth, m.RiderHeight);
-  PaintBike(canvas, m, View{m.RiderWidth * 0.5f, m.RiderHeight * 0.5f, ModelScale(m), lean, 0});
+  const float cx = m.RiderWidth * 0.5f, cy = m.RiderHeight * 0.5f;
+  const View view{cx, cy, ModelScale(m), lean, 0};
+  RidingShadowAt(canvas, m, view);
+  PaintBike(canvas, m, view);
   return canvas;
 }
 
@@ -218,14 +250,19 @@ Canvas DrawRiding(const BikeModel& m, float lean) {
 void AddFallenRider(PartList& parts, const BikeModel& m, float spread) {
   const Rgba suit = Hex(m.Suit), helmet = Hex(m.Helmet);
   const float arm = 8 + 6 * spread, leg = 4 + 4 * spread;
-  parts.LimbPair(4, 6, 3, leg, 22, 3, 3.0f, suit);
-  parts.LimbPair(leg, 22, 3, leg + 1, 27, 3, 2.6f, Glove);
-  parts.LimbPair(6, -6, 4, arm, -14 + 6 * spread, 4, 2.4f, suit);
-  parts.LimbPair(arm, -14 + 6 * spread, 4, arm + 1, -18 + 7 * spread, 4, 2.2f, Glove);
-  parts.Blob(0, 0, 5, 7, 9, 4, suit);
-  parts.Limb(0, -6, 7, 0, 6, 7, 1.4f, Hex(m.Accent));
+  const Rgba limbs = Scale(suit, 0.85f);
+  parts.LimbPair(3.5f, 7, 3, leg, 16, 3, 3.6f, limbs);          // thighs
+  parts.LimbPair(leg, 16, 3, leg + 1.5f, 25, 3, 3.0f, limbs);   // shins
+  parts.LimbPair(leg + 1.5f, 25, 3, leg + 2, 28.5f, 3, 2.6f, Glove);  // boots
+  parts.LimbPair(6.5f, -5, 4, arm, -10 + 6 * spread, 4, 2.9f, suit);
+  parts.LimbPair(arm, -10 + 6 * spread, 4, arm + 1, -17 + 8 * spread, 4, 2.6f, suit);
+  parts.LimbPair(arm + 1, -17 + 8 * spread, 4, arm + 1.5f, -20 + 8 * spread, 4, 2.3f, Glove);
+  parts.Blob(0, 6, 5, 5.5f, 4, 4, Scale(suit, 0.7f));
+  parts.Blob(0, -1, 6, 7.5f, 8, 4, suit);
+  parts.Blob(5.5f, -5.5f, 7, 3.2f, 3.2f, 3, Scale(suit, 1.1f));
+  parts.Blob(-5.5f, -5.5f, 7, 3.2f, 3.2f, 3, Scale(suit, 1.1f));
   parts.Blob(0, -14, 8, 6, 6.2f, 5, helmet);
-  parts.Blob(0, -18.5f, 9, 3.6f, 1.6f, 1, Visor, false);
+  parts.Blob(0, -18.5f, 9, 3.9f, 1.8f, 1, Visor, false);
 }
 
 }  // namespace
@@ -284,14 +321,28 @@ Canvas DrawBikePreview(const BikeModel& m, int width, int height) {
   Canvas canvas(width, height);
   const float cx = width * 0.5f, cy = height * 0.46f;
   const float r = std::min(width, height) * 0.45f;
-  canvas.Fill(Ellipse(cx, cy + 4, r * 1.1f, r * 0.95f), Radial(cx - r * 0.3f, cy - r * 0.4f, r * 1.6f, Hex(0x2A3C8F), Hex(0x0C1233)));
-  canvas.Stroke(Ellipse(cx, cy + 4, r * 1.1f, r * 0.95f), 3, Hex(0x42FCCA));
-  for (int i = 0; i < 3; ++i) {
-    const float y = cy - 40 + i * 22.0f;
-    canvas.Fill(Capsule(cx - r * 0.95f, y, cx - r * 0.45f, y, 1.5f), Hex(0x42FCCA, 0.9f));
-  }
+  const float ox = cx, oy = cy + 4, rx = r * 1.1f, ry = r * 0.95f;
+  const Shape oval = Ellipse(ox, oy, rx, ry);
+  canvas.Fill(oval, Radial(cx - r * 0.3f, cy - r * 0.4f, r * 1.6f, Hex(0x2A3C8F), Hex(0x0C1233)));
+  canvas.Stroke(oval, 3, Hex(0x42FCCA));
 
-  DrawBikeAt(canvas, m, cx + 6, cy, (r * 1.7f) / 64.0f, 0.55f);
+  // The bike rides up and to the right, banked a little so its side shows, set forward in the
+  // oval so that its speed lines have room behind it.
+  constexpr float Turn = 1.15f, Bank = 0.35f, Ahead = 16;
+  const float scale = rx * 1.4f / 64.0f;
+  const float dx = std::sin(Turn), dy = -std::cos(Turn);  // direction of travel
+  const float bx = cx + dx * Ahead, by = cy + 4 + dy * Ahead;
+  // Speed lines trail behind it, parallel to its path and cut off by the oval.
+  const Shape inside = Grow(oval, -6);
+  for (int i = -2; i <= 2; ++i) {
+    const float side = i * 7.5f * scale;
+    const float back = 26 * scale + (i % 2 == 0 ? 0.0f : 8.0f);
+    const float x0 = bx - dx * back - dy * side, y0 = by - dy * back + dx * side;
+    canvas.Fill(Intersect(Capsule(x0, y0, x0 - dx * 80, y0 - dy * 80, i == 0 ? 2.0f : 1.5f), inside), Hex(0x42FCCA, 0.9f));
+  }
+  const View view{bx, by, scale, Bank, Turn};
+  RidingShadowAt(canvas, m, view);
+  PaintBike(canvas, m, view);
 
   TextStyle name;
   name.Size = 26;

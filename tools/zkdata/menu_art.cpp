@@ -335,7 +335,7 @@ constexpr std::array<TwoLookLayout, 8> TwoLookButtons{{
 }  // namespace
 
 TPictureCollection BuildMenuImages() {
-  std::vector<TPictureCollectionItem> items(55);
+  std::vector<TPictureCollectionItem> items(56);
   auto put = [&](int index, std::string name, const Canvas& canvas) {
     items[index] = MakeItem(std::move(name), ToKeyedPicture(canvas));
   };
@@ -369,6 +369,8 @@ TPictureCollection BuildMenuImages() {
   put(52, "Vehicle panel", VehiclePanel(358, 130));
   put(53, "High score panel", HighScorePanel(356, 130));
   put(54, "Rating mark", RatingMark());
+  // Stretched over the whole screen at part opacity behind a popup's panel.
+  items[55] = MakeItem("Popup shade", ToOpaquePicture(Canvas(8, 8, palette::Night)));
 
   TPictureCollection list;
   list.Items = std::move(items);

@@ -22,58 +22,76 @@ constexpr float Pi = 3.14159265f;
 // Speedometer
 // ---------------------------------------------------------------------------------------------
 
-// The needle turns about the point one pattern size right of and below its base (-10, 510);
-// its picture points left at angle 0, and the race sets angle 28 + 0.76875 x speed, while the
-// read-out shows speed x 1.9.
-constexpr int NeedleWidth = 98, NeedleHeight = 28;
+// The needle turns about the point one pattern size right of and below its base (-10, 510), at
+// 0.7 of its width and half its height; the race sets angle 28 + 0.76875 x speed (1/256 turns,
+// clockwise) while the read-out shows speed x 1.9. The needle's picture points down to the left
+// at angle 0, so that the dial's scale of 0 to 300 spans a symmetric arc from just above the
+// left to just above the right, with 150 straight up; the read-out sits below the hub.
+constexpr int NeedleWidth = 98, NeedleHeight = 48;
 constexpr float NeedlePivotX = 0.7f * NeedleWidth, NeedlePivotY = 0.5f * NeedleHeight;
 constexpr float DialX = -10 + NeedleWidth, DialY = 510 + NeedleHeight;
-constexpr float DialRadius = 72;
+constexpr float NeedleRestUnits = 28, NeedleUnitsPerSpeed = 0.76875f, ShownPerSpeed = 1.9f;
+constexpr float DialTop = 300, DialMiddle = DialTop / 2;
+constexpr float NeedleLength = 42;
+constexpr float TickOuter = 48, MajorTickInner = 35, MinorTickInner = 41, LabelRadius = 60;
+constexpr float Units = 2 * Pi / 256;
+// The needle picture's direction at angle 0, clockwise from pointing left: the shown speed
+// DialMiddle then points straight up.
+constexpr float NeedleBaseTurn = Pi / 2 - (NeedleRestUnits + NeedleUnitsPerSpeed * DialMiddle / ShownPerSpeed) * Units;
 
 // Direction on the screen of the needle at a shown speed.
 std::pair<float, float> DialDirection(float shownSpeed) {
-  const float angle = 28 + 0.76875f * shownSpeed / 1.9f;
-  const float a = angle * 2 * Pi / 256;
+  const float a = NeedleBaseTurn + (NeedleRestUnits + NeedleUnitsPerSpeed * shownSpeed / ShownPerSpeed) * Units;
   return {-std::cos(a), -std::sin(a)};
 }
 
 Canvas Needle() {
   Canvas c(NeedleWidth, NeedleHeight);
   const float px = NeedlePivotX, py = NeedlePivotY;
-  const Shape blade = Polygon({{2, py}, {px - 4, py - 3.5f}, {px + 16, py - 2.5f}, {px + 16, py + 2.5f}, {px - 4, py + 3.5f}});
+  // Drawn pointing left, then turned to its resting direction about the pivot.
+  const Shape blade = Rotated(Polygon({{px - NeedleLength, py}, {px - 4, py - 3.2f}, {px + 11, py - 2.4f}, {px + 11, py + 2.4f}, {px - 4, py + 3.2f}}),
+                              px, py, NeedleBaseTurn);
   c.Fill(Grow(blade, 1), Hex(0x2A0A0A));
-  c.Fill(blade, Linear(0, py - 3, Hex(0xFF6A3A), 0, py + 3, Hex(0xD01A10)));
-  c.Fill(Capsule(6, py - 0.5f, px - 6, py - 1.2f, 0.6f), Hex(0xFFD0B0));
-  c.Fill(Circle(px, py, 8.5f), Hex(0x15151A));
-  c.Fill(Circle(px, py, 7.0f), Radial(px - 3, py - 3, 10, Hex(0xE8ECF0), Hex(0x5A606A)));
-  c.Fill(Circle(px, py, 2.5f), Hex(0x202026));
+  c.Fill(blade, Linear(px - 20, py - 12, Hex(0xFF6A3A), px, py + 12, Hex(0xD01A10)));
+  c.Fill(Circle(px, py, 7.5f), Hex(0x15151A));
+  c.Fill(Circle(px, py, 6.0f), Radial(px - 3, py - 3, 9, Hex(0xE8ECF0), Hex(0x5A606A)));
+  c.Fill(Circle(px, py, 2.2f), Hex(0x202026));
   return c;
+}
+
+// A band of the dial between two shown speeds and two radii.
+Shape DialBand(float from, float to, float inner, float outer) {
+  std::vector<std::pair<float, float>> points;
+  constexpr int Steps = 12;
+  for (int i = 0; i <= Steps; ++i) {
+    const auto [dx, dy] = DialDirection(from + (to - from) * i / Steps);
+    points.emplace_back(DialX + dx * outer, DialY + dy * outer);
+  }
+  for (int i = Steps; i >= 0; --i) {
+    const auto [dx, dy] = DialDirection(from + (to - from) * i / Steps);
+    points.emplace_back(DialX + dx * inner, DialY + dy * inner);
+  }
+  return Polygon(points);
 }
 
 void DrawDial(Canvas& c) {
   const float cx = DialX, cy = DialY;
-  c.Fill(Circle(cx, cy, DialRadius + 12), Hex(0x0A0E26));
-  c.Fill(Circle(cx, cy, DialRadius + 10), Linear(0, cy - 90, Hex(0x6FA8FF), 0, cy + 60, Hex(0x1A2A70)));
-  c.Fill(Circle(cx, cy, DialRadius + 7), Radial(cx, cy - 20, 110, Hex(0x1A2358), Hex(0x04071A)));
-  // Red zone, then the ticks.
-  for (float v = 250; v < 320; v += 2) {
-    const auto [dx, dy] = DialDirection(v);
-    const auto [ex, ey] = DialDirection(v + 2.5f);
-    c.Fill(Polygon({{cx + dx * (DialRadius - 8), cy + dy * (DialRadius - 8)}, {cx + dx * (DialRadius + 2), cy + dy * (DialRadius + 2)},
-                    {cx + ex * (DialRadius + 2), cy + ey * (DialRadius + 2)}, {cx + ex * (DialRadius - 8), cy + ey * (DialRadius - 8)}}),
-           Hex(0xE8202A, 0.85f));
-  }
-  for (int v = 0; v <= 320; v += 10) {
+  const Shape face = Intersect(Circle(cx, cy, LabelRadius + 14), Box(0, 0, 168, 598, 0));
+  c.Fill(Grow(face, 2), Hex(0x0A0E26));
+  c.Fill(face, Linear(0, cy - 80, Hex(0x6FA8FF), 0, cy + 40, Hex(0x1A2A70)));
+  c.Fill(Grow(face, -3), Radial(cx, cy - 20, 100, Hex(0x1A2358), Hex(0x04071A)));
+  c.Fill(DialBand(250, DialTop, TickOuter - 7, TickOuter + 2), Hex(0xE8202A, 0.85f));
+  for (int v = 0; v <= DialTop; v += 10) {
     const auto [dx, dy] = DialDirection(static_cast<float>(v));
     const bool major = v % 50 == 0;
-    const float inner = DialRadius - (major ? 12 : 6);
-    c.Fill(Capsule(cx + dx * inner, cy + dy * inner, cx + dx * DialRadius, cy + dy * DialRadius, major ? 1.6f : 0.8f),
+    const float inner = major ? MajorTickInner : MinorTickInner;
+    c.Fill(Capsule(cx + dx * inner, cy + dy * inner, cx + dx * TickOuter, cy + dy * TickOuter, major ? 1.6f : 0.8f),
            major ? Hex(0xFFFFFF) : Hex(0x9AB4FF));
-    if (major && v <= 300) DrawLabel(c, std::to_string(v), cx + dx * (DialRadius - 24), cy + dy * (DialRadius - 24), 12, Hex(0xFFF2A8));
+    if (major) DrawLabel(c, std::to_string(v), cx + dx * LabelRadius, cy + dy * LabelRadius, 12, Hex(0xFFF2A8));
   }
-  // The read-out window under the hub.
-  DrawPlate(c, 56, 563, 126, 594, 8, palette::Cyan);
-  DrawLabel(c, "KM/H", 30, 580, 11, Hex(0x9AB4FF));
+  // The read-out window below the hub, where the race writes the speed (centred on 91, 578).
+  DrawPlate(c, 60, 566, 122, 592, 8, palette::Cyan);
+  DrawLabel(c, "KM/H", 142, 580, 11, Hex(0x9AB4FF));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -146,7 +164,11 @@ Canvas RightPanelWhole() {
   c.Fill(Grow(window, 2), Hex(0x0A0E26));
   c.Fill(window, Linear(0, 0, Hex(0x6FA8FF), 0, 200, Hex(0x42FCCA)));
   c.Fill(Box(7, MapTop, PanelWidth - 7.0f, MapBottom), Linear(0, MapTop, Hex(0x0D1E3A), 0, MapBottom, Hex(0x050A1C)));
-  Caption(c, "POSITION", 52, 212);
+  // The rank (written from x 9 at y 185) sits in a plate in the map window's lower left corner,
+  // its caption above it like those of the left panel; the frame piece below the map continues
+  // the plate.
+  Caption(c, "POSITION", 42, 160);
+  DrawPlate(c, 8, 170, 76, 202, 8, palette::Cyan);
   // An emblem below the map.
   c.Fill(Circle(87, 370, 62), Radial(70, 350, 90, Hex(0x2A3C8F), Hex(0x0C1233)));
   c.Stroke(Circle(87, 370, 62), 3, Hex(0x42FCCA));

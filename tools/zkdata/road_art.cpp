@@ -32,9 +32,10 @@ Rgba Gravel(float x, float y) {
   return Mix(Hex(0xC9B07A), Hex(0xEAD9A8), n * 0.7f + coarse * 0.3f);
 }
 
+// Fine grain only: a coarser pattern would repeat with every cell and draw the grid.
 Rgba Asphalt(float x, float y) {
-  const float n = TiledNoise(x, y, TileSize, 36, 31) * 0.5f + TiledNoise(x, y, TileSize, 9, 32) * 0.5f;
-  return Mix(Hex(0x3E424C), Hex(0x545963), n);
+  const float n = TiledNoise(x, y, TileSize, 36, 31) * 0.6f + TiledNoise(x, y, TileSize, 24, 32) * 0.4f;
+  return Mix(Hex(0x42464F), Hex(0x52565F), n);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -48,6 +49,14 @@ constexpr float BarrierInner = 72;
 constexpr float KerbStart = 132;
 constexpr float RoadEdge = 144;
 constexpr float EdgeLineFrom = 150, EdgeLineTo = 155;
+// Dashed lines between the four lanes, LaneWidth apart from the road edge. A dash repeats every
+// cell along the track and runs across the cell boundary (from y 52 to y 20 of the next cell), so
+// the dashes of two rows have to join.
+constexpr float LaneWidth = 72, LaneLineHalfWidth = 2;
+constexpr float DashPeriod = T, DashLength = 40, DashPhase = 20;
+// The start and finish line: a checkered band across the lanes.
+constexpr float StartBandFrom = 12, StartBandTo = 60, StartSquare = 12;
+const Rgba LineWhite = Hex(0xF2F2EE);
 // In a shift the barrier on the side the road moves away from carries a hazard board this wide
 // in front of it.
 constexpr float BoardWidth = 22;
@@ -57,7 +66,23 @@ enum class Row { Straight, HalfLeft, DispLeft, HalfRight, DispRight };
 struct Section {
   bool Marked;               // marked shoulders (gravel with a kerb) or plain ground
   float LeftBoard, RightBoard;
+  bool StartBand = false;    // the start and finish line crosses the lanes
+  // Where a stretch of marked shoulder or of hazard boards begins or ends within the tile: +1 its
+  // end is rounded off toward the bottom of the tile (the stretch begins there, the race runs
+  // up), -1 toward the top; 0 it runs on.
+  int ShoulderEnd = 0, BoardEnd = 0;
 };
+
+// The rounded ends: a gravel trap narrows over this length into the barrier, a board ends in a
+// half circle.
+constexpr float ShoulderRounding = 48;
+constexpr float KerbWidth = RoadEdge - KerbStart;
+
+// How far (0 .. 1 and beyond) a tile row lies into the rounding zone of an end.
+float IntoEnd(int end, float y, float length) {
+  if (end == 0) return 0;
+  return end > 0 ? (y - (T - length)) / length : (length - y) / length;
+}
 
 // u of a point of a tile in cross-section column `column` of a row.
 float ProfileU(Row row, int column, float x, float y) {
@@ -102,20 +127,43 @@ Rgba Barrier(float d, float y, float board, float side) {
   return d < BarrierOuter + 5 ? Scale(face, 1.08f) : face;
 }
 
+// The tarmac between the road edges: lines, the start band, and darker tyre tracks along the
+// middle of each lane (in cross-section coordinates, so they follow the road through shifts).
+Rgba Tarmac(float u, float d, float x, float y, const Section& s) {
+  if (s.StartBand && y >= StartBandFrom && y < StartBandTo) {
+    const bool dark = (static_cast<int>(std::floor(u / StartSquare)) + static_cast<int>(y / StartSquare)) % 2;
+    return dark ? Hex(0x1A1A1E) : Hex(0xF4F4F4);
+  }
+  if (d >= EdgeLineFrom && d < EdgeLineTo) return LineWhite;
+  const float lane = u - RoadEdge;
+  const float nearestLine = std::round(lane / LaneWidth) * LaneWidth;
+  const bool inner = nearestLine > 0 && nearestLine < 4 * LaneWidth;
+  if (inner && std::abs(lane - nearestLine) < LaneLineHalfWidth && Wrapped(y + DashPhase, DashPeriod) < DashLength) return LineWhite;
+  const float fromMiddle = (Wrapped(lane, LaneWidth) - LaneWidth * 0.5f) / 8;
+  const float wear = std::exp(-fromMiddle * fromMiddle) * (0.45f + 0.55f * TiledNoise(u, y, TileSize, 6, 41));
+  const Rgba a = Scale(Asphalt(x, y), 1.0f - 0.16f * wear);
+  return d < RoadEdge + 3 ? Scale(a, 0.75f) : a;
+}
+
 Rgba SampleProfile(float u, float x, float y, const Section& s) {
   if (u < 0 || u >= ProfileWidth) return Grass(x, y);
   const float d = std::min(u, ProfileWidth - u);  // distance from the nearer outer edge
-  if (d >= RoadEdge) {
-    if (d >= EdgeLineFrom && d < EdgeLineTo) return Hex(0xF2F2EE);
-    const Rgba a = Asphalt(x, y);
-    return d < RoadEdge + 3 ? Scale(a, 0.75f) : a;
-  }
+  if (d >= RoadEdge) return Tarmac(u, d, x, y, s);
   const bool left = u < ProfileWidth * 0.5f;
-  const float board = left ? s.LeftBoard : s.RightBoard;
+  float board = left ? s.LeftBoard : s.RightBoard;
+  if (board > 0 && d >= BarrierInner && d < BarrierInner + board) {
+    const float r = board * 0.5f, across = d - BarrierInner - r;
+    const float e = IntoEnd(s.BoardEnd, y, r) * r;  // distance past the half circle's centre
+    if (e > 0 && e * e + across * across > r * r) board = 0;
+  }
   if (d >= BarrierOuter && d < BarrierInner + board) return Barrier(d, y, board, left ? 1.0f : -1.0f);
   if (d >= BarrierInner) {
     if (!s.Marked) return Grass(x, y);
-    if (d >= KerbStart) return Wrapped(y, 24) < 12 ? Hex(0xE0262E) : Hex(0xF4F4F4);
+    const float e = std::clamp(IntoEnd(s.ShoulderEnd, y, ShoulderRounding), 0.0f, 1.0f);
+    const float width = (RoadEdge - BarrierInner) * std::sqrt(1 - e * e);  // of the marked strip here
+    const float from = d - BarrierInner;
+    if (from >= width) return Grass(x, y);
+    if (from >= width - KerbWidth) return Wrapped(y, 24) < 12 ? Hex(0xE0262E) : Hex(0xF4F4F4);
     return d < BarrierInner + board + 3 ? Scale(Gravel(x, y), 0.8f) : Gravel(x, y);
   }
   const Rgba g = Grass(x, y);
@@ -123,8 +171,16 @@ Rgba SampleProfile(float u, float x, float y, const Section& s) {
 }
 
 // A tile cut from the cross-section, four by four samples a pixel.
-Canvas ProfileTile(Row row, int column, bool marked) {
-  const Section section = SectionOf(row, marked);
+struct TileEnds {
+  bool StartBand = false;
+  int ShoulderEnd = 0, BoardEnd = 0;
+};
+
+Canvas ProfileTile(Row row, int column, bool marked, const TileEnds& ends = {}) {
+  Section section = SectionOf(row, marked);
+  section.StartBand = ends.StartBand;
+  section.ShoulderEnd = ends.ShoulderEnd;
+  section.BoardEnd = ends.BoardEnd;
   Canvas tile(TileSize, TileSize);
   constexpr int Samples = 4;
   for (int py = 0; py < TileSize; ++py)
@@ -154,14 +210,6 @@ Canvas GroundBlock(int columns, int rows) {
   return block;
 }
 
-Canvas StartLine() {
-  Canvas tile(TileSize, TileSize);
-  tile.Generate([](float x, float y) {
-    const bool dark = (static_cast<int>(x / 12) + static_cast<int>(y / 12)) % 2;
-    return dark ? Hex(0x1A1A1E) : Hex(0xF4F4F4);
-  });
-  return tile;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Verge variants, drawn over the common left verge (mirrored for the right verge)
@@ -294,6 +342,60 @@ Canvas Rocks() {
   return tile;
 }
 
+// The decorations of a wood and of a lakeside, kept inside their cell so they meet any
+// neighbour.
+Canvas WoodTree() {
+  Canvas tile = GroundTile();
+  DrawTree(tile, 36, 36, 22);
+  return tile;
+}
+
+Canvas WoodPair() {
+  Canvas tile = GroundTile();
+  DrawTree(tile, 24, 26, 15);
+  DrawTree(tile, 44, 44, 16);
+  return tile;
+}
+
+Canvas WoodUndergrowth() {
+  Canvas tile = Bush();
+  DrawTree(tile, 20, 20, 12);
+  return tile;
+}
+
+void Reeds(Canvas& c, float cx, float cy, int count, uint32_t seed) {
+  Prng p(seed);
+  for (int i = 0; i < count; ++i) {
+    const float x = cx + (p.Unit() - 0.5f) * 22, y = cy + (p.Unit() - 0.5f) * 14;
+    c.Fill(Capsule(x, y, x + (p.Unit() - 0.5f) * 5, y - 9, 0.9f), Hex(0x2F6A20));
+    c.Fill(Ellipse(x, y - 9, 1.2f, 2.4f), Hex(0x6A3A14));
+  }
+}
+
+Canvas Pool() {
+  Canvas tile = GroundTile();
+  const Shape water = Union(Ellipse(34, 38, 24, 17), Ellipse(46, 30, 14, 11));
+  tile.Fill(Grow(water, 4), Hex(0xD8C890));
+  tile.Fill(Grow(water, 1.2f), Hex(0x1A4A70));
+  tile.Fill(water, Radial(28, 30, 40, Hex(0x5AC8F0), Hex(0x1E6AB0)));
+  tile.Stroke(Intersect(Circle(32, 40, 8), Box(0, 0, 72, 40)), 1, Hex(0xFFFFFF, 0.5f));
+  Reeds(tile, 56, 52, 6, 113);
+  return tile;
+}
+
+Canvas ReedBed() {
+  Canvas tile = GroundTile();
+  Reeds(tile, 26, 30, 9, 114);
+  Reeds(tile, 46, 50, 7, 115);
+  return tile;
+}
+
+Canvas ShoreRocks() {
+  Canvas tile = Rocks();
+  Reeds(tile, 50, 24, 5, 116);
+  return tile;
+}
+
 // Two-by-two object A, laid out  52 0 / 53 54: three trees in an L.
 Canvas TreeGroup() {
   Canvas block = GroundBlock(2, 2);
@@ -303,22 +405,41 @@ Canvas TreeGroup() {
   return block;
 }
 
-// Two-by-two object B, 60 61 / 63 64: a barn with a red roof.
-Canvas Barn() {
+// Two-by-two object B, 60 61 / 63 64: a house seen from above, its ridge across the middle.
+struct HouseLook {
+  float X0, Y0, X1, Y1;      // the roof's outline in the block
+  uint32_t Sunny, Shaded;    // the roof's two slopes
+  uint32_t Ridge;
+  bool Garden;               // a hedge, a path and a tree around a smaller house
+};
+
+Canvas House(const HouseLook& h) {
   Canvas block = GroundBlock(2, 2);
-  const Shape house = Box(12, 20, 132, 124, 3);
-  block.Shadow(house, 7, 8, 5, 0.5f);
-  block.Fill(Grow(house, 1.5f), Hex(0x3A1010));
-  block.Fill(Intersect(house, Box(0, 0, 144, 72)), Linear(0, 20, Hex(0xE8544A), 0, 72, Hex(0xC23A30)));
-  block.Fill(Intersect(house, Box(0, 72, 144, 144)), Linear(0, 72, Hex(0x8E2A22), 0, 124, Hex(0xA83228)));
-  for (int i = 1; i < 13; ++i) {
-    const float y = 20.0f + i * 8;
-    if (std::abs(y - 72) > 2) block.Fill(Intersect(house, Box(12, y - 0.5f, 132, y + 0.5f)), Hex(0x000000, 0.2f));
+  if (h.Garden) {
+    block.Fill(Box(h.X0 + 12, h.Y1 - 2, h.X0 + 24, 144), Hex(0xCDB98A));
+    for (float x = 6; x < 140; x += 9) block.Fill(Circle(x, 139, 5), Hex(0x1F6B27));
+    DrawTree(block, 118, 116, 15);
   }
-  block.Fill(Box(12, 71, 132, 73), Hex(0x5A1A14));
-  block.Fill(Box(96, 34, 110, 48, 1), Hex(0x3A3A40));
+  const float mid = (h.Y0 + h.Y1) * 0.5f;
+  const Shape house = Box(h.X0, h.Y0, h.X1, h.Y1, 3);
+  block.Shadow(house, 7, 8, 5, 0.5f);
+  block.Fill(Grow(house, 1.5f), Scale(Hex(h.Shaded), 0.35f));
+  block.Fill(Intersect(house, Box(0, 0, 144, mid)), Linear(0, h.Y0, Scale(Hex(h.Sunny), 1.08f), 0, mid, Hex(h.Sunny)));
+  block.Fill(Intersect(house, Box(0, mid, 144, 144)), Linear(0, mid, Scale(Hex(h.Shaded), 0.9f), 0, h.Y1, Hex(h.Shaded)));
+  for (float y = h.Y0 + 8; y < h.Y1 - 2; y += 8)
+    if (std::abs(y - mid) > 2) block.Fill(Intersect(house, Box(h.X0, y - 0.5f, h.X1, y + 0.5f)), Hex(0x000000, 0.2f));
+  block.Fill(Box(h.X0, mid - 1, h.X1, mid + 1), Hex(h.Ridge));
+  const float chimney = h.X1 - (h.X1 - h.X0) * 0.28f;
+  block.Fill(Box(chimney, h.Y0 + 12, chimney + 12, h.Y0 + 26, 1), Hex(0x3A3A40));
   return block;
 }
+
+constexpr std::array<HouseLook, 4> HouseLooks{{
+    {12, 20, 132, 124, 0xE8544A, 0xA83228, 0x5A1A14, false},  // the red barn
+    {12, 20, 132, 124, 0x7C8AA6, 0x4E5A74, 0x2A3042, false},  // a slate barn
+    {22, 26, 104, 100, 0xF08A3A, 0xB85A1E, 0x6A2E10, true},   // a cottage with a garden
+    {30, 18, 120, 96, 0x3AB0A0, 0x1E7A6E, 0x0E3A34, true},    // a teal-roofed house
+}};
 
 // The fence around the four-by-four enclosure, 0 55 55 55 / 56 .. 59 / 56 .. 59 / 56 57 57 58.
 // Its sides run 68 pixels into the outer cells, so every side piece is the same in each cell it
@@ -395,11 +516,72 @@ struct ShiftCodes {
 };
 constexpr std::array<ShiftCodes, 4> ShiftRows{{{25, Row::DispLeft}, {31, Row::HalfLeft}, {37, Row::DispRight}, {43, Row::HalfRight}}};
 
+// ---------------------------------------------------------------------------------------------
+// Asphalt variants: a repair patch or cracks inside a straight lane cell, clear of its lines and
+// of the cell's edges so that it meets any neighbour.
+// ---------------------------------------------------------------------------------------------
+
+// The part of a lane cell free of lines: left lane, inner lane, right lane.
+struct LaneInterior {
+  float X0, X1;
+};
+constexpr std::array<LaneInterior, 3> LaneInteriors{{{16, 64}, {8, 64}, {8, 56}}};
+
+void RepairPatch(Canvas& c, const LaneInterior& in) {
+  const Shape patch = Box(in.X0 + 4, 14, in.X1 - 6, 50, 2);
+  c.Fill(Grow(patch, 1), Hex(0x2A2C32, 0.6f));
+  c.Fill(patch, Linear(0, 14, Hex(0x44474F, 0.9f), 0, 50, Hex(0x3F424A, 0.9f)));
+  c.Fill(Ellipse(in.X1 - 12, 60, 6, 3.5f), Hex(0x202126, 0.35f));  // an oil stain
+}
+
+void Cracks(Canvas& c, const LaneInterior& in) {
+  const float w = in.X1 - in.X0;
+  const std::array<std::pair<float, float>, 5> crack{{{in.X0 + 0.2f * w, 8}, {in.X0 + 0.35f * w, 22}, {in.X0 + 0.3f * w, 36},
+                                                      {in.X0 + 0.55f * w, 50}, {in.X0 + 0.5f * w, 64}}};
+  for (size_t i = 0; i + 1 < crack.size(); ++i)
+    c.Fill(Capsule(crack[i].first, crack[i].second, crack[i + 1].first, crack[i + 1].second, 0.7f), Hex(0x26272C, 0.7f));
+  c.Fill(Capsule(crack[2].first, crack[2].second, in.X0 + 0.8f * w, 30, 0.6f), Hex(0x26272C, 0.55f));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Looks of the level groups, made from the green look by recolouring what grows
+// ---------------------------------------------------------------------------------------------
+
+Rgba InLook(const Rgba& c, int look) {
+  if (look == 0) return c;
+  const float plant = std::clamp((c.G - std::max(c.R, c.B)) * 5, 0.0f, 1.0f);
+  Rgba grown = c;
+  if (look == 1) grown = Rgba{std::min(1.0f, 0.9f * c.G + 0.08f), 0.74f * c.G, 0.5f * c.B, c.A};  // autumn
+  if (look == 2) grown = Rgba{std::min(1.0f, 0.9f * c.G + 0.12f), 0.8f * c.G + 0.05f, 0.45f * c.G, c.A};  // dry
+  Rgba out = Mix(c, grown, plant);
+  if (look == 3) {  // dusk: darker and bluer, the bright parts less so
+    const float lum = 0.3f * out.R + 0.59f * out.G + 0.11f * out.B;
+    const float keep = lum * lum * 0.7f;
+    out = Rgba{out.R * (0.45f + 0.55f * keep), out.G * (0.5f + 0.5f * keep), std::min(1.0f, out.B * (0.72f + 0.28f * keep) + 0.04f), out.A};
+  }
+  return out;
+}
+
+Canvas Recoloured(const Canvas& tile, int look) {
+  Canvas out = tile;
+  for (int y = 0; y < out.Height(); ++y)
+    for (int x = 0; x < out.Width(); ++x) out.At(x, y) = InLook(tile.At(x, y), look);
+  return out;
+}
+
 }  // namespace
 
 std::vector<Canvas> RoadTiles() {
-  const int slots = ((TileCodes + TileSetColumns - 1) / TileSetColumns) * TileSetColumns;
-  std::vector<Canvas> tiles(slots, GroundTile());
+  std::vector<Canvas> green = RoadTilesOfOneLook();
+  std::vector<Canvas> tiles;
+  tiles.reserve(green.size() * RoadLookCount);
+  for (int look = 0; look < RoadLookCount; ++look)
+    for (const Canvas& tile : green) tiles.push_back(Recoloured(tile, look));
+  return tiles;
+}
+
+std::vector<Canvas> RoadTilesOfOneLook() {
+  std::vector<Canvas> tiles(RoadLookPatterns, GroundTile());
   for (int v = 0; v < 9; ++v) {
     tiles[1 + v] = VergeTile(v, false);
     tiles[13 + v] = VergeTile(v, true);
@@ -409,15 +591,57 @@ std::vector<Canvas> RoadTiles() {
   tiles[12] = ProfileTile(Row::Straight, 5, false);
   tiles[22] = ProfileTile(Row::Straight, 1, true);
   tiles[23] = ProfileTile(Row::Straight, 6, true);
-  tiles[24] = StartLine();
+  constexpr TileEnds band{true};
+  tiles[24] = ProfileTile(Row::Straight, 3, false, band);
+  tiles[patStartLeftEnd] = ProfileTile(Row::Straight, 2, false, band);
+  tiles[patStartRightEnd] = ProfileTile(Row::Straight, 5, false, band);
+  // The rounded ends of the marked shoulders and of the hazard boards.
+  for (int side = 0; side < 2; ++side) {
+    const int column = side == 0 ? 1 : 6;
+    tiles[patShoulderStart + 2 * side] = ProfileTile(Row::Straight, column, true, TileEnds{false, +1, 0});
+    tiles[patShoulderEnd + 2 * side] = ProfileTile(Row::Straight, column, true, TileEnds{false, -1, 0});
+  }
+  struct BoardEnd {
+    int Pattern;
+    Row Kind;
+    int Verge, Shoulder;  // cross-section columns
+    int End;
+  };
+  constexpr std::array<BoardEnd, 4> boardEnds{{{patBoardStartRight, Row::HalfLeft, 7, 6, +1},
+                                               {patBoardEndRight, Row::DispLeft, 7, 6, -1},
+                                               {patBoardStartLeft, Row::HalfRight, 0, 1, +1},
+                                               {patBoardEndLeft, Row::DispRight, 0, 1, -1}}};
+  for (const BoardEnd& b : boardEnds) {
+    tiles[b.Pattern] = ProfileTile(b.Kind, b.Verge, true, TileEnds{false, 0, b.End});
+    tiles[b.Pattern + BoardShoulderOffset] = ProfileTile(b.Kind, b.Shoulder, true, TileEnds{false, 0, b.End});
+  }
+  constexpr std::array<Row, 4> diagonals{Row::HalfLeft, Row::DispLeft, Row::HalfRight, Row::DispRight};
+  for (size_t i = 0; i < diagonals.size(); ++i) tiles[patInnerHalfLeft + i] = ProfileTile(diagonals[i], 3, true);
+  constexpr int firstLane = 10;  // tile codes 10, 11, 12: left, inner, right lane
+  for (int lane = 0; lane < 3; ++lane) {
+    tiles[patLanePatched + lane] = tiles[firstLane + lane];
+    RepairPatch(tiles[patLanePatched + lane], LaneInteriors[lane]);
+    tiles[patLaneCracked + lane] = tiles[firstLane + lane];
+    Cracks(tiles[patLaneCracked + lane], LaneInteriors[lane]);
+  }
   for (const ShiftCodes& s : ShiftRows)
     for (size_t i = 0; i < ShiftColumns.size(); ++i) tiles[s.First + i] = ProfileTile(s.Kind, ShiftColumns[i], true);
   tiles[49] = Flowers();
   tiles[50] = Bush();
   tiles[51] = Rocks();
+  tiles[patWoodDecor] = WoodTree();
+  tiles[patWoodDecor + 1] = WoodPair();
+  tiles[patWoodDecor + 2] = WoodUndergrowth();
+  tiles[patLakeDecor] = Pool();
+  tiles[patLakeDecor + 1] = ReedBed();
+  tiles[patLakeDecor + 2] = ShoreRocks();
   FileCells(tiles, TreeGroup(), 2, std::array<int, 4>{52, -1, 53, 54});
   FileCells(tiles, FenceBlock(), 4, std::array<int, 16>{-1, 55, -1, -1, 56, -1, -1, 59, -1, -1, -1, -1, -1, 57, -1, 58});
-  FileCells(tiles, Barn(), 2, std::array<int, 4>{60, 61, 63, 64});
+  constexpr std::array<int, 4> houseFirst{60, patHouseSlate, patHouseCottage, patHouseTeal};
+  for (size_t i = 0; i < HouseLooks.size(); ++i) {
+    const int f = houseFirst[i];
+    FileCells(tiles, House(HouseLooks[i]), 2, f == 60 ? std::array<int, 4>{60, 61, 63, 64} : std::array<int, 4>{f, f + 1, f + 2, f + 3});
+  }
   FileCells(tiles, Pond(), 3, std::array<int, 9>{65, 66, 67, 68, 69, 70, 71, 72, 73});
   return tiles;
 }

@@ -4,14 +4,17 @@
 #include <vector>
 
 #include "canvas.h"
+#include "race/road_tiles.h"
 
 namespace art {
 
 constexpr int TileSize = 72;
-constexpr int TileCodes = 74;       // codes 0..73
 constexpr int TileSetColumns = 10;  // patterns a row of the tile-set picture
 
-// Pattern n is the picture of tile code n; the grid is filled up to whole rows with ground.
+// One look: pattern n is the picture of tile code n, then the variants the road picks by
+// position (RoadTilePattern), filled up to RoadLookPatterns with ground.
+std::vector<Canvas> RoadTilesOfOneLook();
+// Every look of the level groups, one after the other.
 std::vector<Canvas> RoadTiles();
 
 }  // namespace art

@@ -1,8 +1,9 @@
-// zkplay: runs the real game headless from a script, with a simulated clock and a fixed seed.
-//   zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT
+// zkplay: runs the real game headless from a script, with a simulated clock and a fixed seed
+// (see the usage below).
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <string>
 
 #include "app/app.h"
@@ -11,11 +12,41 @@
 
 namespace {
 
-int Usage(const char* message) {
-  std::fprintf(stderr, "zkplay: %s\nusage: zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n",
-               message);
-  return kPlayScriptError;
-}
+const TProgramInfo Program{
+    "zkplay",
+    "usage: zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
+    "Runs the real game headless from a script, with a simulated clock and a fixed seed.\n"
+    "SCRIPT - reads the commands from standard input and runs each line as it arrives.\n"
+    "\n"
+    "  --data DIR            the game folder holding Data/ (the build's own by default)\n"
+    "  --seed N              random seed (1)\n"
+    "  --rate HZ             refresh rate of the simulated display, 1 to 1000 (60)\n"
+    "  --score-server URL    where scores are sent\n"
+    "  --help, --version\n"
+    "\n"
+    "Script commands, one a line, # starts a comment:\n"
+    "  wait N                run N frames\n"
+    "  key KEY               press KEY, run one frame, release it\n"
+    "  down KEY | up KEY     press or release KEY alone (no frame)\n"
+    "                        KEY: a letter or digit, f1..f12, up, down, left, right, return, enter,\n"
+    "                        escape, esc, space, backspace, tab, pause, shift, ctrl, alt, with any\n"
+    "                        of the prefixes alt+, ctrl+, shift+\n"
+    "  type TEXT             types TEXT, one frame a character\n"
+    "  mouse X Y             moves the mouse to surface pixel X, Y\n"
+    "  click | dblclick      clicks (a double click activates twice)\n"
+    "  focus on|off          the window gains or loses the focus\n"
+    "  minimize | restore    the window is minimised or restored\n"
+    "  close                 the window's close button\n"
+    "  shot FILE.png         writes the back surface as a PNG\n"
+    "  endgame N             from the main menu, ends a game with N points (name entry)\n"
+    "  state                 prints the shared game state as one line of JSON\n"
+    "  track                 prints the current level's track as one line of JSON\n"
+    "  expect FIELD VALUE    ends with status 1 unless the state's FIELD (a.b for nested\n"
+    "                        fields) is VALUE; VALUE may start with >, <, >= or <=\n"
+    "Exit status: 0 when the script ran through, 1 when an expect failed, 2 for a wrong\n"
+    "command line or script.\n"};
+
+int Usage(const std::string& message) { return Sys_UsageError(Program, message); }
 
 bool ParseInt(const char* text, long long& out) {
   char* end = nullptr;
@@ -34,6 +65,7 @@ std::string DefaultGameDir(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (Sys_AnswerHelpOrVersion(Program, argc, argv)) return 0;
   PlayOptions options;
   options.DataDir = DefaultGameDir(argv[0]);
   long long seed = 1;
@@ -51,8 +83,8 @@ int main(int argc, char** argv) {
       options.RefreshRate = static_cast<int>(n);
     } else if (arg == "--score-server" && hasValue) {
       scorServer = argv[++i];
-    } else if (!arg.empty() && arg[0] == '-') {
-      return Usage(("unknown option " + arg).c_str());
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return Usage("unknown option " + arg);
     } else if (scriptPath.empty()) {
       scriptPath = arg;
     } else {
@@ -60,8 +92,13 @@ int main(int argc, char** argv) {
     }
   }
   if (scriptPath.empty()) return Usage("no script given");
-  std::ifstream script(scriptPath);
-  if (!script) return Usage(("cannot read " + scriptPath).c_str());
+  const bool fromStdin = scriptPath == "-";
+  std::ifstream file;
+  if (!fromStdin) {
+    file.open(scriptPath);
+    if (!file) return Usage("cannot read " + scriptPath);
+  }
+  std::istream& script = fromStdin ? std::cin : file;
 
   int status = kPlayOk;
   TGameRun game;
@@ -72,7 +109,7 @@ int main(int argc, char** argv) {
     config.DataRoot = options.DataDir;
     if (!scorServer.empty()) SetScoreServer(scorServer);
     game.Start(config, static_cast<uint64_t>(seed));
-    status = RunScript(script, scriptPath, options);
+    status = RunScript(script, fromStdin ? "<stdin>" : scriptPath, options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zkplay: %s\n", e.what());
     status = kPlayScriptError;

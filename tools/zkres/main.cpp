@@ -1,10 +1,7 @@
-// zkres: lists, extracts and packs the game's image lists (.dxg) and sound lists (.dxw).
+// zkres: lists, extracts and packs the game's image lists (.dxg) and sound lists (.dxw); see its usage below.
 //
-//   zkres list [--json] FILE   every item with its index, name and fields
-//   zkres extract FILE DIR     pictures as DIR/NNN.png, sounds as DIR/NNN.wav, DIR/manifest.json
-//   zkres pack DIR FILE        the reverse of extract
-//
-// Every failure prints one line "zkres: <file>: <problem>" on standard error and exits with 1.
+// Every failure prints one line "zkres: <file>: <problem>" on standard error and exits with 1; a
+// wrong command line prints the usage and exits with 2.
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -27,10 +24,22 @@ namespace fs = std::filesystem;
 
 constexpr int MaxPictureSide = 16384;
 constexpr std::string_view WaveListClass = "TWaveCollectionComponent";
-const char* const Usage =
-    "usage: zkres list [--json] FILE | zkres extract FILE DIR | zkres pack DIR FILE";
+const TProgramInfo Program{
+    "zkres",
+    "usage: zkres list [--json] FILE | zkres extract FILE DIR | zkres pack DIR FILE\n"
+    "Lists, extracts and packs the game's image lists (.dxg) and sound lists (.dxw).\n"
+    "\n"
+    "  list [--json] FILE   every item with its index, name and fields\n"
+    "  extract FILE DIR     pictures as DIR/NNN.png, sounds as DIR/NNN.wav, DIR/manifest.json\n"
+    "  pack DIR FILE        the reverse of extract\n"
+    "  --help, --version\n"};
 
 [[noreturn]] void Fail(const std::string& message) { throw EGameError(message); }
+
+// A wrong command line.
+struct TUsageError {
+  std::string Problem;
+};
 
 struct SurfaceDeleter {
   void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
@@ -377,7 +386,7 @@ void Pack(const std::string& dir, const std::string& path) {
 int Run(const std::vector<std::string>& args) {
   if (args.size() >= 2 && args[0] == "list") {
     const bool json = args[1] == "--json";
-    if (args.size() != (json ? 3u : 2u)) Fail(Usage);
+    if (args.size() != (json ? 3u : 2u)) throw TUsageError{"list takes one file"};
     const ResourceFile file = LoadResourceFile(args.back());
     if (json) {
       ListJson(file);
@@ -394,14 +403,17 @@ int Run(const std::vector<std::string>& args) {
     Pack(args[1], args[2]);
     return 0;
   }
-  Fail(Usage);
+  throw TUsageError{args.empty() ? "no command given" : "unknown command line: " + args[0]};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (Sys_AnswerHelpOrVersion(Program, argc, argv)) return 0;
   try {
     return Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const TUsageError& e) {
+    return Sys_UsageError(Program, e.Problem);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zkres: %s\n", e.what());
     return 1;

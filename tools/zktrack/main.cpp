@@ -1,13 +1,13 @@
-// zktrack: generates a level's track as the game does and draws it to a PNG or writes it as text.
+// zktrack: generates a level's track as the game does and draws it to a PNG or writes it as text
+// (see Usage below).
 //
-//   zktrack [--level L] [--seed S] [--png FILE] [--dump FILE] [--data DIR] [--plain] [--scale N] [--full]
-//
-// --png draws the track with the road tile set of the data pack (pattern n of item 1 of
-// Data/Res/Res2.dxg under --data, the game folder by default), or with a flat colour per tile code
+// --png draws the track as the race road does, with the road tile set of the data pack (item 1 of
+// Data/Res/Res2.dxg under --data, the game folder by default: each cell's variant in the level's
+// look), or with a flat colour per tile code
 // when the pack is not there or with --plain. The picture shows the columns and rows the road uses
 // (--full: the whole map) at --scale pixels per cell; a green line marks the start row and a red
 // line the finish row. --dump writes one line per row 1..1500: "row shape centerx: c1 c2 ... c650".
-// Errors: exit status 1 and one line on standard error.
+// Errors: exit status 1 and one line on standard error; a wrong command line: the usage, status 2.
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -28,9 +28,28 @@
 
 namespace {
 
+const TProgramInfo Program{
+    "zktrack",
+    "usage: zktrack [--level L] [--seed S] [--png FILE] [--dump FILE] [--data DIR] [--plain] [--scale N] [--full]\n"
+    "Generates a level's track as the game does.\n"
+    "\n"
+    "  --level L     level 1 to 10 (1)\n"
+    "  --seed S      random seed (1)\n"
+    "  --png FILE    draws the road (--full: the whole map) with the data pack's tiles\n"
+    "  --dump FILE   writes one line per row: \"row shape centerx: c1 c2 ... c650\"\n"
+    "  --data DIR    the game folder holding Data/ (the build's own by default)\n"
+    "  --plain       flat colours instead of the tile set\n"
+    "  --scale N     pixels per cell (4 for the whole map, 8 for the road)\n"
+    "  --help, --version\n"};
+
 class ToolError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
+};
+// A wrong command line.
+class UsageError : public ToolError {
+public:
+  using ToolError::ToolError;
 };
 
 struct TOptions {
@@ -51,7 +70,7 @@ T ParseNumber(std::string_view option, std::string_view text, T low, T high) {
   T value{};
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
-    throw ToolError(std::string(option) + " must be a number from " + std::to_string(low) + " to " +
+    throw UsageError(std::string(option) + " must be a number from " + std::to_string(low) + " to " +
                     std::to_string(high) + ", not \"" + std::string(text) + "\"");
   }
   return value;
@@ -62,7 +81,7 @@ TOptions ParseOptions(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const auto value = [&]() -> std::string_view {
-      if (i + 1 >= argc) throw ToolError(std::string(arg) + " needs a value");
+      if (i + 1 >= argc) throw UsageError(std::string(arg) + " needs a value");
       return argv[++i];
     };
     if (arg == "--level") {
@@ -82,11 +101,10 @@ TOptions ParseOptions(int argc, char** argv) {
     } else if (arg == "--full") {
       options.Full = true;
     } else {
-      throw ToolError("unknown option \"" + std::string(arg) + "\" (zktrack [--level L] [--seed S] [--png FILE] "
-                      "[--dump FILE] [--data DIR] [--plain] [--scale N] [--full])");
+      throw UsageError("unknown option \"" + std::string(arg) + "\"");
     }
   }
-  if (options.PngFile.empty() && options.DumpFile.empty()) throw ToolError("nothing to do: give --png FILE or --dump FILE");
+  if (options.PngFile.empty() && options.DumpFile.empty()) throw UsageError("nothing to do: give --png FILE or --dump FILE");
   return options;
 }
 
@@ -138,7 +156,7 @@ uint32_t FlatColour(int code) {
   return Missing;
 }
 
-// One scale x scale picture per tile code.
+// One scale x scale picture per pattern: flat colours per tile code, or the patterns of a tile set.
 class TTilePictures {
 public:
   explicit TTilePictures(int scale) : scale_(scale), pixels_(256 * scale * scale) {
@@ -150,10 +168,14 @@ public:
     }
   }
 
-  // Takes every code that has a pattern in the item, averaged down to the scale.
-  void TakePatterns(const TPictureCollectionItem& item) {
+  // Takes every pattern of the item, averaged down to the scale; the road then draws each cell
+  // as the game does, with the variant of its position in the level's look.
+  void TakePatterns(const TPictureCollectionItem& item, int level) {
     const uint32_t key = ColorRefToRGB888(item.TransparentColor);
-    for (int code = 0; code < std::min(256, item.PatternCount()); ++code) {
+    patterns_ = item.PatternCount();
+    lookOffset_ = RoadLookOf(level) * RoadLookPatterns;
+    pixels_.resize(static_cast<size_t>(std::max(256, patterns_)) * scale_ * scale_);
+    for (int code = 0; code < patterns_; ++code) {
       const TRect src = item.PatternRect(code);
       for (int y = 0; y < scale_; ++y) {
         for (int x = 0; x < scale_; ++x) {
@@ -165,10 +187,19 @@ public:
     }
   }
 
-  const uint32_t* Row(int code, int y) const { return &pixels_[(code * scale_ + y) * scale_]; }
+  const uint32_t* Row(int pattern, int y) const { return &pixels_[(static_cast<size_t>(pattern) * scale_ + y) * scale_]; }
+
+  // The pattern that shows a track cell.
+  int PatternAt(const TRace& race, int row, int column) const {
+    const int code = race.TrackMap[row][column];
+    if (patterns_ == 0) return code;
+    const int variant = RoadTilePattern(race, row, column);
+    if (variant + lookOffset_ < patterns_) return variant + lookOffset_;
+    return variant < patterns_ ? variant : code;
+  }
 
 private:
-  uint32_t& At(int code, int x, int y) { return pixels_[(code * scale_ + y) * scale_ + x]; }
+  uint32_t& At(int code, int x, int y) { return pixels_[(static_cast<size_t>(code) * scale_ + y) * scale_ + x]; }
   void FillFlat(int code, uint32_t colour) { std::fill_n(&At(code, 0, 0), scale_ * scale_, colour); }
 
   // The mean colour of a block; keyed pixels count as the black the game shows through them.
@@ -190,6 +221,8 @@ private:
 
   int scale_;
   std::vector<uint32_t> pixels_;
+  int patterns_ = 0;  // of the tile set; 0 with flat colours
+  int lookOffset_ = 0;
 };
 
 // Where the tile set comes from, or nothing for flat colours.
@@ -238,7 +271,7 @@ void WritePng(const TRace& race, const TOptions& options) {
   }
 
   TTilePictures tiles(scale);
-  if (const std::optional<TPictureCollection> tileSet = LoadRoadTiles(options)) tiles.TakePatterns(tileSet->Items[1]);
+  if (const std::optional<TPictureCollection> tileSet = LoadRoadTiles(options)) tiles.TakePatterns(tileSet->Items[1], options.Level);
 
   SDL_Surface* const surface = SDL_CreateRGBSurfaceWithFormat(0, static_cast<int>(width), static_cast<int>(height), 32, SDL_PIXELFORMAT_RGB888);
   if (surface == nullptr) throw ToolError(std::string("cannot make the picture: ") + SDL_GetError());
@@ -247,7 +280,7 @@ void WritePng(const TRace& race, const TOptions& options) {
   for (int r = area.FirstRow; r <= area.LastRow; ++r) {
     for (int y = 0; y < scale; ++y) {
       uint32_t* out = row((r - area.FirstRow) * scale + y);
-      for (int c = area.FirstColumn; c <= area.LastColumn; ++c, out += scale) std::copy_n(tiles.Row(race.TrackMap[r][c], y), scale, out);
+      for (int c = area.FirstColumn; c <= area.LastColumn; ++c, out += scale) std::copy_n(tiles.Row(tiles.PatternAt(race, r, c), y), scale, out);
     }
   }
   // The start and finish rows: a line through the ground on both sides of the road.
@@ -273,6 +306,7 @@ void WritePng(const TRace& race, const TOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (Sys_AnswerHelpOrVersion(Program, argc, argv)) return 0;
   try {
     const TOptions options = ParseOptions(argc, argv);
     RandSeed(options.Seed);
@@ -281,6 +315,8 @@ int main(int argc, char** argv) {
     if (!options.DumpFile.empty()) WriteDump(*race, options.DumpFile);
     if (!options.PngFile.empty()) WritePng(*race, options);
     return 0;
+  } catch (const UsageError& e) {
+    return Sys_UsageError(Program, e.what());
   } catch (const std::exception& e) {
     std::cerr << "zktrack: " << e.what() << '\n';
     return 1;

@@ -1,0 +1,238 @@
+// The race's own actors: the bike models, the player's bike (driving, frame step, collisions,
+// crashes, race end, drawing with the minimap), and the sprites that hold the rivals and the
+// bonuses in parallel slots.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "race/race.h"
+#include "sprites/sprites.h"
+
+// ---------------------------------------------------------------------------------------------
+// Bike models
+// ---------------------------------------------------------------------------------------------
+
+struct TVehicleModel {
+  int TopSpeedRating, HandlingRating, AccelRating, BrakeRating;
+  int UprightImage, LeanLeftImage, LeanRightImage, CrashImage, CrashFrameCount;  // list 2 items
+  int HullWidth;
+  double HullScale;
+  // Drawing sizes of a rival on this bike, upright and crashed.
+  int RiderDrawWidth, RiderDrawHeight, CrashDrawWidth, CrashDrawHeight;
+  // The rivals' own collision quad.
+  double ModelHullRadius, ModelHullAngle;
+};
+
+constexpr int VehicleModelCount = 5;
+// Models 1..5; [0] repeats model 1 so that an out-of-range number still reads a real bike.
+constexpr std::array<TVehicleModel, VehicleModelCount + 1> VehicleModels{{
+    {6, 8, 9, 7, 5, 24, 25, 23, 5, 23, 0.92, 63, 68, 64, 152, 37, 12},
+    {6, 8, 9, 7, 5, 24, 25, 23, 5, 23, 0.92, 63, 68, 64, 152, 37, 12},
+    {11, 4, 3, 8, 6, 27, 28, 26, 7, 28, 0.82, 60, 67, 72, 158, 36, 11},
+    {6, 6, 8, 10, 7, 30, 31, 29, 5, 34, 0.78, 68, 69, 88, 204, 38, 13},
+    {9, 5, 10, 9, 8, 33, 34, 32, 5, 24, 0.90, 60, 62, 86, 154, 35, 11},
+    {8, 11, 8, 9, 9, 36, 37, 35, 5, 28, 0.80, 56, 68, 68, 184, 35, 12},
+}};
+
+inline const TVehicleModel& VehicleModel(int model) {
+  return VehicleModels[model >= 1 && model <= VehicleModelCount ? model : 0];
+}
+
+// The driving rates of a model at a road speed, shared by the bike and the rivals.
+double TopSpeedFactor(const TVehicleModel& m);
+double AccelRate(const TVehicleModel& m, double speed);
+double BrakeDecel(const TVehicleModel& m);
+double SteerRate(const TVehicleModel& m, double speed);
+double CoastDecel(const TVehicleModel& m, double speed);
+
+// Angle units (1/256 of a turn) to radians.
+constexpr double AngleToRadians = 0.024543692606170259676;
+
+// ---------------------------------------------------------------------------------------------
+// Rivals and bonuses: the state the bike reads and writes. Their driving, placing and drawing of
+// bonuses belong to their own steps.
+// ---------------------------------------------------------------------------------------------
+
+constexpr int RivalCount = 5;
+
+class TCar : public TMyImageSprite {
+public:
+  // Created at depth 9 for `race`, then reset.
+  explicit TCar(TRace& race);
+
+  TRace& Race;
+
+  // Per rival, [1..RivalCount]; [0] unused.
+  template <typename T>
+  using PerRival = std::array<T, RivalCount + 1>;
+  PerRival<bool> Racing{}, InView{}, Touching{}, Crashed{};
+  PerRival<uint8_t> Model{}, Contacts{};
+  PerRival<int32_t> CurrentImage{}, CrashTimer{};
+  PerRival<double> PosX{}, PosY{}, CenterX{}, CenterY{}, Heading{}, Speed{}, ScrollSpeed{},
+      LeanFrame{}, LaneOffset{};
+  PerRival<TQuad> Hull{};  // world pixels
+
+  // Clears every rival; none races.
+  void ResetRivals();
+  // Rival n starts its crash: crash picture, lying still for a second, the crash sound.
+  void Crash(int n);
+  // Sets rival n's centre and hull from PosX/PosY and its heading.
+  void PlaceHull(int n);
+
+  void Step(int elapsed) override;
+  void Render() override {}
+};
+
+constexpr int BonusSlots = 400;
+
+class TBonus : public TMyImageSprite {
+public:
+  // Created at depth 5 for `race` with the level's bonuses; its own picture is never drawn.
+  explicit TBonus(TRace& race);
+
+  TRace& Race;
+
+  struct TSlot {
+    bool Active = false;
+    int32_t Col = 0, Row = 0;
+    uint8_t Kind = 0;
+    double Frame = 0;
+  };
+  std::array<TSlot, BonusSlots + 1> Slots{};  // [1..BonusSlots]; [0] unused
+
+  // Empties every slot for the level.
+  void GenerateBonuses();
+  int ActiveCount() const;
+
+  void Step(int /*elapsed*/) override {}
+  void Render() override {}
+};
+
+// ---------------------------------------------------------------------------------------------
+// The player's bike
+// ---------------------------------------------------------------------------------------------
+
+enum class TEngineSound : uint8_t { None, Idle, Gear, Shift, RollOff, Skid, Top };
+const char* EngineSoundName(TEngineSound s);
+
+struct TSkidMark {
+  double X = 0, Y = 0;
+  int32_t Angle = 0;
+  bool Used = false;
+};
+constexpr int MarkSlots = 100;
+
+constexpr int MinimapColumns = 16, MinimapRows = 12;
+
+// The bonus for the finishing place, [1..6].
+constexpr std::array<int32_t, 7> RankBonusTable{0, 800, 600, 400, 300, 200, 100};
+// The rank bonus of a place; a place never set (0) or beyond the table counts as the last one.
+int32_t RankBonusFor(int rank, int racerCount);
+
+class TPlayer : public TMyImageSprite {
+public:
+  // The bike of model `model` at (400, 400), depth 12, riding in `race`.
+  TPlayer(TRace& race, int model);
+
+  TRace& Race;
+  int ModelNo = 1;
+  const TVehicleModel& Model() const { return VehicleModel(ModelNo); }
+
+  double Speed = 0, ScrollSpeed = 0, HeadingAcc = 0, Decel = 0;
+  int32_t Heading = 0;
+  int32_t Lean = 0;
+  double LeanStartHeading = 0;
+  bool PrevSteerLeft = false, PrevSteerRight = false;
+  bool SteerLeftHeld = false, SteerRightHeld = false, ThrottleHeld = false, BrakeHeld = false,
+       HandbrakeHeld = false, HornHeld = false;
+  bool HornOn = false;
+  TEngineSound EngineSound = TEngineSound::None;
+  bool OnRoad = false, Finished = false;
+  double CenterX = 0, CenterY = 0, HullRadius = 0, HullAngle = 0, MarkRadius = 0;
+
+  int32_t HitPoints = 3;
+  bool Crashed = false;
+  int32_t CrashTimer = 0;
+  bool CrashHeadingSet = false, TimeUp = false, EndSequenceStarted = false;
+  bool BumpBoost = false;
+  int32_t BumpTimer = 0;
+  bool ForceMark = false;
+  TQuad Hull{};
+  TPointF MarkPointLeft{}, MarkPointRight{};
+  std::array<TSkidMark, MarkSlots + 1> Marks{};  // [1..MarkSlots]; [0] unused
+  int32_t LastMark = 1;
+
+  std::array<std::array<uint8_t, MinimapRows + 1>, MinimapColumns + 1> MinimapGrid{};  // [col][row]
+  // The minimap's horizontal placement; kept from the last frame whose bike row held a piece.
+  double MinimapShift = 0;
+
+  // Derived rates at the current speed.
+  double TopSpeedFactor() const { return ::TopSpeedFactor(Model()); }
+  double AccelRate() const { return ::AccelRate(Model(), Speed); }
+  double BrakeDecel() const { return ::BrakeDecel(Model()); }
+  double SteerRate() const { return ::SteerRate(Model(), Speed); }
+  double CoastDecel() const { return ::CoastDecel(Model(), Speed); }
+
+  // Driving.
+  void ReadControls();
+  void IntegrateSpeed();
+  void SteerLeft();
+  void SteerRight();
+  void UpdateLean();
+  void LeanLeft();
+  void LeanRight();
+  void Upright();
+  void DeepenLean(double depth, double rate);
+  void RecoverLean(double rate);
+
+  // Engine and horn.
+  void UpdateEngineSound();
+  void PlayEngineSound(int n);
+  void ResumeEngineSound(bool withHorn) const;
+
+  // Values the race screen takes from the bike after the sprites moved.
+  int NeedleAngle() const;
+  void SetScrollVelocity() const;
+  void RunRaceClock();
+
+  // The frame step and what it is made of.
+  void Step(int elapsed) override;
+  void ComputeHull();
+  bool IsRoadTile(int x, int y) const;
+  bool HullOnRoad() const;
+  void TouchRivals();
+  void Hit(int n);
+  void Crash();
+  // Sets Speed to `newSpeed` with the scroll speed alike (a push or a knock), restarting the
+  // engine sound.
+  void Bump(bool playSound, double newSpeed);
+  void CheckFall();
+  int CrashHeadingAtRow(int row) const;
+  void Revive();
+  void PlaceOnRoad();
+  void UpdateRank();
+  void ScrollMarks();
+  void AddMark(double x, double y);
+  void CullMarks();
+  void LayMarkIfDue();
+  int MarksUsed() const;
+  void StartLevel(bool next);
+  void AddScore(int n);
+  void AddLife(int k);
+
+  // Drawing.
+  void Render() override;
+  void BuildMinimapGrid();
+  void DrawMinimap();
+
+private:
+  void RunCrashSequence();
+  void RunRollOut();
+  void LeanWithKey(bool prevHeld, int side);
+  double RoadX() const;
+  double RoadY() const;
+};
+
+// Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
+void StopEngineSounds(bool all);

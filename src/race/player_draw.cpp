@@ -1,0 +1,181 @@
+// The bike's drawing step: skid marks, the bike, the rivals, the side panels and the minimap of
+// the road ahead.
+#include <cmath>
+
+#include "race/player.h"
+
+namespace {
+
+// A minimap piece: its picture (list 3) and its horizontal offsets, each a base plus a multiple
+// of the slope term, in the bike's row and for a rival's dot.
+struct TMinimapPiece {
+  int8_t Item = -1;
+  int8_t BikeBase = 0, BikeSlope = 0, DotBase = 0, DotSlope = 0;
+};
+
+constexpr int kPieceCodes = 41;
+constexpr std::array<TMinimapPiece, kPieceCodes> MinimapPieces = [] {
+  std::array<TMinimapPiece, kPieceCodes> p{};
+  p[1] = {0, 9, 1, 9, -1};
+  p[2] = {1, 0, 0, 0, 0};
+  p[3] = {2, 14, 1, 14, -1};
+  p[4] = {3, 0, 0, 0, 0};
+  p[6] = {4, 4, 0, 0, 0};
+  p[7] = {5, 4, 0, 0, 0};
+  p[10] = {6, 0, 0, 0, 0};
+  p[20] = {7, 8, -1, 4, 1};
+  p[30] = {8, 0, 0, 0, 0};
+  p[40] = {9, 3, -1, -1, 1};
+  return p;
+}();
+
+constexpr double kSlope = 0.36208;
+constexpr int kCellW = 10, kCellH = 15;
+constexpr int kBikeMinimapRow = 6;
+constexpr int kMarkImage = 10, kLeftPanelImage = 2, kRightPanelImage = 3, kRightPanelX = 626;
+constexpr int kDotImage = 10, kMinimapDotMaxY = 192;
+
+const TMinimapPiece& PieceOf(int code) { return MinimapPieces[code >= 0 && code < kPieceCodes ? code : 0]; }
+
+int Trunc(double v) { return static_cast<int>(std::trunc(v)); }
+
+}  // namespace
+
+void TPlayer::Render() {
+  TDXImageList& list2 = *GameImageList(2);
+  TDirectDrawSurface* const surface = GameSurface();
+  const TPictureCollectionItem& mark = list2.Item(kMarkImage);
+  for (int k = 1; k <= MarkSlots; ++k) {
+    const TSkidMark& m = Marks[k];
+    if (m.Used) mark.DrawRotated(surface, Trunc(m.X), Trunc(m.Y), 10, 14, 0, 0.5, 0.5, m.Angle);
+  }
+
+  X = 400;
+  Y = 400;
+  if (Image != nullptr) {
+    const int w = Image->Width(), h = Image->Height();
+    const int x = Crashed ? Trunc(X + Width / 2.0) : Trunc(X + w / 2.0);
+    const int y = Crashed ? Trunc(Y) : Trunc(Y + h / 2.0);
+    Image->DrawRotated(surface, x, y, w, h, Trunc(FramePos), 0.5, 0.5, Heading);
+  }
+
+  if (Race.Traffic != nullptr) {
+    const TCar& rivals = *Race.Traffic;
+    const double dx = -Race.ViewCol * CellSize + RoadX(), dy = -Race.ViewRow * CellSize + RoadY();
+    for (const bool crashedPass : {true, false}) {
+      for (int i = 1; i <= RivalCount; ++i) {
+        if (!rivals.Racing[i] || !rivals.InView[i] || rivals.Crashed[i] != crashedPass) continue;
+        const TVehicleModel& m = VehicleModel(rivals.Model[i]);
+        const TPictureCollectionItem& picture = list2.Item(rivals.CurrentImage[i]);
+        const int x = RoundHalfEven(rivals.CenterX[i] + dx);
+        if (crashedPass) {
+          picture.DrawRotated(surface, x, RoundHalfEven(rivals.CenterY[i] + dy - m.CrashDrawHeight / 2.0),
+                              m.CrashDrawWidth, m.CrashDrawHeight, Trunc(rivals.LeanFrame[i]), 0.5, 0.5, 0);
+        } else {
+          picture.DrawRotated(surface, x, RoundHalfEven(rivals.CenterY[i] + dy), m.RiderDrawWidth,
+                              m.RiderDrawHeight, Trunc(rivals.LeanFrame[i]), 0.5, 0.5, Trunc(rivals.Heading[i]));
+        }
+      }
+    }
+  }
+
+  list2.Item(kLeftPanelImage).Draw(surface, 0, 0, 0);
+  list2.Item(kRightPanelImage).Draw(surface, kRightPanelX, 0, 0);
+  DrawMinimap();
+}
+
+void TPlayer::BuildMinimapGrid() {
+  for (auto& column : MinimapGrid) column.fill(0);
+  for (int i = 1; i <= MinimapRows; ++i) {
+    const int r = Race.ViewRow + i;
+    if (r > TrackRows) continue;
+    for (int j = 1; j <= MinimapColumns; ++j) {
+      const int c = Race.ViewCol + j;
+      const int code = Race.TrackCode(r, c);
+      if (code == tileStartFinish) {
+        if (j < MinimapColumns) MinimapGrid[j + 1][i] = 7;
+        break;
+      }
+      if (code != tileInnerLane) continue;
+      const bool hasLeft = j > 1, hasRight = j < MinimapColumns;
+      switch (Race.TrackCode(r, c - 1)) {
+        case 10: MinimapGrid[j][i] = 6; break;
+        case 33:
+          if (hasLeft) MinimapGrid[j - 1][i] = 20;
+          MinimapGrid[j][i] = 10;
+          break;
+        case 27:
+          MinimapGrid[j][i] = 40;
+          if (hasRight) MinimapGrid[j + 1][i] = 30;
+          break;
+        case 39:
+          if (hasLeft) MinimapGrid[j - 1][i] = 3;
+          MinimapGrid[j][i] = 4;
+          break;
+        case 45:
+          MinimapGrid[j][i] = 1;
+          if (hasRight) MinimapGrid[j + 1][i] = 2;
+          break;
+        default: break;
+      }
+      break;
+    }
+  }
+}
+
+namespace {
+
+// The first column of a minimap row that holds a piece, 0 when the row is empty.
+template <typename Grid>
+int FirstPieceColumn(const Grid& grid, int row) {
+  for (int j = 1; j <= MinimapColumns; ++j)
+    if (grid[j][row] != 0) return j;
+  return 0;
+}
+
+}  // namespace
+
+void TPlayer::DrawMinimap() {
+  BuildMinimapGrid();
+  TDXImageList& list3 = *GameImageList(3);
+  TDirectDrawSurface* const surface = GameSurface();
+
+  const double s = RoadY() / CellSize * kCellH;
+  const double k = kSlope * s;
+  if (const int d = FirstPieceColumn(MinimapGrid, kBikeMinimapRow); d != 0) {
+    const TMinimapPiece& piece = PieceOf(MinimapGrid[d][kBikeMinimapRow]);
+    const double f = piece.BikeBase + piece.BikeSlope * k;
+    MinimapShift = 708 - ((d - 1) * kCellW + 631 + f) + 9;
+  }
+  const int left = RoundHalfEven(MinimapShift), top = RoundHalfEven(s);
+  for (int i = 1; i < MinimapRows; ++i) {
+    for (int j = 1; j <= MinimapColumns; ++j) {
+      const int code = MinimapGrid[j][i];
+      if (code != 0) list3.Item(PieceOf(code).Item).Draw(surface, left + kCellW * j + 621, top + kCellH * i + 31, 0);
+    }
+  }
+
+  if (Race.Traffic != nullptr) {
+    const TCar& rivals = *Race.Traffic;
+    const TPictureCollectionItem& dot = list3.Item(kDotImage);
+    int l = 0;
+    for (int i = 1; i <= RivalCount; ++i) {
+      if (!rivals.Racing[i] || !rivals.InView[i]) continue;
+      const double rows = (rivals.PosY[i] - Race.ViewRow * CellSize) / CellSize * kCellH;
+      const int e = RoundHalfEven(rows - 14 + 32);
+      const int b = e / kCellH;
+      if (b < 1 || b > MinimapRows) continue;
+      if (const int found = FirstPieceColumn(MinimapGrid, b); found != 0) l = found;
+      if (l < 1 || l > MinimapColumns) continue;
+      const TMinimapPiece& piece = PieceOf(MinimapGrid[l][b]);
+      const double u = piece.DotBase + piece.DotSlope * kSlope * (e % kCellH);
+      const int y = top + 46 + RoundHalfEven(rows - 14);
+      if (y > kMinimapDotMaxY) continue;
+      dot.Draw(surface, RoundHalfEven(kCellW * l + 631 + MinimapShift - 15 + u), y, 0);
+    }
+  }
+
+  list3.Item(12).Draw(surface, kRightPanelX, 0, 0);
+  list3.Item(13).Draw(surface, kRightPanelX, 195, 0);
+  list3.Item(11).Draw(surface, 708, 116, 0);
+}

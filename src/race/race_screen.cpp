@@ -1,0 +1,72 @@
+// The race's part of the race screen: building it, its frame while no popup is open, and the
+// bike operations the popups reach.
+#include "audio/audio.h"
+#include "race/player.h"
+
+namespace {
+
+constexpr int kNeedleImage = 4, kNeedleX = -10, kNeedleY = 510, kNeedleRestAngle = 28;
+constexpr double kNeedlePivotX = 0.7, kNeedlePivotY = 0.5;
+
+// The road's obstacle test for the bike: a solid tile touching the hull costs a life at once.
+void BikeObstacleTest(TRace& race, const TScrollBackground& road) {
+  TPlayer* const bike = race.Player;
+  if (bike == nullptr || bike->HitPoints <= 0 || bike->Crashed) return;
+  if (!race.RoadObstacleHitsQuad(road.X, road.Y, bike->Hull)) return;
+  bike->CrashHeadingSet = false;
+  bike->Hit(bike->HitPoints);
+}
+
+void CopyKeysToBike(TPlayer& bike) {
+  bike.SteerLeftHeld = RaceKeysHeld.Left;
+  bike.SteerRightHeld = RaceKeysHeld.Right;
+  bike.ThrottleHeld = RaceKeysHeld.Up;
+  bike.BrakeHeld = RaceKeysHeld.Down;
+  bike.HandbrakeHeld = RaceKeysHeld.Space;
+  bike.HornHeld = RaceKeysHeld.Horn;
+}
+
+}  // namespace
+
+void TRace::OpenRacePopup(uint8_t kind) const {
+  if (ShowPopup != nullptr) ShowPopup(kind);
+}
+
+void TRace::BuildRace() {
+  Road = new TScrollBackground(2, 1, RoadWindowColumns, RoadWindowRows, this);
+  Road->SetImageSource(1, 2);
+  Road->X = Road->Y = 0;
+  SetUpLevel(1);
+  BonusSprite = new TBonus(*this);
+  SpeedNeedle = new TPointer(2, kNeedleImage, kNeedlePivotX, kNeedlePivotY, kNeedleX, kNeedleY);
+  SpeedNeedle->Angle = kNeedleRestAngle;
+  Player = new TPlayer(*this, Vehicle);
+  Traffic = new TCar(*this);
+  ObstacleTests = BikeObstacleTest;
+  Lives = 3;
+  Score = 0;
+}
+
+double TRace::PlayerSpeed() const { return Player != nullptr ? Player->Speed : 0; }
+
+void UpdateRace(int lagCount) {
+  TRace* const race = CurrentRace();
+  if (race == nullptr || race->Player == nullptr) return;
+  GameSpriteEngine().Move(lagCount);
+  TPlayer& bike = *race->Player;
+  CopyKeysToBike(bike);
+  race->SpeedNeedle->Angle = bike.NeedleAngle();
+  bike.RunRaceClock();
+  race->CopyViewToRoad();
+  bike.SetScrollVelocity();
+  race->DrawHud();
+}
+
+void ResumeEngineSound(bool withHorn) {
+  if (const TRace* race = CurrentRace(); race != nullptr && race->Player != nullptr)
+    race->Player->ResumeEngineSound(withHorn);
+}
+
+void StartLevel(bool next) {
+  if (TRace* race = CurrentRace(); race != nullptr && race->Player != nullptr) race->Player->StartLevel(next);
+}

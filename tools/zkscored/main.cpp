@@ -1,0 +1,162 @@
+// zkscored: the world high-score server of Zubo Kranz.
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "scored.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: zkscored [--listen HOST:PORT] [--db FILE] [--rate-limit N/MIN]\n"
+    "\n"
+    "The world high-score server of Zubo Kranz: takes the scores the game sends and shows the\n"
+    "best 100 at /cgi/version.pl?prg=ZuboKranz&show&type=0 (add &format=json for JSON).\n"
+    "\n"
+    "  --listen HOST:PORT   address to listen on (default 127.0.0.1:8080; port 0: any free port)\n"
+    "  --db FILE            SQLite database, created when missing (default zkscored.db)\n"
+    "  --rate-limit N/MIN   submissions accepted per client address and minute (default 10/MIN;\n"
+    "                       0 turns the limit off)\n"
+    "  --help               this text\n"
+    "\n"
+    "Logs one line per request to standard error. Stops cleanly on SIGINT or SIGTERM.\n";
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+struct Settings {
+  std::string Host = "127.0.0.1";
+  int Port = 8080;
+  std::string Database = "zkscored.db";
+  int RateLimit = 10;
+};
+
+bool ParseNumber(std::string_view text, int max, int& out) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0 || value > max) return false;
+  out = value;
+  return true;
+}
+
+bool ParseListen(std::string_view text, Settings& settings) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string_view::npos || colon == 0) return false;
+  std::string_view host = text.substr(0, colon);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  settings.Host = std::string(host);
+  return ParseNumber(text.substr(colon + 1), 65535, settings.Port);
+}
+
+bool ParseRateLimit(std::string_view text, int& out) {
+  const size_t slash = text.find('/');
+  if (slash != std::string_view::npos) {
+    std::string unit(text.substr(slash + 1));
+    for (char& c : unit) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (unit != "min") return false;
+    text = text.substr(0, slash);
+  }
+  return ParseNumber(text, 1'000'000'000, out);
+}
+
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "zkscored: %s\n%s", problem.c_str(), kUsage);
+  return kExitUsage;
+}
+
+// Waits for SIGINT or SIGTERM (blocked in every thread) and stops the server until it has stopped.
+class StopOnSignal {
+public:
+  explicit StopOnSignal(scored::ScoreServer& server) : server_(server) {
+    thread_ = std::thread([this] {
+      sigset_t set = Signals();
+      int signal = 0;
+      sigwait(&set, &signal);
+      if (!finished_) std::fprintf(stderr, "zkscored: signal %d, stopping\n", signal);
+      // A signal that comes before the server is serving would find nothing to stop.
+      while (!finished_) {
+        server_.Stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    });
+  }
+  // Call after Serve has returned.
+  void Finish() {
+    finished_ = true;
+    pthread_kill(thread_.native_handle(), SIGTERM);
+    thread_.join();
+  }
+  static sigset_t Signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+  }
+
+private:
+  scored::ScoreServer& server_;
+  std::atomic<bool> finished_{false};
+  std::thread thread_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Settings settings;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if ((arg == "--listen" || arg == "--db" || arg == "--rate-limit") && !hasValue) {
+      return Usage(arg + " needs a value");
+    } else if (arg == "--listen" && hasValue) {
+      if (!ParseListen(argv[++i], settings)) return Usage("--listen takes HOST:PORT, e.g. 127.0.0.1:8080");
+    } else if (arg == "--db" && hasValue) {
+      settings.Database = argv[++i];
+      if (settings.Database.empty()) return Usage("--db takes a file name");
+    } else if (arg == "--rate-limit" && hasValue) {
+      if (!ParseRateLimit(argv[++i], settings.RateLimit)) return Usage("--rate-limit takes N/MIN, e.g. 10/MIN");
+    } else {
+      return Usage("unknown argument " + arg);
+    }
+  }
+
+  // Blocked before any thread starts, so only the waiting thread ever sees them.
+  const sigset_t signals = StopOnSignal::Signals();
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  std::unique_ptr<scored::ScoreStore> store;
+  try {
+    store = scored::OpenSqliteStore(settings.Database);
+  } catch (const scored::StoreError& e) {
+    std::fprintf(stderr, "zkscored: cannot open the database %s\n", e.what());
+    return kExitFailure;
+  }
+  int status = 0;
+  {
+    scored::ScoreServer server(*store, scored::ServerSettings{settings.RateLimit, stderr});
+    const int port = server.Bind(settings.Host, settings.Port);
+    if (port < 0) {
+      std::fprintf(stderr, "zkscored: cannot listen on %s:%d\n", settings.Host.c_str(), settings.Port);
+      return kExitFailure;
+    }
+    std::fprintf(stderr, "zkscored: listening on http://%s:%d/ with database %s\n", settings.Host.c_str(), port,
+                 settings.Database.c_str());
+    StopOnSignal stopper(server);
+    if (!server.Serve()) status = kExitFailure;
+    stopper.Finish();
+  }
+  store.reset();
+  std::fprintf(stderr, "zkscored: stopped, database closed\n");
+  return status;
+}

@@ -1,0 +1,129 @@
+// zkscored, the world high-score server: it takes the scores the game sends, keeps them in a
+// store and shows the best of them as a web page and as JSON.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace scored {
+
+constexpr size_t MaxNameLength = 12;
+constexpr size_t MaxCountryLength = 16;
+constexpr int32_t MaxScore = 10'000'000;
+constexpr int WorldListSize = 100;
+constexpr size_t MaxTargetLength = 4096;  // longer request targets get 414
+constexpr int64_t NewEntrySeconds = 60;   // how long the newest entry stays highlighted
+
+// ---- submissions ----
+
+struct Submission {
+  std::string Name;
+  int32_t Score = 0;
+  std::string Country;
+};
+
+struct SubmissionCheck {
+  std::optional<Submission> Valid;
+  std::string Error;  // why Valid is empty, for the 400 answer
+};
+
+// Judges the code of a submission (the request's "inf" value): it must decode to a payload in the
+// game's exact format whose name is 0 to 12 letters, digits and spaces, whose score is a plain
+// decimal from 0 to MaxScore and whose country is 0 to 16 printable ASCII characters.
+SubmissionCheck CheckSubmission(std::string_view code);
+
+// ---- storage ----
+
+struct ScoreRow {
+  int64_t Id = 0;  // grows with each entry
+  std::string Name;
+  int64_t Score = 0;
+  std::string Country;
+  int64_t ReceivedAt = 0;  // seconds since 1970, UTC
+};
+
+struct NewScore {
+  Submission Entry;
+  int64_t ReceivedAt = 0;
+  std::string Address;  // the client's
+};
+
+class StoreError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// Where the scores are kept. Every call may come from any thread; failures throw StoreError.
+class ScoreStore {
+public:
+  virtual ~ScoreStore() = default;
+  // Returns once the entry is committed.
+  virtual void Add(const NewScore& score) = 0;
+  // At most `count` entries, best score first; among equal scores the earlier entry first.
+  virtual std::vector<ScoreRow> Top(int count) = 0;
+  virtual int64_t Count() = 0;
+};
+
+// SQLite file at `path`, created with its schema when new, migrated when older. Throws StoreError
+// naming the file when it cannot be opened or was made by a newer server.
+std::unique_ptr<ScoreStore> OpenSqliteStore(const std::string& path);
+constexpr int SqliteSchemaVersion = 1;
+
+// ---- pages ----
+
+std::string HtmlEscape(std::string_view text);
+// The world list, `rows` best first as Top gives them, at time `now` (seconds since 1970): ranks
+// shared by equal scores, the newest entry of the last NewEntrySeconds marked.
+std::string WorldPageHtml(const std::vector<ScoreRow>& rows, int64_t now);
+std::string WorldPageJson(const std::vector<ScoreRow>& rows, int64_t now);
+
+// ---- the server ----
+
+// Submissions per client address and minute; 0 means no limit.
+class RateLimiter {
+public:
+  explicit RateLimiter(int perMinute) : perMinute_(perMinute) {}
+  bool Allow(const std::string& address, std::chrono::steady_clock::time_point now);
+
+private:
+  struct Window {
+    std::chrono::steady_clock::time_point Start;
+    int Count = 0;
+  };
+  const int perMinute_;
+  std::mutex mutex_;
+  std::unordered_map<std::string, Window> windows_;
+};
+
+struct ServerSettings {
+  int RateLimitPerMinute = 10;
+  std::FILE* Log = nullptr;  // one line per request; none when null
+};
+
+// The HTTP side: routes, limits and the request log over a store the caller owns.
+class ScoreServer {
+public:
+  ScoreServer(ScoreStore& store, const ServerSettings& settings);
+  ~ScoreServer();
+  // Binds to `host`:`port` (0: a port the system chooses); returns the port, or -1.
+  int Bind(const std::string& host, int port);
+  // Serves until Stop; false when it could not serve at all.
+  bool Serve();
+  void Stop();
+  bool Running() const;
+
+private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace scored
