@@ -96,6 +96,11 @@ public:
     SDL_Quit();
   }
 
+  // Before SDL starts, so that the child begins with a clean slate.
+  void StartRendererProbe() {
+    if (choice_ == TRendererChoice::Auto) probe_.Start();
+  }
+
   bool PollEvent(SysEvent& ev) override {
     if (!pending_.empty()) {
       ev = pending_.front();

@@ -116,7 +116,6 @@ wait_size() {
   done
   sleep 0.3
 }
-# Alt+Enter: desktop full screen (the screen is 1024x768), and back to the 800x600 window.
 sleep 0.5
 shot before_full_screen
 xdotool keydown alt; press Return; xdotool keyup alt; wait_size 1024x768
