@@ -1,8 +1,9 @@
 // One whole race frame run headless through the real form on level 10: the bike at speed on the
-// road, all 100 skid marks in use, five rivals in view and 100 bonuses in their slots (filled by
-// hand): clear, sprites (road, bonuses, rivals, bike with marks, panels and minimap, needle), key
-// poll, the race update with the HUD text, the frame-rate adaptation and the flip. Each iteration
-// puts the view, the clock and the marks back, so every frame draws the same scene.
+// road, all 100 skid marks in use, five rivals riding in view (one crashed) and 100 bonuses
+// around the bike, some of them taken: clear, sprites (road, bonuses, rivals, bike with marks,
+// panels and minimap, needle), key poll, the race update with the HUD text, the frame-rate
+// adaptation and the flip. Each iteration puts the view, the clock, the marks, the rivals and the
+// bonuses back, so every frame draws the same scene.
 #include "bench_game.h"
 #include "race/player.h"
 
@@ -25,19 +26,26 @@ void BM_RaceFrame(benchmark::State& state) {
     double X, Y;
   } rivalsOnScreen[RivalCount] = {{300, 150}, {470, 150}, {300, 290}, {480, 300}, {390, 40}};
   TCar& rivals = *race.Traffic;
-  for (int n = 1; n <= RivalCount; ++n) {
-    const TVehicleModel& m = VehicleModel(n);
-    rivals.Racing[n] = rivals.InView[n] = true;
-    rivals.Model[n] = static_cast<uint8_t>(n);
-    rivals.CurrentImage[n] = n == 5 ? m.CrashImage : m.LeanLeftImage;
-    rivals.Crashed[n] = n == 5;
-    rivals.LeanFrame[n] = 2;
-    rivals.PosX[n] = rivalsOnScreen[n - 1].X + viewCol * CellSize - m.RiderDrawWidth / 2.0;
-    rivals.PosY[n] = rivalsOnScreen[n - 1].Y + viewRow * CellSize - m.RiderDrawHeight / 2.0;
-    rivals.PlaceHull(n);
-  }
+  // The rivals ride at speed (the fifth lies crashed); they are put back before every frame.
+  const auto placeRivals = [&] {
+    for (int n = 1; n <= RivalCount; ++n) {
+      const TVehicleModel& m = VehicleModel(n);
+      rivals.Racing[n] = rivals.InView[n] = true;
+      rivals.Model[n] = static_cast<uint8_t>(n);
+      rivals.Crashed[n] = n == 5;
+      rivals.CurrentImage[n] = n == 5 ? m.CrashImage : m.UprightImage;
+      rivals.CrashTimer[n] = 1000;
+      rivals.Heading[n] = 0;
+      rivals.Speed[n] = n == 5 ? 0 : 120;
+      rivals.ScrollSpeed[n] = TopSpeedFactor(m) * rivals.Speed[n] / 8;
+      rivals.PosX[n] = rivalsOnScreen[n - 1].X + viewCol * CellSize - m.RiderDrawWidth / 2.0;
+      rivals.PosY[n] = rivalsOnScreen[n - 1].Y + viewRow * CellSize - m.RiderDrawHeight / 2.0;
+      rivals.PlaceHull(n);
+    }
+  };
   TBonus& bonuses = *race.BonusSprite;
   for (int k = 1; k <= race.BonusCount; ++k) bonuses.Slots[k] = TBonus::TSlot{true, viewCol + 2 + k % 9, viewRow + k % 10, static_cast<uint8_t>(1 + k % 5), 0};
+  const auto slots = bonuses.Slots;
   decltype(bike.Marks) marks{};
   for (int k = 1; k <= MarkSlots; ++k) marks[k] = TSkidMark{200.0 + 4 * k, 5.0 * k, k % 20, true};
 
@@ -50,6 +58,8 @@ void BM_RaceFrame(benchmark::State& state) {
     race.RaceTimeLeft = timeLeft;
     bike.Speed = 150;
     bike.Marks = marks;
+    bonuses.Slots = slots;
+    placeRivals();
     game.Drive.Frame();
   }
   if (bike.Crashed || Shell.PopupKind != popNone || !bike.OnRoad || bike.MarksUsed() < 90)

@@ -9,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
+bash scripts/install-deps.sh
 
 if [ -n "${QUICK:-}" ]; then
   BUILD=${BUILD_DIR:-build-quick}

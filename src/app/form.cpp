@@ -35,15 +35,16 @@ TMForm::~TMForm() {
 
 void TMForm::FormCreate() {
   Sys_RaisePriority();
-  MDXImageList1.LoadFromFile(Sys_RequireDataFile("Data/Res/Res1.dxg"));
-  MDXImageList2.LoadFromFile(Sys_RequireDataFile("Data/Res/Res2.dxg"));
-  MDXImageList3.LoadFromFile(Sys_RequireDataFile("Data/Res/Res3.dxg"));
+  MDXImageList1.LoadFromFile(Sys_RequireDataFile("Data/Res/Res1.dxg"), ImageListItemsNeeded[1]);
+  MDXImageList2.LoadFromFile(Sys_RequireDataFile("Data/Res/Res2.dxg"), ImageListItemsNeeded[2]);
+  MDXImageList3.LoadFromFile(Sys_RequireDataFile("Data/Res/Res3.dxg"), ImageListItemsNeeded[3]);
   MDXWaveList.LoadFromFile(Sys_RequireDataFile("Data/Res/Sounds.dxw"));
-  LoadSaveFiles();
+  const std::string saveFileNotice = LoadSaveFiles();
   if (displayModeOverride != TDisplayModeOverride::None)
     Options.FullScreen = displayModeOverride == TDisplayModeOverride::FullScreen;
   Sys_SetWindowIcon(Sys_DataPath(WindowIconFile));
   ApplyDisplayMode();
+  if (!saveFileNotice.empty()) Sys_ShowMessageBox(saveFileNotice);
   ResetInputEdges();
   Shell.CurrentScreen = scrNone;
   ShowMainMenu(1, 1, true);

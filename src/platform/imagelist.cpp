@@ -1,8 +1,15 @@
 // Image lists and the sound list as the game holds them: loaded from their files at start-up.
 #include "platform/platform.h"
 
-void TDXImageList::LoadFromFile(const std::string& fileName) {
+void TDXImageList::LoadFromFile(const std::string& fileName, int itemsNeeded) {
+  fileName_ = fileName;
   ReadImageListFile(fileName, Items);
+  if (Items.Count() < itemsNeeded) {
+    const int count = Items.Count();
+    Items.Items.clear();
+    throw EGameError(fileName + ": the list has " + std::to_string(count) + " items, the game needs " +
+                     std::to_string(itemsNeeded));
+  }
   PrepareAll();
   if (KeepSource) return;
   for (TPictureCollectionItem& item : Items.Items) item.ReleaseSource();
@@ -14,7 +21,7 @@ void TDXImageList::PrepareAll() {
 
 TPictureCollectionItem& TDXImageList::Item(int index) {
   if (index < 0 || index >= Items.Count()) {
-    throw EGameError("Image list index out of bounds (" + std::to_string(index) + ", the list has " +
+    throw EGameError(fileName_ + ": image list index out of bounds (" + std::to_string(index) + ", the list has " +
                      std::to_string(Items.Count()) + " items)");
   }
   return Items.Items[static_cast<size_t>(index)];

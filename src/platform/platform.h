@@ -161,11 +161,16 @@ public:
   // Keep each picture's decoded source after preparation (only to write the list again); the
   // game frees them.
   bool KeepSource = false;
-  // Reads the file, replacing the items. Throws EGameError naming the file on any problem.
-  void LoadFromFile(const std::string& fileName);
+  // Reads the file, replacing the items. Throws EGameError naming the file on any problem,
+  // including a list of fewer than `itemsNeeded` items: "<file>: the list has N items, the game
+  // needs M".
+  void LoadFromFile(const std::string& fileName, int itemsNeeded = 0);
   void PrepareAll();
-  // Item at a 0-based index; throws EGameError for an index outside the list.
+  // Item at a 0-based index; throws EGameError naming the file for an index outside the list.
   TPictureCollectionItem& Item(int index);
+
+private:
+  std::string fileName_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -494,6 +499,8 @@ void Sys_ShowError(const std::string& message);
 // Sets the window's icon from a PNG file (before or after the window opens); a missing or
 // unreadable file leaves the window without.
 void Sys_SetWindowIcon(const std::string& pngPath);
+// Only the message box (for what has already gone to standard error).
+void Sys_ShowMessageBox(const std::string& message);
 
 // Headless backend only: scripted input and the simulated clock.
 void Sys_HeadlessPushEvent(const SysEvent& ev);

@@ -173,3 +173,4 @@ void Sys_ShowError(const std::string& message) {
 }
 
 void Sys_SetWindowIcon(const std::string& pngPath) { Sys_Impl().SetWindowIcon(pngPath); }
+void Sys_ShowMessageBox(const std::string& message) { Sys_Impl().ShowErrorBox(message); }

@@ -50,38 +50,80 @@ double CoastDecel(const TVehicleModel& m, double speed);
 constexpr double AngleToRadians = 0.024543692606170259676;
 
 // ---------------------------------------------------------------------------------------------
-// Rivals and bonuses: the state the bike reads and writes. Their driving, placing and drawing of
-// bonuses belong to their own steps.
+// Rival riders: five computer riders held in parallel arrays of one sprite, which drives them; the
+// bike draws them and handles their contact with it, the road runs their obstacle test.
+// Bonuses: the pickups of a level, held in slots of one sprite.
 // ---------------------------------------------------------------------------------------------
 
 constexpr int RivalCount = 5;
 
 class TCar : public TMyImageSprite {
 public:
-  // Created at depth 9 for `race`, then reset.
+  // Created at depth 9 for `race`, then reset for the race's level.
   explicit TCar(TRace& race);
 
   TRace& Race;
 
-  // Per rival, [1..RivalCount]; [0] unused.
+  // Per rival, [1..RivalCount]; [0] unused. World pixels, angle units (256 a turn, 0 up the track).
   template <typename T>
   using PerRival = std::array<T, RivalCount + 1>;
-  PerRival<bool> Racing{}, InView{}, Touching{}, Crashed{};
-  PerRival<uint8_t> Model{}, Contacts{};
-  PerRival<int32_t> CurrentImage{}, CrashTimer{};
-  PerRival<double> PosX{}, PosY{}, CenterX{}, CenterY{}, Heading{}, Speed{}, ScrollSpeed{},
-      LeanFrame{}, LaneOffset{};
-  PerRival<TQuad> Hull{};  // world pixels
+  PerRival<bool> Racing{};
+  PerRival<uint8_t> Model{};
+  PerRival<int32_t> CurrentImage{};  // list 2 item drawn now
+  PerRival<double> PosX{}, PosY{};   // top-left of the picture
+  PerRival<double> Heading{}, ScrollSpeed{}, Speed{}, Decel{};
+  PerRival<bool> InView{};          // near the screen: drawn, and touches the bike
+  PerRival<double> Lean{};          // -6.5 .. 6.5
+  PerRival<double> LeanFrame{};     // pattern of the picture (lean depth or crash animation)
+  PerRival<double> CenterX{}, CenterY{};
+  PerRival<TQuad> Hull{};
+  PerRival<TPointF> FrontSensorA{}, FrontSensorB{}, LeftSensor{}, RightSensor{};
+  PerRival<double> LaneOffset{};    // wanted distance of the centre from the road's centre line
+  PerRival<bool> Touching{};        // in contact with the bike this frame (the bike sets it)
+  PerRival<uint8_t> Contacts{};     // the rival crashes at 2
+  PerRival<bool> Crashed{};
+  PerRival<int32_t> CrashTimer{};   // ms the crashed rider still lies still
+  PerRival<bool> Turning{};
+  PerRival<double> TurnStartHeading{}, LeanHold{};
+  PerRival<bool> Avoiding{};        // a sensor hit within the last AvoidTimer ms
+  PerRival<int32_t> AvoidTimer{}, LaneTimer{}, LookAhead{}, SpeedTimer{}, SpeedDelta{};
 
-  // Clears every rival; none races.
+  // Clears every rival, places the level's rivals beside and ahead of the bike's start (view at
+  // its start position), then runs one step so that centres, hulls and pictures are set.
   void ResetRivals();
   // Rival n starts its crash: crash picture, lying still for a second, the crash sound.
   void Crash(int n);
+  // Crashed rival n stands up again in the left inner lane of the road near where it lay, heading
+  // along the road; with no road edge around it, it stays where it lay.
+  void ReturnToRoad(int n);
   // Sets rival n's centre and hull from PosX/PosY and its heading.
   void PlaceHull(int n);
+  // Crashes every racing rival, not already crashed, whose hull touches a solid roadside tile.
+  void HitObstacles();
 
   void Step(int elapsed) override;
   void Render() override {}
+
+private:
+  struct TSensed {
+    bool Front = false, Left = false, Right = false;
+  };
+  void StepRival(int n);
+  void PlaceSensors(int n);
+  void RunLaneTimer(int n);
+  void RunSpeedTimer(int n);
+  TSensed Sense(int n, double& turnRate, double& offsetStep) const;
+  void React(int n, const TSensed& sensed, double turnRate, double offsetStep);
+  void RememberAvoiding(int n, const TSensed& sensed);
+  double SteeringError(int n, int lookRow) const;
+  void Steer(int n, double error);
+  void UpdateLean(int n);
+  void UpdatePicture(int n);
+  void RunCrash(int n);
+  void ControlSpeed(int n, int lookRow);
+  void LimitHeading(int n, int row);
+  double RoadX() const;
+  double RoadY() const;
 };
 
 constexpr int BonusSlots = 400;
@@ -93,20 +135,36 @@ public:
 
   TRace& Race;
 
+  enum : uint8_t { kScore10 = 1, kScore20 = 2, kScore50 = 3, kScore100 = 4, kLife = 5 };
+  static constexpr int KindCount = 5;
+
   struct TSlot {
     bool Active = false;
-    int32_t Col = 0, Row = 0;
-    uint8_t Kind = 0;
-    double Frame = 0;
+    int32_t Col = 0, Row = 0;  // track cell
+    uint8_t Kind = 0;          // 1..KindCount
+    double Frame = 0;          // animation position 0..4
   };
   std::array<TSlot, BonusSlots + 1> Slots{};  // [1..BonusSlots]; [0] unused
 
-  // Empties every slot for the level.
+  // Places the level's BonusCount bonuses on random rows between the finish and the start, each on
+  // straight road within four cells right of its left edge; at most one life per level.
   void GenerateBonuses();
+  // Active slots among the level's, in all and of one kind.
   int ActiveCount() const;
+  int ActiveOfKind(int kind) const;
 
-  void Step(int /*elapsed*/) override {}
-  void Render() override {}
+  // Animates the bonuses and gives the bike those it drives over.
+  void Step(int elapsed) override;
+  // Draws the bonuses inside the road window.
+  void Render() override;
+
+private:
+  int UsedSlots() const;
+  // Screen position of a slot's picture (its pickup box's top-left).
+  int ScreenX(const TSlot& s) const;
+  int ScreenY(const TSlot& s) const;
+  bool BikeCoversBox(int x, int y);
+  void Take(TSlot& s);
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -9,12 +9,6 @@
 
 namespace {
 
-constexpr std::array<bool, 256> RoadCodes = [] {
-  std::array<bool, 256> road{};
-  for (const int code : {10, 11, 12, 24, 27, 28, 29, 32, 33, 34, 38, 39, 40, 45, 46, 47}) road[code] = true;
-  return road;
-}();
-
 constexpr int32_t kCrashMs = 3000, kBumpMs = 100;
 constexpr int32_t kFinishPauseMs = 2000, kTimeOverPauseMs = 1000;
 constexpr double kMarkSpacing = 12;
@@ -23,9 +17,6 @@ constexpr double kNotRacingY = 108000;
 // The bike's own row on the screen: the view's row plus this.
 constexpr int kBikeRowOffset = 5;
 constexpr int kLastViewRow = 1490;
-
-// The shape of track row `row`, 0 off the map.
-int ShapeAt(const TRace& race, int row) { return row >= 1 && row <= TrackRows ? race.RowShape[row] : 0; }
 
 }  // namespace
 
@@ -52,11 +43,7 @@ void TPlayer::ComputeHull() {
   }
 }
 
-bool TPlayer::IsRoadTile(int x, int y) const {
-  const int col = x / CellSize, row = y / CellSize;
-  if (col < 1 || row < 1 || col > TrackColumns || row > TrackRows) return false;
-  return RoadCodes[Race.TrackMap[row][col]];
-}
+bool TPlayer::IsRoadTile(int x, int y) const { return Race.IsRoadTile(x, y); }
 
 bool TPlayer::HullOnRoad() const {
   const double left = Race.ViewCol * CellSize - RoundHalfEven(RoadX());
@@ -351,7 +338,7 @@ void TPlayer::RunRollOut() {
     ScrollSpeed = TopSpeedFactor() * Speed / 8;
     SteerLeftHeld = SteerRightHeld = false;
     const int row = RoundHalfEven(Race.ViewRow * CellSize + CenterY - RoadY()) / CellSize;
-    const int shape = ShapeAt(Race, row);
+    const int shape = Race.RowShapeAt(row);
     HeadingAcc = shape == segShiftLeft ? -37.78 : shape == segShiftRight ? 37.78 : 0;
     Race.ResultTimeLeft = Finished ? kFinishPauseMs : kTimeOverPauseMs;
   }

@@ -205,6 +205,10 @@ public:
     if (row < 1 || row > TrackRows || column < 1 || column > TrackColumns) return tileGround;
     return TrackMap[row][column];
   }
+  // The segment kind of a track row; 0 off the map.
+  uint8_t RowShapeAt(int row) const { return row >= 1 && row <= TrackRows ? RowShape[row] : 0; }
+  // Whether the cell under world pixel (x, y) is road; false for column or row 0 and off the map.
+  bool IsRoadTile(int x, int y) const;
   // Copies the track around the view into the road's cells (nothing without a road).
   void CopyViewToRoad();
 

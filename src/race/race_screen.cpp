@@ -8,13 +8,15 @@ namespace {
 constexpr int kNeedleImage = 4, kNeedleX = -10, kNeedleY = 510, kNeedleRestAngle = 28;
 constexpr double kNeedlePivotX = 0.7, kNeedlePivotY = 0.5;
 
-// The road's obstacle test for the bike: a solid tile touching the hull costs a life at once.
-void BikeObstacleTest(TRace& race, const TScrollBackground& road) {
-  TPlayer* const bike = race.Player;
-  if (bike == nullptr || bike->HitPoints <= 0 || bike->Crashed) return;
-  if (!race.RoadObstacleHitsQuad(road.X, road.Y, bike->Hull)) return;
-  bike->CrashHeadingSet = false;
-  bike->Hit(bike->HitPoints);
+// The road's obstacle tests: a solid tile touching the bike's hull costs a life at once; one
+// touching a rival's hull crashes it.
+void RaceObstacleTests(TRace& race, const TScrollBackground& road) {
+  if (TPlayer* const bike = race.Player;
+      bike != nullptr && bike->HitPoints > 0 && !bike->Crashed && race.RoadObstacleHitsQuad(road.X, road.Y, bike->Hull)) {
+    bike->CrashHeadingSet = false;
+    bike->Hit(bike->HitPoints);
+  }
+  if (race.Traffic != nullptr) race.Traffic->HitObstacles();
 }
 
 void CopyKeysToBike(TPlayer& bike) {
@@ -42,7 +44,7 @@ void TRace::BuildRace() {
   SpeedNeedle->Angle = kNeedleRestAngle;
   Player = new TPlayer(*this, Vehicle);
   Traffic = new TCar(*this);
-  ObstacleTests = BikeObstacleTest;
+  ObstacleTests = RaceObstacleTests;
   Lives = 3;
   Score = 0;
 }

@@ -1,4 +1,6 @@
-// The sprites that hold the rivals and the bonuses: their slots, and what the bike asks of them.
+// The rival riders: placing them for a level, their driving (road following, lane and speed
+// changes, sensing the bike and each other, steering, leaning, speed by road shape), their
+// crashes against roadside tiles and their return to the road.
 #include <algorithm>
 #include <cmath>
 
@@ -6,26 +8,96 @@
 #include "race/player.h"
 
 namespace {
+
 constexpr int32_t kRivalCrashMs = 1000;
+constexpr int32_t kFirstTimerMs = 5000;
+constexpr int32_t kAvoidMs = 200;
+constexpr double kCrashDecel = 0.8;
+constexpr double kMaxLean = 6.5;
+constexpr double kShiftDirection = 18.89;  // heading of a diagonal road, angle units
+constexpr double kHeadingLeeway = 16;
+constexpr double kSteerDeadBand = 2;
+constexpr double kSenseRangeY = 200;
+constexpr int kStopRowsPastFinish = 100;
+
+// Where each rival starts, relative to the start view's top-left in world pixels, and from which
+// level it races.
+struct TRivalStart {
+  bool (*RacesOn)(int level);
+  double X, Y, LaneOffset;
+};
+constexpr std::array<TRivalStart, RivalCount + 1> RivalStarts{{
+    {nullptr, 0, 0, 0},
+    {[](int level) { return level % 2 == 1 || level > 4; }, 288, 400, -30},
+    {[](int level) { return level > 1; }, 402, 238, 60},
+    {[](int level) { return level > 1; }, 288, 238, -30},
+    {[](int level) { return level > 4; }, 402, 64, 60},
+    {[](int level) { return level > 4; }, 288, 64, -30},
+}};
+
+// A point at distance d from (x, y) in direction h (angle units).
+TPointF PointAt(double x, double y, double h, double d) {
+  const double a = h * AngleToRadians;
+  return TPointF{x + std::sin(a) * d, y - std::cos(a) * d};
 }
+
+// Counts a rider's change timer down one frame; once it has run out, rearms it for the next
+// random change (4 to 6.7 seconds on) and says that a change is due.
+bool ChangeDue(int32_t& timer) {
+  if (timer > 0) {
+    timer -= FrameTimeMs;
+    return false;
+  }
+  timer = 4000 + 300 * RandInt(10);
+  return true;
+}
+
+double Sign(double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
+
+int Trunc(double v) { return static_cast<int>(std::trunc(v)); }
+
+}  // namespace
 
 TCar::TCar(TRace& race) : TMyImageSprite(2), Race(race) {
   PlaceAt(0, 0, 0, 9);
   ResetRivals();
 }
 
+double TCar::RoadX() const { return Race.Road != nullptr ? Race.Road->X : 0; }
+double TCar::RoadY() const { return Race.Road != nullptr ? Race.Road->Y : 0; }
+
 void TCar::ResetRivals() {
-  Racing.fill(false);
-  InView.fill(false);
-  Touching.fill(false);
-  Crashed.fill(false);
-  Model.fill(1);
-  Contacts.fill(0);
-  CurrentImage.fill(0);
-  CrashTimer.fill(0);
-  for (auto* values : {&PosX, &PosY, &CenterX, &CenterY, &Heading, &Speed, &ScrollSpeed, &LeanFrame, &LaneOffset})
-    values->fill(0);
-  Hull.fill(TQuad{});
+  Racing = {};
+  Model = {};
+  CurrentImage = {};
+  PosX = PosY = Heading = ScrollSpeed = Speed = Decel = {};
+  InView = {};
+  Lean = LeanFrame = CenterX = CenterY = {};
+  Hull = {};
+  FrontSensorA = FrontSensorB = LeftSensor = RightSensor = {};
+  LaneOffset = {};
+  Touching = {};
+  Contacts = {};
+  Crashed = {};
+  CrashTimer = {};
+  Turning = {};
+  TurnStartHeading = LeanHold = {};
+  Avoiding = {};
+  AvoidTimer = LookAhead = SpeedDelta = {};
+  LaneTimer.fill(kFirstTimerMs);
+  SpeedTimer.fill(kFirstTimerMs);
+  for (int n = 1; n <= RivalCount; ++n) {
+    const TRivalStart& start = RivalStarts[n];
+    if (!start.RacesOn(Race.Level)) continue;
+    Racing[n] = true;
+    Model[n] = static_cast<uint8_t>(1 + RandInt(VehicleModelCount));
+    CurrentImage[n] = VehicleModel(Model[n]).UprightImage;
+    PosX[n] = Race.ViewCol * CellSize + start.X;
+    PosY[n] = Race.ViewRow * CellSize + start.Y;
+    LaneOffset[n] = start.LaneOffset;
+    InView[n] = true;
+  }
+  Step(1);
 }
 
 void TCar::Crash(int n) {
@@ -37,30 +109,258 @@ void TCar::Crash(int n) {
   PlaySound(sndCrash);
 }
 
+// The right road edge is an empty shoulder cell right of a road tile, or a marked or displaced
+// right shoulder; the rider goes three cells left of it, the left inner lane of the four lanes.
+// Rows off the map hold no edge.
+void TCar::ReturnToRoad(int n) {
+  if (n < 1 || n > RivalCount) return;
+  const TVehicleModel& m = VehicleModel(Model[n]);
+  Crashed[n] = false;
+  Contacts[n] = 0;
+  CurrentImage[n] = m.UprightImage;
+  LeanFrame[n] = 0;
+  const int b = Trunc(CenterY[n] / CellSize);
+  for (int q = b - 1; q <= b + 1; ++q) {
+    for (int c = TrackColumns - 1; c >= 1; --c) {
+      const int t = Race.TrackCode(q, c);
+      const bool edge = (t == tileGround && Race.IsRoadTile((c - 1) * CellSize, q * CellSize)) || t == 23 ||
+                        t == 29 || t == 47;
+      if (!edge) continue;
+      Heading[n] = t == 47 ? kShiftDirection : (t == 29 ? -kShiftDirection : 0);
+      PosY[n] = q * CellSize;
+      PosX[n] = (c - 3) * CellSize;
+      break;
+    }
+  }
+}
+
 void TCar::PlaceHull(int n) {
   const TVehicleModel& m = VehicleModel(Model[n]);
   CenterX[n] = PosX[n] + m.RiderDrawWidth / 2.0;
   CenterY[n] = PosY[n] + m.RiderDrawHeight / 2.0;
   const double r = m.ModelHullRadius * m.HullScale, a = m.ModelHullAngle;
   const double angles[4] = {Heading[n] - a, Heading[n] + a, Heading[n] - a + 128, Heading[n] + a + 128};
-  for (int k = 0; k < 4; ++k) {
-    const double h = angles[k] * AngleToRadians;
-    Hull[n][k] = TPointF{CenterX[n] + std::sin(h) * r, CenterY[n] - std::cos(h) * r};
+  for (int k = 0; k < 4; ++k) Hull[n][k] = PointAt(CenterX[n], CenterY[n], angles[k], r);
+}
+
+void TCar::PlaceSensors(int n) {
+  const double x = CenterX[n], y = CenterY[n], h = Heading[n];
+  FrontSensorA[n] = PointAt(x, y, h - 2, 60);
+  FrontSensorB[n] = PointAt(x, y, h + 2, 60);
+  LeftSensor[n] = PointAt(x, y, h - 32, 28);
+  RightSensor[n] = PointAt(x, y, h + 32, 28);
+}
+
+void TCar::HitObstacles() {
+  for (int n = 1; n <= RivalCount; ++n) {
+    if (!Racing[n] || Crashed[n]) continue;
+    if (!Race.WorldObstacleHitsQuad(CenterX[n], CenterY[n], Hull[n])) continue;
+    Contacts[n] = 2;
+    Crash(n);
   }
 }
 
-void TCar::Step(int elapsed) { TMyImageSprite::Step(elapsed); }
-
-TBonus::TBonus(TRace& race) : TMyImageSprite(2), Race(race) {
-  PlaceAt(11, 0, 0, 5);
-  GenerateBonuses();
+void TCar::Step(int elapsed) {
+  TMyImageSprite::Step(elapsed);
+  for (int n = 1; n <= RivalCount; ++n) {
+    if (Racing[n]) StepRival(n);
+  }
 }
 
-void TBonus::GenerateBonuses() {
-  for (TSlot& s : Slots) s.Active = false;
+void TCar::StepRival(int n) {
+  const double left = Race.ViewCol * CellSize - RoadX(), top = Race.ViewRow * CellSize - RoadY();
+  InView[n] = left <= PosX[n] && PosX[n] <= left + 936 && top - 144 <= PosY[n] && PosY[n] <= top + 864;
+
+  const double moved = ScrollSpeed[n] * 0.5 * SpeedFactor;
+  const double h = Heading[n] * AngleToRadians;
+  PosX[n] += std::sin(h) * moved;
+  PosY[n] -= std::cos(h) * moved;
+  PlaceHull(n);
+  PlaceSensors(n);
+  RunLaneTimer(n);
+  RunSpeedTimer(n);
+
+  TSensed sensed;
+  if (!Crashed[n]) {
+    double turnRate = 1, offsetStep = 6;
+    sensed = Sense(n, turnRate, offsetStep);
+    React(n, sensed, turnRate, offsetStep);
+  }
+  RememberAvoiding(n, sensed);
+  if (LaneOffset[n] > 90) LaneOffset[n] = 60;
+  if (LaneOffset[n] < -80) LaneOffset[n] = -30;
+
+  const int row = RoundHalfEven(CenterY[n]) / CellSize;
+  const int lookRow = row - 5 - LookAhead[n];
+  const double error = SteeringError(n, lookRow);
+  const uint8_t lookShape = Race.RowShapeAt(lookRow);
+  if (lookShape != segStraight && lookShape != segStraighten) LookAhead[n] = 0;
+  if (!Crashed[n] && ScrollSpeed[n] > 0) Steer(n, error);
+  if (!Crashed[n]) {
+    UpdateLean(n);
+    UpdatePicture(n);
+  }
+  if (Crashed[n]) {
+    RunCrash(n);
+  } else {
+    ControlSpeed(n, lookRow);
+  }
+  LimitHeading(n, row);
+
+  const TVehicleModel& m = VehicleModel(Model[n]);
+  Speed[n] -= Decel[n] * SpeedFactor;
+  ScrollSpeed[n] = TopSpeedFactor(m) * Speed[n] / 8;
+  if (CenterY[n] < (FinishRowOf(Race.TrackLength) - kStopRowsPastFinish) * CellSize) Speed[n] = ScrollSpeed[n] = 0;
 }
 
-int TBonus::ActiveCount() const {
-  const int count = std::clamp<int>(Race.BonusCount, 0, BonusSlots);
-  return static_cast<int>(std::count_if(Slots.begin() + 1, Slots.begin() + 1 + count, [](const TSlot& s) { return s.Active; }));
+void TCar::RunLaneTimer(int n) {
+  if (!ChangeDue(LaneTimer[n]) || Avoiding[n]) return;
+  LaneOffset[n] += RandInt(100) - 50;
+  LookAhead[n] = RandInt(3);
+}
+
+// A negative change is applied a second time rather than taken back, so the riders drift slower.
+void TCar::RunSpeedTimer(int n) {
+  if (!ChangeDue(SpeedTimer[n]) || Avoiding[n]) return;
+  if (SpeedDelta[n] > 0) {
+    Speed[n] -= SpeedDelta[n];
+  } else {
+    Speed[n] += SpeedDelta[n];
+  }
+  SpeedDelta[n] = RandInt(10) - 5;
+  Speed[n] += SpeedDelta[n];
+}
+
+// The bike ahead is seen only by a rider faster than it; the bike at a side and the other riders
+// near it are always seen. A rider closing on the bike turns away harder.
+TCar::TSensed TCar::Sense(int n, double& turnRate, double& offsetStep) const {
+  TSensed s;
+  if (const TPlayer* bike = Race.Player; bike != nullptr) {
+    const double dx = RoadX() - Race.ViewCol * CellSize, dy = RoadY() - Race.ViewRow * CellSize;
+    const auto onBike = [&](const TPointF& p) { return PointInQuad(TPointF{p.X + dx, p.Y + dy}, bike->Hull); };
+    if (ScrollSpeed[n] > bike->ScrollSpeed) s.Front = onBike(FrontSensorA[n]) || onBike(FrontSensorB[n]);
+    s.Left = onBike(LeftSensor[n]);
+    s.Right = !s.Left && onBike(RightSensor[n]);
+  }
+  turnRate = s.Front ? 3 : 1;
+  offsetStep = s.Front ? 8 : 6;
+  for (int m = 1; m <= RivalCount; ++m) {
+    if (m == n || !Racing[m] || std::abs(CenterY[m] - CenterY[n]) >= kSenseRangeY) continue;
+    if (PointInQuad(FrontSensorA[n], Hull[m])) s.Front = true;
+    if (PointInQuad(FrontSensorB[n], Hull[m])) {
+      s.Front = true;
+    } else if (PointInQuad(LeftSensor[n], Hull[m])) {
+      s.Left = true;
+    } else if (PointInQuad(RightSensor[n], Hull[m])) {
+      s.Right = true;
+    }
+  }
+  return s;
+}
+
+void TCar::React(int n, const TSensed& sensed, double turnRate, double offsetStep) {
+  if (sensed.Front) {
+    const double side = LaneOffset[n] > 0 ? -1 : 1;  // toward the road's centre line
+    Heading[n] += side * turnRate * SpeedFactor;
+    LaneOffset[n] += side * offsetStep;
+  } else if (sensed.Left) {
+    Heading[n] += 2 * SpeedFactor;
+    LaneOffset[n] += 6;
+  }
+  if (sensed.Right) {
+    Heading[n] -= 2 * SpeedFactor;
+    LaneOffset[n] -= 6;
+  }
+}
+
+void TCar::RememberAvoiding(int n, const TSensed& sensed) {
+  if (sensed.Front || sensed.Left || sensed.Right) {
+    Avoiding[n] = true;
+    AvoidTimer[n] = kAvoidMs;
+  } else if (AvoidTimer[n] <= 0) {
+    Avoiding[n] = false;
+  } else {
+    AvoidTimer[n] -= FrameTimeMs;
+  }
+}
+
+// How far (angle units) the heading is off the line to the road's centre, plus the rider's own
+// offset, at the look-ahead row; 0 while avoiding or when that row lies off the map.
+double TCar::SteeringError(int n, int lookRow) const {
+  if (Avoiding[n] || lookRow < 1 || lookRow > TrackRows) return 0;
+  const double target = std::atan((Race.RoadCenterX[lookRow] + LaneOffset[n] - CenterX[n]) /
+                                  (CenterY[n] - lookRow * CellSize)) /
+                        AngleToRadians;
+  return target - Heading[n];
+}
+
+void TCar::Steer(int n, double error) {
+  if (std::abs(error) <= kSteerDeadBand) {
+    Turning[n] = false;
+    return;
+  }
+  if (!Turning[n]) {
+    TurnStartHeading[n] = Heading[n];
+    Turning[n] = true;
+  }
+  LeanHold[n] = 10;
+  const double g = Sign(ScrollSpeed[n]) * SteerRate(VehicleModel(Model[n]), Speed[n]) * 2 * SpeedFactor;
+  Heading[n] += error > 0 ? g : -g;
+}
+
+void TCar::UpdateLean(int n) {
+  if (Turning[n]) {
+    const double turned = Heading[n] - TurnStartHeading[n];
+    Lean[n] = std::clamp(Lean[n] + Sign(turned) * 0.6 * SpeedFactor, -kMaxLean, kMaxLean);
+  } else if (LeanHold[n] > 0) {
+    LeanHold[n] -= 1;
+  } else if (Lean[n] > 0) {
+    Lean[n] = std::max(0.0, Lean[n] - 0.3 * SpeedFactor);
+  } else if (Lean[n] < 0) {
+    Lean[n] = std::min(0.0, Lean[n] + 0.3 * SpeedFactor);
+  }
+}
+
+void TCar::UpdatePicture(int n) {
+  const TVehicleModel& m = VehicleModel(Model[n]);
+  const bool leaning = std::abs(Lean[n]) > 1;
+  CurrentImage[n] = Lean[n] > 1 ? m.LeanRightImage : (Lean[n] < -1 ? m.LeanLeftImage : m.UprightImage);
+  LeanFrame[n] = leaning ? kMaxLean - std::abs(Lean[n]) : 0;
+}
+
+// The crashed rider slides to a stop with its crash animation, lies still, then stands up.
+void TCar::RunCrash(int n) {
+  const double lastFrame = VehicleModel(Model[n]).CrashFrameCount - 1;
+  LeanFrame[n] = std::min(lastFrame, LeanFrame[n] + SpeedFactor * 200 / std::max(FrameTimeMs, 1) / 100);
+  Decel[n] = kCrashDecel;
+  if (Speed[n] <= 10) LeanFrame[n] = lastFrame;
+  if (Speed[n] > 0) return;
+  Decel[n] = Speed[n] = ScrollSpeed[n] = 0;
+  if (CrashTimer[n] > 0) {
+    CrashTimer[n] -= FrameTimeMs;
+  } else {
+    ReturnToRoad(n);
+  }
+}
+
+// Full throttle on straights and shifts; on marked straights and straightening rows only up to
+// 130, braking above it.
+void TCar::ControlSpeed(int n, int lookRow) {
+  const TVehicleModel& m = VehicleModel(Model[n]);
+  const uint8_t shape = Race.RowShapeAt(lookRow);
+  const bool fullThrottle = shape == segStraight || shape == segShiftLeft || shape == segShiftRight;
+  if (fullThrottle || Speed[n] <= 130) {
+    if (Speed[n] <= 160 * TopSpeedFactor(m)) {
+      Speed[n] += AccelRate(m, Speed[n]) * SpeedFactor;
+    } else {
+      Decel[n] = CoastDecel(m, Speed[n]);
+    }
+  }
+  Decel[n] = (shape == segMarked || shape == segStraighten) && Speed[n] > 130 ? BrakeDecel(m) : 0;
+}
+
+void TCar::LimitHeading(int n, int row) {
+  const uint8_t shape = Race.RowShapeAt(row);
+  const double road = shape == segShiftLeft ? -kShiftDirection : (shape == segShiftRight ? kShiftDirection : 0);
+  Heading[n] = std::clamp(Heading[n], road - kHeadingLeeway, road + kHeadingLeeway);
 }

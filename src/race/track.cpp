@@ -12,6 +12,12 @@ constexpr int StartAreaBottom = 1499;
 constexpr int StartAreaLeft = 319;
 constexpr int FinalRowsWithoutShift = 99;
 
+constexpr std::array<bool, 256> RoadCodes = [] {
+  std::array<bool, 256> road{};
+  for (const int code : {10, 11, 12, 24, 27, 28, 29, 32, 33, 34, 38, 39, 40, 45, 46, 47}) road[code] = true;
+  return road;
+}();
+
 constexpr bool IsLeftVerge(int v) { return v >= 1 && v <= 9; }
 constexpr bool IsRightVerge(int v) { return v >= 13 && v <= 21; }
 
@@ -371,6 +377,12 @@ void TTrackBuilder::Build() {
 }
 
 }  // namespace
+
+bool TRace::IsRoadTile(int x, int y) const {
+  const int col = x / CellSize, row = y / CellSize;
+  if (col < 1 || row < 1 || col > TrackColumns || row > TrackRows) return false;
+  return RoadCodes[TrackMap[row][col]];
+}
 
 void TRace::GenerateTrack(TRandomDraw draw) {
   TTrackBuilder(*this, draw).Build();

@@ -63,15 +63,14 @@ std::string HighScoreFileText() {
 }
 
 void LoadHighScores(const std::string& path) {
-  if (!SaveFileExists(path)) {
+  std::optional<TSaveReader> reader = TSaveReader::Open(path);
+  if (!reader) {
     ResetHighScores();
     return;
   }
-  const std::string text = ReadSaveFile(path);
-  TSaveReader reader(text, path);
   for (int n = 1; n <= HighScoreTableSize; ++n) {
-    HighScores[n].Name = reader.ReadLine();
-    HighScores[n].Score = reader.ReadInteger();
+    HighScores[n].Name = reader->ReadLine();
+    HighScores[n].Score = reader->ReadInteger();
   }
 }
 

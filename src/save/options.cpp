@@ -63,13 +63,13 @@ void ResetOptions() {
 
 void LoadOptions(const std::string& path) {
   StoredHighScoreDigest.clear();
-  if (!SaveFileExists(path)) {
+  std::optional<TSaveReader> file = TSaveReader::Open(path);
+  if (!file) {
     ResetOptions();
     return;
   }
   ClearOptions();
-  const std::string text = ReadSaveFile(path);
-  TSaveReader reader(text, path);
+  TSaveReader& reader = *file;
   Options.FullScreen = reader.ReadInteger() != 0;
   Options.Music = reader.ReadInteger() != 0;
   Options.Sound = reader.ReadInteger() != 0;

@@ -63,35 +63,42 @@ struct TSaveFilePaths {
 TSaveFilePaths GameSaveFilePaths();                        // the two paths above
 TSaveFilePaths SaveFilePathsIn(const std::string& folder);  // "<folder>/options", "<folder>/hs"
 
-// True when the name is not empty and the file opens for reading (a folder does not count).
+// True when the name is not empty and names a regular file that opens for reading. Never blocks
+// (a FIFO or a device does not count, nor does a folder).
 bool SaveFileExists(const std::string& fileName);
 
-// Loading. A missing file applies the defaults (ResetOptions / ResetHighScores). A number that is
-// not a decimal integer throws EGameError "<path>: Invalid numeric input"; what was read before
-// it stays. Missing lines read as 0 or empty.
+// Loading. Only a file that does not exist is missing, and applies the defaults (ResetOptions /
+// ResetHighScores). Any other failure to open or read it (no permission, an I/O error, not a
+// regular file) throws EGameError "<path>: <reason>", as does a number that is not a decimal
+// integer ("<path>: Invalid numeric input") or a line longer than 1 KiB ("<path>: Invalid line",
+// or "Invalid numeric input" on a number's line); what was read before stays. Missing lines
+// read as 0 or empty. Memory use does not depend on the file's size.
 void LoadHighScores(const std::string& path = HighScoreFilePath());
 // Also sets StoredHighScoreDigest (empty when the file is missing). Settings the file gives out
 // of range stay zero (boss key none).
 void LoadOptions(const std::string& path = OptionsFilePath());
 
 // Writing replaces the file only once the new content is completely on disk; on any failure the
-// old file is left as it was and EGameError "<path>: ..." is thrown.
+// old file is left as it was and EGameError "<file involved>: ..." is thrown.
 void SaveOptions(const std::string& path = OptionsFilePath());
 void SaveHighScores(const std::string& path = HighScoreFilePath());
 
-// Start-up: LoadHighScores, LoadOptions, the digest check (ResetHighScores on a mismatch).
-// Never throws. A file that cannot be read is reported on standard error and kept aside as
-// "<file>.bad" (or "<file>.bad.1" .. "<file>.bad.9" when that exists; an existing backup is
-// never overwritten) before the exit writes over it; the game goes on with the default settings
-// (options) or the default table (high scores, through the failed digest check). When the
-// options file cannot be read the high-score file is kept aside as well, since its table is
-// reset without a digest to check it against.
-void LoadSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
-// Exit: writes the options file, then the high-score file. Never throws; returns the failure
-// ("<path>: <reason>"), or an empty text when both files were written. Both new files are
-// completely on disk before either replaces its old one, and a failure before that leaves both
-// old files, which still agree with each other.
-std::string SaveSaveFiles(const TSaveFilePaths& paths);
+// Start-up: LoadHighScores, LoadOptions, the digest check. Never throws; returns what the player
+// should be told (empty when all is well), which has also gone to standard error.
+// - A file that cannot be read is reported and kept aside as "<file>.bad" (or "<file>.bad.1" ..
+//   "<file>.bad.9"; when all ten are taken the oldest is replaced) before the exit writes over
+//   it; the game goes on with the default settings or table. A file that cannot even be copied
+//   is left as it was, and the exit then writes neither file.
+// - When the table does not match the digest in the options file, an exit cut short between its
+//   two renames is finished (the waiting "<file>.tmp" makes the pair agree) and that pair
+//   loaded; otherwise the table file is kept aside as above and the default table is used.
+std::string LoadSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
+// Exit: writes the options file, then the high-score file, creating their folder when missing.
+// Never throws; returns the failure ("<path>: <reason>", also on standard error), or an empty
+// text when both files were written. Both new files are completely on disk
+// before either replaces its old one, so however the exit is cut short, the next start finds
+// the old pair or the new one.
+std::string SaveSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
 // SaveSaveFiles into SaveFolder(), which is created first when it does not exist yet.
 std::string SaveGameFiles();
 

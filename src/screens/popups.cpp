@@ -198,12 +198,15 @@ void UpdatePopup(int lagCount) {
     PopupButton(12)->Move(lagCount);
     UpdateItemHighlight(false);
     if (YesPressed) ActivateItem(11);
-    if (NoPressed) ActivateItem(12);
-    if (LeftPressed) {
+    // Both keys in one frame answer once: No must not reach what Yes left on show.
+    if (NoPressed && Shell.PopupKind == kind) ActivateItem(12);
+    // Arrows move between this popup's buttons only while it is still open: an answer above has
+    // brought back the item range of what lies behind it.
+    if (LeftPressed && Shell.PopupKind == kind) {
       ClampToLow(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
       StepDownTo(Shell.HoverItem, Shell.FirstItem, 1);
     }
-    if (RightPressed) {
+    if (RightPressed && Shell.PopupKind == kind) {
       ClampToHigh(Shell.HoverItem, Shell.FirstItem, Shell.LastItem);
       StepUpTo(Shell.HoverItem, Shell.LastItem, 1);
     }

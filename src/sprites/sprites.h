@@ -166,6 +166,10 @@ const TGameGraphics& GameGraphics();
 // The engine every game sprite is created under, and the image lists it picks from.
 TSpriteEngine& GameSpriteEngine();
 TDXImageList* GameImageList(int listNo);  // 1, 2 or 3; nullptr otherwise
+// Items of each image list the game draws (its highest index + 1), by list number: the menus
+// up to the rating mark (54), the race up to the help page's last bonus (42), the minimap's
+// pieces (0 to 13). A shorter list is refused at start-up.
+constexpr int ImageListItemsNeeded[4] = {0, 55, 43, 14};
 TDirectDrawSurface* GameSurface();         // the back surface of the form's display, or nullptr
 
 class TMyImageSprite : public TImageSprite {

@@ -41,8 +41,24 @@ TEST_F(ImageListLoading, LoadsPreparesAndChecksIndexes) {
   EXPECT_TRUE(list.Item(0).Prepared());
   EXPECT_EQ(list.Item(0).PatternCount(), 3);
   EXPECT_EQ(&list.Item(1), &list.Items.Items[1]);
-  EXPECT_THROW(list.Item(2), EGameError);
-  EXPECT_THROW(list.Item(-1), EGameError);
+  for (const int outside : {2, -1}) {
+    try {
+      list.Item(outside);
+      ADD_FAILURE() << "no error for " << outside;
+    } catch (const EGameError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(Path("Res1.dxg") + ": ", 0), 0u) << e.what();
+    }
+  }
+
+  // A list shorter than the game needs is refused at loading, not at its first drawing.
+  try {
+    list.LoadFromFile(Path("Res1.dxg"), 3);
+    FAIL() << "no error";
+  } catch (const EGameError& e) {
+    EXPECT_EQ(std::string(e.what()), Path("Res1.dxg") + ": the list has 2 items, the game needs 3");
+  }
+  list.LoadFromFile(Path("Res1.dxg"), 2);
+  EXPECT_EQ(list.Items.Count(), 2);
 }
 
 // The game frees each decoded picture once it is prepared; only a list loaded to be written again

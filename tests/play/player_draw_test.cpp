@@ -18,6 +18,11 @@ constexpr Region kMinimapArea{626, 0, 800, 200};
 
 class Drawing : public RaceGame {
 protected:
+  void SetUp() override {
+    RaceGame::SetUp();
+    if (!HasFatalFailure()) RideAlone();
+  }
+
   TDirectDrawSurface& Surface() { return *Form().MDXDraw.Surface(); }
 
   std::vector<uint16_t> Pixels(const Region& r) {

@@ -249,6 +249,7 @@ TEST_F(Step, CrashHeadingMirrorsAboutTheRoadAndIgnoresRowsOffTheMap) {
 
 TEST_F(Step, AnObstacleCostsALifeAndTheBikeComesBackOnTheRoad) {
   TPlayer& bike = Bike();
+  RideAlone();
   drive.Frame();
   // Verges across the whole window: the next road step finds the bike on one.
   for (int i = 1; i <= RoadWindowRows; ++i)
@@ -289,6 +290,7 @@ TEST_F(Step, WithNoLifeLeftTheCrashEndsInGameOverAfterThreeSeconds) {
 
 TEST_F(Step, TheFinishOpensTheTallyAfterTheRollOutAndTwoSeconds) {
   TPlayer& bike = Bike();
+  RideAlone();
   drive.Frame();
   EXPECT_EQ(TheRace().PlayerRank, 1);
   EXPECT_EQ(TheRace().RacerCount, 1);
@@ -367,6 +369,7 @@ class Rank : public Step, public testing::WithParamInterface<RankCase> {};
 TEST_P(Rank, CountsTheRacersAheadOfTheBike) {
   const RankCase& c = GetParam();
   TPlayer& bike = Bike();
+  RideAlone();
   TheRace().PlayerRank = 4;
   const double p = TheRace().ViewRow * CellSize + bike.CenterY - Road().Y;
   for (size_t k = 0; k < c.Ahead.size(); ++k) {

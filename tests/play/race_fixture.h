@@ -49,6 +49,13 @@ protected:
     return static_cast<int>(std::count(log.begin(), log.end(), entry));
   }
 
+  // Takes every rival out of the level and every bonus off the road, for tests of the bike alone.
+  void RideAlone() {
+    Rivals().Racing.fill(false);
+    Rivals().InView.fill(false);
+    for (TBonus::TSlot& slot : TheRace().BonusSprite->Slots) slot.Active = false;
+  }
+
   // Puts rival n in view on the screen with its centre at (x, y) (screen pixels), upright.
   void PlaceRival(int n, double x, double y, int model = 1) {
     TCar& r = Rivals();

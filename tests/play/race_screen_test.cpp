@@ -48,8 +48,9 @@ TEST_F(RaceScreen, StartOnTheVehicleSelectionBuildsTheRace) {
 
 class RaceEnd : public RaceGame {
 protected:
-  // Puts the bike just past the finish line, standing, and runs until the tally opens.
+  // Puts the bike, alone, just past the finish line, standing, and runs until the tally opens.
   void Finish() {
+    RideAlone();
     drive.Frame();
     TheRace().ViewRow = FinishRowOf(TheRace().TrackLength) - 6;
     TheRace().CopyViewToRoad();

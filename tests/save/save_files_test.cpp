@@ -9,10 +9,14 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <chrono>
+#include <cerrno>
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
+#include "save/save_local.h"
 #include "save_fixture.h"
 
 using ::testing::HasSubstr;
@@ -218,13 +222,51 @@ TEST_F(SaveFolderTest, MissingOptionsFileGivesDefaultsAndAnEmptyDigest) {
   EXPECT_THAT(StoredHighScoreDigest, IsEmpty());
 }
 
-TEST_F(SaveFolderTest, SaveFileExistsOnlyForReadableFiles) {
+TEST_F(SaveFolderTest, SaveFileExistsOnlyForRegularFiles) {
   WriteBytes(PathOf("file"), "");
   std::filesystem::create_directory(folder_ / "folder");
+  ASSERT_EQ(mkfifo(PathOf("fifo").c_str(), 0600), 0);
   EXPECT_TRUE(SaveFileExists(PathOf("file")));
   EXPECT_FALSE(SaveFileExists(PathOf("missing")));
   EXPECT_FALSE(SaveFileExists(PathOf("folder")));
+  EXPECT_FALSE(SaveFileExists(PathOf("fifo")));  // and does not wait for a writer
   EXPECT_FALSE(SaveFileExists(""));
+}
+
+TEST_F(SaveFolderTest, LinesOfUpTo1KiBAreReadAndLongerOnesRefusedAfterReadingLittle) {
+  size_t reads = 0;
+  SetSaveStepHook([&reads](TSaveStep step, const std::string&) {
+    reads += step == TSaveStep::Read;
+    return 0;
+  });
+  const std::string longest(MaxSaveLineLength, 'N');
+  WriteBytes(paths_.HighScores, longest + "\r\n1\r\n" + longest + "\n2\n");
+  LoadHighScores(paths_.HighScores);
+  EXPECT_EQ(HighScores[1].Name, longest);
+  EXPECT_EQ(HighScores[2].Name, longest);
+  EXPECT_EQ(HighScores[2].Score, 2);
+
+  const std::string huge(8 << 20, '7');
+  struct Case { std::string file; const char* error; };
+  const Case cases[] = {
+      {longest + "N\r\n1\r\n", "Invalid line"},
+      {"NAME\r\n" + huge + "\r\n", "Invalid numeric input"},
+      {"NAME\r\n1" + std::string(MaxSaveLineLength, ' ') + "\r\n", "Invalid numeric input"},
+      {huge, "Invalid line"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file.substr(0, 40));
+    WriteBytes(paths_.HighScores, c.file);
+    reads = 0;
+    try {
+      LoadHighScores(paths_.HighScores);
+      ADD_FAILURE() << "no error";
+    } catch (const EGameError& e) {
+      EXPECT_EQ(std::string(e.what()), paths_.HighScores + ": " + c.error);
+    }
+    EXPECT_LE(reads, 2u) << "read beyond the first long line";
+  }
+  SetSaveStepHook(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -235,7 +277,7 @@ struct DamageCase {
   const char* what;
   const char* file;  // "options" or "hs"
   const char* from;  // replaced in the file; empty: the file is deleted
-  const char* to;    // null: the file is cut off before `from`
+  std::optional<std::string> to;  // nothing: the file is cut off before `from`
   bool tableKept, optionsKept;
   std::vector<std::string> backups;  // of the files written from the player's state
   const char* reported;              // on standard error; empty: nothing
@@ -253,11 +295,11 @@ TEST_P(DamagedSaveFilesTest, StartUpCopes) {
   const std::string damaged = PathOf(c.file);
   if (*c.from == '\0') {
     std::filesystem::remove(damaged);
-  } else if (c.to == nullptr) {
+  } else if (!c.to) {
     const std::string bytes = ReadBytes(damaged);
     WriteBytes(damaged, bytes.substr(0, bytes.find(c.from)));
   } else {
-    EditFile(damaged, c.from, c.to);
+    EditFile(damaged, c.from, *c.to);
   }
   const std::string damagedBytes = ReadBytes(damaged);
   HighScores.fill(THighScore{});
@@ -298,14 +340,20 @@ INSTANTIATE_TEST_SUITE_P(
     SaveFiles, DamagedSaveFilesTest,
     ::testing::Values(
         DamageCase{"intact", "hs", "ZUBO", "ZUBO", true, true, {}, ""},
-        DamageCase{"no options file", "options", "", "", false, false, {}, ""},
+        DamageCase{"no options file", "options", "", "", false, false, {"hs.bad"}, "does not match its check"},
         DamageCase{"no high-score file", "hs", "", "", false, true, {}, ""},
-        DamageCase{"a name edited", "hs", "ANNA", "ANNE", false, true, {}, ""},
-        DamageCase{"a score digit edited", "hs", "6224", "6225", false, true, {}, ""},
-        DamageCase{"digest edited", "options", "10\r\n", "10\r\n!", false, true, {}, ""},
-        DamageCase{"digest line empty", "options", "10\r\n", "10\r\n\r\n", false, true, {}, ""},
-        DamageCase{"high-score file cut short", "hs", "ANNA", nullptr, false, true, {}, ""},
+        DamageCase{"a name edited", "hs", "ANNA", "ANNE", false, true, {"hs.bad"}, "does not match its check"},
+        DamageCase{"a score digit edited", "hs", "6224", "6225", false, true, {"hs.bad"}, "does not match its check"},
+        DamageCase{"digest edited", "options", "10\r\n", "10\r\n!", false, true, {"hs.bad"}, "does not match"},
+        DamageCase{"digest line empty", "options", "10\r\n", "10\r\n\r\n", false, true, {"hs.bad"}, "does not match"},
+        DamageCase{"high-score file cut short", "hs", "ANNA", std::nullopt, false, true, {"hs.bad"}, "does not match"},
         DamageCase{"malformed score", "hs", "6224", "62z4", false, true, {"hs.bad"}, "Invalid numeric input"},
+        DamageCase{"name over 1 KiB", "hs", "ANNA", std::string(2000, 'A'), false, true, {"hs.bad"},
+                   "hs: Invalid line"},
+        DamageCase{"score line over 1 KiB", "hs", "6224", "6224" + std::string(2000, ' ') + "!", false, true,
+                   {"hs.bad"}, "hs: Invalid numeric input"},
+        DamageCase{"country over 1 KiB", "options", "Czech", std::string(5000, 'C'), false, false,
+                   {"options.bad", "hs.bad"}, "options: Invalid line"},
         DamageCase{"malformed option", "options", "1\r\n0\r\n1\r\n", "1\r\nno\r\n1\r\n", false, false,
                    {"options.bad", "hs.bad"}, "Invalid numeric input"}),
     [](const ::testing::TestParamInfo<DamageCase>& info) {
@@ -327,6 +375,102 @@ TEST_F(SaveFolderTest, UnreadableFileIsWrittenOverOnlyAfterItWasKeptAside) {
   EXPECT_EQ(ReadBytes(PathOf("hs.bad.1")), "NAME\r\nbroken\r\n");
   EXPECT_THAT(reported, HasSubstr(PathOf("hs.bad.1")));
   EXPECT_EQ(ReadBytes(paths_.HighScores), DefaultHighScoreFile);
+}
+
+TEST_F(SaveFolderTest, WhenEveryBackupNameIsTakenTheOldestBackupIsReplaced) {
+  const auto now = std::filesystem::file_time_type::clock::now();
+  for (int i = 0; i < 10; ++i) {
+    const std::string name = i == 0 ? "hs.bad" : "hs.bad." + std::to_string(i);
+    WriteBytes(PathOf(name), "backup " + std::to_string(i));
+    // hs.bad.4 is the oldest.
+    std::filesystem::last_write_time(PathOf(name), now - std::chrono::hours(i == 4 ? 100 : 10 + i));
+  }
+  WriteBytes(paths_.HighScores, "NAME\r\nbroken\r\n");
+  testing::internal::CaptureStderr();
+  LoadSaveFiles(paths_);
+  EXPECT_THAT(testing::internal::GetCapturedStderr(), HasSubstr(PathOf("hs.bad.4")));
+  SaveSaveFiles(paths_);
+  EXPECT_EQ(ReadBytes(PathOf("hs.bad.4")), "NAME\r\nbroken\r\n");
+  EXPECT_EQ(ReadBytes(PathOf("hs.bad.3")), "backup 3");
+  EXPECT_EQ(ReadBytes(paths_.HighScores), DefaultHighScoreFile);
+}
+
+// A save file that exists but cannot be read is never taken for a missing one: the player is
+// told why, and the file is kept aside or, when it cannot even be copied, left alone at exit.
+TEST_F(SaveFolderTest, UnreadableSaveFilesAreReportedAndNeverLost) {
+  struct Case {
+    const char* what;
+    const char* file;
+    const char* kind;  // "folder", "fifo", "device"; empty: the saved file stays
+    int error;         // with which the seam fails the file's `step`...
+    TSaveStep step;
+    bool everyTime;    // ...once, or every time
+    const char* reported;
+    bool keptAside;
+  };
+  const Case cases[] = {
+      {"hs is a folder", "hs", "folder", 0, TSaveStep::Open, false, "hs: is a folder, not a file", false},
+      {"hs is a FIFO", "hs", "fifo", 0, TSaveStep::Open, false, "hs: is a FIFO, not a regular file", false},
+      {"hs is a device", "hs", "device", 0, TSaveStep::Open, false, "hs: is a device, not a regular file", false},
+      {"options is a FIFO", "options", "fifo", 0, TSaveStep::Open, false, "options: is a FIFO", false},
+      {"hs never opens", "hs", "", EACCES, TSaveStep::Open, true, "hs: Permission denied", false},
+      {"options never opens", "options", "", EACCES, TSaveStep::Open, true, "options: Permission denied", false},
+      {"hs opens on the second try", "hs", "", EACCES, TSaveStep::Open, false, "hs: Permission denied", true},
+      {"options read fails once", "options", "", EIO, TSaveStep::Read, false, "options: Input/output error", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const auto& entry : std::filesystem::directory_iterator(folder_)) std::filesystem::remove_all(entry.path());
+    SetPlayerState();
+    SaveOptions(paths_.Options);
+    SaveHighScores(paths_.HighScores);
+    const std::string damaged = PathOf(c.file), other = PathOf(std::string(c.file) == "hs" ? "options" : "hs");
+    const std::string original = ReadBytes(damaged), otherOriginal = ReadBytes(other);
+    const std::string kind = c.kind;
+    if (!kind.empty()) std::filesystem::remove(damaged);
+    if (kind == "folder") std::filesystem::create_directory(damaged);
+    if (kind == "fifo") {
+      ASSERT_EQ(mkfifo(damaged.c_str(), 0600), 0);
+    }
+    if (kind == "device") std::filesystem::create_symlink("/dev/zero", damaged);
+    bool failed = false;
+    SetSaveStepHook([&](TSaveStep step, const std::string& path) {
+      if (c.error == 0 || step != c.step || path != damaged || (failed && !c.everyTime)) return 0;
+      failed = true;
+      return c.error;
+    });
+
+    testing::internal::CaptureStderr();
+    const std::string notice = LoadSaveFiles(paths_);
+    const std::string reported = testing::internal::GetCapturedStderr();
+    EXPECT_THAT(notice, HasSubstr(damaged + ": " + std::string(c.reported).substr(std::string(c.file).size() + 2)));
+    EXPECT_THAT(reported, HasSubstr(notice));
+    EXPECT_TRUE(TableIsDefault());
+    testing::internal::CaptureStderr();
+    SaveSaveFiles(paths_);
+    testing::internal::GetCapturedStderr();
+    SetSaveStepHook(nullptr);
+
+    if (c.keptAside) {
+      EXPECT_EQ(ReadBytes(damaged + ".bad"), original);
+      EXPECT_EQ(ReadBytes(paths_.HighScores), DefaultHighScoreFile);
+    } else {
+      EXPECT_FALSE(Exists(std::string(c.file) + ".bad"));
+      EXPECT_EQ(ReadBytes(other), otherOriginal) << "the pair is left as it was";
+      if (kind.empty()) {
+        EXPECT_EQ(ReadBytes(damaged), original);
+      }
+      if (kind == "folder") {
+        EXPECT_TRUE(std::filesystem::is_directory(damaged));
+      }
+      if (kind == "fifo") {
+        EXPECT_TRUE(std::filesystem::is_fifo(damaged));
+      }
+      if (kind == "device") {
+        EXPECT_TRUE(std::filesystem::is_symlink(damaged));
+      }
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -394,7 +538,7 @@ TEST_F(SaveFolderTest, OptionsAndTableAreReplacedTogether) {
   EXPECT_EQ(ReadBytes(paths_.HighScores), oldTable);
 }
 
-TEST_F(SaveFolderTest, MissingSaveFolderIsAnErrorNamingTheFile) {
+TEST_F(SaveFolderTest, AFileAloneNeedsItsFolderButTheExitMakesIt) {
   const TSaveFilePaths nowhere = SaveFilePathsIn(PathOf("no such folder"));
   ResetHighScores();
   ResetOptions();
@@ -402,9 +546,40 @@ TEST_F(SaveFolderTest, MissingSaveFolderIsAnErrorNamingTheFile) {
     SaveHighScores(nowhere.HighScores);
     FAIL() << "no error";
   } catch (const EGameError& e) {
-    EXPECT_THAT(e.what(), ::testing::StartsWith(nowhere.HighScores + ": "));
+    EXPECT_THAT(e.what(), ::testing::StartsWith(nowhere.HighScores + ".tmp: "));
   }
-  EXPECT_THAT(SaveSaveFiles(nowhere), HasSubstr(nowhere.Options));
+  testing::internal::CaptureStderr();
+  SaveSaveFiles(nowhere);
+  EXPECT_THAT(testing::internal::GetCapturedStderr(), HasSubstr("folder created"));
+  EXPECT_EQ(ReadBytes(nowhere.HighScores), DefaultHighScoreFile);
+
+  // A file where the folder belongs is kept aside.
+  const TSaveFilePaths blocked = SaveFilePathsIn(PathOf("Save"));
+  WriteBytes(PathOf("Save"), "not a folder");
+  testing::internal::CaptureStderr();
+  SaveSaveFiles(blocked);
+  EXPECT_THAT(testing::internal::GetCapturedStderr(), HasSubstr(PathOf("Save.bad")));
+  EXPECT_EQ(ReadBytes(PathOf("Save.bad")), "not a folder");
+  EXPECT_EQ(ReadBytes(blocked.Options), DefaultOptionsFile);
+}
+
+TEST_F(SaveFolderTest, ATemporaryNameInTheWayIsNamedAndTheOldPairKept) {
+  for (const char* kind : {"folder", "fifo"}) {
+    SCOPED_TRACE(kind);
+    SetPlayerState();
+    SaveSaveFiles(paths_);
+    const std::string oldOptions = ReadBytes(paths_.Options), oldTable = ReadBytes(paths_.HighScores);
+    const std::string temp = paths_.HighScores + ".tmp";
+    if (std::string(kind) == "folder") std::filesystem::create_directory(temp);
+    else ASSERT_EQ(mkfifo(temp.c_str(), 0600), 0);
+    ResetHighScores();
+    testing::internal::CaptureStderr();
+    SaveSaveFiles(paths_);  // and does not wait for a reader of the FIFO
+    EXPECT_THAT(testing::internal::GetCapturedStderr(), HasSubstr(temp + ": is a"));
+    EXPECT_EQ(ReadBytes(paths_.Options), oldOptions);
+    EXPECT_EQ(ReadBytes(paths_.HighScores), oldTable);
+    std::filesystem::remove(temp);
+  }
 }
 
 TEST_F(SaveFolderTest, SavingReplacesAnExistingFileCompletely) {

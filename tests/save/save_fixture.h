@@ -10,6 +10,7 @@
 #include <string>
 
 #include "save/save.h"
+#include "save/save_local.h"
 
 class SaveFolderTest : public ::testing::Test {
 protected:
@@ -26,6 +27,7 @@ protected:
     StoredHighScoreDigest.clear();
   }
   void TearDown() override {
+    SetSaveStepHook(nullptr);
     std::error_code ec;
     std::filesystem::remove_all(folder_, ec);
   }

@@ -209,6 +209,16 @@ TEST_F(CountryField, MovingTheMouseToAnotherOptionEndsEditing) {
   EXPECT_EQ(Options.Country, "_______");
 }
 
+TEST_F(CountryField, LeavingByATabEndsEditing) {
+  StartEditingByKeyboard();
+  drive.MouseMove(40, 250);  // the help tab
+  drive.Frame();
+  ASSERT_EQ(Shell.TabHoverItem, 2);
+  drive.Click();
+  ASSERT_EQ(Shell.CurrentScreen, scrHelp);
+  EXPECT_FALSE(Shell.CountryEditing);
+}
+
 TEST_F(CountryField, StopsAtSixteenCharacters) {
   ASSERT_LE(StyledTextWidth("iiiiiiiiiiiiiii", 4), 345) << "narrow letters must reach the length limit";
   StartEditingByKeyboard();

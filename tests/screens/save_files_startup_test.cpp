@@ -9,6 +9,8 @@
 #include <ostream>
 #include <string>
 
+#include <gmock/gmock.h>
+
 #include "save/save.h"
 #include "screen_test_util.h"
 
@@ -118,6 +120,22 @@ TEST_P(DamagedSaveFile, TitleScreenStillShowsAndTheFileIsKeptAside) {
 
 INSTANTIATE_TEST_SUITE_P(Files, DamagedSaveFile, ::testing::ValuesIn(kDamagedCases),
                          [](const ::testing::TestParamInfo<DamagedCase>& info) { return info.param.Name; });
+
+TEST_F(GameOnOneFolder, AnUnreadableSaveFileIsShownInABoxAndLeftAloneAtExit) {
+  WriteFile(SavePath("options"), kDefaultOptionsFile);
+  fs::create_directory(SavePath("hs"));
+  testing::internal::CaptureStderr();
+  Start();
+  const std::string reported = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Shell.CurrentScreen, scrMainMenu);
+  ASSERT_EQ(Sys_HeadlessShownErrors().size(), 1u);
+  EXPECT_THAT(Sys_HeadlessShownErrors()[0], ::testing::HasSubstr(SavePath("hs") + ": is a folder"));
+  EXPECT_THAT(reported, ::testing::HasSubstr(SavePath("hs") + ": is a folder"));
+
+  ExitThroughTheQuestion();
+  EXPECT_TRUE(fs::is_directory(SavePath("hs")));
+  EXPECT_EQ(ReadFile(SavePath("options")), kDefaultOptionsFile);
+}
 
 TEST_F(GameOnOneFolder, ExitYesWritesBothFilesAndNoWritesNothing) {
   Start();

@@ -9,12 +9,14 @@
 #include "app/app.h"
 #include "online/online.h"
 #include "script.h"
+#include "storm.h"
 
 namespace {
 
 const TProgramInfo Program{
     "zkplay",
     "usage: zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
+    "       zkplay [--data DIR] [--seed N] [--rate HZ] --storm EVENTS\n"
     "Runs the real game headless from a script, with a simulated clock and a fixed seed.\n"
     "SCRIPT - reads the commands from standard input and runs each line as it arrives.\n"
     "\n"
@@ -22,6 +24,8 @@ const TProgramInfo Program{
     "  --seed N              random seed (1)\n"
     "  --rate HZ             refresh rate of the simulated display, 1 to 1000 (60)\n"
     "  --score-server URL    where scores are sent\n"
+    "  --storm EVENTS        sends EVENTS random events of every kind and checks the game's\n"
+    "                        state after each one (status 1 on an invalid state)\n"
     "  --help, --version\n"
     "\n"
     "Script commands, one a line, # starts a comment:\n"
@@ -32,6 +36,7 @@ const TProgramInfo Program{
     "                        escape, esc, space, backspace, tab, pause, shift, ctrl, alt, with any\n"
     "                        of the prefixes alt+, ctrl+, shift+\n"
     "  type TEXT             types TEXT, one frame a character\n"
+    "  char N                types the character with code N (1 to 255)\n"
     "  mouse X Y             moves the mouse to surface pixel X, Y\n"
     "  click | dblclick      clicks (a double click activates twice)\n"
     "  focus on|off          the window gains or loses the focus\n"
@@ -68,7 +73,7 @@ int main(int argc, char** argv) {
   if (Sys_AnswerHelpOrVersion(Program, argc, argv)) return 0;
   PlayOptions options;
   options.DataDir = DefaultGameDir(argv[0]);
-  long long seed = 1;
+  long long seed = 1, stormEvents = -1;
   std::string scorServer, scriptPath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -81,6 +86,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--rate" && hasValue) {
       if (!ParseInt(argv[++i], n) || n < 1 || n > 1000) return Usage("--rate takes a refresh rate from 1 to 1000");
       options.RefreshRate = static_cast<int>(n);
+    } else if (arg == "--storm" && hasValue) {
+      if (!ParseInt(argv[++i], stormEvents) || stormEvents < 0) return Usage("--storm takes a number of events");
     } else if (arg == "--score-server" && hasValue) {
       scorServer = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -90,6 +97,10 @@ int main(int argc, char** argv) {
     } else {
       return Usage("only one script");
     }
+  }
+  if (stormEvents >= 0) {
+    if (!scriptPath.empty()) return Usage("a storm takes no script");
+    return RunStorm(TStormOptions{stormEvents, static_cast<uint64_t>(seed), options.DataDir, options.RefreshRate});
   }
   if (scriptPath.empty()) return Usage("no script given");
   const bool fromStdin = scriptPath == "-";

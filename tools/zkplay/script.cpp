@@ -126,15 +126,12 @@ std::string HighScoresJson() {
   return out + "]";
 }
 
-// Splits a JSON object of scalar fields into name -> text of the value.
-std::string FieldOf(const std::string& json, const std::string& name) {
-  const std::string key = "\"" + name + "\":";
-  const size_t at = json.find(key);
-  if (at == std::string::npos) return {};
-  size_t i = at + key.size();
+// The end of the JSON value that starts at `start`: the index of the comma or closing bracket
+// after it (or the text's end).
+size_t ValueEnd(const std::string& json, size_t start) {
   int depth = 0;
   bool inString = false;
-  const size_t start = i;
+  size_t i = start;
   for (; i < json.size(); ++i) {
     const char c = json[i];
     if (inString) {
@@ -149,7 +146,29 @@ std::string FieldOf(const std::string& json, const std::string& name) {
       --depth;
     } else if (c == ',' && depth == 0) break;
   }
-  return json.substr(start, i - start);
+  return i;
+}
+
+// The text of the value of field `name` in a JSON object; empty when there is none.
+std::string FieldOf(const std::string& json, const std::string& name) {
+  const std::string key = "\"" + name + "\":";
+  const size_t at = json.find(key);
+  if (at == std::string::npos) return {};
+  const size_t start = at + key.size();
+  return json.substr(start, ValueEnd(json, start) - start);
+}
+
+// Element k (counted from 1, as the game numbers its rivals and bonus kinds) of a JSON array;
+// empty when there is no such element.
+std::string ElementOf(const std::string& array, int k) {
+  if (array.size() < 2 || array.front() != '[' || k < 1) return {};
+  size_t start = 1;
+  for (int i = 1; i < k; ++i) {
+    start = ValueEnd(array, start);
+    if (start >= array.size() || array[start] != ',') return {};
+    ++start;
+  }
+  return array.substr(start, ValueEnd(array, start) - start);
 }
 
 // A number compared with "> N", "< N", ">= N" or "<= N".
@@ -165,6 +184,24 @@ bool NumberCompares(const std::string& actual, const std::string& expected) {
   if (op == "<") return value < bound;
   if (op == ">=") return value >= bound;
   return op == "<=" && value <= bound;
+}
+
+// The value at a path of field names, each optionally followed by [k]: "Race.Rivals[2].Racing".
+std::string ValueAt(std::string json, const std::string& path) {
+  for (size_t from = 0; !json.empty();) {
+    const size_t dot = path.find('.', from);
+    std::string name = path.substr(from, dot == std::string::npos ? std::string::npos : dot - from);
+    int index = 0;
+    if (const size_t open = name.find('['); open != std::string::npos && name.back() == ']') {
+      index = std::atoi(name.c_str() + open + 1);
+      name.erase(open);
+    }
+    json = FieldOf(json, name);
+    if (index != 0) json = ElementOf(json, index);
+    if (dot == std::string::npos) break;
+    from = dot + 1;
+  }
+  return json;
 }
 
 bool ValuesMatch(const std::string& actual, const std::string& expected) {
@@ -187,6 +224,7 @@ std::string RivalsJson(const TCar& rivals) {
     r.Field("Heading", rivals.Heading[i]);
     r.Field("Speed", rivals.Speed[i]);
     r.Field("InView", rivals.InView[i]);
+    r.Field("Lean", rivals.Lean[i]);
     r.Field("Crashed", rivals.Crashed[i]);
     r.Field("Contacts", rivals.Contacts[i]);
     r.Field("LaneOffset", rivals.LaneOffset[i]);
@@ -235,6 +273,11 @@ std::string RaceJson(const TRace& race, const TPlayer& bike) {
   JsonObject bonuses;
   bonuses.Field("Count", race.BonusCount);
   bonuses.Field("Active", race.BonusSprite != nullptr ? race.BonusSprite->ActiveCount() : 0);
+  std::string kinds = "[";
+  for (int kind = 1; kind <= TBonus::KindCount; ++kind) {
+    kinds += (kind > 1 ? "," : "") + std::to_string(race.BonusSprite != nullptr ? race.BonusSprite->ActiveOfKind(kind) : 0);
+  }
+  bonuses.Raw("Kinds", kinds + "]");
   r.Raw("Bonuses", bonuses.Close());
   return r.Close();
 }
@@ -267,6 +310,15 @@ std::string TrackJson() {
   t.Raw("RowShape", shapes);
   t.Raw("RoadCenterX", centres);
   return t.Close();
+}
+
+std::string KeyScriptName(int vk, int shift) {
+  std::string name = (shift & ssAlt ? "alt+" : "") + std::string(shift & ssCtrl ? "ctrl+" : "") +
+                     (shift & ssShift ? "shift+" : "");
+  for (const KeyName& k : kKeyNames)
+    if (k.Vk == vk) return name + k.Name;
+  if (vk >= VK_F1 && vk <= VK_F12) return name + "f" + std::to_string(vk - VK_F1 + 1);
+  return name + static_cast<char>(std::tolower(vk));
 }
 
 std::string StateJson() {
@@ -352,6 +404,11 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
       std::string text = body.substr(body.find("type") + 4);
       if (!text.empty() && text[0] == ' ') text.erase(0, 1);
       run.Type(text);
+    } else if (cmd == "char") {
+      // A typed character by its code, for the ones "type" cannot send.
+      int ch = 0;
+      if (!(in >> ch) || ch < 1 || ch > 255) return fail("char takes a character code from 1 to 255");
+      run.Send(SysEventType::Char, 0, 0, ch);
     } else if (cmd == "mouse") {
       int x = 0, y = 0;
       if (!(in >> x >> y)) return fail("mouse takes X and Y");
@@ -393,19 +450,21 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
     } else if (cmd == "state" || cmd == "track") {
       std::printf("%s\n", (cmd == "state" ? StateJson() : TrackJson()).c_str());
       std::fflush(stdout);
+    } else if (cmd == "level") {
+      int level = 0;
+      TRace* const race = CurrentRace();
+      if (!(in >> level) || level < 1 || level > LevelCount) return fail("level takes a level number 1.." + std::to_string(LevelCount));
+      if (race == nullptr || race->Player == nullptr) return fail("level needs a race");
+      race->Level = level - 1;  // the next level is the one asked for
+      race->Player->StartLevel(true);
+      run.Frame();
     } else if (cmd == "expect") {
       std::string name, expected;
       if (!(in >> name)) return fail("expect takes a field name and a value");
       std::getline(in, expected);
       while (!expected.empty() && expected.front() == ' ') expected.erase(0, 1);
       while (!expected.empty() && (expected.back() == ' ' || expected.back() == '\r')) expected.pop_back();
-      std::string actual = StateJson();
-      for (size_t from = 0; !actual.empty();) {
-        const size_t dot = name.find('.', from);
-        actual = FieldOf(actual, name.substr(from, dot == std::string::npos ? std::string::npos : dot - from));
-        if (dot == std::string::npos) break;
-        from = dot + 1;
-      }
+      const std::string actual = ValueAt(StateJson(), name);
       if (actual.empty()) return fail("no state field " + name);
       if (!ValuesMatch(actual, expected)) {
         std::fprintf(stderr, "%s:%d: expected %s to be %s, but it is %s\n", scriptName.c_str(), lineNo,

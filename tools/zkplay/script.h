@@ -16,6 +16,9 @@ enum : int { kPlayOk = 0, kPlayExpectFailed = 1, kPlayScriptError = 2 };
 // messages go to standard error, `state` lines to standard output.
 int RunScript(std::istream& script, const std::string& scriptName, const PlayOptions& options);
 
+// The script's name of a key with its modifiers, e.g. "alt+f9", "up", "y".
+std::string KeyScriptName(int vk, int shift);
+
 // One line of JSON with the shared game state; with a race, its "Race" object too.
 std::string StateJson();
 // One line of JSON with the current level's track: its rows' shapes and road centres.

@@ -1,0 +1,301 @@
+// zkplay --storm: random events of every kind against the real game, with the game's state
+// checked after each one. An exit answered Yes saves, ends the game and starts it again.
+#include "storm.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "app/app.h"
+#include "race/race.h"
+#include "save/save.h"
+#include "screens/screens.h"
+#include "script.h"
+#include "sprites/sprites.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Keys the storm presses: the game's own, the function keys (one of them the boss key), keys
+// the game ignores and the modifiers themselves.
+constexpr int kKeys[] = {
+    VK_UP,    VK_DOWN, VK_LEFT,   VK_RIGHT,   VK_RETURN, VK_ESCAPE, VK_SPACE, VK_BACK, VK_TAB,
+    VK_PAUSE, 'Y',     'N',       'P',        'A',       'Z',       '0',      '7',     VK_SHIFT,
+    VK_CONTROL, VK_MENU, VK_F1,   VK_F1 + 1,  VK_F1 + 2, VK_F1 + 3, VK_F1 + 4, VK_F1 + 5, VK_F1 + 6,
+    VK_F1 + 7, VK_F1 + 8, VK_F1 + 9, VK_F1 + 10, VK_F1 + 11,
+};
+constexpr int kShiftStates[] = {0, 0, 0, 0, ssAlt, ssCtrl, ssShift, ssAlt | ssCtrl};
+
+enum class TEvent {
+  Key, KeyDown, KeyUp, Char, Move, MoveToItem, Click, DoubleClick, Frames, FocusOff, FocusOn,
+  Minimize, Restore, Close, Answer, Count
+};
+// Relative frequencies, in the order above.
+constexpr std::array<int, static_cast<size_t>(TEvent::Count)> kWeights = {
+    30, 4, 4, 10, 10, 14, 12, 3, 16, 1, 2, 1, 2, 2, 3};
+
+// True when `sprite` is one of the engine's sprites now, found by address only (a freed one is
+// never touched).
+bool InEngine(const TSprite* root, const TSprite* sprite) {
+  for (int i = 0; i < root->Count(); ++i) {
+    const TSprite* child = root->Items(i);
+    if (child == sprite || InEngine(child, sprite)) return true;
+  }
+  return false;
+}
+
+class TStorm {
+public:
+  explicit TStorm(const TStormOptions& options)
+      : options_(options), random_(options.Seed), driver_(options.RefreshRate) {}
+
+  int Run();
+
+private:
+  void StartGame();
+  TEvent PickEvent();
+  void Apply(TEvent event);
+  int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
+  bool Chance(int percent) { return Pick(100) < percent; }
+  int RandomKey() { return kKeys[Pick(static_cast<int>(std::size(kKeys)))]; }
+  void MoveOntoItem();
+  std::string Problem() const;
+  void Remember(const std::string& line);
+  int Fail(long long event, const std::string& problem);
+
+  TStormOptions options_;
+  std::mt19937_64 random_;
+  THeadlessDriver driver_;
+  TGameRun game_;
+  std::string gameDir_;
+  std::deque<std::string> trail_;  // the last events, as script lines
+  std::array<int, 4> held_{};      // keys held down by a KeyDown event
+  long long events_ = 0, frames_ = 0, restarts_ = 0;
+  std::array<long long, 7> screens_{};
+  std::array<long long, 13> popups_{};
+};
+
+void TStorm::StartGame() {
+  SysConfig config;
+  config.Backend = SysBackend::Headless;
+  config.HeadlessRefreshRate = options_.RefreshRate;
+  config.DataRoot = gameDir_;
+  game_.Start(config, options_.Seed + static_cast<uint64_t>(restarts_));
+  held_.fill(0);
+}
+
+TEvent TStorm::PickEvent() {
+  int total = 0;
+  for (const int w : kWeights) total += w;
+  int n = Pick(total);
+  for (size_t i = 0; i < kWeights.size(); ++i) {
+    if (n < kWeights[i]) return static_cast<TEvent>(i);
+    n -= kWeights[i];
+  }
+  return TEvent::Frames;
+}
+
+void TStorm::MoveOntoItem() {
+  // An item of the range in use, a main-menu tab, or the popup's buttons: where the faults live.
+  const int item = Chance(50) && Shell.LastItem >= Shell.FirstItem ? Shell.FirstItem + Pick(Shell.LastItem - Shell.FirstItem + 1) : 1 + Pick(12);
+  const TSprite* s = item >= 1 && item <= MenuItemCount ? Shell.MenuItems[item] : nullptr;
+  if (s == nullptr || !InEngine(&GameSpriteEngine(), s)) {
+    driver_.MouseMove(Pick(800), Pick(600));
+    Remember("mouse " + std::to_string(Shell.MouseX) + " " + std::to_string(Shell.MouseY));
+    return;
+  }
+  const int x = static_cast<int>(s->X) + Pick(std::max(1, static_cast<int>(s->Width)));
+  const int y = static_cast<int>(s->Y) + Pick(std::max(1, static_cast<int>(s->Height)));
+  driver_.MouseMove(x, y);
+  Remember("mouse " + std::to_string(x) + " " + std::to_string(y));
+}
+
+void TStorm::Apply(TEvent event) {
+  switch (event) {
+    case TEvent::Key: {
+      // Pressed and released in one frame, or within the gap between two.
+      const int vk = RandomKey(), shift = kShiftStates[Pick(static_cast<int>(std::size(kShiftStates)))];
+      if (Chance(50)) {
+        driver_.Key(vk, shift);
+        ++frames_;
+        Remember("key " + KeyScriptName(vk, shift));
+      } else {
+        driver_.Press(vk, shift);
+        driver_.Release(vk, shift);
+        Remember("down " + KeyScriptName(vk, shift));
+        Remember("up " + KeyScriptName(vk, shift));
+      }
+      break;
+    }
+    case TEvent::KeyDown: {
+      int& slot = held_[Pick(static_cast<int>(held_.size()))];
+      if (slot != 0) driver_.Release(slot);
+      slot = RandomKey();
+      driver_.Press(slot);
+      Remember("down " + KeyScriptName(slot, 0));
+      break;
+    }
+    case TEvent::KeyUp: {
+      int& slot = held_[Pick(static_cast<int>(held_.size()))];
+      if (slot == 0) break;
+      driver_.Release(slot);
+      Remember("up " + KeyScriptName(slot, 0));
+      slot = 0;
+      break;
+    }
+    case TEvent::Char: {
+      // Any byte, as a keyboard layout or an input method may send it: control characters,
+      // Enter, Backspace and Esc, quotes, and bytes above 127.
+      const int ch = 1 + Pick(255);
+      driver_.Send(SysEventType::Char, 0, 0, ch);
+      Remember("char " + std::to_string(ch));
+      break;
+    }
+    case TEvent::Move: {
+      // Anywhere, the window's edges and beyond included.
+      const int x = -100 + Pick(1000), y = -100 + Pick(800);
+      driver_.MouseMove(x, y);
+      Remember("mouse " + std::to_string(x) + " " + std::to_string(y));
+      break;
+    }
+    case TEvent::MoveToItem: MoveOntoItem(); break;
+    case TEvent::Click: driver_.Click(); Remember("click"); break;
+    case TEvent::DoubleClick: driver_.DoubleClick(); Remember("dblclick"); break;
+    case TEvent::Frames: {
+      const int n = 1 + Pick(Chance(4) ? 100 : 3);
+      driver_.Frames(n);
+      frames_ += n;
+      Remember("wait " + std::to_string(n));
+      break;
+    }
+    case TEvent::FocusOff: driver_.Send(SysEventType::Deactivated); Remember("focus off"); break;
+    case TEvent::FocusOn: driver_.Send(SysEventType::Activated); Remember("focus on"); break;
+    case TEvent::Minimize: driver_.Send(SysEventType::Minimized); Remember("minimize"); break;
+    case TEvent::Restore: driver_.Send(SysEventType::Restored); Remember("restore"); break;
+    case TEvent::Close: driver_.Send(SysEventType::CloseRequest); Remember("close"); break;
+    case TEvent::Answer: {
+      // Yes or No to whatever question is open, by key or by its button.
+      const bool yes = Chance(25);
+      if (Chance(50)) {
+        driver_.Key(yes ? 'Y' : 'N');
+        ++frames_;
+        Remember(yes ? "key y" : "key n");
+      } else if (Shell.PopupKind != 0 && Shell.MenuItems[yes ? 11 : 12] != nullptr && Shell.FirstItem == 11) {
+        const TSprite* b = Shell.MenuItems[yes ? 11 : 12];
+        driver_.MouseMove(static_cast<int>(b->X) + 10, static_cast<int>(b->Y) + 10);
+        driver_.Click();
+        Remember("mouse " + std::to_string(Shell.MouseX) + " " + std::to_string(Shell.MouseY));
+        Remember("click");
+      }
+      break;
+    }
+    case TEvent::Count: break;
+  }
+}
+
+std::string TStorm::Problem() const {
+  if (Shell.CurrentScreen > 6) return "Shell.CurrentScreen " + std::to_string(Shell.CurrentScreen);
+  if (Shell.PopupKind > 12) return "Shell.PopupKind " + std::to_string(Shell.PopupKind);
+  if (Shell.FirstItem < 0 || Shell.LastItem > MenuItemCount || Shell.FirstItem > Shell.LastItem + 1)
+    return "item range " + std::to_string(Shell.FirstItem) + ".." + std::to_string(Shell.LastItem);
+  if (Shell.HoverItem != 0 && (Shell.HoverItem < Shell.FirstItem || Shell.HoverItem > Shell.LastItem))
+    return "Shell.HoverItem " + std::to_string(Shell.HoverItem) + " outside " + std::to_string(Shell.FirstItem) + ".." +
+           std::to_string(Shell.LastItem);
+  if (Shell.TabHoverItem < 0 || Shell.TabHoverItem > 6) return "Shell.TabHoverItem " + std::to_string(Shell.TabHoverItem);
+  if (Shell.MenuIntroActive < 0 || Shell.MenuIntroActive > 1) return "Shell.MenuIntroActive " + std::to_string(Shell.MenuIntroActive);
+  if (Shell.SelectedVehicle < 1 || Shell.SelectedVehicle > 5) return "Shell.SelectedVehicle " + std::to_string(Shell.SelectedVehicle);
+  if (Shell.VehicleSwitchPhase < 0 || Shell.VehicleSwitchPhase > 1) return "Shell.VehicleSwitchPhase " + std::to_string(Shell.VehicleSwitchPhase);
+  if (Shell.CurrentScreen == scrHelp && (Shell.HelpPage < 1 || Shell.HelpPage > 5)) return "Shell.HelpPage " + std::to_string(Shell.HelpPage);
+  if (const TRace* race = CurrentRace();
+      race != nullptr && (race->Level < 0 || race->Level > 10 || race->Lives < 0 || race->Score < 0))
+    return "race counters";
+  if (BossKeyShift != 0 && BossKeyShift != ssShift && BossKeyShift != ssAlt && BossKeyShift != ssCtrl)
+    return "BossKeyShift " + std::to_string(BossKeyShift);
+  if (BossKey != 0 && (BossKey < VK_F1 || BossKey > VK_F12)) return "BossKey " + std::to_string(BossKey);
+  if (Options.Country.size() > 16) return "Country of " + std::to_string(Options.Country.size()) + " characters";
+  if (Shell.PlayerName.size() > 12) return "Shell.PlayerName of " + std::to_string(Shell.PlayerName.size()) + " characters";
+  if (!(SpeedFactor > 0 && std::isfinite(SpeedFactor)) || FrameTimeMs <= 0) return "frame timing";
+  if (Shell.CountryEditing && Shell.CurrentScreen != scrOptions) return "Shell.CountryEditing off the options screen";
+  if (Shell.BossKeyCapture && Shell.CurrentScreen != scrOptions) return "Shell.BossKeyCapture off the options screen";
+  // Every sprite in use is alive: the selectable items, the tabs, the popup's and the screen's own.
+  const TSprite* engine = &GameSpriteEngine();
+  auto alive = [engine](const TSprite* s) { return s != nullptr && InEngine(engine, s) && !s->IsDead; };
+  for (int k = std::max(1, Shell.FirstItem); k <= Shell.LastItem; ++k)
+    if (Shell.MenuItems[k] != nullptr && !alive(Shell.MenuItems[k])) return "item " + std::to_string(k) + " is freed or dying";
+  if (Shell.CurrentScreen >= scrMainMenu && Shell.CurrentScreen != scrRace)
+    for (int k = 1; k <= 6; ++k)
+      if (!alive(Shell.MenuItems[k])) return "main-menu tab " + std::to_string(k) + " is freed or dying";
+  if (Shell.PopupPanel != nullptr && !alive(Shell.PopupPanel)) return "the popup panel is freed or dying";
+  if (Shell.TextCursor != nullptr && !alive(Shell.TextCursor)) return "the text cursor is freed or dying";
+  if (Shell.ScreenBackground != nullptr && !alive(Shell.ScreenBackground)) return "the backdrop is freed or dying";
+  return {};
+}
+
+void TStorm::Remember(const std::string& line) {
+  trail_.push_back(line);
+  if (trail_.size() > 40) trail_.pop_front();
+}
+
+int TStorm::Fail(long long event, const std::string& problem) {
+  std::fprintf(stderr, "zkplay: storm seed %" PRIu64 ", event %lld: invalid state: %s\nthe last events:\n",
+               options_.Seed, event, problem.c_str());
+  for (const std::string& line : trail_) std::fprintf(stderr, "  %s\n", line.c_str());
+  return kPlayExpectFailed;
+}
+
+int TStorm::Run() {
+  char pattern[] = "/tmp/zk-storm-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) {
+    std::fprintf(stderr, "zkplay: cannot make a folder for the storm\n");
+    return kPlayScriptError;
+  }
+  gameDir_ = pattern;
+  int status = kPlayOk;
+  try {
+    fs::copy(fs::path(options_.DataDir) / "Data", fs::path(gameDir_) / "Data", fs::copy_options::recursive);
+    fs::remove_all(fs::path(gameDir_) / "Data" / "Save");
+    fs::create_directories(fs::path(gameDir_) / "Data" / "Save");
+    StartGame();
+    for (long long n = 1; n <= options_.Events && status == kPlayOk; ++n) {
+      events_ = n;
+      const TEvent event = PickEvent();
+      Apply(event);
+      if (MForm->Terminated) {
+        // The exit saved both files; the next start reads them.
+        game_.Stop();
+        ++restarts_;
+        StartGame();
+        Remember("(game restarted)");
+      }
+      ++screens_[Shell.CurrentScreen <= 6 ? Shell.CurrentScreen : 0];
+      ++popups_[Shell.PopupKind <= 12 ? Shell.PopupKind : 0];
+      if (const std::string problem = Problem(); !problem.empty()) status = Fail(n, problem);
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zkplay: storm: %s\n", e.what());
+    status = kPlayScriptError;
+  }
+  game_.Stop();
+  std::error_code ec;
+  fs::remove_all(gameDir_, ec);
+  std::printf("storm seed %" PRIu64 ": %lld events, %lld frames, %lld restarts; events per screen", options_.Seed,
+              events_, frames_, restarts_);
+  for (size_t s = 0; s < screens_.size(); ++s) std::printf(" %zu:%lld", s, screens_[s]);
+  std::printf("; per popup");
+  for (size_t p = 0; p < popups_.size(); ++p) std::printf(" %zu:%lld", p, popups_[p]);
+  std::printf("\n");
+  return status;
+}
+
+}  // namespace
+
+int RunStorm(const TStormOptions& options) { return TStorm(options).Run(); }
