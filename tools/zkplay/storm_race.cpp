@@ -15,18 +15,6 @@ namespace {
 // else does.
 constexpr int kPopupDepth = 13;
 
-bool HasPanel(int kind) {
-  switch (kind) {
-    case popExitGame: case popExitToMenu: case popClearHighScores: case popNameEntry:
-    case popSendQuestion: case popSending: case popTally: case popCongratulations: return true;
-    default: return false;
-  }
-}
-
-bool HasButtons(int kind) {
-  return kind == popExitGame || kind == popExitToMenu || kind == popClearHighScores || kind == popSendQuestion;
-}
-
 bool OpensOnlyInRace(int kind) {
   switch (kind) {
     case popExitToMenu: case popTimeOver: case popPause: case popLevelCaption: case popGameOver:
@@ -71,15 +59,15 @@ std::string Figure(const char* name, double value) { return std::string(name) + 
 
 std::string PopupProblem(const TSpriteCensus& census) {
   const int kind = Shell.PopupKind;
-  if (HasPanel(kind) != (Shell.PopupPanel != nullptr)) return "popup " + std::to_string(kind) + " and its panel disagree";
-  if (HasButtons(kind) && (Shell.MenuItems[11] == nullptr || Shell.MenuItems[12] == nullptr))
+  if (PopupHasPanel(kind) != (Shell.PopupPanel != nullptr)) return "popup " + std::to_string(kind) + " and its panel disagree";
+  if (PopupHasButtons(kind) && (Shell.MenuItems[11] == nullptr || Shell.MenuItems[12] == nullptr))
     return "popup " + std::to_string(kind) + " without its buttons";
   // The options screen keeps a caret of its own, below the popups.
   const bool nameCaret = kind == popNameEntry && Shell.TextCursor != nullptr;
   if (kind == popNameEntry && !nameCaret) return "the name entry without its caret";
   if (Shell.TextCursor != nullptr && kind != popNameEntry && Shell.CurrentScreen != scrOptions)
     return "a caret without a text to edit";
-  const int expected = (Shell.PopupPanel != nullptr) + (Shell.PopupShade != nullptr) + (HasButtons(kind) ? 2 : 0) + nameCaret;
+  const int expected = (Shell.PopupPanel != nullptr) + (Shell.PopupShade != nullptr) + (PopupHasButtons(kind) ? 2 : 0) + nameCaret;
   if (census.PopupSprites != expected)
     return std::to_string(census.PopupSprites) + " sprites at popup depth for popup " + std::to_string(kind) + " (" +
            std::to_string(expected) + " expected): a popup lies on another";
