@@ -400,7 +400,7 @@ int TStorm::Run() {
     for (long long n = 1; n <= options_.Events && status == kPlayOk; ++n) {
       events_ = n;
       ++phases_[static_cast<size_t>(CurrentRacePhase())];
-      if (Shell.CurrentScreen != scrRace && rider_.Held.Up + rider_.Held.Down + rider_.Held.Left + rider_.Held.Right + rider_.Held.Space) {
+      if (Shell.CurrentScreen != scrRace && rider_.Held.Any()) {  // the race is over: the rider lets go
         int waited = 0;
         HoldRiderKeys(TRiderKeys{}, waited);
       }

@@ -35,6 +35,7 @@ std::string RaceProblem();
 // The race keys a rider holds in one frame.
 struct TRiderKeys {
   bool Up = false, Down = false, Left = false, Right = false, Space = false;
+  bool Any() const { return Up || Down || Left || Right || Space; }
 };
 enum class TRiderStyle : uint8_t { Follow, Wild, Brake, Count };
 // What a rider of `style` holds now: Follow keeps to the road below `speedCap`, Wild holds the
