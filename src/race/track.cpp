@@ -180,6 +180,63 @@ constexpr std::array<TGroundObject, 4> GroundObjects{{
     {2, {52, 0, 53, 54}},
 }};
 constexpr int GroundObjectDraw = 12;  // draws 0..3 pick an object, the rest leave the cell alone
+// A free cell left by the objects is plain ground or, as often, one of the decorations 49..51.
+constexpr std::array<uint8_t, 6> FreeCellCodes{tileGround, tileGround, tileGround, 49, 50, 51};
+
+// The ground's draws: about two per cell of the map, too many for the road's draw function. A
+// splitmix64 stream seeded from the road's draws; each 64-bit word yields DigitsPerWord draws,
+// taken from the top of the word by multiplying with the range (a draw of n <= 16 uses up at most
+// four of its low bits, so every value stays equally likely to within about 2^-28).
+class TGroundDraws {
+public:
+  explicit TGroundDraws(uint64_t seed) : state_(seed) {}
+
+  // A uniform integer 0 .. n-1, n <= 16.
+  int Draw(int n) {
+    if (digitsLeft_ == 0) {
+      word_ = NextWord();
+      digitsLeft_ = DigitsPerWord;
+    }
+    --digitsLeft_;
+    const unsigned __int128 product = static_cast<unsigned __int128>(word_) * static_cast<unsigned>(n);
+    word_ = static_cast<uint64_t>(product);
+    return static_cast<int>(product >> 64);
+  }
+  // Two independent uniform integers 0 .. n-1 from one word (their odds within 2^-29 of equal).
+  std::array<int, 2> DrawPair(int n) {
+    const uint64_t word = NextWord();
+    const auto scale = [n](uint64_t half) { return static_cast<int>((half * static_cast<unsigned>(n)) >> 32); };
+    return {scale(word & 0xFFFFFFFFu), scale(word >> 32)};
+  }
+
+private:
+  static constexpr int DigitsPerWord = 8;
+
+  uint64_t NextWord() {
+    uint64_t z = state_ += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+
+  uint64_t state_;
+  uint64_t word_ = 0;
+  int digitsLeft_ = 0;
+};
+
+using TFreeDepths = std::array<uint8_t, TrackColumns + 2>;
+
+bool ObjectFits(const TFreeDepths& freeBelow, int column, int size) {
+  for (int c = column; c < column + size; ++c) {
+    if (freeBelow[c] < size) return false;
+  }
+  return true;
+}
+
+// The columns a row's road occupies (First > Last: none).
+struct TRoadExtent {
+  int16_t First = 1, Last = 0;
+};
 
 // ---------------------------------------------------------------------------------------------
 
@@ -207,10 +264,10 @@ private:
   void BuildRoadRow(int row);
   int Resolve(int16_t result, int below) const;
   void LayFinishLine();
-  bool IsAreaFree(int column, int row, int rows, int columns) const;
-  void PlaceObjects();
-  void ScatterDecoration();
-  void FillGroundAndFindCentres();
+  void PlaceObjects(TGroundDraws& ground);
+  void FillGround(TGroundDraws& ground);
+  void FindCentres();
+  TGroundDraws SeedGroundDraws() const;
 
   // The race's track, worked on in place.
   std::array<TTrackRow, TrackRows + 2>& TrackMap;
@@ -222,6 +279,7 @@ private:
   int32_t& ViewCol;
   int32_t& ViewRow;
   TRandomDraw draw_;
+  std::array<TRoadExtent, TrackRows + 2> roadExtent_{};
 };
 
 void TTrackBuilder::LayStartArea() {
@@ -237,6 +295,7 @@ void TTrackBuilder::LayStartArea() {
     cells[StartAreaLeft + 6] = tileGround;
     cells[StartAreaLeft + 7] = static_cast<uint8_t>(RandomRightVerge());
     RowShape[row] = segStraight;
+    roadExtent_[row] = {StartAreaLeft, StartAreaLeft + 7};
   }
   std::fill_n(&TrackMap[StartLineRow][StartAreaLeft + 2], 4, tileStartFinish);
 }
@@ -270,7 +329,9 @@ void TTrackBuilder::BuildRoadRow(int row) {
   const auto put = [&cells](int column, int code) {
     if (column >= 1 && column <= TrackColumns) cells[column] = static_cast<uint8_t>(code);
   };
-  for (int k = 1; k <= TrackColumns; ++k) {
+  // Only the road carries up: the cells beside the road below are unfilled and match no rule.
+  const TRoadExtent from = roadExtent_[row + 1];
+  for (int k = from.First; k <= from.Last; ++k) {
     const int b = below[k];
     for (const int8_t index : choices[b].Rules) {
       if (index < 0) break;
@@ -283,6 +344,12 @@ void TTrackBuilder::BuildRoadRow(int row) {
     }
   }
   RowShape[row] = static_cast<uint8_t>(SegmentKind);
+  TRoadExtent& extent = roadExtent_[row];
+  for (int k = std::max(from.First - 1, 1); k <= std::min(from.Last + 1, TrackColumns); ++k) {
+    if (cells[k] == tileUnfilled) continue;
+    if (extent.First > extent.Last) extent.First = static_cast<int16_t>(k);
+    extent.Last = static_cast<int16_t>(k);
+  }
 }
 
 void TTrackBuilder::LayFinishLine() {
@@ -295,49 +362,59 @@ void TTrackBuilder::LayFinishLine() {
   for (int c = std::max(k - 1, 1); c <= std::min(k + 2, TrackColumns); ++c) cells[c] = tileStartFinish;
 }
 
-bool TTrackBuilder::IsAreaFree(int column, int row, int rows, int columns) const {
-  for (int r = row + 1; r <= row + rows; ++r) {
-    const TTrackRow& cells = TrackMap[r];
-    for (int c = column; c < column + columns; ++c) {
-      if (cells[c] != tileUnfilled) return false;
-    }
-  }
-  return true;
-}
-
-void TTrackBuilder::PlaceObjects() {
+void TTrackBuilder::PlaceObjects(TGroundDraws& ground) {
   // An object is placed below the row whose cell drew it, so that it never reaches row TrackRows.
+  // freeBelow[c]: how many cells below the current row in column c are unfilled, counted up to
+  // the largest object's size, with row TrackRows counting as filled. An object fits where it
+  // is at least the object's size in each of its columns.
+  constexpr uint8_t LargestObject = 4;
+  TFreeDepths freeBelow{};
+  for (int c = 1; c <= TrackColumns; ++c) freeBelow[c] = TrackMap[TrackRows - 1][c] == tileUnfilled;
   for (int i = TrackRows - 2; i >= TopRoadRow(); --i) {
+    const TTrackRow& cells = TrackMap[i];
     for (int j = 3; j <= TrackColumns - 5; ++j) {
-      if (TrackMap[i][j - 1] != tileUnfilled) continue;
-      const int pick = draw_(GroundObjectDraw);
+      if (cells[j - 1] != tileUnfilled) continue;
+      // Where not even the smallest object fits the draw decides nothing, so none is taken.
+      if (std::min(freeBelow[j], freeBelow[j + 1]) < 2) continue;
+      const int pick = ground.Draw(GroundObjectDraw);
       if (pick >= static_cast<int>(GroundObjects.size())) continue;
       const TGroundObject& object = GroundObjects[pick];
-      if (i + object.Size >= TrackRows || !IsAreaFree(j, i, object.Size, object.Size)) continue;
+      if (!ObjectFits(freeBelow, j, object.Size)) continue;
       for (int r = 0; r < object.Size; ++r) {
         std::copy_n(&object.Tiles[r * object.Size], object.Size, &TrackMap[i + 1 + r][j]);
       }
+      std::fill_n(&freeBelow[j], object.Size, 0);
+    }
+    // Row i itself holds only road so far: objects drawn in rows above it land in it later.
+    for (int c = 1; c <= TrackColumns; ++c) {
+      freeBelow[c] = cells[c] == tileUnfilled ? static_cast<uint8_t>(std::min(freeBelow[c] + 1, int{LargestObject})) : 0;
     }
   }
 }
 
-void TTrackBuilder::ScatterDecoration() {
+void TTrackBuilder::FillGround(TGroundDraws& ground) {
+  // Every cell takes a draw, filled or not, so that the loop need not guess which cells are free.
+  static_assert(TrackColumns % 2 == 0, "cells are drawn for in pairs");
+  constexpr int codeCount = static_cast<int>(FreeCellCodes.size());
+  const auto fill = [](uint8_t& cell, int pick) {
+    cell = cell == tileUnfilled ? FreeCellCodes[pick] : cell;
+  };
   for (int r = 1; r <= TrackRows; ++r) {
     TTrackRow& cells = TrackMap[r];
-    for (int c = 1; c <= TrackColumns; ++c) {
-      if (cells[c] == tileUnfilled && draw_(2) == 0) cells[c] = static_cast<uint8_t>(49 + draw_(3));
+    for (int c = 1; c <= TrackColumns; c += 2) {
+      const auto [left, right] = ground.DrawPair(codeCount);
+      fill(cells[c], left);
+      fill(cells[c + 1], right);
     }
   }
 }
 
-void TTrackBuilder::FillGroundAndFindCentres() {
+void TTrackBuilder::FindCentres() {
   for (int r = 1; r <= TrackRows; ++r) {
-    TTrackRow& cells = TrackMap[r];
-    for (int c = 1; c <= TrackColumns; ++c) {
+    const TTrackRow& cells = TrackMap[r];
+    for (int c = roadExtent_[r].First; c <= roadExtent_[r].Last; ++c) {
       const uint8_t code = cells[c];
-      if (code == tileUnfilled) {
-        cells[c] = tileGround;
-      } else if (code == tileInnerLane) {
+      if (code == tileInnerLane) {
         // The centre line between the two inner lanes; in rows half-way through a shift it lies
         // 20 pixels to the side.
         switch (cells[c - 1]) {
@@ -351,6 +428,13 @@ void TTrackBuilder::FillGroundAndFindCentres() {
       }
     }
   }
+}
+
+TGroundDraws TTrackBuilder::SeedGroundDraws() const {
+  constexpr int HalfSeedBits = 30;
+  const auto half = [this] { return static_cast<uint64_t>(draw_(1 << HalfSeedBits)); };
+  const uint64_t high = half();
+  return TGroundDraws(high << HalfSeedBits | half());
 }
 
 void TTrackBuilder::Build() {
@@ -371,9 +455,10 @@ void TTrackBuilder::Build() {
     --SegmentRowsLeft;
   }
   LayFinishLine();
-  PlaceObjects();
-  ScatterDecoration();
-  FillGroundAndFindCentres();
+  TGroundDraws ground = SeedGroundDraws();
+  PlaceObjects(ground);
+  FillGround(ground);
+  FindCentres();
 }
 
 }  // namespace
