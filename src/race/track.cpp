@@ -2,6 +2,8 @@
 // in random segments that drift left and right, and ends at a finish line; verges, decoration and
 // objects on the ground around it.
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "race/race.h"
 
@@ -180,38 +182,61 @@ constexpr std::array<TGroundObject, 4> GroundObjects{{
     {2, {52, 0, 53, 54}},
 }};
 constexpr int GroundObjectDraw = 12;  // draws 0..3 pick an object, the rest leave the cell alone
+constexpr int LargestObject = 4;
+// The size of the object each draw picks; 0: none.
+constexpr std::array<uint8_t, GroundObjectDraw> ObjectSizeOfPick = [] {
+  std::array<uint8_t, GroundObjectDraw> sizes{};
+  for (size_t pick = 0; pick < GroundObjects.size(); ++pick) sizes[pick] = static_cast<uint8_t>(GroundObjects[pick].Size);
+  return sizes;
+}();
+// The columns whose cells may draw an object; it takes the cell's column and those to its right.
+constexpr int FirstObjectColumn = 3, LastObjectColumn = TrackColumns - 5;
+constexpr int ObjectColumnsPadded = (LastObjectColumn - FirstObjectColumn + 1 + 7) / 8 * 8;
 // A free cell left by the objects is plain ground or, as often, one of the decorations 49..51.
 constexpr std::array<uint8_t, 6> FreeCellCodes{tileGround, tileGround, tileGround, 49, 50, 51};
 
 // The ground's draws: about two per cell of the map, too many for the road's draw function. A
-// splitmix64 stream seeded from the road's draws; each 64-bit word yields DigitsPerWord draws,
-// taken from the top of the word by multiplying with the range (a draw of n <= 16 uses up at most
-// four of its low bits, so every value stays equally likely to within about 2^-28).
+// splitmix64 stream seeded from the road's draws; each 64-bit word yields up to MaxDrawsPerWord
+// draws, taken from the top of the word by multiplying with the range. A draw of n <= 16 uses up
+// at most two low bits of the word unless n is a power of two (then it is exact), so every value
+// stays equally likely to within 2^-40.
 class TGroundDraws {
 public:
+  static constexpr int MaxDrawsPerWord = 10;
+
   explicit TGroundDraws(uint64_t seed) : state_(seed) {}
 
-  // A uniform integer 0 .. n-1, n <= 16.
-  int Draw(int n) {
+  // One uniform integer 0 .. n-1.
+  template <int n>
+  int Draw() {
     if (digitsLeft_ == 0) {
       word_ = NextWord();
-      digitsLeft_ = DigitsPerWord;
+      digitsLeft_ = MaxDrawsPerWord;
     }
     --digitsLeft_;
-    const unsigned __int128 product = static_cast<unsigned __int128>(word_) * static_cast<unsigned>(n);
+    const unsigned __int128 product = static_cast<unsigned __int128>(word_) * n;
     word_ = static_cast<uint64_t>(product);
     return static_cast<int>(product >> 64);
   }
-  // Two independent uniform integers 0 .. n-1 from one word (their odds within 2^-29 of equal).
-  std::array<int, 2> DrawPair(int n) {
+  // Ten uniform integers 0 .. n-1 from a word of their own, five from each half (their odds
+  // within 2^-22 of equal).
+  template <int n>
+  std::array<uint8_t, 10> DrawTen() {
+    static_assert(n >= 1 && n <= 16);
+    std::array<uint8_t, 10> digits;
     const uint64_t word = NextWord();
-    const auto scale = [n](uint64_t half) { return static_cast<int>((half * static_cast<unsigned>(n)) >> 32); };
-    return {scale(word & 0xFFFFFFFFu), scale(word >> 32)};
+    uint32_t low = static_cast<uint32_t>(word), high = static_cast<uint32_t>(word >> 32);
+    for (int k = 0; k < 5; ++k) {
+      const uint64_t fromLow = uint64_t{low} * n, fromHigh = uint64_t{high} * n;
+      low = static_cast<uint32_t>(fromLow);
+      high = static_cast<uint32_t>(fromHigh);
+      digits[k] = static_cast<uint8_t>(fromLow >> 32);
+      digits[k + 5] = static_cast<uint8_t>(fromHigh >> 32);
+    }
+    return digits;
   }
 
 private:
-  static constexpr int DigitsPerWord = 8;
-
   uint64_t NextWord() {
     uint64_t z = state_ += 0x9E3779B97F4A7C15ull;
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -225,13 +250,6 @@ private:
 };
 
 using TFreeDepths = std::array<uint8_t, TrackColumns + 2>;
-
-bool ObjectFits(const TFreeDepths& freeBelow, int column, int size) {
-  for (int c = column; c < column + size; ++c) {
-    if (freeBelow[c] < size) return false;
-  }
-  return true;
-}
 
 // The columns a row's road occupies (First > Last: none).
 struct TRoadExtent {
@@ -265,6 +283,16 @@ private:
   int Resolve(int16_t result, int below) const;
   void LayFinishLine();
   void PlaceObjects(TGroundDraws& ground);
+  // Lays object `pick`, of `size` cells square, with its top-left cell at row, column; its
+  // columns have no free cells below the drawing row any more.
+  void PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow, int& covered);
+  template <int size>
+  void StampObject(int pick, int row, int column, TFreeDepths& freeBelow) {
+    for (int r = 0; r < size; ++r) {
+      std::copy_n(&GroundObjects[pick].Tiles[r * size], size, &TrackMap[row + r][column]);
+    }
+    std::fill_n(&freeBelow[column], size, 0);
+  }
   void FillGround(TGroundDraws& ground);
   void FindCentres();
   TGroundDraws SeedGroundDraws() const;
@@ -367,44 +395,65 @@ void TTrackBuilder::PlaceObjects(TGroundDraws& ground) {
   // freeBelow[c]: how many cells below the current row in column c are unfilled, counted up to
   // the largest object's size, with row TrackRows counting as filled. An object fits where it
   // is at least the object's size in each of its columns.
-  constexpr uint8_t LargestObject = 4;
   TFreeDepths freeBelow{};
   for (int c = 1; c <= TrackColumns; ++c) freeBelow[c] = TrackMap[TrackRows - 1][c] == tileUnfilled;
   for (int i = TrackRows - 2; i >= TopRoadRow(); --i) {
     const TTrackRow& cells = TrackMap[i];
-    for (int j = 3; j <= TrackColumns - 5; ++j) {
-      if (cells[j - 1] != tileUnfilled) continue;
-      // Where not even the smallest object fits the draw decides nothing, so none is taken.
-      if (std::min(freeBelow[j], freeBelow[j + 1]) < 2) continue;
-      const int pick = ground.Draw(GroundObjectDraw);
-      if (pick >= static_cast<int>(GroundObjects.size())) continue;
-      const TGroundObject& object = GroundObjects[pick];
-      if (!ObjectFits(freeBelow, j, object.Size)) continue;
-      for (int r = 0; r < object.Size; ++r) {
-        std::copy_n(&object.Tiles[r * object.Size], object.Size, &TrackMap[i + 1 + r][j]);
+    // Only the cells where at least the smallest object fits draw: elsewhere the draw would decide
+    // nothing. The candidates are marked a byte each, then visited a word of bytes at a time.
+    std::array<uint8_t, ObjectColumnsPadded> candidate{};
+    for (int j = FirstObjectColumn; j <= LastObjectColumn; ++j) {
+      candidate[j - FirstObjectColumn] = (freeBelow[j] >= 2) & (freeBelow[j + 1] >= 2);
+    }
+    static_assert(std::endian::native == std::endian::little, "a word's first byte is its lowest");
+    int covered = 0;  // columns below this one are taken by an object placed in this row
+    for (int chunk = 0; chunk < ObjectColumnsPadded; chunk += 8) {
+      uint64_t marks;
+      std::memcpy(&marks, &candidate[chunk], sizeof marks);
+      for (; marks != 0; marks &= marks - 1) {
+        const int j = FirstObjectColumn + chunk + std::countr_zero(marks) / 8;
+        if (j < covered || cells[j - 1] != tileUnfilled) continue;
+        PlaceObjectAt(i, j, ground.Draw<GroundObjectDraw>(), freeBelow, covered);
       }
-      std::fill_n(&freeBelow[j], object.Size, 0);
     }
     // Row i itself holds only road so far: objects drawn in rows above it land in it later.
     for (int c = 1; c <= TrackColumns; ++c) {
-      freeBelow[c] = cells[c] == tileUnfilled ? static_cast<uint8_t>(std::min(freeBelow[c] + 1, int{LargestObject})) : 0;
+      freeBelow[c] = cells[c] == tileUnfilled ? static_cast<uint8_t>(std::min(freeBelow[c] + 1, LargestObject)) : 0;
     }
   }
 }
 
+// Places object `pick` below cell (row, column) if it fits there; `covered` becomes the first
+// column right of it.
+void TTrackBuilder::PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow, int& covered) {
+  const int size = ObjectSizeOfPick[pick];
+  const int m2 = std::min(freeBelow[column], freeBelow[column + 1]);
+  const int m3 = std::min<int>(m2, freeBelow[column + 2]);
+  const std::array<int, LargestObject + 1> room{0, 0, m2, m3, std::min<int>(m3, freeBelow[column + 3])};
+  if (size == 0 || room[size] < size) return;
+  covered = column + size;
+  switch (size) {
+    case 2: StampObject<2>(pick, row + 1, column, freeBelow); break;
+    case 3: StampObject<3>(pick, row + 1, column, freeBelow); break;
+    default: StampObject<4>(pick, row + 1, column, freeBelow); break;
+  }
+}
+
 void TTrackBuilder::FillGround(TGroundDraws& ground) {
-  // Every cell takes a draw, filled or not, so that the loop need not guess which cells are free.
-  static_assert(TrackColumns % 2 == 0, "cells are drawn for in pairs");
+  // Every cell takes a draw, filled or not, and a mask picks what it keeps, so that the loop need
+  // not guess which cells are free.
+  constexpr int block = 10;
+  static_assert(TrackColumns % block == 0, "rows are drawn for in whole blocks");
   constexpr int codeCount = static_cast<int>(FreeCellCodes.size());
-  const auto fill = [](uint8_t& cell, int pick) {
-    cell = cell == tileUnfilled ? FreeCellCodes[pick] : cell;
-  };
   for (int r = 1; r <= TrackRows; ++r) {
     TTrackRow& cells = TrackMap[r];
-    for (int c = 1; c <= TrackColumns; c += 2) {
-      const auto [left, right] = ground.DrawPair(codeCount);
-      fill(cells[c], left);
-      fill(cells[c + 1], right);
+    for (int c = 1; c <= TrackColumns; c += block) {
+      const std::array<uint8_t, block> picks = ground.DrawTen<codeCount>();
+      for (int k = 0; k < block; ++k) {
+        uint8_t& cell = cells[c + k];
+        const auto isFree = static_cast<uint8_t>(-static_cast<int>(cell == tileUnfilled));
+        cell = static_cast<uint8_t>((cell & ~isFree) | (FreeCellCodes[picks[k]] & isFree));
+      }
     }
   }
 }
