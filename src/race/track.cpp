@@ -196,42 +196,42 @@ constexpr int ObjectColumnsPadded = (LastObjectColumn - FirstObjectColumn + 1 + 
 constexpr std::array<uint8_t, 6> FreeCellCodes{tileGround, tileGround, tileGround, 49, 50, 51};
 
 // The ground's draws: about two per cell of the map, too many for the road's draw function. A
-// splitmix64 stream seeded from the road's draws; each 64-bit word yields up to MaxDrawsPerWord
-// draws, taken from the top of the word by multiplying with the range. A draw of n <= 16 uses up
-// at most two low bits of the word unless n is a power of two (then it is exact), so every value
-// stays equally likely to within 2^-40.
+// splitmix64 stream seeded from two of the road's draws. A draw of 0 .. n-1 is the top of a word
+// multiplied by n, the rest of the product feeding the next draw; ranges up to 16 wear away so
+// few low bits that a word gives ten draws whose values stay equally likely to within 2^-22.
 class TGroundDraws {
 public:
-  static constexpr int MaxDrawsPerWord = 10;
+  static constexpr int DrawsPerWord = 10;
 
   explicit TGroundDraws(uint64_t seed) : state_(seed) {}
 
   // One uniform integer 0 .. n-1.
   template <int n>
   int Draw() {
+    static_assert(n >= 1 && n <= 16);
     if (digitsLeft_ == 0) {
       word_ = NextWord();
-      digitsLeft_ = MaxDrawsPerWord;
+      digitsLeft_ = DrawsPerWord;
     }
     --digitsLeft_;
     const unsigned __int128 product = static_cast<unsigned __int128>(word_) * n;
     word_ = static_cast<uint64_t>(product);
     return static_cast<int>(product >> 64);
   }
-  // Ten uniform integers 0 .. n-1 from a word of their own, five from each half (their odds
-  // within 2^-22 of equal).
+  // DrawsPerWord uniform integers 0 .. n-1 from a word of their own, half from each half-word.
   template <int n>
-  std::array<uint8_t, 10> DrawTen() {
+  std::array<uint8_t, DrawsPerWord> DrawTen() {
     static_assert(n >= 1 && n <= 16);
-    std::array<uint8_t, 10> digits;
+    std::array<uint8_t, DrawsPerWord> digits;
     const uint64_t word = NextWord();
     uint32_t low = static_cast<uint32_t>(word), high = static_cast<uint32_t>(word >> 32);
-    for (int k = 0; k < 5; ++k) {
+    constexpr int half = DrawsPerWord / 2;
+    for (int k = 0; k < half; ++k) {
       const uint64_t fromLow = uint64_t{low} * n, fromHigh = uint64_t{high} * n;
       low = static_cast<uint32_t>(fromLow);
       high = static_cast<uint32_t>(fromHigh);
       digits[k] = static_cast<uint8_t>(fromLow >> 32);
-      digits[k + 5] = static_cast<uint8_t>(fromHigh >> 32);
+      digits[k + half] = static_cast<uint8_t>(fromHigh >> 32);
     }
     return digits;
   }
@@ -283,9 +283,9 @@ private:
   int Resolve(int16_t result, int below) const;
   void LayFinishLine();
   void PlaceObjects(TGroundDraws& ground);
+  void PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow, int& covered);
   // Lays object `pick`, of `size` cells square, with its top-left cell at row, column; its
   // columns have no free cells below the drawing row any more.
-  void PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow, int& covered);
   template <int size>
   void StampObject(int pick, int row, int column, TFreeDepths& freeBelow) {
     for (int r = 0; r < size; ++r) {
@@ -442,7 +442,7 @@ void TTrackBuilder::PlaceObjectAt(int row, int column, int pick, TFreeDepths& fr
 void TTrackBuilder::FillGround(TGroundDraws& ground) {
   // Every cell takes a draw, filled or not, and a mask picks what it keeps, so that the loop need
   // not guess which cells are free.
-  constexpr int block = 10;
+  constexpr int block = TGroundDraws::DrawsPerWord;
   static_assert(TrackColumns % block == 0, "rows are drawn for in whole blocks");
   constexpr int codeCount = static_cast<int>(FreeCellCodes.size());
   for (int r = 1; r <= TrackRows; ++r) {
