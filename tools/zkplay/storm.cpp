@@ -223,7 +223,9 @@ void TStorm::PressRaceKey() {
 void TStorm::Jump() {
   TRace* race = CurrentRace();
   if (race == nullptr) return;
-  const auto jump = static_cast<TRaceJump>(Pick(static_cast<int>(TRaceJump::Count)));
+  // On the last level, most jumps go near the finish: its end is the only way to the congratulations.
+  const auto jump = race->Level == LevelCount && Chance(60) ? TRaceJump::NearFinish
+                                                            : static_cast<TRaceJump>(Pick(static_cast<int>(TRaceJump::Count)));
   // Half the level jumps go to the last level, whose end leads to the congratulations.
   const int amount = jump == TRaceJump::TimeNearlyUp ? 100 + Pick(3000)
                      : jump == TRaceJump::NearFinish ? 1 + Pick(8)
