@@ -15,6 +15,8 @@
 namespace {
 
 constexpr const char* kName = "Autopilot";
+// The bike the autopilot rides: the quickest to accelerate and nearly the fastest.
+constexpr int kVehicle = 4;
 // Frames without a change of screen, popup or level before the run gives up (ten minutes at the
 // reference rate: longer than any level's clock).
 constexpr long long kStallFrames = 85LL * 600;
@@ -136,7 +138,7 @@ void TAutoPlay::Act() {
       break;
     case scrVehicleSelection:
       if (Shell.VehicleSwitchPhase != 0) Frame();
-      else ClickItem(9);  // the start button
+      else ClickItem(Shell.SelectedVehicle != kVehicle ? 8 : 9);  // the next bike, or the start button
       break;
     case scrRace: Frame(); break;
     default: Key(VK_ESCAPE); break;  // back to the main menu

@@ -12,7 +12,7 @@ struct TAutoPlayOptions {
 };
 
 // Plays on the started game (MForm created). One game: from the main menu through START and the
-// vehicle selection, every level the autopilot reaches, the name entry (typing "Autopilot") and
+// vehicle selection (bike 4), every level the autopilot reaches, the name entry (typing "Autopilot") and
 // the question whether to send the score, to the high-score table (or back to the main menu when
 // the score misses the table); then prints the final `state` line. A soak plays on until the
 // simulated time is spent and prints its memory figures instead. Returns kPlayOk, or

@@ -34,7 +34,9 @@ TEST_F(LevelLimits, SixtyPercentOfTopSpeedRunsOutOfTimeFromLevelThree) {
       const TLevelRun run = Ride(seed, level, kRate, TRider::Autopilot, 0.6, 1, 120000);
       std::printf("60 %% of top speed, level %d, seed %d: time left %.1f s of %d s\n", level, static_cast<int>(seed),
                   run.TimeLeftMs / 1000.0, LevelTimeLimit[level]);
-      if (level >= 3) EXPECT_LT(run.TimeLeftMs, 0) << "level " << level << ", seed " << seed;
+      if (level >= 3) {
+        EXPECT_LT(run.TimeLeftMs, 0) << "level " << level << ", seed " << seed;
+      }
     }
   }
 }
