@@ -108,6 +108,8 @@ struct TCommandLine {
   TDisplayModeOverride DisplayMode = TDisplayModeOverride::None;
   std::string SaveDir;  // --save-dir DIR; empty: the game's own choice
   std::string DataDir;  // --data DIR: the folder holding Data/; empty: looked up
+  TRendererChoice Renderer = TRendererChoice::Auto;  // --renderer auto|gpu|software
+  bool FrameStats = false;                           // --frame-stats
 };
 extern const TProgramInfo GameProgramInfo;
 // Fills `out` from argv[1..]; on a wrong command line returns false with the problem in `problem`.

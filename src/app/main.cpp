@@ -1,4 +1,6 @@
 // Program entry of zubokranz.
+#include <cstdio>
+
 #include "app/app.h"
 #include "save/save.h"
 
@@ -16,6 +18,8 @@ int main(int argc, char** argv) {
   try {
     SysConfig config;
     config.DataRoot = commandLine.DataDir;
+    config.Renderer = commandLine.Renderer;
+    config.FrameStats = commandLine.FrameStats;
     game.Start(config);
     while (App_RunOnce()) {
     }

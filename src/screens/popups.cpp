@@ -60,16 +60,6 @@ void DrawLine(int style, const char* text, int x, int y) {
   DrawText(text, x, y, true, true);
 }
 
-// After a finished or abandoned game: the name entry when the score made the table, else the menu.
-void EndGame() {
-  if (ScoreQualifies(GameScore())) {
-    OpenPopup(popNameEntry);
-  } else {
-    LeaveRaceScreen();
-    ShowMainMenu(0, 1, true);
-  }
-}
-
 void DrawPopupTexts(int kind) {
   char buf[96];
   switch (kind) {
@@ -251,9 +241,7 @@ void UpdatePopup(int lagCount) {
       if (Shell.SendStarted) {
         SendScoreOnline(Shell.PlayerName, GameScore(), Options.Country);
         ClosePopup();
-        LeaveRaceScreen();
-        ShowMainMenu(0, 1, true);
-        OpenHighScoreScreen();
+        ReturnFromRace(1, true);
       } else {
         Shell.SendStarted = true;
       }
