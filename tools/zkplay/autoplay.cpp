@@ -29,12 +29,11 @@ struct TMemory {
 TMemory ReadMemory() {
   TMemory m;
   std::ifstream status("/proc/self/status");
-  std::string key;
-  long long value = 0;
-  while (status >> key >> value) {
-    if (key == "VmRSS:") m.ResidentKb = value;
-    if (key == "VmHWM:") m.PeakKb = value;
-    status.ignore(256, '\n');
+  std::string line;
+  while (std::getline(status, line)) {
+    long long value = 0;
+    if (std::sscanf(line.c_str(), "VmRSS: %lld", &value) == 1) m.ResidentKb = value;
+    if (std::sscanf(line.c_str(), "VmHWM: %lld", &value) == 1) m.PeakKb = value;
   }
   return m;
 }
