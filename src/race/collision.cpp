@@ -17,10 +17,29 @@ double DegreesBetween(const TPointF& u, const TPointF& v) {
   return std::acos(dot) * (180.0 / std::numbers::pi);
 }
 
+// Seen from a point farther than this many times the radius of a circle around the corners, the
+// corners lie within a cone narrower than 88.75 degrees (asin(1 / 1.5) / 2 < 44.375 degrees), so
+// four angles between them add up to less than InsideAngleSum: the point is outside, whatever
+// the quad's shape.
+constexpr double FarRadii = 1.5;
+
+bool FarFromCorners(const TPointF& p, const TPointF* const (&corners)[4]) {
+  double cx = 0, cy = 0;
+  for (const TPointF* c : corners) {
+    cx += c->X / 4;
+    cy += c->Y / 4;
+  }
+  double radius2 = 0;
+  for (const TPointF* c : corners) radius2 = std::max(radius2, (c->X - cx) * (c->X - cx) + (c->Y - cy) * (c->Y - cy));
+  const double distance2 = (p.X - cx) * (p.X - cx) + (p.Y - cy) * (p.Y - cy);
+  return distance2 > FarRadii * FarRadii * radius2;
+}
+
 }  // namespace
 
 bool PointInQuad(const TPointF& p, const TPointF& a, const TPointF& b, const TPointF& c, const TPointF& d) {
   const TPointF* const corners[4] = {&a, &b, &c, &d};
+  if (FarFromCorners(p, corners)) return false;
   TPointF toCorner[4];
   for (int i = 0; i < 4; ++i) {
     const double dx = corners[i]->X - p.X;

@@ -263,7 +263,13 @@ void TPlayer::LayMarkIfDue() {
 // ---------------------------------------------------------------------------------------------
 
 void TPlayer::Step(int elapsed) {
+  // A lean picture is still (no frame speed) and drawn by its truncated position, so its upright
+  // end, FramePos 5.5, is a real position: the base step's restart at FrameCount - 0.5 (meant for
+  // pictures drawn by rounding) would flip a recovered lean to the deepest one for a frame, and
+  // braking then would throw the bike down.
+  const double leanFrame = FramePos;
   TMyImageSprite::Step(elapsed);
+  if (Lean != 0 && !Crashed && FrameSpeed == 0) FramePos = leanFrame;
   if (!Crashed) UpdateLean();
   if ((FinishRowOf(Race.TrackLength) - Race.ViewRow) * CellSize + RoadY() > Y) Finished = true;
   if (!Finished) UpdateRank();
@@ -280,7 +286,10 @@ void TPlayer::Step(int elapsed) {
     RunCrashSequence();
     return;
   }
-  if (!Finished) ReadControls();
+  // Once the clock has run out the controls are dead as after the finish: throttle during the
+  // roll-out would restart its pause every frame and hold the time-over popup off for as long
+  // as Up is held.
+  if (!Finished && !TimeUp) ReadControls();
   Heading = RoundHalfEven(HeadingAcc / 2);
   if (Finished || TimeUp) {
     RunRollOut();

@@ -236,6 +236,26 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------------
+// The autopilot: a rider for tools and tests, never on in normal play
+// ---------------------------------------------------------------------------------------------
+
+struct TAutopilot {
+  // While on, the race rides by Keys instead of the keyboard's race keys (the popups still take
+  // the keyboard).
+  bool On = false;
+  // The share of the bike's top speed it rides at most.
+  double SpeedCap = 1;
+
+  // The race keys a player would hold now, judged from what the screen shows: the road ahead
+  // (RowShape, RoadCenterX, the tiles), the bike's speed, heading and lean, the rivals near it.
+  // It rides the racing line at full throttle, steers toward a point ahead, brakes before a
+  // shift its speed would carry it off the road (never while leaning deep enough to fall), goes
+  // around slower rivals, and never uses the handbrake or the horn.
+  TRaceKeys Keys(const TRace& race) const;
+};
+extern TAutopilot Autopilot;
+
+// ---------------------------------------------------------------------------------------------
 // The race in progress: what the shell sees
 // ---------------------------------------------------------------------------------------------
 
@@ -247,10 +267,12 @@ TRace& StartRace(int32_t vehicle);
 void EndRace();
 // Drops the race without a sound or a sprite call (its sprites are gone with their engine).
 void ForgetRace();
-// The race screen's frame while no popup is open: moves every sprite, hands the held keys to the
-// bike, turns the needle, runs the clock, copies the view into the road, sets the scroll
-// velocity and draws the HUD.
+// The race screen's frame while no popup is open: RunRaceFrame, then the HUD.
 void UpdateRace(int lagCount);
+// The race's frame without drawing: moves every sprite, hands the held keys (or the autopilot's)
+// to the bike, turns the needle, runs the clock, copies the view into the road and sets the
+// scroll velocity.
+void RunRaceFrame(TRace& race, int lagCount);
 // Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
 void StopEngineSounds(bool all);
 // Plays again the engine sound of the bike's current state, with the horn when it was on.

@@ -19,13 +19,13 @@ void RaceObstacleTests(TRace& race, const TScrollBackground& road) {
   if (race.Traffic != nullptr) race.Traffic->HitObstacles();
 }
 
-void CopyKeysToBike(TPlayer& bike) {
-  bike.SteerLeftHeld = RaceKeysHeld.Left;
-  bike.SteerRightHeld = RaceKeysHeld.Right;
-  bike.ThrottleHeld = RaceKeysHeld.Up;
-  bike.BrakeHeld = RaceKeysHeld.Down;
-  bike.HandbrakeHeld = RaceKeysHeld.Space;
-  bike.HornHeld = RaceKeysHeld.Horn;
+void CopyKeysToBike(TPlayer& bike, const TRaceKeys& keys) {
+  bike.SteerLeftHeld = keys.Left;
+  bike.SteerRightHeld = keys.Right;
+  bike.ThrottleHeld = keys.Up;
+  bike.BrakeHeld = keys.Down;
+  bike.HandbrakeHeld = keys.Space;
+  bike.HornHeld = keys.Horn;
 }
 
 }  // namespace
@@ -54,14 +54,27 @@ double TRace::PlayerSpeed() const { return Player != nullptr ? Player->Speed : 0
 void UpdateRace(int lagCount) {
   TRace* const race = CurrentRace();
   if (race == nullptr || race->Player == nullptr) return;
-  GameSpriteEngine().Move(lagCount);
-  TPlayer& bike = *race->Player;
-  CopyKeysToBike(bike);
-  race->SpeedNeedle->Angle = bike.NeedleAngle();
-  bike.RunRaceClock();
-  race->CopyViewToRoad();
-  bike.SetScrollVelocity();
+  RunRaceFrame(*race, lagCount);
   race->DrawHud();
+}
+
+void RunRaceFrame(TRace& race, int lagCount) {
+  // The autopilot judges the screen the frame starts with, as a player does before the key
+  // poll; the bike's lean reads its steering keys in this frame's move, as it reads the poll's.
+  const TRaceKeys autopilotKeys = Autopilot.On ? Autopilot.Keys(race) : TRaceKeys{};
+  if (Autopilot.On) {
+    LeftHeld = autopilotKeys.Left;
+    RightHeld = autopilotKeys.Right;
+  }
+  GameSpriteEngine().Move(lagCount);
+  TPlayer& bike = *race.Player;
+  TRaceKeys keys = RaceKeysHeld;
+  if (Autopilot.On) keys = autopilotKeys;
+  CopyKeysToBike(bike, keys);
+  race.SpeedNeedle->Angle = bike.NeedleAngle();
+  bike.RunRaceClock();
+  race.CopyViewToRoad();
+  bike.SetScrollVelocity();
 }
 
 void ResumeEngineSound(bool withHorn) {

@@ -343,6 +343,35 @@ TEST_F(Step, TimeOverCostsALifeAfterTheRollOutAndTheLastLifeEndsTheGame) {
   }
 }
 
+TEST_F(Step, HoldingUpWhenTheClockRunsOutStillEndsInTheTimeOverNotice) {
+  // The controls are dead once the time is up: throttle would restart the roll-out's pause every
+  // frame and hold the notice off for as long as Up is held.
+  RideAlone();
+  TPlayer& bike = Bike();
+  TheRace().RaceTimeLeft = 40;
+  bike.Speed = 16;
+  drive.Press(VK_UP);
+  ASSERT_TRUE(RunUntil([&] { return bike.TimeUp; }, 20));
+  EXPECT_TRUE(RunUntil([] { return Shell.PopupKind == popTimeOver; }, 400));
+  drive.Release(VK_UP);
+}
+
+TEST_F(Step, ALeanRecoveredToItsUprightEndStaysThereAndBrakingDoesNotThrowTheBike) {
+  RideAlone();
+  TPlayer& bike = Bike();
+  drive.Frame();
+  bike.Speed = 120;
+  bike.LeanLeft();
+  bike.FramePos = 5.3;  // recovering: two frames from the upright end
+  drive.Press(VK_DOWN);
+  for (int i = 0; i < 4; ++i) {
+    drive.Frame();
+    EXPECT_TRUE(bike.Lean == 0 || bike.FramePos >= 5.3) << "frame " << i << ": the lean flipped to " << bike.FramePos;
+  }
+  EXPECT_FALSE(bike.Crashed);
+  drive.Release(VK_DOWN);
+}
+
 TEST_F(Step, RaceClockTicksInTheLastTenSecondsAndStopsAtZero) {
   TPlayer& bike = Bike();
   TheRace().RaceTimeLeft = 10005;

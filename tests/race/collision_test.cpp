@@ -1,8 +1,11 @@
 // The quad collision test and the road's solid tiles, with plain quads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <ostream>
+#include <random>
 #include <string>
 
 #include "race/race.h"
@@ -149,6 +152,34 @@ TEST_F(ObstacleTest, RivalNearOrBeyondTheMapBorderFindsNothingSolidThere) {
     EXPECT_FALSE(race.WorldObstacleHitsQuad(centre.X, centre.Y, Box(centre.X - 100, centre.Y - 100, centre.X + 100, centre.Y + 100)))
         << centre.X << "," << centre.Y;
   }
+}
+
+// The quick rejection of far points must agree with the full angle sum for any quad, convex,
+// crossed or flat: the sum is recomputed here for random points and corners.
+TEST(PointInQuad, FarPointsAreRejectedExactlyAsTheAngleSumWould) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> coordinate(-100, 100);
+  const auto angleSum = [](const TPointF& p, const TQuad& q) {
+    double sum = 0;
+    for (int i = 0; i < 4; ++i) {
+      const TPointF& a = q[i];
+      const TPointF& b = q[(i + 1) % 4];
+      const double la = std::hypot(a.X - p.X, a.Y - p.Y), lb = std::hypot(b.X - p.X, b.Y - p.Y);
+      const double dot = ((a.X - p.X) * (b.X - p.X) + (a.Y - p.Y) * (b.Y - p.Y)) / (la * lb);
+      sum += std::acos(std::clamp(dot, -1.0, 1.0)) * 180 / M_PI;
+    }
+    return sum;
+  };
+  int inside = 0;
+  for (int k = 0; k < 20000; ++k) {
+    TQuad q;
+    for (TPointF& c : q) c = TPointF{coordinate(random) / 3, coordinate(random) / 3};
+    const TPointF p{coordinate(random), coordinate(random)};
+    const bool expected = angleSum(p, q) >= 355;
+    ASSERT_EQ(PointInQuad(p, q), expected) << "case " << k;
+    inside += expected ? 1 : 0;
+  }
+  EXPECT_GT(inside, 100) << "the cases reach inside too";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "autoplay.h"
 #include "online/online.h"
 #include "script.h"
 #include "storm.h"
@@ -17,6 +18,7 @@ const TProgramInfo Program{
     "zkplay",
     "usage: zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
     "       zkplay [--data DIR] [--seed N] [--rate HZ] --storm EVENTS\n"
+    "       zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] --autopilot [--soak SECONDS]\n"
     "Runs the real game headless from a script, with a simulated clock and a fixed seed.\n"
     "SCRIPT - reads the commands from standard input and runs each line as it arrives.\n"
     "\n"
@@ -26,6 +28,15 @@ const TProgramInfo Program{
     "  --score-server URL    where scores are sent\n"
     "  --storm EVENTS        sends EVENTS random events of every kind and checks the game's\n"
     "                        state after each one (status 1 on an invalid state)\n"
+    "  --autopilot           plays a whole game from the main menu, the races ridden by the\n"
+    "                        autopilot and the popups answered at once (the name \"Autopilot\",\n"
+    "                        \"No\" to sending the score unless --score-server is given); ends at\n"
+    "                        the high-score table (or the main menu when the score misses the\n"
+    "                        table) and prints the final state line; status 1 when the game stops\n"
+    "                        making progress\n"
+    "  --soak SECONDS        with --autopilot: plays games back to back for SECONDS of simulated\n"
+    "                        time and prints the resident memory after the first game, at the\n"
+    "                        end and at its peak\n"
     "  --help, --version\n"
     "\n"
     "Script commands, one a line, # starts a comment:\n"
@@ -46,6 +57,8 @@ const TProgramInfo Program{
     "  endgame N             from the main menu, ends a game with N points (name entry)\n"
     "  state                 prints the shared game state as one line of JSON\n"
     "  track                 prints the current level's track as one line of JSON\n"
+    "  autopilot on|off      the autopilot rides the races instead of the race keys (popups\n"
+    "                        still take the script's keys)\n"
     "  expect FIELD VALUE    ends with status 1 unless the state's FIELD (a.b for nested\n"
     "                        fields) is VALUE; VALUE may start with >, <, >= or <=\n"
     "Exit status: 0 when the script ran through, 1 when an expect failed, 2 for a wrong\n"
@@ -73,7 +86,8 @@ int main(int argc, char** argv) {
   if (Sys_AnswerHelpOrVersion(Program, argc, argv)) return 0;
   PlayOptions options;
   options.DataDir = DefaultGameDir(argv[0]);
-  long long seed = 1, stormEvents = -1;
+  long long seed = 1, stormEvents = -1, soakSeconds = -1;
+  bool autopilot = false;
   std::string scorServer, scriptPath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -88,6 +102,10 @@ int main(int argc, char** argv) {
       options.RefreshRate = static_cast<int>(n);
     } else if (arg == "--storm" && hasValue) {
       if (!ParseInt(argv[++i], stormEvents) || stormEvents < 0) return Usage("--storm takes a number of events");
+    } else if (arg == "--autopilot") {
+      autopilot = true;
+    } else if (arg == "--soak" && hasValue) {
+      if (!ParseInt(argv[++i], soakSeconds) || soakSeconds < 0) return Usage("--soak takes a number of seconds");
     } else if (arg == "--score-server" && hasValue) {
       scorServer = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -102,10 +120,12 @@ int main(int argc, char** argv) {
     if (!scriptPath.empty()) return Usage("a storm takes no script");
     return RunStorm(TStormOptions{stormEvents, static_cast<uint64_t>(seed), options.DataDir, options.RefreshRate});
   }
-  if (scriptPath.empty()) return Usage("no script given");
+  if (soakSeconds >= 0 && !autopilot) return Usage("--soak needs --autopilot");
+  if (autopilot && !scriptPath.empty()) return Usage("--autopilot takes no script");
+  if (scriptPath.empty() && !autopilot) return Usage("no script given");
   const bool fromStdin = scriptPath == "-";
   std::ifstream file;
-  if (!fromStdin) {
+  if (!fromStdin && !autopilot) {
     file.open(scriptPath);
     if (!file) return Usage("cannot read " + scriptPath);
   }
@@ -120,7 +140,8 @@ int main(int argc, char** argv) {
     config.DataRoot = options.DataDir;
     if (!scorServer.empty()) SetScoreServer(scorServer);
     game.Start(config, static_cast<uint64_t>(seed));
-    status = RunScript(script, fromStdin ? "<stdin>" : scriptPath, options);
+    status = autopilot ? RunAutoPlay(TAutoPlayOptions{options.RefreshRate, !scorServer.empty(), soakSeconds})
+                       : RunScript(script, fromStdin ? "<stdin>" : scriptPath, options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zkplay: %s\n", e.what());
     status = kPlayScriptError;

@@ -458,6 +458,11 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
       race->Level = level - 1;  // the next level is the one asked for
       race->Player->StartLevel(true);
       run.Frame();
+    } else if (cmd == "autopilot") {
+      std::string state;
+      in >> state;
+      if (state != "on" && state != "off") return fail("autopilot takes on or off");
+      Autopilot.On = state == "on";
     } else if (cmd == "expect") {
       std::string name, expected;
       if (!(in >> name)) return fail("expect takes a field name and a value");
