@@ -12,6 +12,8 @@ const TProgramInfo GameProgramInfo{
     "  --windowed       start in an 800x600 window (kept likewise)\n"
     "  --save-dir DIR   keep the settings and high scores in DIR\n"
     "  --data DIR       read the game's data from DIR/Data\n"
+    "  --replay FILE    play back the game recorded in FILE (Esc ends it); the last\n"
+    "                   game played is kept as last.zkreplay in the save folder\n"
     "  --help           show this help and end\n"
     "  --version        show the version and end\n"
     "\n"
@@ -26,12 +28,12 @@ bool App_ParseCommandLine(int argc, char** argv, TCommandLine& out, std::string&
       out.DisplayMode = TDisplayModeOverride::FullScreen;
     } else if (arg == "--windowed") {
       out.DisplayMode = TDisplayModeOverride::Windowed;
-    } else if (arg == "--save-dir" || arg == "--data") {
+    } else if (arg == "--save-dir" || arg == "--data" || arg == "--replay") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        problem = std::string(arg) + " needs a folder";
+        problem = std::string(arg) + (arg == "--replay" ? " needs a file" : " needs a folder");
         return false;
       }
-      (arg == "--data" ? out.DataDir : out.SaveDir) = argv[++i];
+      (arg == "--data" ? out.DataDir : arg == "--replay" ? out.ReplayFile : out.SaveDir) = argv[++i];
     } else {
       problem = (arg.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + std::string(arg);
       return false;

@@ -2,6 +2,7 @@
 // bike operations the popups reach.
 #include "audio/audio.h"
 #include "race/player.h"
+#include "replay/replay.h"
 
 namespace {
 
@@ -19,13 +20,13 @@ void RaceObstacleTests(TRace& race, const TScrollBackground& road) {
   if (race.Traffic != nullptr) race.Traffic->HitObstacles();
 }
 
-void CopyKeysToBike(TPlayer& bike) {
-  bike.SteerLeftHeld = RaceKeysHeld.Left;
-  bike.SteerRightHeld = RaceKeysHeld.Right;
-  bike.ThrottleHeld = RaceKeysHeld.Up;
-  bike.BrakeHeld = RaceKeysHeld.Down;
-  bike.HandbrakeHeld = RaceKeysHeld.Space;
-  bike.HornHeld = RaceKeysHeld.Horn;
+void CopyKeysToBike(TPlayer& bike, const TRaceKeys& keys) {
+  bike.SteerLeftHeld = keys.Left;
+  bike.SteerRightHeld = keys.Right;
+  bike.ThrottleHeld = keys.Up;
+  bike.BrakeHeld = keys.Down;
+  bike.HandbrakeHeld = keys.Space;
+  bike.HornHeld = keys.Horn;
 }
 
 }  // namespace
@@ -56,7 +57,9 @@ void UpdateRace(int lagCount) {
   if (race == nullptr || race->Player == nullptr) return;
   GameSpriteEngine().Move(lagCount);
   TPlayer& bike = *race->Player;
-  CopyKeysToBike(bike);
+  TRaceKeys keys = RaceKeysHeld;  // what the player holds
+  keys = ReplayRaceKeys(keys);    // recorded, or replaced by the replay being played
+  CopyKeysToBike(bike, keys);
   race->SpeedNeedle->Angle = bike.NeedleAngle();
   bike.RunRaceClock();
   race->CopyViewToRoad();

@@ -5,6 +5,7 @@
 #include "audio/audio.h"
 #include "online/online.h"
 #include "race/race.h"
+#include "replay/replay.h"
 #include "save/save.h"
 #include "screens/screens.h"
 #include "sprites/sprites.h"
@@ -61,7 +62,9 @@ void DrawLine(int style, const char* text, int x, int y) {
 }
 
 // After a finished or abandoned game: the name entry when the score made the table, else the menu.
+// The replay of the game is written first; a game being played back stops here.
 void EndGame() {
+  if (const TRace* race = CurrentRace(); race != nullptr && EndReplayGame(race->Score, race->Lives, race->Level)) return;
   if (ScoreQualifies(GameScore())) {
     OpenPopup(popNameEntry);
   } else {
