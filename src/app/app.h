@@ -122,6 +122,8 @@ struct TCommandLine {
   std::string SaveDir;  // --save-dir DIR; empty: the game's own choice
   std::string DataDir;  // --data DIR: the folder holding Data/; empty: looked up
   std::string ReplayFile;  // --replay FILE: plays the recorded game back; empty: the game
+  TRendererChoice Renderer = TRendererChoice::Auto;  // --renderer auto|gpu|software
+  bool FrameStats = false;                           // --frame-stats
 };
 extern const TProgramInfo GameProgramInfo;
 // Fills `out` from argv[1..]; on a wrong command line returns false with the problem in `problem`.

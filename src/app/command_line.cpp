@@ -14,6 +14,10 @@ const TProgramInfo GameProgramInfo{
     "  --data DIR       read the game's data from DIR/Data\n"
     "  --replay FILE    play back the game recorded in FILE (Esc ends it); the last\n"
     "                   game played is kept as last.zkreplay in the save folder\n"
+    "  --renderer auto|gpu|software\n"
+    "                   how frames reach the screen: auto uses the graphics driver\n"
+    "                   unless it is a software rasteriser (default: auto)\n"
+    "  --frame-stats    print the renderer and frame counts when the game ends\n"
     "  --help           show this help and end\n"
     "  --version        show the version and end\n"
     "\n"
@@ -34,6 +38,15 @@ bool App_ParseCommandLine(int argc, char** argv, TCommandLine& out, std::string&
         return false;
       }
       (arg == "--data" ? out.DataDir : arg == "--replay" ? out.ReplayFile : out.SaveDir) = argv[++i];
+    } else if (arg == "--renderer") {
+      if (i + 1 >= argc || !ParseRendererChoice(argv[i + 1], out.Renderer)) {
+        problem = "--renderer takes auto, gpu or software";
+        if (i + 1 < argc) problem += std::string(", not \"") + argv[i + 1] + "\"";
+        return false;
+      }
+      ++i;
+    } else if (arg == "--frame-stats") {
+      out.FrameStats = true;
     } else {
       problem = (arg.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + std::string(arg);
       return false;

@@ -28,6 +28,8 @@ int main(int argc, char** argv) {
   try {
     SysConfig config;
     config.DataRoot = commandLine.DataDir;
+    config.Renderer = commandLine.Renderer;
+    config.FrameStats = commandLine.FrameStats;
     game.Start(config);
     if (replay) App_StartReplay(std::move(*replay));
     while (App_RunOnce() && !PlaybackEnded()) {

@@ -26,7 +26,7 @@ constexpr int OutputChunkFrames = 1024;
 
 struct TSoundItem {
   bool Looped = false;
-  std::vector<uint8_t> Riff;
+  std::vector<uint8_t> Riff;   // kept only when the wave arrived while the device was closed
   Mix_Chunk* Chunk = nullptr;  // null when the device is closed or the wave could not be read
 };
 
@@ -111,17 +111,19 @@ void FreeChunks(TAudioDevice& d) {
   }
 }
 
+Mix_Chunk* LoadChunk(const std::vector<uint8_t>& riff) {
+  if (riff.empty()) return nullptr;
+  SDL_RWops* rw = SDL_RWFromConstMem(riff.data(), static_cast<int>(riff.size()));
+  return rw != nullptr ? Mix_LoadWAV_RW(rw, 1) : nullptr;
+}
+
 // Converts every item for the open device; an item whose wave cannot be read stays silent.
 void PrepareChunks(TAudioDevice& d) {
   if (!d.Open) return;
   Mix_HaltChannel(-1);
   FreeChunks(d);
   Mix_AllocateChannels(static_cast<int>(d.Items.size()));
-  for (TSoundItem& item : d.Items) {
-    if (item.Riff.empty()) continue;
-    SDL_RWops* rw = SDL_RWFromConstMem(item.Riff.data(), static_cast<int>(item.Riff.size()));
-    if (rw != nullptr) item.Chunk = Mix_LoadWAV_RW(rw, 1);
-  }
+  for (TSoundItem& item : d.Items) item.Chunk = LoadChunk(item.Riff);
 }
 
 bool ValidItem(const TAudioDevice& d, int index) {
@@ -187,11 +189,13 @@ void Snd_SetWaves(const TWaveCollection& waves) {
     FreeChunks(d);
   }
   d.Items.assign(waves.Items.size(), TSoundItem{});
+  if (d.Open) Mix_AllocateChannels(static_cast<int>(d.Items.size()));
   for (size_t i = 0; i < waves.Items.size(); ++i) {
     d.Items[i].Looped = waves.Items[i].Looped;
-    d.Items[i].Riff = waves.Items[i].Wave.Riff;
+    // An open device converts the wave at once; a closed one keeps it for when it opens.
+    if (d.Open) d.Items[i].Chunk = LoadChunk(waves.Items[i].Wave.Riff);
+    else d.Items[i].Riff = waves.Items[i].Wave.Riff;
   }
-  PrepareChunks(d);
 }
 
 void Snd_Play(int index) {

@@ -11,6 +11,8 @@ void TDXImageList::LoadFromFile(const std::string& fileName, int itemsNeeded) {
                      std::to_string(itemsNeeded));
   }
   PrepareAll();
+  if (KeepSource) return;
+  for (TPictureCollectionItem& item : Items.Items) item.ReleaseSource();
 }
 
 void TDXImageList::PrepareAll() {

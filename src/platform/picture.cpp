@@ -215,6 +215,7 @@ TRect TPictureCollectionItem::PatternRect(int n) const {
 // ---------------------------------------------------------------------------------------------
 
 void TPictureCollectionItem::Prepare() {
+  if (sourceReleased_) return;  // prepared from the source before it went, for the same surface format
   Unprepare();
   const TPicture& pic = Picture;
   if (pic.Empty() || pic.Width <= 0 || pic.Height <= 0) return;
@@ -243,6 +244,12 @@ void TPictureCollectionItem::Prepare() {
   }
   rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
   prepared_ = true;
+}
+
+void TPictureCollectionItem::ReleaseSource() {
+  if (!prepared_) return;
+  Picture.Pixels = {};
+  sourceReleased_ = true;
 }
 
 void TPictureCollectionItem::Unprepare() {

@@ -112,6 +112,10 @@ public:
   void Prepare();
   void Unprepare();
   bool Prepared() const { return prepared_; }
+  // Frees the decoded picture (keeping its size) once the item is prepared. Drawing goes on;
+  // Prepare() then keeps what it has, and writing the item to a file is refused.
+  void ReleaseSource();
+  bool SourceReleased() const { return sourceReleased_; }
 
   // The three pattern operations. All do nothing when the item is not prepared, the surface is
   // null, or index is negative or not below PatternCount(). All clip to the surface.
@@ -134,6 +138,7 @@ public:
 
 private:
   bool prepared_ = false;
+  bool sourceReleased_ = false;
   uint16_t colorKey565_ = 0;
   std::vector<uint16_t> pixels565_;
   std::vector<PreparedPattern> patterns_;
@@ -153,6 +158,9 @@ struct TPictureCollection {
 class TDXImageList {
 public:
   TPictureCollection Items;
+  // Keep each picture's decoded source after preparation (only to write the list again); the
+  // game frees them.
+  bool KeepSource = false;
   // Reads the file, replacing the items. Throws EGameError naming the file on any problem,
   // including a list of fewer than `itemsNeeded` items: "<file>: the list has N items, the game
   // needs M".
@@ -302,6 +310,52 @@ private:
   TCanvas canvas_;
 };
 
+// Presenting the back surface: the pieces of the window backend that need no window, so that
+// they can be tested and measured on their own.
+
+// A 32-bit pixel layout named by where its channels sit (bit shifts); the fourth byte is set to
+// 0xFF, which is opaque alpha in formats that have alpha and ignored in those that do not.
+struct TPixelLayout32 {
+  int RShift = 16, GShift = 8, BShift = 0, AShift = 24;
+};
+
+// RGB565 to a 32-bit layout, channels widened by repeating their top bits (5-bit 31 becomes 255,
+// 6-bit 1 becomes 4), as every conversion of the back surface to the window does.
+class TRgb565Converter {
+public:
+  explicit TRgb565Converter(const TPixelLayout32& layout = {});
+  void Convert(const uint16_t* src, uint32_t* dst, size_t count) const;
+
+private:
+  int simd_;                    // 0, or the layout converted with SIMD (0xAARRGGBB, 0xAABBGGRR)
+  std::vector<uint32_t> lut_;   // all 65536 pixels, for every other layout
+};
+
+// Remembers the last presented frame and tells which rows of a new frame differ from it.
+class TFrameChanges {
+public:
+  struct Rows {
+    int First = 0, End = 0;  // rows [First, End) differ; empty when First == End
+    bool Empty() const { return First >= End; }
+  };
+  // Compares `frame` with the last one, remembers it, and returns the band of changed rows; the
+  // whole frame after Invalidate() or a change of size.
+  Rows Update(const TDirectDrawSurface& frame);
+  void Invalidate() { valid_ = false; }
+
+private:
+  bool valid_ = false;
+  int width_ = 0, height_ = 0;
+  std::vector<uint16_t> last_;
+};
+
+// How frames reach the window. Software draws with SDL's own software renderer into the window's
+// memory, Gpu with the graphics driver; Auto takes Gpu unless the driver is itself a software
+// rasteriser (it then costs far more than Software).
+enum class TRendererChoice { Auto, Gpu, Software };
+// "auto", "gpu" or "software"; false for anything else.
+bool ParseRendererChoice(std::string_view text, TRendererChoice& out);
+
 // ---------------------------------------------------------------------------------------------
 // Frame timer
 // ---------------------------------------------------------------------------------------------
@@ -370,6 +424,10 @@ struct SysConfig {
   SysBackend Backend = SysBackend::Sdl;
   int HeadlessRefreshRate = 60;  // what the headless display reports
   std::string DataRoot;          // folder holding Data/; empty = look it up (see Sys_DataFolders)
+  TRendererChoice Renderer = TRendererChoice::Auto;
+  // Reports on standard error at shutdown which renderer drew and how many frames ran, were
+  // presented and slept to their deadline (for measuring, not for players).
+  bool FrameStats = false;
 };
 
 // What the SDL backend says when no display can be had (no X or Wayland session, or a server

@@ -412,6 +412,9 @@ void WritePictureItem(StreamWriter& out, const TPictureCollectionItem& item) {
   out.String("Name", item.Name);
   out.Integer("PatternHeight", item.PatternHeight);
   out.Integer("PatternWidth", item.PatternWidth);
+  if (item.SourceReleased()) {
+    throw EGameError("image list item \"" + item.Name + "\": its picture was freed after preparation");
+  }
   if (!item.Picture.Empty()) {
     std::vector<uint8_t> className;
     className.push_back(static_cast<uint8_t>(DibClass.size()));

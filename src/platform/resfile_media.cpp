@@ -2,6 +2,8 @@
 // checking every size against the data present), and encoding for the writer.
 #include <SDL.h>
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -29,6 +31,66 @@ struct SurfaceDeleter {
   void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
 };
 using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+
+// A read-only SDL stream over two pieces of memory one after the other, so that a header can be
+// put in front of data without copying the data. The stream must not outlive the pieces.
+class TwoPieceStream {
+public:
+  struct Piece {
+    const uint8_t* Data;
+    size_t Size;
+  };
+  TwoPieceStream(Piece first, Piece second) : first_(first), second_(second) {}
+
+  // An SDL_RWops reading this stream; closing it frees only the SDL_RWops.
+  SDL_RWops* Open() {
+    SDL_RWops* rw = SDL_AllocRW();
+    if (rw == nullptr) return nullptr;
+    rw->type = SDL_RWOPS_UNKNOWN;
+    rw->hidden.unknown.data1 = this;
+    rw->size = [](SDL_RWops* c) { return static_cast<Sint64>(Of(c).Total()); };
+    rw->seek = [](SDL_RWops* c, Sint64 offset, int whence) { return Of(c).Seek(offset, whence); };
+    rw->read = [](SDL_RWops* c, void* ptr, size_t size, size_t count) { return Of(c).Read(ptr, size, count); };
+    rw->write = [](SDL_RWops*, const void*, size_t, size_t) { return size_t{0}; };
+    rw->close = [](SDL_RWops* c) {
+      SDL_FreeRW(c);
+      return 0;
+    };
+    return rw;
+  }
+
+private:
+  static TwoPieceStream& Of(SDL_RWops* rw) { return *static_cast<TwoPieceStream*>(rw->hidden.unknown.data1); }
+  size_t Total() const { return first_.Size + second_.Size; }
+
+  Sint64 Seek(Sint64 offset, int whence) {
+    const Sint64 base = whence == RW_SEEK_SET ? 0 : whence == RW_SEEK_CUR ? static_cast<Sint64>(pos_)
+                                                                           : static_cast<Sint64>(Total());
+    if (offset < -base || offset > static_cast<Sint64>(Total()) - base) return SDL_SetError("seek outside the data");
+    pos_ = static_cast<size_t>(base + offset);
+    return static_cast<Sint64>(pos_);
+  }
+
+  size_t Read(void* ptr, size_t size, size_t count) {
+    if (size == 0 || count == 0 || pos_ >= Total()) return 0;
+    const size_t items = std::min(count, (Total() - pos_) / size);
+    uint8_t* out = static_cast<uint8_t*>(ptr);
+    for (size_t left = items * size; left > 0;) {
+      const bool inFirst = pos_ < first_.Size;
+      const Piece& piece = inFirst ? first_ : second_;
+      const size_t at = inFirst ? pos_ : pos_ - first_.Size;
+      const size_t n = std::min(left, piece.Size - at);
+      std::memcpy(out, piece.Data + at, n);
+      out += n;
+      pos_ += n;
+      left -= n;
+    }
+    return items;
+  }
+
+  Piece first_, second_;
+  size_t pos_ = 0;
+};
 
 // ---------------------------------------------------------------------------------------------
 // DIB
@@ -122,48 +184,80 @@ DibLayout ParseDibLayout(const uint8_t* data, size_t size, const std::string& sr
   return layout;
 }
 
-// A colour channel widened to 8 bits by repeating its bits (5-bit 4 becomes 33, 31 becomes 255).
-uint32_t ExpandChannel(uint32_t pixel, uint32_t mask) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int bits = std::popcount(mask >> shift);
-  const uint32_t v = (pixel & mask) >> shift;
-  if (bits >= 8) return v >> (bits - 8);
-  uint32_t wide = 0;
-  int filled = 0;
-  for (; filled < 8; filled += bits) wide = (wide << bits) | v;
-  return wide >> (filled - 8);
-}
+// One colour channel of SDL's decoded pixels, analysed once per picture: where it sits and how
+// it widens to 8 bits by repeating its bits (5-bit 4 becomes 33, 31 becomes 255).
+class ChannelReader {
+public:
+  explicit ChannelReader(uint32_t mask) : mask_(mask) {
+    if (mask == 0) return;
+    shift_ = std::countr_zero(mask);
+    bits_ = std::popcount(mask >> shift_);
+    const uint32_t top = mask >> shift_;
+    if (bits_ >= 8 || (top & (top + 1)) != 0) return;  // wide channels, or gaps in the mask
+    wide_.resize(size_t{top} + 1);
+    for (uint32_t v = 0; v <= top; ++v) wide_[v] = static_cast<uint8_t>(Widen(v));
+  }
+  uint32_t operator()(uint32_t pixel) const {
+    const uint32_t v = (pixel & mask_) >> shift_;
+    return wide_.empty() ? Widen(v) : wide_[v];
+  }
 
-uint32_t ReadSurfacePixel(const SDL_Surface* s, int x, int y) {
-  const int bpp = s->format->BytesPerPixel;
-  const uint8_t* p = static_cast<const uint8_t*>(s->pixels) + static_cast<size_t>(y) * s->pitch +
-                     static_cast<size_t>(x) * bpp;
-  uint32_t v = 0;
-  for (int i = 0; i < bpp; i++) v |= static_cast<uint32_t>(p[i]) << (8 * i);
-  return v;
-}
+private:
+  uint32_t Widen(uint32_t v) const {
+    if (mask_ == 0) return 0;
+    if (bits_ >= 8) return v >> (bits_ - 8);
+    uint32_t wide = 0;
+    int filled = 0;
+    for (; filled < 8; filled += bits_) wide = (wide << bits_) | v;
+    return wide >> (filled - 8);
+  }
+
+  uint32_t mask_ = 0;
+  int shift_ = 0, bits_ = 0;
+  std::vector<uint8_t> wide_;  // every value of a narrow channel without gaps, widened
+};
 
 // Copies SDL's decoded surface to 0x00RRGGBB. Done here rather than with SDL_GetRGB or
 // SDL_ConvertSurface because those widen 5- and 6-bit channels as v * 255 / 31 truncated (a 5-bit
-// 4 becomes 32), which does not match how other BMP readers widen them.
+// 4 becomes 32), which does not match how other BMP readers widen them. Palette pictures and
+// 24-bit pictures (nearly all of the game's) take a direct path.
 void CopySurfacePixels(const SDL_Surface* s, TPicture& out) {
   const SDL_PixelFormat* f = s->format;
+  const int bpp = f->BytesPerPixel;
   out.Pixels.resize(static_cast<size_t>(out.Width) * out.Height);
   uint32_t* dst = out.Pixels.data();
-  for (int y = 0; y < out.Height; y++) {
-    for (int x = 0; x < out.Width; x++) {
-      const uint32_t v = ReadSurfacePixel(s, x, y);
-      uint32_t rgb = 0;
-      if (f->palette != nullptr) {
-        if (v < static_cast<uint32_t>(f->palette->ncolors)) {
-          const SDL_Color c = f->palette->colors[v];
-          rgb = (static_cast<uint32_t>(c.r) << 16) | (static_cast<uint32_t>(c.g) << 8) | c.b;
-        }
-      } else {
-        rgb = (ExpandChannel(v, f->Rmask) << 16) | (ExpandChannel(v, f->Gmask) << 8) | ExpandChannel(v, f->Bmask);
+  const auto rowOf = [s](int y) { return static_cast<const uint8_t*>(s->pixels) + static_cast<size_t>(y) * s->pitch; };
+
+  const bool indexed = f->palette != nullptr;
+  std::array<uint32_t, 256> colors{};  // indexes beyond the palette read as black
+  for (int i = 0; indexed && i < f->palette->ncolors && i < 256; ++i) {
+    const SDL_Color c = f->palette->colors[i];
+    colors[i] = (static_cast<uint32_t>(c.r) << 16) | (static_cast<uint32_t>(c.g) << 8) | c.b;
+  }
+  if (indexed && bpp == 1) {
+    for (int y = 0; y < out.Height; y++) {
+      const uint8_t* row = rowOf(y);
+      for (int x = 0; x < out.Width; x++) *dst++ = colors[row[x]];
+    }
+    return;
+  }
+  if (!indexed && bpp == 3 && f->Rmask == 0xFF0000 && f->Gmask == 0xFF00 && f->Bmask == 0xFF) {
+    for (int y = 0; y < out.Height; y++) {
+      const uint8_t* p = rowOf(y);
+      for (int x = 0; x < out.Width; x++, p += 3) {
+        *dst++ = (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[0];
       }
-      *dst++ = rgb;
+    }
+    return;
+  }
+  const ChannelReader red(f->Rmask), green(f->Gmask), blue(f->Bmask);
+  for (int y = 0; y < out.Height; y++) {
+    const uint8_t* p = rowOf(y);
+    for (int x = 0; x < out.Width; x++, p += bpp) {
+      uint32_t v = 0;
+      for (int i = 0; i < bpp; i++) v |= static_cast<uint32_t>(p[i]) << (8 * i);
+      if (indexed) *dst++ = v < colors.size() ? colors[v] : 0;
+      else *dst++ = (red(v) << 16) | (green(v) << 8) | blue(v);
     }
   }
 }
@@ -205,17 +299,16 @@ TPicture DecodeDib(const uint8_t* data, size_t size, const std::string& sourceNa
   const DibLayout layout = ParseDibLayout(data, size, sourceName);
   if (size > static_cast<size_t>(INT32_MAX) - FileHeaderSize) DibInvalid(sourceName, "too large");
 
-  // SDL reads BMP files: put the file header in front, with the pixel offset worked out above.
-  std::vector<uint8_t> file;
-  file.reserve(FileHeaderSize + size);
-  file.push_back('B');
-  file.push_back('M');
-  PutLe32(file, static_cast<uint32_t>(FileHeaderSize + size));
-  PutLe32(file, 0);
-  PutLe32(file, static_cast<uint32_t>(FileHeaderSize + layout.PixelOffset));
-  file.insert(file.end(), data, data + size);
-
-  SDL_RWops* rw = SDL_RWFromConstMem(file.data(), static_cast<int>(file.size()));
+  // SDL reads BMP files: it is shown the file header, with the pixel offset worked out above,
+  // in front of the DIB.
+  std::vector<uint8_t> header;
+  header.push_back('B');
+  header.push_back('M');
+  PutLe32(header, static_cast<uint32_t>(FileHeaderSize + size));
+  PutLe32(header, 0);
+  PutLe32(header, static_cast<uint32_t>(FileHeaderSize + layout.PixelOffset));
+  TwoPieceStream stream{{header.data(), header.size()}, {data, size}};
+  SDL_RWops* rw = stream.Open();
   if (rw == nullptr) DibInvalid(sourceName, SDL_GetError());
   const SurfacePtr surface(SDL_LoadBMP_RW(rw, 1));
   if (!surface) DibInvalid(sourceName, SDL_GetError());

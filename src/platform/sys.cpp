@@ -90,7 +90,7 @@ void Sys_Init(const SysConfig& config) {
   dataFolders.clear();
   keyTaps.reset();
   cursorCount = 0;
-  backend.reset(config.Backend == SysBackend::Sdl ? Sys_CreateSdlBackend()
+  backend.reset(config.Backend == SysBackend::Sdl ? Sys_CreateSdlBackend(config)
                                                   : Sys_CreateHeadlessBackend(config.HeadlessRefreshRate));
 }
 

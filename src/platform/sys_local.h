@@ -32,5 +32,25 @@ SysBackendImpl& Sys_Impl();
 // Backends report every key-down that is not a key repeat (see Sys_TakeKeyTap).
 void Sys_NoteKeyDown(int vk);
 
-SysBackendImpl* Sys_CreateSdlBackend();
+SysBackendImpl* Sys_CreateSdlBackend(const SysConfig& config);
+
+// Asks, in a child process, for the name of the OpenGL driver: Start() at once, Finish() when the
+// answer is needed (it waits a few seconds at most; empty when there is no GPU device, no OpenGL
+// or no answer).
+class TRendererProbe {
+public:
+  TRendererProbe() = default;
+  TRendererProbe(const TRendererProbe&) = delete;
+  TRendererProbe& operator=(const TRendererProbe&) = delete;
+  ~TRendererProbe();
+  void Start();
+  std::string Finish();
+  void Stop();  // ends the child without waiting for its answer
+
+private:
+  int pid_ = -1;
+  int fd_ = -1;
+};
+// True for Mesa's software rasterisers and for no driver at all (an empty name).
+bool IsSoftwareRasteriser(std::string_view rendererName);
 SysBackendImpl* Sys_CreateHeadlessBackend(int refreshRate);

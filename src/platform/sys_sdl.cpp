@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <bit>
 #include <cstdio>
 #include <string>
 
@@ -67,12 +68,13 @@ std::string DesktopVideoDrivers() {
 
 class SdlBackend final : public SysBackendImpl {
 public:
-  SdlBackend() {
+  explicit SdlBackend(const SysConfig& config) : choice_(config.Renderer), frameStats_(config.FrameStats) {
     // SIGINT and SIGTERM are the game's own (Sys_CatchQuitSignals); the close button asks first.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     const char* const requested = SDL_getenv("SDL_VIDEODRIVER");
     if (requested != nullptr && *requested != '\0') {
+      StartRendererProbe();
       if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0)
         throw EGameError(std::string("cannot start the display (SDL_VIDEODRIVER=") + requested + "): " + SDL_GetError());
     } else {
@@ -80,6 +82,7 @@ public:
       // it would on SDL's fall-back drivers without a screen.
       const std::string sessions = DesktopVideoDrivers();
       if (sessions.empty()) throw EGameError(NoDisplayMessage);
+      StartRendererProbe();
       SDL_SetHint(SDL_HINT_VIDEODRIVER, sessions.c_str());
       if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) throw EGameError(NoDisplayMessage);
     }
@@ -88,8 +91,14 @@ public:
     SDL_StartTextInput();
   }
   ~SdlBackend() override {
+    if (frameStats_) ReportFrameStats();
     CloseDisplay();
     SDL_Quit();
+  }
+
+  // Before SDL starts, so that the child begins with a clean slate.
+  void StartRendererProbe() {
+    if (choice_ == TRendererChoice::Auto) probe_.Start();
   }
 
   bool PollEvent(SysEvent& ev) override {
@@ -128,6 +137,7 @@ public:
   void OpenDisplay(bool fullScreen) override {
     const bool created = window_ == nullptr;
     if (created) CreateWindow();
+    changes_.Invalidate();  // the next frame is presented whatever it shows
     // Re-initialising in the same mode (after a restore from the taskbar) leaves the window where
     // the player put it.
     if (!created && fullScreen == fullScreen_) {
@@ -161,13 +171,17 @@ public:
 
   bool DisplayOpen() const override { return window_ != nullptr; }
 
+  // A frame equal to the last one presented is not presented again: the window still shows it.
+  // Events that may have spoilt the window's picture (expose, resize, restore, focus, a change of
+  // display mode or of the graphics device) mark the whole frame as changed.
   void Present(const TDirectDrawSurface& surface) override {
+    ++frames_;
     if (!renderer_) return;
-    SDL_UpdateTexture(texture_, nullptr, surface.Pixels(), surface.Width() * 2);
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
+    const TFrameChanges::Rows rows = changes_.Update(surface);
+    if (!rows.Empty()) {
+      UploadRows(surface, rows);
+      ShowTexture();
+    }
     PaceFrame();
   }
 
@@ -214,13 +228,111 @@ private:
                                SDL_WINDOW_HIDDEN);
     if (!window_) throw EGameError(std::string("cannot open the game window: ") + SDL_GetError());
     if (!iconPath_.empty()) ApplyIcon();
-    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
-    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (UseGpu()) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (!renderer_) {
+      // Draw into the window's own memory: without this SDL would show the software renderer's
+      // picture through OpenGL again.
+      SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+      renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    }
     if (!renderer_) throw EGameError(std::string("cannot draw into the game window: ") + SDL_GetError());
     // Letterboxes the 800x600 picture in full screen and maps mouse positions back to it.
     SDL_RenderSetLogicalSize(renderer_, 800, 600);
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, 800, 600);
+    CreateTexture();
+  }
+
+  void ReportFrameStats() const {
+    SDL_RendererInfo info{};
+    if (!renderer_ || SDL_GetRendererInfo(renderer_, &info) != 0) info.name = "none";
+    std::fprintf(stderr,
+                 "zubokranz: renderer %s%s%s at %d Hz; %llu frames, %llu presented, %llu slept to their deadline\n",
+                 info.name, driverName_.empty() ? "" : " over ", driverName_.c_str(),
+                 RefreshRate() > 0 ? RefreshRate() : kFallbackRefresh,
+                 static_cast<unsigned long long>(frames_), static_cast<unsigned long long>(presented_),
+                 static_cast<unsigned long long>(slept_));
+  }
+
+  bool UseGpu() {
+    if (choice_ != TRendererChoice::Auto) return choice_ == TRendererChoice::Gpu;
+    driverName_ = probe_.Finish();
+    return !IsSoftwareRasteriser(driverName_);
+  }
+
+  // A streaming texture in a 32-bit format the renderer takes natively, so that the one
+  // conversion is ours; SDL converts only where the renderer offers no such format.
+  void CreateTexture() {
+    if (texture_) SDL_DestroyTexture(texture_);
+    SDL_RendererInfo info{};
+    SDL_GetRendererInfo(renderer_, &info);
+    Uint32 format = SDL_PIXELFORMAT_RGB565;
+    for (Uint32 i = 0; i < info.num_texture_formats && format == SDL_PIXELFORMAT_RGB565; ++i) {
+      if (Is8BitChannels32(info.texture_formats[i])) format = info.texture_formats[i];
+    }
+    texture_ = SDL_CreateTexture(renderer_, format, SDL_TEXTUREACCESS_STREAMING, 800, 600);
     if (!texture_) throw EGameError(std::string("cannot create the display texture: ") + SDL_GetError());
+    textureFormat_ = format;
+    if (format != SDL_PIXELFORMAT_RGB565) converter_ = TRgb565Converter(LayoutOf(format));
+    changes_.Invalidate();
+  }
+
+  static bool Is8BitChannels32(Uint32 format) {
+    return format == SDL_PIXELFORMAT_ARGB8888 || format == SDL_PIXELFORMAT_RGB888 ||
+           format == SDL_PIXELFORMAT_ABGR8888 || format == SDL_PIXELFORMAT_BGR888 ||
+           format == SDL_PIXELFORMAT_RGBA8888 || format == SDL_PIXELFORMAT_BGRA8888;
+  }
+
+  static TPixelLayout32 LayoutOf(Uint32 format) {
+    int bpp = 0;
+    Uint32 r = 0, g = 0, b = 0, a = 0;
+    SDL_PixelFormatEnumToMasks(format, &bpp, &r, &g, &b, &a);
+    TPixelLayout32 l;
+    l.RShift = std::countr_zero(r);
+    l.GShift = std::countr_zero(g);
+    l.BShift = std::countr_zero(b);
+    l.AShift = 48 - l.RShift - l.GShift - l.BShift;  // the byte the colours leave free
+    return l;
+  }
+
+  void UploadRows(const TDirectDrawSurface& surface, const TFrameChanges::Rows& rows) {
+    const SDL_Rect rect{0, rows.First, surface.Width(), rows.End - rows.First};
+    if (textureFormat_ == SDL_PIXELFORMAT_RGB565) {
+      SDL_UpdateTexture(texture_, &rect, surface.Row(rows.First), surface.Width() * 2);
+      return;
+    }
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture_, &rect, &pixels, &pitch) != 0) return;
+    for (int y = rows.First; y < rows.End; ++y) {
+      uint8_t* row = static_cast<uint8_t*>(pixels) + static_cast<size_t>(y - rows.First) * pitch;
+      converter_.Convert(surface.Row(y), reinterpret_cast<uint32_t*>(row), static_cast<size_t>(surface.Width()));
+    }
+    SDL_UnlockTexture(texture_);
+  }
+
+  // Shows the texture's picture in the window. Where the picture does not fill the window (full
+  // screen on a wider display) the borders are cleared; elsewhere the copy covers every pixel.
+  void ShowTexture() {
+    if (!PictureCoversWindow()) {
+      SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+      SDL_RenderClear(renderer_);
+    }
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+    ++presented_;
+  }
+
+  // The window's picture may be gone: show the last frame again at once, since no frame may come
+  // while the game is in the background, and let the next frame be presented whole.
+  void RepairWindowPicture() {
+    changes_.Invalidate();
+    if (renderer_ && presented_ > 0) ShowTexture();
+  }
+
+  // The 800x600 picture fills the window exactly when the window has its aspect ratio.
+  bool PictureCoversWindow() const {
+    int w = 0, h = 0;
+    if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) return false;
+    return static_cast<int64_t>(w) * 600 == static_cast<int64_t>(h) * 800;
   }
 
   // Never lets frames run faster than the refresh rate in use: where the present did not wait for
@@ -237,6 +349,7 @@ private:
     }
     if (now + freq / 1000 < nextDeadline_) {
       SDL_Delay(static_cast<Uint32>((nextDeadline_ - now) * 1000 / freq));
+      ++slept_;
     }
     nextDeadline_ += period;
   }
@@ -274,6 +387,13 @@ private:
           case SDL_WINDOWEVENT_RESTORED: pending_.push_back({SysEventType::Restored}); break;
           default: break;
         }
+        if (SpoilsWindowPicture(e.window.event)) RepairWindowPicture();
+        break;
+      case SDL_RENDER_TARGETS_RESET:
+        RepairWindowPicture();
+        break;
+      case SDL_RENDER_DEVICE_RESET:
+        if (renderer_) CreateTexture();
         break;
       case SDL_KEYDOWN:
       case SDL_KEYUP: {
@@ -318,6 +438,17 @@ private:
     return pending_.size() != before;
   }
 
+  static bool SpoilsWindowPicture(Uint8 windowEvent) {
+    switch (windowEvent) {
+      case SDL_WINDOWEVENT_SHOWN: case SDL_WINDOWEVENT_EXPOSED: case SDL_WINDOWEVENT_RESIZED:
+      case SDL_WINDOWEVENT_SIZE_CHANGED: case SDL_WINDOWEVENT_MAXIMIZED: case SDL_WINDOWEVENT_RESTORED:
+      case SDL_WINDOWEVENT_FOCUS_GAINED: case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+        return true;
+      default:
+        return false;
+    }
+  }
+
   static SysEvent MouseEvent(SysEventType type, int x, int y) {
     SysEvent ev{type};
     ev.X = x;
@@ -344,6 +475,14 @@ private:
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  Uint32 textureFormat_ = SDL_PIXELFORMAT_RGB565;
+  TRgb565Converter converter_;
+  TFrameChanges changes_;
+  TRendererChoice choice_;
+  TRendererProbe probe_;
+  std::string driverName_;  // the OpenGL driver's name, when it was asked
+  bool frameStats_;
+  uint64_t frames_ = 0, presented_ = 0, slept_ = 0;
   std::vector<SysEvent> pending_;
   std::string iconPath_;
   bool fullScreen_ = false;
@@ -354,4 +493,4 @@ private:
 
 }  // namespace
 
-SysBackendImpl* Sys_CreateSdlBackend() { return new SdlBackend(); }
+SysBackendImpl* Sys_CreateSdlBackend(const SysConfig& config) { return new SdlBackend(config); }

@@ -15,6 +15,8 @@ struct CommandLineCase {
   TDisplayModeOverride DisplayMode = TDisplayModeOverride::None;
   const char* SaveDir = "";
   const char* DataDir = "";
+  TRendererChoice Renderer = TRendererChoice::Auto;
+  bool FrameStats = false;
 };
 
 TEST(CommandLine, Table) {
@@ -31,6 +33,11 @@ TEST(CommandLine, Table) {
       {{"--frobnicate"}, false},
       {{"level2"}, false},
       {{"-f"}, false},
+      {{"--renderer", "software", "--frame-stats"}, true, None, "", "", TRendererChoice::Software, true},
+      {{"--renderer", "gpu"}, true, None, "", "", TRendererChoice::Gpu},
+      {{"--renderer", "auto"}, true, None, "", "", TRendererChoice::Auto},
+      {{"--renderer", "opengl"}, false},
+      {{"--renderer"}, false},
   };
   for (const CommandLineCase& c : cases) {
     std::vector<char*> argv{const_cast<char*>("zubokranz")};
@@ -50,6 +57,8 @@ TEST(CommandLine, Table) {
     EXPECT_EQ(out.DisplayMode, c.DisplayMode) << shown;
     EXPECT_EQ(out.SaveDir, c.SaveDir) << shown;
     EXPECT_EQ(out.DataDir, c.DataDir) << shown;
+    EXPECT_EQ(out.Renderer, c.Renderer) << shown;
+    EXPECT_EQ(out.FrameStats, c.FrameStats) << shown;
   }
 }
 

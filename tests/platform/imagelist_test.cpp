@@ -61,6 +61,46 @@ TEST_F(ImageListLoading, LoadsPreparesAndChecksIndexes) {
   EXPECT_EQ(list.Items.Count(), 2);
 }
 
+// The game frees each decoded picture once it is prepared; only a list loaded to be written again
+// keeps them, and a list without them refuses to be written rather than losing its pictures.
+TEST_F(ImageListLoading, PicturesAreFreedAfterPreparationUnlessKept) {
+  TPictureCollection written;
+  TPictureCollectionItem& item = written.Items.emplace_back();
+  item.Name = "tiles";
+  item.PatternWidth = 2;
+  item.Picture.Width = 4;
+  item.Picture.Height = 2;
+  item.Picture.Pixels = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0, 0, 0, 0};
+  item.Transparent = false;
+  WriteFileAtomic(Path("Res3.dxg"), WriteImageList(written));
+
+  TDXImageList game;
+  game.LoadFromFile(Path("Res3.dxg"));
+  TPictureCollectionItem& freed = game.Item(0);
+  EXPECT_TRUE(freed.SourceReleased());
+  EXPECT_TRUE(freed.Picture.Pixels.empty());
+  EXPECT_EQ(freed.Picture.Width, 4);
+  EXPECT_EQ(freed.PatternCount(), 2);
+  freed.Prepare();  // as after the display is initialised again
+  TDirectDrawSurface s(2, 1);
+  freed.Draw(&s, 0, 0, 1);
+  EXPECT_EQ(s.Pixels()[0], RGB565(0, 0, 255)) << "pattern 1 still draws";
+  EXPECT_EQ(s.Pixels()[1], RGB565(255, 255, 255));
+  try {
+    WriteImageList(game.Items);
+    FAIL() << "a list without its pictures was written";
+  } catch (const EGameError& e) {
+    EXPECT_NE(std::string(e.what()).find("\"tiles\""), std::string::npos) << e.what();
+  }
+
+  TDXImageList writer;
+  writer.KeepSource = true;
+  writer.LoadFromFile(Path("Res3.dxg"));
+  EXPECT_TRUE(writer.Item(0).Prepared());
+  EXPECT_EQ(writer.Item(0).Picture.Pixels, item.Picture.Pixels);
+  EXPECT_EQ(WriteImageList(writer.Items), WriteImageList(written));
+}
+
 TEST_F(ImageListLoading, ErrorsNameTheFile) {
   WriteFileAtomic(Path("Res2.dxg"), {0xFF, 10, 0, 'X'});
   TDXImageList images;

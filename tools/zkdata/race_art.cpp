@@ -164,11 +164,11 @@ Canvas RightPanelWhole() {
   c.Fill(Grow(window, 2), Hex(0x0A0E26));
   c.Fill(window, Linear(0, 0, Hex(0x6FA8FF), 0, 200, Hex(0x42FCCA)));
   c.Fill(Box(7, MapTop, PanelWidth - 7.0f, MapBottom), Linear(0, MapTop, Hex(0x0D1E3A), 0, MapBottom, Hex(0x050A1C)));
-  // The rank (written from x 9 at y 185) sits in a plate in the map window's lower left corner,
-  // its caption above it like those of the left panel; the frame piece below the map continues
-  // the plate.
-  Caption(c, "POSITION", 42, 160);
-  DrawPlate(c, 8, 170, 76, 202, 8, palette::Cyan);
+  // The rank (written from x 9 at y 185, in the colour of a plate's rim) sits in a plate in the
+  // map window's lower left corner whose rim lies left of the text; its caption is above it like
+  // those of the left panel; the frame piece below the map continues the plate.
+  Caption(c, "POSITION", 38, 160);
+  DrawPlate(c, 0.5f, 170, 70, 202, 6, palette::Cyan);
   // An emblem below the map.
   c.Fill(Circle(87, 370, 62), Radial(70, 350, 90, Hex(0x2A3C8F), Hex(0x0C1233)));
   c.Stroke(Circle(87, 370, 62), 3, Hex(0x42FCCA));
