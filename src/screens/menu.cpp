@@ -81,14 +81,7 @@ void ActivatePopupItem() {
       break;
     case popExitToMenu:
       ClosePopup();
-      if (yes) {
-        if (ScoreQualifies(GameScore())) {
-          OpenPopup(popNameEntry);
-        } else {
-          LeaveRaceScreen();
-          ShowMainMenu(0, 1, true);
-        }
-      }
+      if (yes) EndGame();
       break;
     case popClearHighScores:
       ClosePopup();
@@ -99,9 +92,7 @@ void ActivatePopupItem() {
       if (yes) {
         OpenPopup(popSending);
       } else {
-        LeaveRaceScreen();
-        ShowMainMenu(0, 4, true);
-        OpenHighScoreScreen();
+        ReturnFromRace(4, true);
       }
       break;
     default:
@@ -488,6 +479,20 @@ void LeaveRaceScreen() {
   Shell.CurrentScreen = scrNone;
   KillScreenBackground();
   EndRace();
+}
+
+void ReturnFromRace(int hover, bool showScores) {
+  LeaveRaceScreen();
+  ShowMainMenu(0, hover, true);
+  if (showScores) OpenHighScoreScreen();
+}
+
+void EndGame() {
+  if (ScoreQualifies(GameScore())) {
+    OpenPopup(popNameEntry);
+  } else {
+    ReturnFromRace(1, false);
+  }
 }
 
 void ShowMouseCursor() {

@@ -61,16 +61,11 @@ void DrawLine(int style, const char* text, int x, int y) {
   DrawText(text, x, y, true, true);
 }
 
-// After a finished or abandoned game: the name entry when the score made the table, else the menu.
-// The replay of the game is written first; a game being played back stops here.
-void EndGame() {
+// The game's own end, by its game over or its congratulations: the replay of the game is written
+// first, and a game being played back stops here.
+void FinishGame() {
   if (const TRace* race = CurrentRace(); race != nullptr && EndReplayGame(race->Score, race->Lives, race->Level)) return;
-  if (ScoreQualifies(GameScore())) {
-    OpenPopup(popNameEntry);
-  } else {
-    LeaveRaceScreen();
-    ShowMainMenu(0, 1, true);
-  }
+  EndGame();
 }
 
 void DrawPopupTexts(int kind) {
@@ -234,7 +229,7 @@ void UpdatePopup(int lagCount) {
     case popGameOver:
       if (!TryCountDown(Shell.PopupTimer, 0, FrameTimeMs)) {
         ClosePopup();
-        EndGame();
+        FinishGame();
       }
       break;
     case popNameEntry:
@@ -254,9 +249,7 @@ void UpdatePopup(int lagCount) {
       if (Shell.SendStarted) {
         SendScoreOnline(Shell.PlayerName, GameScore(), Options.Country);
         ClosePopup();
-        LeaveRaceScreen();
-        ShowMainMenu(0, 1, true);
-        OpenHighScoreScreen();
+        ReturnFromRace(1, true);
       } else {
         Shell.SendStarted = true;
       }
@@ -269,7 +262,7 @@ void UpdatePopup(int lagCount) {
         race->ResultTimeLeft -= FrameTimeMs;
       } else {
         ClosePopup();
-        EndGame();
+        FinishGame();
       }
       break;
     default:

@@ -105,6 +105,12 @@ void UpdateRaceScreen(int lagCount);
 // Tears the race screen down: the shell's part, then EndRace (every sprite of the race is freed
 // at once).
 void LeaveRaceScreen();
+// Leaves the race screen for a fresh main menu with item `hover` highlighted; with `showScores`
+// the high-score screen opens over it.
+void ReturnFromRace(int hover, bool showScores);
+// After a finished or abandoned game: the name entry when the score made the table, else
+// ReturnFromRace to the first item.
+void EndGame();
 
 void ShowMouseCursor();
 void HideMouseCursor();
