@@ -51,6 +51,7 @@ class Rider:
         self.held = set()
         self.track = None
         self.level = 0
+        self.last_race = {}  # Score, Lives and Level the last time a race was on
 
     def hold(self, keys):
         for k in self.held - keys:
@@ -61,26 +62,33 @@ class Rider:
 
     def state(self):
         s = self.g.ask("state")
+        if s.get("Race"):
+            self.last_race = {k: s[k] for k in ("Score", "Lives", "Level")}
         if s.get("Level") != self.level and s.get("Race"):
             self.level = s["Level"]
             self.track = self.g.ask("track")
         return s
 
-    def steer_keys(self, race, aim=0):
+    def steer_keys(self, race):
+        """Up, and the arrow toward the road's centre ahead; slower before the road shifts."""
         row = int(race["WorldY"] // CELL)
-        ahead = 4 if race["Speed"] < 60 else 6
-        target_row = max(1, row - ahead)
-        target_x = self.track["RoadCenterX"][target_row] + aim
-        dx = target_x - race["WorldX"]
-        wanted = math.atan2(dx, ahead * CELL) * 128 / math.pi
+        speed = race["Speed"]
+        ahead = 3 + int(speed / 30)
+        rows = range(max(1, row - ahead), max(2, row - 1))
+        target_x = sum(self.track["RoadCenterX"][r] for r in rows) / len(rows)
+        wanted = math.atan2(target_x - race["WorldX"], (ahead / 2 + 1) * CELL) * 128 / math.pi
         error = wanted - race["Heading"]
-        keys = {"up"}
-        if error > 3:
+        keys = set()
+        if error > 2:
             keys.add("right")
-        elif error < -3:
+        elif error < -2:
             keys.add("left")
-        if abs(error) > 20 and race["Speed"] > 50:
-            keys.discard("up")
+        shifting = any(self.track["RowShape"][r] in (3, 4) for r in range(max(1, row - 14), row + 1))
+        limit = 105 if shifting else 160
+        if speed < 40 or (speed < limit and abs(error) < 16):
+            keys.add("up")
+        elif speed > limit + 15:
+            keys.add("down")
         return keys
 
     def ride(self, until, limit=20000, step=3):
@@ -136,7 +144,8 @@ def main():
             r.ride(lambda s: s.get("Race") and s["Race"]["WorldY"] < start_y - 40 * CELL)
     r.crash_until_over()
     g.send("wait 400")
-    final = r.state()
+    r.state()
+    final = r.last_race
     status = g.close()
     print("rode %s at %s Hz: %d frames, score %d, lives %d, level %d (zkplay status %d)" %
           (plan, rate, g.frames, final["Score"], final["Lives"], final["Level"], status), file=sys.stderr)
