@@ -61,7 +61,9 @@ constexpr int32_t TrackLengthOfLevel(int level) { return level <= 5 ? 200 * leve
 constexpr int32_t FinishRowOf(int32_t trackLength) { return 1550 - trackLength; }
 
 // The generator's source of draws: a uniform integer 0 .. n-1. The game uses RandInt; tests pass
-// their own to steer the generator.
+// their own to steer the generator. The road takes its shape and verges from these draws; the
+// ground around it (objects, decoration), about two draws a cell, comes from a fast stream seeded
+// by two of them, so the draws still decide the whole track.
 using TRandomDraw = int (*)(int n);
 
 // ---------------------------------------------------------------------------------------------

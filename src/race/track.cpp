@@ -2,6 +2,8 @@
 // in random segments that drift left and right, and ends at a finish line; verges, decoration and
 // objects on the ground around it.
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "race/race.h"
 
@@ -180,6 +182,79 @@ constexpr std::array<TGroundObject, 4> GroundObjects{{
     {2, {52, 0, 53, 54}},
 }};
 constexpr int GroundObjectDraw = 12;  // draws 0..3 pick an object, the rest leave the cell alone
+constexpr int LargestObject = 4;
+// The size of the object each draw picks; 0: none.
+constexpr std::array<uint8_t, GroundObjectDraw> ObjectSizeOfPick = [] {
+  std::array<uint8_t, GroundObjectDraw> sizes{};
+  for (size_t pick = 0; pick < GroundObjects.size(); ++pick) sizes[pick] = static_cast<uint8_t>(GroundObjects[pick].Size);
+  return sizes;
+}();
+// The columns whose cells may draw an object; it takes the cell's column and those to its right.
+constexpr int FirstObjectColumn = 3, LastObjectColumn = TrackColumns - 5;
+constexpr int ObjectColumnsPadded = (LastObjectColumn - FirstObjectColumn + 1 + 7) / 8 * 8;
+// A free cell left by the objects is plain ground or, as often, one of the decorations 49..51.
+constexpr std::array<uint8_t, 6> FreeCellCodes{tileGround, tileGround, tileGround, 49, 50, 51};
+
+// The ground's draws: about two per cell of the map, too many for the road's draw function. A
+// splitmix64 stream seeded from two of the road's draws. A draw of 0 .. n-1 is the top of a word
+// multiplied by n, the rest of the product feeding the next draw; ranges up to 16 wear away so
+// few low bits that a word gives ten draws whose values stay equally likely to within 2^-22.
+class TGroundDraws {
+public:
+  static constexpr int DrawsPerWord = 10;
+
+  explicit TGroundDraws(uint64_t seed) : state_(seed) {}
+
+  // One uniform integer 0 .. n-1.
+  template <int n>
+  int Draw() {
+    static_assert(n >= 1 && n <= 16);
+    if (digitsLeft_ == 0) {
+      word_ = NextWord();
+      digitsLeft_ = DrawsPerWord;
+    }
+    --digitsLeft_;
+    const unsigned __int128 product = static_cast<unsigned __int128>(word_) * n;
+    word_ = static_cast<uint64_t>(product);
+    return static_cast<int>(product >> 64);
+  }
+  // DrawsPerWord uniform integers 0 .. n-1 from a word of their own, half from each half-word.
+  template <int n>
+  std::array<uint8_t, DrawsPerWord> DrawTen() {
+    static_assert(n >= 1 && n <= 16);
+    std::array<uint8_t, DrawsPerWord> digits;
+    const uint64_t word = NextWord();
+    uint32_t low = static_cast<uint32_t>(word), high = static_cast<uint32_t>(word >> 32);
+    constexpr int half = DrawsPerWord / 2;
+    for (int k = 0; k < half; ++k) {
+      const uint64_t fromLow = uint64_t{low} * n, fromHigh = uint64_t{high} * n;
+      low = static_cast<uint32_t>(fromLow);
+      high = static_cast<uint32_t>(fromHigh);
+      digits[k] = static_cast<uint8_t>(fromLow >> 32);
+      digits[k + half] = static_cast<uint8_t>(fromHigh >> 32);
+    }
+    return digits;
+  }
+
+private:
+  uint64_t NextWord() {
+    uint64_t z = state_ += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+
+  uint64_t state_;
+  uint64_t word_ = 0;
+  int digitsLeft_ = 0;
+};
+
+using TFreeDepths = std::array<uint8_t, TrackColumns + 2>;
+
+// The columns a row's road occupies (First > Last: none).
+struct TRoadExtent {
+  int16_t First = 1, Last = 0;
+};
 
 // ---------------------------------------------------------------------------------------------
 
@@ -207,10 +282,20 @@ private:
   void BuildRoadRow(int row);
   int Resolve(int16_t result, int below) const;
   void LayFinishLine();
-  bool IsAreaFree(int column, int row, int rows, int columns) const;
-  void PlaceObjects();
-  void ScatterDecoration();
-  void FillGroundAndFindCentres();
+  void PlaceObjects(TGroundDraws& ground);
+  void PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow, int& covered);
+  // Lays object `pick`, of `size` cells square, with its top-left cell at row, column; its
+  // columns have no free cells below the drawing row any more.
+  template <int size>
+  void StampObject(int pick, int row, int column, TFreeDepths& freeBelow) {
+    for (int r = 0; r < size; ++r) {
+      std::copy_n(&GroundObjects[pick].Tiles[r * size], size, &TrackMap[row + r][column]);
+    }
+    std::fill_n(&freeBelow[column], size, 0);
+  }
+  void FillGround(TGroundDraws& ground);
+  void FindCentres();
+  TGroundDraws SeedGroundDraws() const;
 
   // The race's track, worked on in place.
   std::array<TTrackRow, TrackRows + 2>& TrackMap;
@@ -222,6 +307,7 @@ private:
   int32_t& ViewCol;
   int32_t& ViewRow;
   TRandomDraw draw_;
+  std::array<TRoadExtent, TrackRows + 2> roadExtent_{};
 };
 
 void TTrackBuilder::LayStartArea() {
@@ -237,6 +323,7 @@ void TTrackBuilder::LayStartArea() {
     cells[StartAreaLeft + 6] = tileGround;
     cells[StartAreaLeft + 7] = static_cast<uint8_t>(RandomRightVerge());
     RowShape[row] = segStraight;
+    roadExtent_[row] = {StartAreaLeft, StartAreaLeft + 7};
   }
   std::fill_n(&TrackMap[StartLineRow][StartAreaLeft + 2], 4, tileStartFinish);
 }
@@ -270,7 +357,9 @@ void TTrackBuilder::BuildRoadRow(int row) {
   const auto put = [&cells](int column, int code) {
     if (column >= 1 && column <= TrackColumns) cells[column] = static_cast<uint8_t>(code);
   };
-  for (int k = 1; k <= TrackColumns; ++k) {
+  // Only the road carries up: the cells beside the road below are unfilled and match no rule.
+  const TRoadExtent from = roadExtent_[row + 1];
+  for (int k = from.First; k <= from.Last; ++k) {
     const int b = below[k];
     for (const int8_t index : choices[b].Rules) {
       if (index < 0) break;
@@ -283,6 +372,12 @@ void TTrackBuilder::BuildRoadRow(int row) {
     }
   }
   RowShape[row] = static_cast<uint8_t>(SegmentKind);
+  TRoadExtent& extent = roadExtent_[row];
+  for (int k = std::max(from.First - 1, 1); k <= std::min(from.Last + 1, TrackColumns); ++k) {
+    if (cells[k] == tileUnfilled) continue;
+    if (extent.First > extent.Last) extent.First = static_cast<int16_t>(k);
+    extent.Last = static_cast<int16_t>(k);
+  }
 }
 
 void TTrackBuilder::LayFinishLine() {
@@ -295,49 +390,80 @@ void TTrackBuilder::LayFinishLine() {
   for (int c = std::max(k - 1, 1); c <= std::min(k + 2, TrackColumns); ++c) cells[c] = tileStartFinish;
 }
 
-bool TTrackBuilder::IsAreaFree(int column, int row, int rows, int columns) const {
-  for (int r = row + 1; r <= row + rows; ++r) {
-    const TTrackRow& cells = TrackMap[r];
-    for (int c = column; c < column + columns; ++c) {
-      if (cells[c] != tileUnfilled) return false;
+void TTrackBuilder::PlaceObjects(TGroundDraws& ground) {
+  // An object is placed below the row whose cell drew it, so that it never reaches row TrackRows.
+  // freeBelow[c]: how many cells below the current row in column c are unfilled, counted up to
+  // the largest object's size, with row TrackRows counting as filled. An object fits where it
+  // is at least the object's size in each of its columns.
+  TFreeDepths freeBelow{};
+  for (int c = 1; c <= TrackColumns; ++c) freeBelow[c] = TrackMap[TrackRows - 1][c] == tileUnfilled;
+  for (int i = TrackRows - 2; i >= TopRoadRow(); --i) {
+    const TTrackRow& cells = TrackMap[i];
+    // Only the cells where at least the smallest object fits draw: elsewhere the draw would decide
+    // nothing. The candidates are marked a byte each, then visited a word of bytes at a time.
+    std::array<uint8_t, ObjectColumnsPadded> candidate{};
+    for (int j = FirstObjectColumn; j <= LastObjectColumn; ++j) {
+      candidate[j - FirstObjectColumn] = (freeBelow[j] >= 2) & (freeBelow[j + 1] >= 2);
+    }
+    static_assert(std::endian::native == std::endian::little, "a word's first byte is its lowest");
+    int covered = 0;  // columns below this one are taken by an object placed in this row
+    for (int chunk = 0; chunk < ObjectColumnsPadded; chunk += 8) {
+      uint64_t marks;
+      std::memcpy(&marks, &candidate[chunk], sizeof marks);
+      for (; marks != 0; marks &= marks - 1) {
+        const int j = FirstObjectColumn + chunk + std::countr_zero(marks) / 8;
+        if (j < covered || cells[j - 1] != tileUnfilled) continue;
+        PlaceObjectAt(i, j, ground.Draw<GroundObjectDraw>(), freeBelow, covered);
+      }
+    }
+    // Row i itself holds only road so far: objects drawn in rows above it land in it later.
+    for (int c = 1; c <= TrackColumns; ++c) {
+      freeBelow[c] = cells[c] == tileUnfilled ? static_cast<uint8_t>(std::min(freeBelow[c] + 1, LargestObject)) : 0;
     }
   }
-  return true;
 }
 
-void TTrackBuilder::PlaceObjects() {
-  // An object is placed below the row whose cell drew it, so that it never reaches row TrackRows.
-  for (int i = TrackRows - 2; i >= TopRoadRow(); --i) {
-    for (int j = 3; j <= TrackColumns - 5; ++j) {
-      if (TrackMap[i][j - 1] != tileUnfilled) continue;
-      const int pick = draw_(GroundObjectDraw);
-      if (pick >= static_cast<int>(GroundObjects.size())) continue;
-      const TGroundObject& object = GroundObjects[pick];
-      if (i + object.Size >= TrackRows || !IsAreaFree(j, i, object.Size, object.Size)) continue;
-      for (int r = 0; r < object.Size; ++r) {
-        std::copy_n(&object.Tiles[r * object.Size], object.Size, &TrackMap[i + 1 + r][j]);
+// Places object `pick` below cell (row, column) if it fits there; `covered` becomes the first
+// column right of it.
+void TTrackBuilder::PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow, int& covered) {
+  const int size = ObjectSizeOfPick[pick];
+  const int m2 = std::min(freeBelow[column], freeBelow[column + 1]);
+  const int m3 = std::min<int>(m2, freeBelow[column + 2]);
+  const std::array<int, LargestObject + 1> room{0, 0, m2, m3, std::min<int>(m3, freeBelow[column + 3])};
+  if (size == 0 || room[size] < size) return;
+  covered = column + size;
+  switch (size) {
+    case 2: StampObject<2>(pick, row + 1, column, freeBelow); break;
+    case 3: StampObject<3>(pick, row + 1, column, freeBelow); break;
+    default: StampObject<4>(pick, row + 1, column, freeBelow); break;
+  }
+}
+
+void TTrackBuilder::FillGround(TGroundDraws& ground) {
+  // Every cell takes a draw, filled or not, and a mask picks what it keeps, so that the loop need
+  // not guess which cells are free.
+  constexpr int block = TGroundDraws::DrawsPerWord;
+  static_assert(TrackColumns % block == 0, "rows are drawn for in whole blocks");
+  constexpr int codeCount = static_cast<int>(FreeCellCodes.size());
+  for (int r = 1; r <= TrackRows; ++r) {
+    TTrackRow& cells = TrackMap[r];
+    for (int c = 1; c <= TrackColumns; c += block) {
+      const std::array<uint8_t, block> picks = ground.DrawTen<codeCount>();
+      for (int k = 0; k < block; ++k) {
+        uint8_t& cell = cells[c + k];
+        const auto isFree = static_cast<uint8_t>(-static_cast<int>(cell == tileUnfilled));
+        cell = static_cast<uint8_t>((cell & ~isFree) | (FreeCellCodes[picks[k]] & isFree));
       }
     }
   }
 }
 
-void TTrackBuilder::ScatterDecoration() {
+void TTrackBuilder::FindCentres() {
   for (int r = 1; r <= TrackRows; ++r) {
-    TTrackRow& cells = TrackMap[r];
-    for (int c = 1; c <= TrackColumns; ++c) {
-      if (cells[c] == tileUnfilled && draw_(2) == 0) cells[c] = static_cast<uint8_t>(49 + draw_(3));
-    }
-  }
-}
-
-void TTrackBuilder::FillGroundAndFindCentres() {
-  for (int r = 1; r <= TrackRows; ++r) {
-    TTrackRow& cells = TrackMap[r];
-    for (int c = 1; c <= TrackColumns; ++c) {
+    const TTrackRow& cells = TrackMap[r];
+    for (int c = roadExtent_[r].First; c <= roadExtent_[r].Last; ++c) {
       const uint8_t code = cells[c];
-      if (code == tileUnfilled) {
-        cells[c] = tileGround;
-      } else if (code == tileInnerLane) {
+      if (code == tileInnerLane) {
         // The centre line between the two inner lanes; in rows half-way through a shift it lies
         // 20 pixels to the side.
         switch (cells[c - 1]) {
@@ -351,6 +477,13 @@ void TTrackBuilder::FillGroundAndFindCentres() {
       }
     }
   }
+}
+
+TGroundDraws TTrackBuilder::SeedGroundDraws() const {
+  constexpr int HalfSeedBits = 30;
+  const auto half = [this] { return static_cast<uint64_t>(draw_(1 << HalfSeedBits)); };
+  const uint64_t high = half();
+  return TGroundDraws(high << HalfSeedBits | half());
 }
 
 void TTrackBuilder::Build() {
@@ -371,9 +504,10 @@ void TTrackBuilder::Build() {
     --SegmentRowsLeft;
   }
   LayFinishLine();
-  PlaceObjects();
-  ScatterDecoration();
-  FillGroundAndFindCentres();
+  TGroundDraws ground = SeedGroundDraws();
+  PlaceObjects(ground);
+  FillGround(ground);
+  FindCentres();
 }
 
 }  // namespace
