@@ -88,7 +88,7 @@ void TMForm::RunFrame(int lagCount) {
   MDXDraw.Fill(0);
   MDXSpriteEngine->Draw();
   PollInput();
-  if (replayed != nullptr) UnpackKeyEdges(replayed->Edges);
+  if (replayed != nullptr) ApplyPolledKeys(*replayed);
   RecordReplayFrame(lagCount);
   UpdateCurrentScreen(lagCount);
   if (Shell.HoverItem != previousHover) PlaySound(sndSelect);

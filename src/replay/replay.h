@@ -25,7 +25,9 @@
 //   40      4     frame count F, 1..MaxReplayFrames
 //   44      4     event count E, 0..MaxReplayEvents
 //   48      4 F   frames, in order:
-//                   +0 race keys: bit 0 Left, 1 Right, 2 Up, 3 Down, 4 Space, 5 Horn (6, 7 zero)
+//                   +0 race keys the bike received: bit 0 Left, 1 Right, 2 Up, 3 Down, 4 Space,
+//                      5 Horn; bits 6, 7: Left and Right as the key poll found them (the lean
+//                      reads those)
 //                   +1 key edges: bit 0 Up, 1 Down, 2 Left, 3 Right, 4 Pause, 5 Yes, 6 No, 7 Esc
 //                   +2 lag count, u16 (larger counts are kept as 65535)
 //   48+4F   20 E  events, in the order they happened:
@@ -86,7 +88,7 @@ bool DecodeReplay(std::string_view bytes, TReplay& out, std::string& problem);
 TReplay ReadReplayFile(const std::string& path);
 
 // Packing of the race keys and the frame's key edges into a frame's two bytes.
-uint8_t PackRaceKeys(const TRaceKeys& keys);
+uint8_t PackRaceKeys(const TRaceKeys& keys);  // bits 0..5
 TRaceKeys UnpackRaceKeys(uint8_t bits);
 uint8_t PackKeyEdges();              // from the core's *Pressed flags
 void UnpackKeyEdges(uint8_t bits);   // into them
@@ -127,6 +129,9 @@ bool NextPlaybackEvent(TReplayEvent& event);
 // Playback: the coming frame's record, with the frame timing it was recorded under set and its
 // lag count in `lagCount`; nullptr once the playback has ended.
 const TReplayFrame* NextPlaybackFrame(int& lagCount);
+// Playback, after the frame's key poll: the key edges and the held steering keys the poll found
+// when the frame was recorded.
+void ApplyPolledKeys(const TReplayFrame& frame);
 // Playback has ended: the game's end was reached, the record ran out or EndPlayback was called.
 bool PlaybackEnded();
 void EndPlayback();

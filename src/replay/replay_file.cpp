@@ -178,7 +178,6 @@ bool DecodeReplay(std::string_view bytes, TReplay& out, std::string& problem) {
     f.Keys = static_cast<uint8_t>(in.Get(1));
     f.Edges = static_cast<uint8_t>(in.Get(1));
     f.Lag = static_cast<uint16_t>(in.Get(2));
-    if (f.Keys > 63) return fail("a frame with unknown keys");
   }
   r.Events.resize(eventCount);
   uint32_t previousFrame = 0;

@@ -11,6 +11,8 @@ namespace {
 // recording a frame does not allocate; a longer game grows the buffer now and then.
 constexpr size_t kFramesReserved = 131072, kEventsReserved = 4096;
 constexpr int kMaxStoredLag = 65535;
+// The key byte's bits for LeftHeld and RightHeld as the frame's key poll set them.
+constexpr uint8_t kPolledLeft = 64, kPolledRight = 128;
 
 TReplayMode mode = TReplayMode::Off;
 TReplay record;
@@ -113,7 +115,9 @@ void RecordReplayFrame(int lagCount) {
   if (mode != TReplayMode::Recording) return;
   NoteTiming();
   if (mode != TReplayMode::Recording || !RoomFor(record.Frames.size() + 1, record.Events.size())) return;
-  record.Frames.push_back(TReplayFrame{0, PackKeyEdges(), static_cast<uint16_t>(std::clamp(lagCount, 0, kMaxStoredLag))});
+  const uint8_t polledSteering = static_cast<uint8_t>((LeftHeld ? kPolledLeft : 0) | (RightHeld ? kPolledRight : 0));
+  record.Frames.push_back(
+      TReplayFrame{polledSteering, PackKeyEdges(), static_cast<uint16_t>(std::clamp(lagCount, 0, kMaxStoredLag))});
 }
 
 void RecordReplayEvent(uint8_t kind, uint8_t popup, int32_t value) {
@@ -123,7 +127,10 @@ void RecordReplayEvent(uint8_t kind, uint8_t popup, int32_t value) {
 }
 
 TRaceKeys ReplayRaceKeys(const TRaceKeys& keys) {
-  if (mode == TReplayMode::Recording && !record.Frames.empty()) record.Frames.back().Keys = PackRaceKeys(keys);
+  if (mode == TReplayMode::Recording && !record.Frames.empty()) {
+    uint8_t& bits = record.Frames.back().Keys;
+    bits = static_cast<uint8_t>((bits & (kPolledLeft | kPolledRight)) | PackRaceKeys(keys));
+  }
   if (mode == TReplayMode::Playing && nextFrame > 0) return UnpackRaceKeys(record.Frames[nextFrame - 1].Keys);
   return keys;
 }
@@ -158,6 +165,12 @@ const TReplayFrame* NextPlaybackFrame(int& lagCount) {
   const TReplayFrame& frame = record.Frames[nextFrame++];
   lagCount = frame.Lag;
   return &frame;
+}
+
+void ApplyPolledKeys(const TReplayFrame& frame) {
+  UnpackKeyEdges(frame.Edges);
+  LeftHeld = (frame.Keys & kPolledLeft) != 0;
+  RightHeld = (frame.Keys & kPolledRight) != 0;
 }
 
 bool PlaybackEnded() { return mode == TReplayMode::Playing && playbackEnded; }
