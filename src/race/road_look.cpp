@@ -110,10 +110,10 @@ int RoadTilePattern(const TRace& race, int row, int column) {
     case codeMarkedLeft:
     case codeMarkedRight: return MarkedShoulderPattern(race, row, column, code);
     // A shift's hazard board begins in its first row, above a plain verge, and ends in its last.
-    case codeHalfLeftRightVerge: return IsRightVergeCode(race.TrackCode(row + 1, column)) ? patBoardStartRight : code;
-    case codeDispLeftRightVerge: return IsRightVergeCode(race.TrackCode(row - 1, column)) ? patBoardEndRight : code;
-    case codeHalfRightLeftVerge: return IsLeftVergeCode(race.TrackCode(row + 1, column)) ? patBoardStartLeft : code;
-    case codeDispRightLeftVerge: return IsLeftVergeCode(race.TrackCode(row - 1, column)) ? patBoardEndLeft : code;
+    case codeHalfLeftRightVerge: return IsRightVergeCode(race.TrackCode(row + 1, column)) ? static_cast<int>(patBoardStartRight) : code;
+    case codeDispLeftRightVerge: return IsRightVergeCode(race.TrackCode(row - 1, column)) ? static_cast<int>(patBoardEndRight) : code;
+    case codeHalfRightLeftVerge: return IsLeftVergeCode(race.TrackCode(row + 1, column)) ? static_cast<int>(patBoardStartLeft) : code;
+    case codeDispRightLeftVerge: return IsLeftVergeCode(race.TrackCode(row - 1, column)) ? static_cast<int>(patBoardEndLeft) : code;
     case codeHalfLeftRightShoulder:
       return race.TrackCode(row + 1, column) == codeMarkedRight ? patBoardStartRight + BoardShoulderOffset : code;
     case codeDispLeftRightShoulder:

@@ -21,18 +21,6 @@ constexpr int kCaretImage = 22, kCaretX = 221, kCaretY = 314, kCaretBlinkMs = 60
 constexpr int kLevelCaptionMs = 2000, kTimedCaptionMs = 3000;
 constexpr int kCongratulationsMs = 3200;
 
-bool HasPanel(int kind) {
-  switch (kind) {
-    case popExitGame: case popExitToMenu: case popClearHighScores: case popNameEntry:
-    case popSendQuestion: case popSending: case popTally: case popCongratulations: return true;
-    default: return false;
-  }
-}
-
-bool HasButtons(int kind) {
-  return kind == popExitGame || kind == popExitToMenu || kind == popClearHighScores || kind == popSendQuestion;
-}
-
 TMenuButton* PopupButton(int item) { return static_cast<TMenuButton*>(Shell.MenuItems[item]); }
 
 // The shade, or nullptr when the image list has no shade picture (an older data pack).
@@ -124,6 +112,18 @@ void RunTally(TRace& race) {
 
 }  // namespace
 
+bool PopupHasPanel(int kind) {
+  switch (kind) {
+    case popExitGame: case popExitToMenu: case popClearHighScores: case popNameEntry:
+    case popSendQuestion: case popSending: case popTally: case popCongratulations: return true;
+    default: return false;
+  }
+}
+
+bool PopupHasButtons(int kind) {
+  return kind == popExitGame || kind == popExitToMenu || kind == popClearHighScores || kind == popSendQuestion;
+}
+
 int32_t GameScore() {
   const TRace* race = CurrentRace();
   return race != nullptr ? race->Score : 0;
@@ -136,12 +136,12 @@ void OpenPopup(uint8_t kind) {
   Shell.SavedHoverItem = Shell.HoverItem;
   Shell.SavedFirstItem = Shell.FirstItem;
   Shell.SavedLastItem = Shell.LastItem;
-  if (HasPanel(kind)) {
+  if (PopupHasPanel(kind)) {
     Shell.PopupPanel = TMyImageSprite::CreateAt(1, kPanelImage, kPanelX, kPanelY, kPanelZ);
     Shell.PopupShade = CreateShade();
   }
   if (kind == popNameEntry) ShowMouseCursor();
-  if (HasButtons(kind)) {
+  if (PopupHasButtons(kind)) {
     ShowMouseCursor();
     Shell.FirstItem = 11;
     Shell.LastItem = 12;
@@ -163,14 +163,14 @@ void ClosePopup() {
   Shell.HoverItem = Shell.SavedHoverItem;
   Shell.FirstItem = Shell.SavedFirstItem;
   Shell.LastItem = Shell.SavedLastItem;
-  if (HasPanel(kind)) {
+  if (PopupHasPanel(kind)) {
     for (TMyImageSprite** sprite : {&Shell.PopupPanel, &Shell.PopupShade}) {
       if (*sprite != nullptr) (*sprite)->KillOnce();
       *sprite = nullptr;
     }
   }
   if (kind == popNameEntry) HideMouseCursor();
-  if (HasButtons(kind)) {
+  if (PopupHasButtons(kind)) {
     if (Shell.CurrentScreen == scrRace) HideMouseCursor();
     KillSpriteOnce(Shell.MenuItems[11]);
     KillSpriteOnce(Shell.MenuItems[12]);
@@ -191,7 +191,7 @@ void ClosePopup() {
 
 void UpdatePopup(int lagCount) {
   const uint8_t kind = Shell.PopupKind;
-  if (HasButtons(kind)) {
+  if (PopupHasButtons(kind)) {
     PopupButton(11)->Move(lagCount);
     PopupButton(12)->Move(lagCount);
     UpdateItemHighlight(false);

@@ -146,6 +146,10 @@ void MoveByArrows(const TArrowMoves (&table)[N], TArrowOrder order) {
 // ---------------------------------------------------------------------------------------------
 
 void OpenPopup(uint8_t kind);
+// Whether a popup of `kind` shows a panel (with the shade behind it), and the Yes and No buttons
+// as items 11 and 12.
+bool PopupHasPanel(int kind);
+bool PopupHasButtons(int kind);
 // The score of the game in progress; 0 when no race was started.
 int32_t GameScore();
 void ClosePopup();

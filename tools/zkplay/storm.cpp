@@ -1,5 +1,7 @@
 // zkplay --storm: random events of every kind against the real game, with the game's state
-// checked after each one. An exit answered Yes saves, ends the game and starts it again.
+// checked after each one. An exit answered Yes saves, ends the game and starts it again. Idle on
+// the menus, the storm leans toward starting a race; in the race it rides for stretches, jumps to
+// the late phases of a level now and then, and storms every phase with the same events.
 #include "storm.h"
 
 #include <unistd.h>
@@ -15,11 +17,13 @@
 #include <string>
 
 #include "app/app.h"
+#include "online/online.h"
 #include "race/race.h"
 #include "save/save.h"
 #include "screens/screens.h"
 #include "script.h"
 #include "sprites/sprites.h"
+#include "storm_race.h"
 
 namespace {
 
@@ -37,11 +41,17 @@ constexpr int kShiftStates[] = {0, 0, 0, 0, ssAlt, ssCtrl, ssShift, ssAlt | ssCt
 
 enum class TEvent {
   Key, KeyDown, KeyUp, Char, Move, MoveToItem, Click, DoubleClick, Frames, FocusOff, FocusOn,
-  Minimize, Restore, Close, Answer, Count
+  Minimize, Restore, Close, Answer, GoRace, Ride, RaceKey, Jump, Count
 };
-// Relative frequencies, in the order above.
-constexpr std::array<int, static_cast<size_t>(TEvent::Count)> kWeights = {
-    30, 4, 4, 10, 10, 14, 12, 3, 16, 1, 2, 1, 2, 2, 3};
+using TWeights = std::array<int, static_cast<size_t>(TEvent::Count)>;
+// Relative frequencies, in the order above: off the race screen, and on it.
+constexpr TWeights kMenuWeights = {30, 4, 4, 10, 10, 14, 12, 3, 16, 1, 2, 1, 2, 2, 3, 25, 0, 0, 0};
+constexpr TWeights kRaceWeights = {10, 2, 2, 3, 3, 3, 3, 1, 6, 1, 1, 1, 1, 1, 4, 0, 40, 8, 4};
+
+// Keys of the race the storm presses on purpose; the boss key is added as the player set it.
+constexpr int kRaceKeys[] = {'P', VK_ESCAPE, 'H', VK_RETURN, VK_PAUSE};
+// Where the score of a finished game goes: a local port that refuses at once.
+constexpr const char* kNoScoreServer = "http://127.0.0.1:1";
 
 // True when `sprite` is one of the engine's sprites now, found by address only (a freed one is
 // never touched).
@@ -64,6 +74,12 @@ private:
   void StartGame();
   TEvent PickEvent();
   void Apply(TEvent event);
+  void GoRace();
+  void ClickOn(int item);
+  void Ride();
+  void HoldRiderKeys(const TRiderKeys& keys, int& waited);
+  void PressRaceKey();
+  void Jump();
   int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
   bool Chance(int percent) { return Pick(100) < percent; }
   int RandomKey() { return kKeys[Pick(static_cast<int>(std::size(kKeys)))]; }
@@ -79,9 +95,18 @@ private:
   std::string gameDir_;
   std::deque<std::string> trail_;  // the last events, as script lines
   std::array<int, 4> held_{};      // keys held down by a KeyDown event
-  long long events_ = 0, frames_ = 0, restarts_ = 0;
+  long long events_ = 0, frames_ = 0, restarts_ = 0, jumps_ = 0;
   std::array<long long, 7> screens_{};
   std::array<long long, 13> popups_{};
+  std::array<long long, static_cast<size_t>(TRacePhase::Count)> phases_{};
+  // The rider: its style for its next EventsLeft ride events, and the keys it holds.
+  struct TRider {
+    TRiderStyle Style = TRiderStyle::Follow;
+    int Side = 0, EventsLeft = 0;
+    double SpeedCap = 0;
+    TRiderKeys Held;
+    long long Frame = 0;
+  } rider_;
 };
 
 void TStorm::StartGame() {
@@ -90,18 +115,125 @@ void TStorm::StartGame() {
   config.HeadlessRefreshRate = options_.RefreshRate;
   config.DataRoot = gameDir_;
   game_.Start(config, options_.Seed + static_cast<uint64_t>(restarts_));
+  SetScoreServer(kNoScoreServer);
   held_.fill(0);
+  rider_ = TRider{};
 }
 
 TEvent TStorm::PickEvent() {
+  const bool inRace = Shell.CurrentScreen == scrRace;
+  // Minimised or out of focus the game stands still: in the race, come back soon.
+  if (inRace && MForm != nullptr && !MForm->MDXTimer.Hooked() && Chance(30)) return Chance(50) ? TEvent::Restore : TEvent::FocusOn;
+  // A pause or a question would hold the race for most of the storm: lift it often.
+  if (inRace && Shell.PopupKind == popPause && Chance(40)) return TEvent::RaceKey;
+  if (inRace && Shell.PopupKind == popExitToMenu && Chance(30)) return TEvent::Answer;
+  const TWeights& weights = inRace ? kRaceWeights : kMenuWeights;
   int total = 0;
-  for (const int w : kWeights) total += w;
+  for (const int w : weights) total += w;
   int n = Pick(total);
-  for (size_t i = 0; i < kWeights.size(); ++i) {
-    if (n < kWeights[i]) return static_cast<TEvent>(i);
-    n -= kWeights[i];
+  for (size_t i = 0; i < weights.size(); ++i) {
+    if (n < weights[i]) return static_cast<TEvent>(i);
+    n -= weights[i];
   }
   return TEvent::Frames;
+}
+
+void TStorm::ClickOn(int item) {
+  const TSprite* s = item >= 1 && item <= MenuItemCount ? Shell.MenuItems[item] : nullptr;
+  if (s == nullptr || !InEngine(&GameSpriteEngine(), s) || s->IsDead) return;
+  const int x = static_cast<int>(s->X) + Pick(std::max(1, static_cast<int>(s->Width)));
+  const int y = static_cast<int>(s->Y) + Pick(std::max(1, static_cast<int>(s->Height)));
+  driver_.MouseMove(x, y);
+  driver_.Click();
+  Remember("mouse " + std::to_string(x) + " " + std::to_string(y));
+  Remember("click");
+}
+
+// A step toward a race: the main menu's first button, a bike and the start button, or back from
+// another screen; a question open is answered, a slide-in or a bike change waited for.
+void TStorm::GoRace() {
+  if (Shell.PopupKind != popNone) {
+    Apply(TEvent::Answer);
+  } else if (Shell.MenuIntroActive || (Shell.CurrentScreen == scrVehicleSelection && Shell.VehicleSwitchPhase != 0)) {
+    Apply(TEvent::Frames);
+  } else if (Shell.CurrentScreen == scrVehicleSelection) {
+    ClickOn(Chance(30) ? 7 + Pick(2) : 9);
+  } else {
+    ClickOn(1);
+  }
+}
+
+// Holds the rider's keys for this frame: presses and releases only what changed, and puts the
+// changes and the frames between them on the trail.
+void TStorm::HoldRiderKeys(const TRiderKeys& keys, int& waited) {
+  const std::pair<bool TRiderKeys::*, int> map[] = {
+      {&TRiderKeys::Up, VK_UP}, {&TRiderKeys::Down, VK_DOWN}, {&TRiderKeys::Left, VK_LEFT},
+      {&TRiderKeys::Right, VK_RIGHT}, {&TRiderKeys::Space, VK_SPACE}};
+  for (const auto& [held, vk] : map) {
+    if (keys.*held == rider_.Held.*held) continue;
+    if (waited > 0) Remember("wait " + std::to_string(waited));
+    waited = 0;
+    if (keys.*held) driver_.Press(vk);
+    else driver_.Release(vk);
+    Remember(std::string(keys.*held ? "down " : "up ") + KeyScriptName(vk, 0));
+  }
+  rider_.Held = keys;
+}
+
+// A stretch of riding: the rider's keys for a few frames, in the style it keeps for a while
+// (following the road, riding wild into the verge, braking into a fall).
+void TStorm::Ride() {
+  if (rider_.EventsLeft-- <= 0) {
+    const int style = Pick(10);
+    rider_.Style = style < 7 ? TRiderStyle::Follow : style < 9 ? TRiderStyle::Wild : TRiderStyle::Brake;
+    rider_.Side = Pick(3) - 1;
+    rider_.SpeedCap = 60 + Pick(110);
+    rider_.EventsLeft = 20 + Pick(100);
+  }
+  const int n = 1 + Pick(4);
+  int waited = 0;
+  for (int i = 0; i < n && Shell.CurrentScreen == scrRace && !MForm->Terminated; ++i) {
+    if (const TRace* race = CurrentRace()) HoldRiderKeys(RiderKeys(*race, rider_.Style, rider_.Side, rider_.SpeedCap, rider_.Frame++), waited);
+    driver_.Frame();
+    ++frames_;
+    ++waited;
+  }
+  if (waited > 0) Remember("wait " + std::to_string(waited));
+}
+
+// Pause, Esc, the horn, Enter, the boss key as the player set it, or Alt+Enter; mostly P or Esc
+// while paused.
+void TStorm::PressRaceKey() {
+  int vk = kRaceKeys[Pick(static_cast<int>(std::size(kRaceKeys)))], shift = 0;
+  const int choice = Pick(10);
+  if (Shell.PopupKind == popPause && choice < 7) {
+    vk = Chance(50) ? int{'P'} : int{VK_ESCAPE};
+  } else if (choice < 2 && BossKey != 0) {
+    vk = BossKey;
+    shift = BossKeyShift == 1 ? ssShift : BossKeyShift == 2 ? ssAlt : BossKeyShift == 4 ? ssCtrl : 0;
+  } else if (choice == 2) {
+    vk = VK_RETURN;
+    shift = ssAlt;
+  }
+  driver_.Key(vk, shift);
+  ++frames_;
+  Remember("key " + KeyScriptName(vk, shift));
+}
+
+void TStorm::Jump() {
+  TRace* race = CurrentRace();
+  if (race == nullptr) return;
+  // On the last level, most jumps go near the finish: its end is the only way to the congratulations.
+  const auto jump = race->Level == LevelCount && Chance(60) ? TRaceJump::NearFinish
+                                                            : static_cast<TRaceJump>(Pick(static_cast<int>(TRaceJump::Count)));
+  // Half the level jumps go to the last level, whose end leads to the congratulations.
+  const int amount = jump == TRaceJump::TimeNearlyUp ? 100 + Pick(3000)
+                     : jump == TRaceJump::NearFinish ? 1 + Pick(8)
+                                                     : Chance(50) ? LevelCount : 1 + Pick(LevelCount);
+  const std::string line = JumpRace(*race, jump, amount);
+  if (line.empty()) return;
+  ++jumps_;
+  Remember(line);
 }
 
 void TStorm::MoveOntoItem() {
@@ -171,7 +303,8 @@ void TStorm::Apply(TEvent event) {
     case TEvent::Click: driver_.Click(); Remember("click"); break;
     case TEvent::DoubleClick: driver_.DoubleClick(); Remember("dblclick"); break;
     case TEvent::Frames: {
-      const int n = 1 + Pick(Chance(4) ? 100 : 3);
+      // Now and then a long wait; seldom in the race, where the rides pass the time.
+      const int n = 1 + Pick(Chance(Shell.CurrentScreen == scrRace ? 1 : 4) ? 100 : 3);
       driver_.Frames(n);
       frames_ += n;
       Remember("wait " + std::to_string(n));
@@ -198,6 +331,10 @@ void TStorm::Apply(TEvent event) {
       }
       break;
     }
+    case TEvent::GoRace: GoRace(); break;
+    case TEvent::Ride: Ride(); break;
+    case TEvent::RaceKey: PressRaceKey(); break;
+    case TEvent::Jump: Jump(); break;
     case TEvent::Count: break;
   }
 }
@@ -215,9 +352,6 @@ std::string TStorm::Problem() const {
   if (Shell.SelectedVehicle < 1 || Shell.SelectedVehicle > 5) return "Shell.SelectedVehicle " + std::to_string(Shell.SelectedVehicle);
   if (Shell.VehicleSwitchPhase < 0 || Shell.VehicleSwitchPhase > 1) return "Shell.VehicleSwitchPhase " + std::to_string(Shell.VehicleSwitchPhase);
   if (Shell.CurrentScreen == scrHelp && (Shell.HelpPage < 1 || Shell.HelpPage > 5)) return "Shell.HelpPage " + std::to_string(Shell.HelpPage);
-  if (const TRace* race = CurrentRace();
-      race != nullptr && (race->Level < 0 || race->Level > 10 || race->Lives < 0 || race->Score < 0))
-    return "race counters";
   if (BossKeyShift != 0 && BossKeyShift != ssShift && BossKeyShift != ssAlt && BossKeyShift != ssCtrl)
     return "BossKeyShift " + std::to_string(BossKeyShift);
   if (BossKey != 0 && (BossKey < VK_F1 || BossKey > VK_F12)) return "BossKey " + std::to_string(BossKey);
@@ -237,12 +371,12 @@ std::string TStorm::Problem() const {
   if (Shell.PopupPanel != nullptr && !alive(Shell.PopupPanel)) return "the popup panel is freed or dying";
   if (Shell.TextCursor != nullptr && !alive(Shell.TextCursor)) return "the text cursor is freed or dying";
   if (Shell.ScreenBackground != nullptr && !alive(Shell.ScreenBackground)) return "the backdrop is freed or dying";
-  return {};
+  return RaceProblem();
 }
 
 void TStorm::Remember(const std::string& line) {
   trail_.push_back(line);
-  if (trail_.size() > 40) trail_.pop_front();
+  if (trail_.size() > 80) trail_.pop_front();
 }
 
 int TStorm::Fail(long long event, const std::string& problem) {
@@ -267,6 +401,11 @@ int TStorm::Run() {
     StartGame();
     for (long long n = 1; n <= options_.Events && status == kPlayOk; ++n) {
       events_ = n;
+      ++phases_[static_cast<size_t>(CurrentRacePhase())];
+      if (Shell.CurrentScreen != scrRace && rider_.Held.Any()) {  // the race is over: the rider lets go
+        int waited = 0;
+        HoldRiderKeys(TRiderKeys{}, waited);
+      }
       const TEvent event = PickEvent();
       Apply(event);
       if (MForm->Terminated) {
@@ -274,7 +413,7 @@ int TStorm::Run() {
         game_.Stop();
         ++restarts_;
         StartGame();
-        Remember("(game restarted)");
+        Remember("# the game restarted");
       }
       ++screens_[Shell.CurrentScreen <= 6 ? Shell.CurrentScreen : 0];
       ++popups_[Shell.PopupKind <= 12 ? Shell.PopupKind : 0];
@@ -287,11 +426,13 @@ int TStorm::Run() {
   game_.Stop();
   std::error_code ec;
   fs::remove_all(gameDir_, ec);
-  std::printf("storm seed %" PRIu64 ": %lld events, %lld frames, %lld restarts; events per screen", options_.Seed,
-              events_, frames_, restarts_);
+  std::printf("storm seed %" PRIu64 ": %lld events, %lld frames, %lld restarts, %lld jumps; events per screen",
+              options_.Seed, events_, frames_, restarts_, jumps_);
   for (size_t s = 0; s < screens_.size(); ++s) std::printf(" %zu:%lld", s, screens_[s]);
   std::printf("; per popup");
   for (size_t p = 0; p < popups_.size(); ++p) std::printf(" %zu:%lld", p, popups_[p]);
+  std::printf("; per race phase");
+  for (size_t p = 0; p < phases_.size(); ++p) std::printf(" %s:%lld", RacePhaseName(static_cast<TRacePhase>(p)), phases_[p]);
   std::printf("\n");
   return status;
 }
