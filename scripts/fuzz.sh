@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzzers with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) in their
 # own build folder and runs each for a bounded time on a copy of its corpus: the resource-file
-# fuzzer (tests/fuzz/corpus) for two thirds of FUZZ_SECONDS, the score server's submission fuzzer
-# (tests/fuzz/corpus_submission) for the rest. Exits non-zero when a fuzzer finds a crash, a leak
+# fuzzer (tests/fuzz/corpus) for half of FUZZ_SECONDS, the score server's submission fuzzer
+# (tests/fuzz/corpus_submission) for a quarter and the replay file fuzzer (tests/fuzz/corpus_zkreplay)
+# for the rest. Exits non-zero when a fuzzer finds a crash, a leak
 # or a hang; the input that caused it is left in <build>/fuzz-artifacts/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +14,7 @@ JOBS=${JOBS:-2}
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZK_BUILD_FUZZ=ON -DZK_SANITIZE=ON -DZK_BUILD_TESTS=OFF \
   -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
-cmake --build "$BUILD" -j "$JOBS" --target zk_fuzz_resfile zk_fuzz_submission
+cmake --build "$BUILD" -j "$JOBS" --target zk_fuzz_resfile zk_fuzz_submission zk_fuzz_zkreplay
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -35,7 +36,9 @@ run_fuzzer() {
   grep -E "^(stat::number_of_executed_units|Done)" "$BUILD/$name.log" || true
 }
 
-resfile_seconds=$((FUZZ_SECONDS * 2 / 3))
+resfile_seconds=$((FUZZ_SECONDS / 2))
+submission_seconds=$((FUZZ_SECONDS / 4))
 run_fuzzer zk_fuzz_resfile tests/fuzz/corpus "$resfile_seconds"
-run_fuzzer zk_fuzz_submission tests/fuzz/corpus_submission "$((FUZZ_SECONDS - resfile_seconds))"
+run_fuzzer zk_fuzz_submission tests/fuzz/corpus_submission "$submission_seconds"
+run_fuzzer zk_fuzz_zkreplay tests/fuzz/corpus_zkreplay "$((FUZZ_SECONDS - resfile_seconds - submission_seconds))"
 echo "fuzz: no crash"

@@ -34,7 +34,7 @@ for program in "$@"; do
   case $(basename "$program") in
     zkplay)
       "$program" --help > "$work/out"
-      for command in wait key down up type mouse click dblclick focus minimize restore close shot state expect; do
+      for command in wait key down up type mouse click dblclick focus minimize restore close shot state expect replay; do
         grep -Eq "^  ($command|.*\| $command)\b" "$work/out" || fail "zkplay --help does not list '$command'"
       done ;;
     zkbench)

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "replay/replay.h"
 #include "screens/screens.h"
 
 class TDXSpriteEngine;
@@ -66,8 +67,20 @@ extern TMForm* MForm;
 // Pumps window events into the form's handlers and runs a frame when the timer says one is due.
 // Returns false once the program has terminated.
 bool App_RunOnce();
-// Handles one platform event (shared by the game loop and zkplay).
+// Handles one platform event (shared by the game loop and zkplay): while a replay plays, only
+// what concerns the window itself (and Esc or closing ends the playback); while a game is
+// recorded, what it did to the game is recorded too.
 void App_DispatchEvent(const SysEvent& ev);
+// The event's handler of the form, whatever a replay does.
+void App_DispatchWindowEvent(const SysEvent& ev);
+
+// Plays a recorded game back, from the main menu as FormCreate leaves it: its game starts at once
+// and follows the record frame by frame until its end (PlaybackEnded()).
+void App_StartReplay(TReplay replay);
+// The frame's start while a replay plays: the record's events before the frame are applied and
+// the frame's record returned (its timing set, its lag count in `lagCount`); nullptr when no
+// replay plays, or once it has ended (the frame must not run then).
+const TReplayFrame* App_ReplayFrameBegins(int& lagCount);
 
 // One run of the game: the start-up and shut-down shared by the program, zkplay, the tests and
 // the benchmark.
@@ -108,6 +121,7 @@ struct TCommandLine {
   TDisplayModeOverride DisplayMode = TDisplayModeOverride::None;
   std::string SaveDir;  // --save-dir DIR; empty: the game's own choice
   std::string DataDir;  // --data DIR: the folder holding Data/; empty: looked up
+  std::string ReplayFile;  // --replay FILE: plays the recorded game back; empty: the game
   TRendererChoice Renderer = TRendererChoice::Auto;  // --renderer auto|gpu|software
   bool FrameStats = false;                           // --frame-stats
 };

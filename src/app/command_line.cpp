@@ -12,6 +12,8 @@ const TProgramInfo GameProgramInfo{
     "  --windowed       start in an 800x600 window (kept likewise)\n"
     "  --save-dir DIR   keep the settings and high scores in DIR\n"
     "  --data DIR       read the game's data from DIR/Data\n"
+    "  --replay FILE    play back the game recorded in FILE (Esc ends it); the last\n"
+    "                   game played is kept as last.zkreplay in the save folder\n"
     "  --renderer auto|gpu|software\n"
     "                   how frames reach the screen: auto uses the graphics driver\n"
     "                   unless it is a software rasteriser (default: auto)\n"
@@ -30,12 +32,12 @@ bool App_ParseCommandLine(int argc, char** argv, TCommandLine& out, std::string&
       out.DisplayMode = TDisplayModeOverride::FullScreen;
     } else if (arg == "--windowed") {
       out.DisplayMode = TDisplayModeOverride::Windowed;
-    } else if (arg == "--save-dir" || arg == "--data") {
+    } else if (arg == "--save-dir" || arg == "--data" || arg == "--replay") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        problem = std::string(arg) + " needs a folder";
+        problem = std::string(arg) + (arg == "--replay" ? " needs a file" : " needs a folder");
         return false;
       }
-      (arg == "--data" ? out.DataDir : out.SaveDir) = argv[++i];
+      (arg == "--data" ? out.DataDir : arg == "--replay" ? out.ReplayFile : out.SaveDir) = argv[++i];
     } else if (arg == "--renderer") {
       if (i + 1 >= argc || !ParseRendererChoice(argv[i + 1], out.Renderer)) {
         problem = "--renderer takes auto, gpu or software";

@@ -83,9 +83,13 @@ void TMForm::EnterWindowed() {
 void TMForm::RunFrame(int lagCount) {
   const int32_t previousHover = Shell.HoverItem;
   if (!MDXDraw.CanDraw()) return;
+  const TReplayFrame* const replayed = App_ReplayFrameBegins(lagCount);
+  if (ReplayMode() == TReplayMode::Playing && replayed == nullptr) return;
   MDXDraw.Fill(0);
   MDXSpriteEngine->Draw();
   PollInput();
+  if (replayed != nullptr) ApplyPolledKeys(*replayed);
+  RecordReplayFrame(lagCount);
   UpdateCurrentScreen(lagCount);
   if (Shell.HoverItem != previousHover) PlaySound(sndSelect);
   MDXSpriteEngine->FreeDead();
@@ -142,6 +146,7 @@ void ForgetGameState() {
   ForgetSaveState();
   ForgetAudioState();
   ForgetRace();
+  ForgetReplay();
 }
 
 }  // namespace

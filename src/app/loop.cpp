@@ -2,7 +2,7 @@
 // whenever the timer says one is due.
 #include "app/app.h"
 
-void App_DispatchEvent(const SysEvent& ev) {
+void App_DispatchWindowEvent(const SysEvent& ev) {
   TMForm& form = *MForm;
   switch (ev.Type) {
     case SysEventType::CloseRequest: {

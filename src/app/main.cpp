@@ -1,5 +1,6 @@
 // Program entry of zubokranz.
 #include <cstdio>
+#include <optional>
 
 #include "app/app.h"
 #include "save/save.h"
@@ -13,6 +14,15 @@ int main(int argc, char** argv) {
   App_SetDisplayModeOverride(commandLine.DisplayMode);
   SetSaveFolder(commandLine.SaveDir);
 
+  // A replay that cannot be played is refused before any window opens.
+  std::optional<TReplay> replay;
+  try {
+    if (!commandLine.ReplayFile.empty()) replay = ReadReplayFile(commandLine.ReplayFile);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zubokranz: %s\n", e.what());
+    return 1;
+  }
+
   int status = 0;
   TGameRun game;
   try {
@@ -21,7 +31,11 @@ int main(int argc, char** argv) {
     config.Renderer = commandLine.Renderer;
     config.FrameStats = commandLine.FrameStats;
     game.Start(config);
-    while (App_RunOnce()) {
+    if (replay) App_StartReplay(std::move(*replay));
+    while (App_RunOnce() && !PlaybackEnded()) {
+    }
+    if (const std::string mismatch = ReplayPlaybackProblem(); replay && !mismatch.empty()) {
+      std::fprintf(stderr, "zubokranz: %s: %s\n", commandLine.ReplayFile.c_str(), mismatch.c_str());
     }
   } catch (const std::exception& e) {
     Sys_ShowError(e.what());

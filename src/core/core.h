@@ -30,6 +30,8 @@ void ResetFrameTiming();
 void RandSeed(uint64_t seed);
 // Uniform integer 0 .. n-1 (0 when n <= 0).
 int RandInt(int n);
+// 64 bits from the generator (a new seed for each game).
+uint64_t RandBits64();
 // Seeds with `seed` when one is given (tests and zkplay), otherwise from the clock.
 void SeedRandomAtStart(const uint64_t* fixedSeed);
 

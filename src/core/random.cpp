@@ -45,6 +45,8 @@ int RandInt(int n) {
   return static_cast<int>(v % range);
 }
 
+uint64_t RandBits64() { return Next(); }
+
 void SeedRandomAtStart(const uint64_t* fixedSeed) {
   RandSeed(fixedSeed != nullptr ? *fixedSeed
                                 : static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));

@@ -2,6 +2,7 @@
 // bike operations the popups reach.
 #include "audio/audio.h"
 #include "race/player.h"
+#include "replay/replay.h"
 
 namespace {
 
@@ -68,8 +69,8 @@ void RunRaceFrame(TRace& race, int lagCount) {
   }
   GameSpriteEngine().Move(lagCount);
   TPlayer& bike = *race.Player;
-  TRaceKeys keys = RaceKeysHeld;
-  if (Autopilot.On) keys = autopilotKeys;
+  TRaceKeys keys = Autopilot.On ? autopilotKeys : RaceKeysHeld;
+  keys = ReplayRaceKeys(keys);  // recorded, or replaced by the replay being played
   CopyKeysToBike(bike, keys);
   race.SpeedNeedle->Angle = bike.NeedleAngle();
   bike.RunRaceClock();

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include <array>
 
@@ -101,6 +102,11 @@ std::string LoadSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
 std::string SaveSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
 // SaveSaveFiles into SaveFolder(), which is created first when it does not exist yet.
 std::string SaveGameFiles();
+// Another file of the game's (a replay) written into SaveFolder() as "<SaveFolder()>/<name>", as
+// crash-safe as the two save files: the old file stays until the new one is completely on disk.
+// The folder is created when missing. Never throws; returns the failure ("<path>: <reason>",
+// also on standard error), or an empty text when the file was written.
+std::string WriteToSaveFolder(const std::string& name, std::string_view content);
 
 // ---------------------------------------------------------------------------------------------
 // Options

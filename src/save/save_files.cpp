@@ -159,3 +159,16 @@ std::string SaveSaveFiles(const TSaveFilePaths& paths) {
     return e.what();
   }
 }
+
+std::string WriteToSaveFolder(const std::string& name, std::string_view content) {
+  const std::string folder = SaveFolder();
+  const std::string path = (std::filesystem::path(folder) / name).string();
+  try {
+    if (const std::string done = EnsureSaveFolder(folder); !done.empty()) Note(done);
+    WriteSaveFile(path, content);
+    return std::string();
+  } catch (const std::exception& e) {
+    Note(e.what());
+    return e.what();
+  }
+}

@@ -3,6 +3,7 @@
 #include "audio/audio.h"
 #include "online/online.h"
 #include "race/race.h"
+#include "replay/replay.h"
 #include "save/save.h"
 #include "screens/screens.h"
 #include "sprites/sprites.h"
@@ -460,6 +461,7 @@ void StartRaceScreen() {
   Shell.FirstItem = 1;
   Shell.LastItem = 0;
   Shell.HoverItem = 0;
+  StartReplayGame(Shell.SelectedVehicle);
   TRace& race = StartRace(Shell.SelectedVehicle);
   race.ShowPopup = OpenPopup;
   race.BuildRace();
@@ -473,6 +475,7 @@ void UpdateRaceScreen(int lagCount) {
 }
 
 void LeaveRaceScreen() {
+  DropReplayGame();
   Shell.CurrentScreen = scrNone;
   KillScreenBackground();
   EndRace();

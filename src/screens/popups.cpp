@@ -5,6 +5,7 @@
 #include "audio/audio.h"
 #include "online/online.h"
 #include "race/race.h"
+#include "replay/replay.h"
 #include "save/save.h"
 #include "screens/screens.h"
 #include "sprites/sprites.h"
@@ -46,6 +47,13 @@ TMenuButton* CreatePopupButton(int image, int x, bool raise) {
 void DrawLine(int style, const char* text, int x, int y) {
   SetTextStyle(style);
   DrawText(text, x, y, true, true);
+}
+
+// The game's own end, by its game over or its congratulations: the replay of the game is written
+// first, and a game being played back stops here.
+void FinishGame() {
+  if (const TRace* race = CurrentRace(); race != nullptr && EndReplayGame(race->Score, race->Lives, race->Level)) return;
+  EndGame();
 }
 
 void DrawPopupTexts(int kind) {
@@ -221,7 +229,7 @@ void UpdatePopup(int lagCount) {
     case popGameOver:
       if (!TryCountDown(Shell.PopupTimer, 0, FrameTimeMs)) {
         ClosePopup();
-        EndGame();
+        FinishGame();
       }
       break;
     case popNameEntry:
@@ -254,7 +262,7 @@ void UpdatePopup(int lagCount) {
         race->ResultTimeLeft -= FrameTimeMs;
       } else {
         ClosePopup();
-        EndGame();
+        FinishGame();
       }
       break;
     default:

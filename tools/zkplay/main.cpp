@@ -19,6 +19,7 @@ const TProgramInfo Program{
     "usage: zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
     "       zkplay [--data DIR] [--seed N] [--rate HZ] --storm EVENTS\n"
     "       zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] --autopilot [--soak SECONDS]\n"
+    "       zkplay [--data DIR] --replay FILE\n"
     "Runs the real game headless from a script, with a simulated clock and a fixed seed.\n"
     "SCRIPT - reads the commands from standard input and runs each line as it arrives.\n"
     "\n"
@@ -37,6 +38,9 @@ const TProgramInfo Program{
     "  --soak SECONDS        with --autopilot: plays games back to back for SECONDS of simulated\n"
     "                        time and prints the resident memory after the first game, at the\n"
     "                        end and at its peak\n"
+    "  --replay FILE         plays the recorded game in FILE (a .zkreplay) headless and prints\n"
+    "                        its final state line (status 1 when the file is refused or the\n"
+    "                        game did not end as recorded)\n"
     "  --help, --version\n"
     "\n"
     "Script commands, one a line, # starts a comment:\n"
@@ -56,6 +60,7 @@ const TProgramInfo Program{
     "  shot FILE.png         writes the back surface as a PNG\n"
     "  endgame N             from the main menu, ends a game with N points (name entry)\n"
     "  state                 prints the shared game state as one line of JSON\n"
+    "  replay FILE           from the main menu, plays the recorded game in FILE to its end\n"
     "  track                 prints the current level's track as one line of JSON\n"
     "  autopilot on|off      the autopilot rides the races instead of the race keys (popups\n"
     "                        still take the script's keys)\n"
@@ -80,6 +85,27 @@ std::string DefaultGameDir(const char* argv0) {
   return binDir + "/../game";
 }
 
+// --replay FILE: the file read first (a refused file ends with status 1), then played in a game
+// at the refresh rate it was recorded at, then the final state.
+int RunReplayOption(const std::string& path, const PlayOptions& options) {
+  TGameRun game;
+  try {
+    TReplay replay = ReadReplayFile(path);
+    const int rate = replay.RefreshRate > 0 ? replay.RefreshRate : options.RefreshRate;
+    SysConfig config;
+    config.Backend = SysBackend::Headless;
+    config.HeadlessRefreshRate = rate;
+    config.DataRoot = options.DataDir;
+    game.Start(config);
+    const int status = PlayReplay(std::move(replay), path, rate);
+    std::printf("%s\n", StateJson().c_str());
+    return status;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zkplay: %s\n", e.what());
+    return kPlayExpectFailed;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,7 +114,7 @@ int main(int argc, char** argv) {
   options.DataDir = DefaultGameDir(argv[0]);
   long long seed = 1, stormEvents = -1, soakSeconds = -1;
   bool autopilot = false;
-  std::string scorServer, scriptPath;
+  std::string scorServer, scriptPath, replayPath;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -106,6 +132,8 @@ int main(int argc, char** argv) {
       autopilot = true;
     } else if (arg == "--soak" && hasValue) {
       if (!ParseInt(argv[++i], soakSeconds) || soakSeconds < 0) return Usage("--soak takes a number of seconds");
+    } else if (arg == "--replay" && hasValue) {
+      replayPath = argv[++i];
     } else if (arg == "--score-server" && hasValue) {
       scorServer = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -119,6 +147,10 @@ int main(int argc, char** argv) {
   if (stormEvents >= 0) {
     if (!scriptPath.empty()) return Usage("a storm takes no script");
     return RunStorm(TStormOptions{stormEvents, static_cast<uint64_t>(seed), options.DataDir, options.RefreshRate});
+  }
+  if (!replayPath.empty()) {
+    if (!scriptPath.empty() || autopilot) return Usage("a replay takes no script and no autopilot");
+    return RunReplayOption(replayPath, options);
   }
   if (soakSeconds >= 0 && !autopilot) return Usage("--soak needs --autopilot");
   if (autopilot && !scriptPath.empty()) return Usage("--autopilot takes no script");

@@ -366,9 +366,23 @@ std::string StateJson() {
   s.Field("CursorVisible", Sys_CursorVisible());
   s.Field("FullScreenDisplay", MForm->MDXDraw.FullScreen);
   s.Field("Terminated", MForm->Terminated);
+  s.Field("ReplayFrames", static_cast<long long>(ReplayFrameCount()));
   if (Shell.CurrentScreen == scrRace && race != nullptr && race->Player != nullptr)
     s.Raw("Race", RaceJson(*race, *race->Player));
   return s.Close();
+}
+
+int PlayReplay(TReplay replay, const std::string& name, int refreshRate) {
+  // Every frame runs one recorded frame; the bound only stops a game whose timer stands still.
+  const size_t frameBound = replay.Frames.size() * 4 + 1000;
+  THeadlessDriver run(refreshRate);
+  App_StartReplay(std::move(replay));
+  for (size_t n = 0; n < frameBound && !PlaybackEnded() && !MForm->Terminated; ++n) run.Frame();
+  EndPlayback();
+  const std::string problem = ReplayPlaybackProblem();
+  if (problem.empty()) return kPlayOk;
+  std::fprintf(stderr, "%s: %s\n", name.c_str(), problem.c_str());
+  return kPlayExpectFailed;
 }
 
 int RunScript(std::istream& script, const std::string& scriptName, const PlayOptions& options) {
@@ -443,6 +457,18 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
       (race != nullptr ? *race : StartRace(1)).Score = static_cast<int32_t>(n);
       OpenPopup(popNameEntry);
       run.Frame();
+    } else if (cmd == "replay") {
+      // Plays a recorded game from the main menu to its end; its final state can then be expected.
+      std::string path;
+      if (!(in >> path)) return fail("replay takes a file name");
+      if (Shell.CurrentScreen != scrMainMenu || Shell.PopupKind != popNone) return fail("replay starts from the main menu");
+      TReplay replay;
+      try {
+        replay = ReadReplayFile(path);
+      } catch (const std::exception& e) {
+        return fail(e.what());
+      }
+      if (const int status = PlayReplay(std::move(replay), path, options.RefreshRate); status != kPlayOk) return status;
     } else if (cmd == "shot") {
       std::string path;
       if (!(in >> path)) return fail("shot takes a file name");

@@ -4,6 +4,8 @@
 #include <istream>
 #include <string>
 
+#include "replay/replay.h"
+
 struct PlayOptions {
   std::string DataDir;
   int RefreshRate = 60;
@@ -18,6 +20,11 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
 
 // The script's name of a key with its modifiers, e.g. "alt+f9", "up", "y".
 std::string KeyScriptName(int vk, int shift);
+
+// Plays the replay `replay` in the started game (from its main menu) to its end. Returns
+// kPlayOk when it reproduced its recorded game, else kPlayExpectFailed with the difference on
+// standard error, prefixed by `name`.
+int PlayReplay(TReplay replay, const std::string& name, int refreshRate);
 
 // One line of JSON with the shared game state; with a race, its "Race" object too.
 std::string StateJson();
