@@ -20,9 +20,10 @@ constexpr double kSteerDeadBand = 0.6;
 // How far the bike's centre may stray from the centre line before it leaves the lanes, with room
 // for its hull turned along a diagonal.
 constexpr double kLaneSlack = 95;
-// The rehearsal of the road ahead: the pedal is tried for kPedalFrames, then the bike brakes
-// until it is down to kSafeSpeed or kRehearsalFrames have passed (frames at the reference rate).
-constexpr double kPedalFrames = 4, kRehearsalFrames = 240, kSafeSpeed = 65;
+// The rehearsal of the road ahead: the pedal is tried for kPedalFrames (the frame it decides,
+// since it decides again on the next), then the bike brakes until it is down to kSafeSpeed or
+// kRehearsalFrames have passed (frames at the reference rate).
+constexpr double kPedalFrames = 1, kRehearsalFrames = 240, kSafeSpeed = 65;
 // The deepest lean (lean frames from upright) at which braking is still safe.
 constexpr double kSafeBrakeLean = 1.5;
 // Rivals: those the bike would reach within kRivalHorizonFrames (and those nearer ahead than
