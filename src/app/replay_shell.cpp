@@ -73,6 +73,7 @@ void App_DispatchEvent(const SysEvent& ev) {
   const uint8_t popupBefore = Shell.PopupKind;
   const int32_t hoverBefore = Shell.HoverItem;
   App_DispatchWindowEvent(ev);
+  // Only an event inside a game being recorded: the one that starts (or ends) a game is not part of it.
   if (recording && ReplayMode() == TReplayMode::Recording) RecordWindowEvent(ev, popupBefore, hoverBefore);
 }
 
