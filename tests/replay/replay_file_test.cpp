@@ -7,6 +7,8 @@
 #include <fstream>
 #include <functional>
 
+#include <unistd.h>
+
 #include "replay/replay.h"
 
 namespace {
@@ -118,7 +120,11 @@ const TDamagedCase kDamaged[] = {
 class ReplayFileDamaged : public ::testing::TestWithParam<TDamagedCase> {};
 
 TEST_P(ReplayFileDamaged, IsRefusedWithTheFileAndTheProblemNamed) {
-  const std::string path = (std::filesystem::path(::testing::TempDir()) / "damaged.zkreplay").string();
+  // ctest runs each case in its own process, side by side: every case writes a file of its own.
+  const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  const std::string path = (std::filesystem::path(::testing::TempDir()) /
+                            ("damaged_" + std::to_string(::getpid()) + "_" + name.substr(name.rfind('/') + 1) + ".zkreplay"))
+                               .string();
   {
     std::ofstream out(path, std::ios::binary);
     out << GetParam().Bytes();
