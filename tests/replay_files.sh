@@ -37,6 +37,6 @@ check "$work/truncated.zkreplay" "truncated"
 check "$work/damaged.zkreplay" "checksum"
 check "$work/future.zkreplay" "newer game"
 
-"$BIN_DIR/zkplay" --data "$GAME_DIR" --replay "$GOOD" > "$work/out" || fail "zkplay --replay $GOOD: status $?"
+"$BIN_DIR/zkplay" --data "$GAME_DIR" --save-dir "$work/saves" --replay "$GOOD" > "$work/out" || fail "zkplay --replay $GOOD: status $?"
 grep -q '"ReplayFrames":[1-9]' "$work/out" || fail "zkplay --replay $GOOD printed no final state: $(head -c 300 "$work/out")"
 echo "replay files passed"

@@ -8,7 +8,9 @@ GAME_DIR=$(cd "$1" && pwd)
 BIN_DIR=$(cd "$2" && pwd)
 fail() { echo "zkplay stdin: $*" >&2; exit 1; }
 
-coproc PLAY { "$BIN_DIR/zkplay" --data "$GAME_DIR" -; }
+saves=$(mktemp -d)
+trap 'rm -rf "$saves"' EXIT
+coproc PLAY { "$BIN_DIR/zkplay" --data "$GAME_DIR" --save-dir "$saves" -; }
 ask() {  # COMMAND... -> the answer line in $answer
   printf '%s\n' "$@" >&"${PLAY[1]}"
   IFS= read -r -t 120 answer <&"${PLAY[0]}" || fail "no answer to: $*"

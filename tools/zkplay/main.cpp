@@ -9,6 +9,7 @@
 #include "app/app.h"
 #include "autoplay.h"
 #include "online/online.h"
+#include "save/save.h"
 #include "script.h"
 #include "storm.h"
 
@@ -16,14 +17,17 @@ namespace {
 
 const TProgramInfo Program{
     "zkplay",
-    "usage: zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
+    "usage: zkplay [--data DIR] [--save-dir DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
     "       zkplay [--data DIR] [--seed N] [--rate HZ] --storm EVENTS\n"
-    "       zkplay [--data DIR] [--seed N] [--rate HZ] [--score-server URL] --autopilot [--soak SECONDS]\n"
-    "       zkplay [--data DIR] --replay FILE\n"
+    "       zkplay [--data DIR] [--save-dir DIR] [--seed N] [--rate HZ] [--score-server URL] --autopilot\n"
+    "              [--soak SECONDS]\n"
+    "       zkplay [--data DIR] [--save-dir DIR] --replay FILE\n"
     "Runs the real game headless from a script, with a simulated clock and a fixed seed.\n"
     "SCRIPT - reads the commands from standard input and runs each line as it arrives.\n"
     "\n"
     "  --data DIR            the game folder holding Data/ (the build's own by default)\n"
+    "  --save-dir DIR        the folder the game reads and writes its saves in (the game's own\n"
+    "                        choice by default; a storm always plays in a fresh one)\n"
     "  --seed N              random seed (1)\n"
     "  --rate HZ             refresh rate of the simulated display, 1 to 1000 (60)\n"
     "  --score-server URL    where scores are sent\n"
@@ -114,13 +118,15 @@ int main(int argc, char** argv) {
   options.DataDir = DefaultGameDir(argv[0]);
   long long seed = 1, stormEvents = -1, soakSeconds = -1;
   bool autopilot = false;
-  std::string scorServer, scriptPath, replayPath;
+  std::string scorServer, scriptPath, replayPath, saveDir;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
     long long n = 0;
     if (arg == "--data" && hasValue) {
       options.DataDir = argv[++i];
+    } else if (arg == "--save-dir" && hasValue) {
+      saveDir = argv[++i];
     } else if (arg == "--seed" && hasValue) {
       if (!ParseInt(argv[++i], seed)) return Usage("--seed takes a whole number");
     } else if (arg == "--rate" && hasValue) {
@@ -146,8 +152,10 @@ int main(int argc, char** argv) {
   }
   if (stormEvents >= 0) {
     if (!scriptPath.empty()) return Usage("a storm takes no script");
+    if (!saveDir.empty()) return Usage("a storm plays in a save folder of its own: no --save-dir");
     return RunStorm(TStormOptions{stormEvents, static_cast<uint64_t>(seed), options.DataDir, options.RefreshRate});
   }
+  SetSaveFolder(saveDir);
   if (!replayPath.empty()) {
     if (!scriptPath.empty() || autopilot) return Usage("a replay takes no script and no autopilot");
     return RunReplayOption(replayPath, options);
