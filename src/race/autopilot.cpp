@@ -1,5 +1,11 @@
 // The autopilot: a rider that judges the road ahead, the bike and the rivals near it the way a
 // player sees them on the screen, and answers with the six race keys.
+//
+// Every frame it rehearses the next few seconds with the bike's own driving model: a line across
+// the road (a distance from the centre line) is ridden by pure pursuit, the throttle is held for
+// the frame being decided and then the brake until the bike is slow enough for any shift. The
+// throttle stays open while such a rehearsal keeps the hull on road cells and out of the rivals'
+// way; when the preferred line would need the brake, the nearest line that does not is taken.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -12,86 +18,108 @@ namespace {
 
 constexpr double kAngleUnitsPerRadian = 256 / (2 * M_PI);
 
-// Pure pursuit: the bike steers toward the road's centre line this far ahead (pixels), further
-// the faster it rides, so that it cuts the corners of a shift.
+// Pure pursuit: the bike steers toward its line this far ahead (pixels), further the faster it
+// rides, so that it cuts the corners of a shift.
 constexpr double kLookAheadBase = 110, kLookAheadPerSpeed = 2.6;
 // Heading errors (angle units) smaller than this are left alone.
 constexpr double kSteerDeadBand = 0.6;
-// How far the bike's centre may stray from the centre line before it leaves the lanes, with room
-// for its hull turned along a diagonal.
-constexpr double kLaneSlack = 95;
-// The rehearsal of the road ahead: the pedal is tried for kPedalFrames (the frame it decides,
-// since it decides again on the next), then the bike brakes until it is down to kSafeSpeed or
-// kRehearsalFrames have passed (frames at the reference rate).
+// The centre line is averaged over this many rows either side of a row.
+constexpr int kSmoothRows = 2;
+// The rehearsal: the pedal being decided is worked for kPedalFrames, then the bike brakes until
+// it is down to kSafeSpeed or kRehearsalFrames have passed (frames at the reference rate).
 constexpr double kPedalFrames = 1, kRehearsalFrames = 240, kSafeSpeed = 65;
-// The deepest lean (lean frames from upright) at which braking is still safe.
+// The deepest lean (lean frames from upright) at which the autopilot brakes.
 constexpr double kSafeBrakeLean = 1.5;
-// Rivals: those the bike would reach within kRivalHorizonFrames (and those nearer ahead than
-// kRivalNear, whatever their speed) are passed at least kRivalPassGap beside their centre; the
-// bike's offset from the centre line stays within kMaxPassOffset, chosen in steps of kPassStep
-// against the costs of moving over and of leaving the centre (per pixel). The minimap shows
-// kRivalAhead pixels ahead.
-constexpr double kRivalAhead = 860, kRivalBehind = 40, kRivalNear = 150, kRivalHorizonFrames = 170,
-                 kRivalPassGap = 80, kMaxPassOffset = 105, kPassStep = 7.5, kMoveCost = 0.0004, kCentreCost = 0.0002;
+// Rivals from kRivalBehind behind the bike to kRivalAhead ahead of it (as far as the minimap
+// shows) are rehearsed along with the bike, each keeping its place across the road and its speed;
+// no corner of the bike's hull may come within kRivalHalfWidth across and kRivalHalfLength along
+// the road of a rival's centre.
+constexpr double kRivalAhead = 860, kRivalBehind = 40, kRivalHalfWidth = 18, kRivalHalfLength = 56;
+// Lines are tried kLineStep apart, no further than kMaxLineOffset from the centre line.
+constexpr double kLineStep = 15, kMaxLineOffset = 105;
+// The preferred line passes the rivals the bike would reach within kRivalHorizonFrames (and those
+// nearer ahead than kRivalNear, whatever their speed) at least kRivalPassGap beside their centre,
+// chosen in steps of kPassStep against the costs of moving over and of leaving the centre (per
+// pixel).
+constexpr double kRivalNear = 150, kRivalHorizonFrames = 170, kRivalPassGap = 80, kPassStep = 7.5, kMoveCost = 0.0004,
+                 kCentreCost = 0.0002;
 
 struct TBikeView {
-  double X = 0, Y = 0;     // world pixels of the bike's centre
-  double Heading = 0;      // angle units, unrounded
+  double X = 0, Y = 0;  // world pixels of the bike's centre
+  double Heading = 0;   // angle units, unrounded
   double Speed = 0;
-  int Row = 0;
 };
 
 TBikeView ViewOf(const TRace& race, const TPlayer& bike) {
   const double roadX = race.Road != nullptr ? race.Road->X : 0;
   const double roadY = race.Road != nullptr ? race.Road->Y : 0;
-  TBikeView v;
-  v.X = bike.CenterX + race.ViewCol * CellSize - roadX;
-  v.Y = bike.CenterY + race.ViewRow * CellSize - roadY;
-  v.Heading = bike.HeadingAcc / 2;
-  v.Speed = bike.Speed;
-  v.Row = static_cast<int>(std::floor(v.Y / CellSize));
-  return v;
+  return TBikeView{bike.CenterX + race.ViewCol * CellSize - roadX, bike.CenterY + race.ViewRow * CellSize - roadY,
+                   bike.HeadingAcc / 2, bike.Speed};
 }
 
-int ClampRow(int row) { return std::clamp(row, 1, TrackRows); }
+double SmoothCentreOfRow(const TRace& race, int row) {
+  double sum = 0;
+  for (int r = row - kSmoothRows; r <= row + kSmoothRows; ++r) sum += race.RoadCenterX[std::clamp(r, 1, TrackRows)];
+  return sum / (2 * kSmoothRows + 1);
+}
 
-double CentreAt(const TRace& race, int row) { return race.RoadCenterX[ClampRow(row)]; }
+// The road's centre line at world y: averaged over a few rows and carried on between the rows'
+// middles, since in a shift the centre of the lane cells steps a column every second row while
+// the road's edges run straight along the diagonal.
+double CentreAt(const TRace& race, double y) {
+  const double r = y / CellSize - 0.5;
+  const int row = static_cast<int>(std::floor(r));
+  const double t = r - row;
+  return SmoothCentreOfRow(race, row) * (1 - t) + SmoothCentreOfRow(race, row + 1) * t;
+}
 
 // Pixels a bike of model `m` covers in a frame at `speed` (at the reference rate).
 double PixelsPerFrame(const TVehicleModel& m, double speed) { return TopSpeedFactor(m) * speed / 16; }
 
-// The sideways distance from the centre line the bike aims for: the place across the road that
-// keeps it clearest of the rivals it would reach soon (each taken to keep its own place across
-// the road), near its present line and the centre line. Rivals are watched as far ahead as the
-// minimap shows them.
-double PassOffset(const TRace& race, const TBikeView& bike, const TVehicleModel& bikeModel) {
-  if (race.Traffic == nullptr) return 0;
+// A rival as the rehearsal sees it coming.
+struct TRivalPath {
+  double Offset = 0;   // from the centre line, kept
+  double Y = 0;        // world y now
+  double Step = 0;     // pixels a reference frame
+  double Urgency = 0;  // 1 / (frames until the bike reaches it + 20); 0: not in the way yet
+};
+
+struct TRivalPaths {
+  std::array<TRivalPath, RivalCount> Path{};
+  int Count = 0;
+};
+
+TRivalPaths RivalPathsNear(const TRace& race, const TBikeView& bike, const TVehicleModel& bikeModel) {
+  TRivalPaths paths;
+  if (race.Traffic == nullptr) return paths;
   const TCar& rivals = *race.Traffic;
   const double bikeStep = PixelsPerFrame(bikeModel, bike.Speed);
-  const double bikeOffset = bike.X - CentreAt(race, bike.Row);
-  // The rivals in the way: their place across the road and how soon the bike reaches them.
-  std::array<double, RivalCount> rivalOffset{}, urgency{};
-  int count = 0;
   for (int i = 1; i <= RivalCount; ++i) {
     if (!rivals.Racing[i]) continue;
     const double ahead = bike.Y - rivals.CenterY[i];
     if (ahead < -kRivalBehind || ahead > kRivalAhead) continue;
-    const double rivalStep = rivals.Crashed[i] ? 0 : PixelsPerFrame(VehicleModel(rivals.Model[i]), rivals.Speed[i]);
-    const double closing = bikeStep - rivalStep;
+    TRivalPath& p = paths.Path[paths.Count++];
+    p.Y = rivals.CenterY[i];
+    p.Offset = rivals.CenterX[i] - CentreAt(race, p.Y);
+    p.Step = rivals.Crashed[i] ? 0 : PixelsPerFrame(VehicleModel(rivals.Model[i]), rivals.Speed[i]);
+    const double closing = bikeStep - p.Step;
     const double frames = ahead <= kRivalNear ? 0 : closing > 0.05 ? (ahead - kRivalNear) / closing : kRivalHorizonFrames;
-    if (frames >= kRivalHorizonFrames) continue;
-    const int rivalRow = static_cast<int>(std::floor(rivals.CenterY[i] / CellSize));
-    rivalOffset[count] = rivals.CenterX[i] - CentreAt(race, rivalRow);
-    urgency[count] = 1 / (frames + 20);
-    ++count;
+    p.Urgency = frames < kRivalHorizonFrames ? 1 / (frames + 20) : 0;
   }
-  if (count == 0) return 0;
+  return paths;
+}
+
+// The preferred line: the place across the road that keeps the bike clearest of the rivals it
+// would reach soon, near its present line and the centre line.
+double PreferredLine(const TRivalPaths& rivals, double present) {
+  const auto inTheWay = [](const TRivalPath& p) { return p.Urgency > 0; };
+  if (std::none_of(rivals.Path.begin(), rivals.Path.begin() + rivals.Count, inTheWay)) return 0;
   double best = 0, bestCost = 1e18;
-  for (double offset = -kMaxPassOffset; offset <= kMaxPassOffset; offset += kPassStep) {
-    double cost = std::fabs(offset - bikeOffset) * kMoveCost + std::fabs(offset) * kCentreCost;
-    for (int k = 0; k < count; ++k) {
-      const double gap = std::fabs(offset - rivalOffset[k]);
-      if (gap < kRivalPassGap) cost += (kRivalPassGap - gap) * urgency[k];
+  for (double offset = -kMaxLineOffset; offset <= kMaxLineOffset; offset += kPassStep) {
+    double cost = std::fabs(offset - present) * kMoveCost + std::fabs(offset) * kCentreCost;
+    for (int k = 0; k < rivals.Count; ++k) {
+      const double gap = std::fabs(offset - rivals.Path[k].Offset);
+      if (gap < kRivalPassGap) cost += (kRivalPassGap - gap) * rivals.Path[k].Urgency;
     }
     if (cost < bestCost) {
       bestCost = cost;
@@ -101,41 +129,131 @@ double PassOffset(const TRace& race, const TBikeView& bike, const TVehicleModel&
   return best;
 }
 
-// The heading (angle units) the bike steers for from (x, y): toward the centre line, shifted by
-// `offset`, a speed-dependent distance ahead.
+// The heading (angle units) the bike steers for from (x, y): toward the line `offset` from the
+// centre line, a speed-dependent distance ahead.
 double PursuitHeading(const TRace& race, double x, double y, double speed, double offset) {
   const double lookAhead = kLookAheadBase + kLookAheadPerSpeed * std::max(0.0, speed);
-  const int targetRow = ClampRow(static_cast<int>(std::floor((y - lookAhead) / CellSize)));
-  const double targetX = CentreAt(race, targetRow) + offset;
-  const double targetY = targetRow * CellSize + CellSize / 2.0;
-  return std::atan2(targetX - x, y - targetY) * kAngleUnitsPerRadian;
+  const double targetY = std::max(y - lookAhead, static_cast<double>(CellSize));
+  return std::atan2(CentreAt(race, targetY) + offset - x, y - targetY) * kAngleUnitsPerRadian;
+}
+
+// The bike's collision quad, as TPlayer::ComputeHull places it.
+struct THullShape {
+  double Radius = 0, Angle = 0;  // corners this far from the centre, this far (angle units) off the heading
+};
+
+using TCorners = std::array<TPointF, 4>;
+
+TCorners HullCorners(const THullShape& hull, double x, double y, double heading) {
+  const double angles[4] = {heading - hull.Angle, heading + hull.Angle, heading + 128 - hull.Angle,
+                            heading + 128 + hull.Angle};
+  TCorners corners;
+  for (int k = 0; k < 4; ++k) {
+    const double a = angles[k] / kAngleUnitsPerRadian;
+    corners[k] = TPointF{x + std::sin(a) * hull.Radius, y - std::cos(a) * hull.Radius};
+  }
+  return corners;
+}
+
+bool OnRoad(const TRace& race, const TCorners& corners) {
+  return std::all_of(corners.begin(), corners.end(), [&](const TPointF& p) {
+    return race.IsRoadTile(static_cast<int>(std::lround(p.X)), static_cast<int>(std::lround(p.Y)));
+  });
+}
+
+bool MeetsRival(const TRace& race, const TCorners& corners, const TRivalPath& rival, double frames) {
+  const double ry = rival.Y - rival.Step * frames;
+  if (std::fabs(corners[0].Y - ry) > 3 * kRivalHalfLength) return false;
+  const double rx = CentreAt(race, ry) + rival.Offset;
+  return std::any_of(corners.begin(), corners.end(), [&](const TPointF& p) {
+    return std::fabs(p.X - rx) < kRivalHalfWidth && std::fabs(p.Y - ry) < kRivalHalfLength;
+  });
+}
+
+// The bike's lean as the steering keys work it (TPlayer::UpdateLean): a key held while the
+// heading turns more than 5 units from where it was when the key went down leans the bike deeper,
+// up to a depth that grows with the speed; without a key it recovers. Braking in a deep lean
+// throws the rider, so the autopilot brakes only up to kSafeBrakeLean.
+struct TLean {
+  int Side = 0;  // -1 left, 1 right
+  double Depth = 0, StartHeading = 0;
+  int PrevKey = 0;
+
+  void Step(int key, double heading, double speed, double sf) {
+    if (speed < 5) {
+      Side = 0;
+      Depth = 0;
+    } else if (key != 0 && Side != -key) {
+      if (PrevKey != key) StartHeading = heading;
+      if (Side != key) Depth = 0;
+      Side = key;
+      if (std::fabs(heading - StartHeading) > 5) Depth = std::min(Depth + 0.075 * sf, std::min(5.5, speed / 35));
+    } else if (Depth <= 0) {
+      Side = 0;
+    } else if (Side != 0) {
+      Depth = std::max(0.0, Depth - 0.1 * sf);
+    }
+    PrevKey = key;
+  }
+  bool MayBrake() const { return Side == 0 || Depth <= kSafeBrakeLean; }
+};
+
+TLean LeanOf(const TPlayer& player) {
+  TLean lean;
+  lean.Side = player.Lean;
+  lean.Depth = player.Lean != 0 ? 5.5 - player.FramePos : 0;
+  lean.StartHeading = player.LeanStartHeading;
+  lean.PrevKey = player.PrevSteerLeft ? -1 : player.PrevSteerRight ? 1 : 0;
+  return lean;
 }
 
 enum class TPedal { Throttle, Coast, Brake };
 
-// Whether the bike stays within the lanes when it works `pedal` for a moment and then brakes,
-// steering by the pursuit all the while: a rehearsal of the driving model (steering rate,
-// acceleration, braking, movement) until the bike is slow enough to follow any shift or the
-// horizon ends.
-bool StaysOnLanes(const TRace& race, const TBikeView& bike, const TVehicleModel& m, double offset, TPedal pedal) {
+// What the rehearsal starts from.
+struct TSituation {
+  const TRace& Race;
+  const TVehicleModel& Model;
+  TBikeView Bike;
+  THullShape Hull;
+  TLean Lean;
+  TRivalPaths Rivals;
+};
+
+constexpr int kAlwaysClear = 1 << 20;
+
+// How many frames the bike keeps its hull on the road and clear of the rivals when it works
+// `pedal` for a moment and then brakes (coasts while the lean forbids the brake), steering for the
+// line `offset` all the while; kAlwaysClear when it does so until it is slow enough to follow any
+// shift or the horizon ends.
+int ClearFrames(const TSituation& s, double offset, TPedal pedal) {
+  const TVehicleModel& m = s.Model;
   const double top = 160 * TopSpeedFactor(m), sf = SpeedFactor;
   const int frames = static_cast<int>(kRehearsalFrames / sf), pedalFrames = static_cast<int>(kPedalFrames / sf) + 1;
-  double x = bike.X, y = bike.Y, headingAcc = bike.Heading * 2, speed = bike.Speed;
+  double x = s.Bike.X, y = s.Bike.Y, headingAcc = s.Bike.Heading * 2, speed = s.Bike.Speed;
+  TLean lean = s.Lean;
   for (int f = 0; f < frames && speed > kSafeSpeed; ++f) {
-    const TPedal now = f < pedalFrames ? pedal : TPedal::Brake;
-    const double error = PursuitHeading(race, x, y, speed, offset) - headingAcc / 2;
-    if (std::fabs(error) > kSteerDeadBand) headingAcc += (error > 0 ? 1 : -1) * SteerRate(m, speed) * sf;
+    const double error = PursuitHeading(s.Race, x, y, speed, offset) - headingAcc / 2;
+    const int key = std::fabs(error) > kSteerDeadBand ? (error > 0 ? 1 : -1) : 0;
+    lean.Step(key, std::round(headingAcc / 2), speed, sf);
+    TPedal now = f < pedalFrames ? pedal : TPedal::Brake;
+    if (now == TPedal::Brake && !lean.MayBrake()) now = TPedal::Coast;
+    headingAcc += key * SteerRate(m, speed) * sf;
     if (now == TPedal::Throttle) speed += speed <= top ? AccelRate(m, speed) * sf : -CoastDecel(m, speed) * sf;
     else speed -= (now == TPedal::Coast ? CoastDecel(m, speed) : BrakeDecel(m)) * sf;
-    const double step = TopSpeedFactor(m) * speed / 8 * 0.5 * sf, h = headingAcc / 2 / kAngleUnitsPerRadian;
+    const double step = PixelsPerFrame(m, speed) * sf, h = headingAcc / 2 / kAngleUnitsPerRadian;
     x += std::sin(h) * step;
     y -= std::cos(h) * step;
-    const int row = static_cast<int>(std::floor(y / CellSize));
-    if (row < 1) break;
-    if (std::fabs(x - CentreAt(race, row)) > kLaneSlack) return false;
+    if (y < CellSize) break;
+    const TCorners corners = HullCorners(s.Hull, x, y, headingAcc / 2);
+    if (!OnRoad(s.Race, corners)) return f;
+    for (int k = 0; k < s.Rivals.Count; ++k) {
+      if (MeetsRival(s.Race, corners, s.Rivals.Path[k], (f + 1) * sf)) return f;
+    }
   }
-  return true;
+  return kAlwaysClear;
 }
+
+bool ThrottleIsSafe(const TSituation& s, double offset) { return ClearFrames(s, offset, TPedal::Throttle) == kAlwaysClear; }
 
 }  // namespace
 
@@ -145,22 +263,47 @@ TRaceKeys TAutopilot::Keys(const TRace& race) const {
   const TPlayer& player = *race.Player;
   const TVehicleModel& m = player.Model();
   const TBikeView bike = ViewOf(race, player);
+  const TSituation s{race, m, bike, THullShape{player.HullRadius * m.HullScale, player.HullAngle}, LeanOf(player),
+                     RivalPathsNear(race, bike, m)};
+  const double present = bike.X - CentreAt(race, bike.Y);
 
-  // Steering: toward the centre line (or beside a rival) a speed-dependent distance ahead.
-  const double offset = PassOffset(race, bike, m);
+  // The line: the preferred one, or when that asks for the brake, the nearest to the present line
+  // that lets the throttle stay open.
+  const bool belowCap = bike.Speed < SpeedCap * 160 * TopSpeedFactor(m);
+  double offset = PreferredLine(s.Rivals, present);
+  bool throttle = belowCap && ThrottleIsSafe(s, offset);
+  const double from = std::clamp(present, -kMaxLineOffset, kMaxLineOffset);
+  for (double d = 0; belowCap && !throttle && d <= 2 * kMaxLineOffset; d += kLineStep) {
+    for (const double candidate : {from - d, from + d}) {
+      if (std::fabs(candidate) > kMaxLineOffset || (d == 0 && candidate > from) || !ThrottleIsSafe(s, candidate)) continue;
+      offset = candidate;
+      throttle = true;
+      break;
+    }
+  }
+  // No line keeps the throttle open near rivals: the one along which braking keeps the bike clear
+  // longest.
+  if (!throttle && s.Rivals.Count > 0) {
+    int longest = ClearFrames(s, offset, TPedal::Brake);
+    for (double candidate = -kMaxLineOffset; candidate <= kMaxLineOffset && longest != kAlwaysClear;
+         candidate += kLineStep) {
+      if (const int frames = ClearFrames(s, candidate, TPedal::Brake); frames > longest) {
+        longest = frames;
+        offset = candidate;
+      }
+    }
+  }
+
   const double error = PursuitHeading(race, bike.X, bike.Y, bike.Speed, offset) - bike.Heading;
   keys.Left = error < -kSteerDeadBand;
   keys.Right = error > kSteerDeadBand;
 
-  // Speed: full throttle up to the cap while braking later would still keep the bike on the
-  // lanes through the shifts ahead; else roll, else brake (but never while leaning deep enough
-  // to fall: then it rolls).
-  const double cap = SpeedCap * 160 * TopSpeedFactor(m);
-  const double leanDepth = player.Lean != 0 ? 5.5 - player.FramePos : 0;
-  if (bike.Speed < cap && StaysOnLanes(race, bike, m, offset, TPedal::Throttle)) {
+  // Speed: the throttle while that is safe; else roll, if rolling for a moment is; else brake
+  // (unless the lean forbids it: then it rolls).
+  if (throttle) {
     keys.Up = true;
-  } else if (!StaysOnLanes(race, bike, m, offset, TPedal::Coast)) {
-    keys.Down = leanDepth <= kSafeBrakeLean && bike.Speed > kSafeSpeed;
+  } else if (ClearFrames(s, offset, TPedal::Coast) != kAlwaysClear) {
+    keys.Down = s.Lean.MayBrake() && bike.Speed > kSafeSpeed;
   }
   return keys;
 }
