@@ -4,8 +4,9 @@
 // Every frame it rehearses the next few seconds with the bike's own driving model: a line across
 // the road (a distance from the centre line) is ridden by pure pursuit, the throttle is held for
 // the frame being decided and then the brake until the bike is slow enough for any shift. The
-// throttle stays open while such a rehearsal keeps the hull on road cells and out of the rivals'
-// way; when the preferred line would need the brake, the nearest line that does not is taken.
+// throttle stays open while such a rehearsal keeps the hull on road cells and out of the way of
+// the rivals, each riding on as it is seen to ride; when the preferred line would need the brake,
+// the nearest line that does not is taken, one clear of the rivals coming up from behind first.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -26,21 +27,26 @@ constexpr double kSteerDeadBand = 0.6;
 // The centre line is averaged over this many rows either side of a row.
 constexpr int kSmoothRows = 2;
 // The rehearsal: the pedal being decided is worked for kPedalFrames, then the bike brakes until
-// it is down to kSafeSpeed or kRehearsalFrames have passed (frames at the reference rate).
+// it is down to kSafeSpeed or kRehearsalFrames have passed (frames at the reference rate; at most
+// kMaxRehearsalFrames at any rate).
 constexpr double kPedalFrames = 1, kRehearsalFrames = 240, kSafeSpeed = 65;
+constexpr int kMaxRehearsalFrames = 512;
 // The deepest lean (lean frames from upright) at which the autopilot brakes.
 constexpr double kSafeBrakeLean = 1.5;
 // Rivals from kRivalBehind behind the bike to kRivalAhead ahead of it (as far as the minimap
-// shows) are rehearsed along with the bike, each keeping its place across the road and its speed;
-// no corner of the bike's hull may come within kRivalHalfWidth across and kRivalHalfLength along
-// the road of a rival's centre.
+// shows) are rehearsed along with the bike; no corner of the bike's hull may come within
+// kRivalHalfWidth across and kRivalHalfLength along the road of a rival's centre. Faster rivals
+// up to kOvertakerRange behind are kept clear of for kOvertakeFrames of full throttle. A line
+// beyond a rival less than kBesideRange ahead or behind is out of reach.
 constexpr double kRivalAhead = 860, kRivalBehind = 40, kRivalHalfWidth = 18, kRivalHalfLength = 56;
+constexpr double kOvertakerRange = 400, kOvertakeFrames = 120, kBesideRange = 60;
 // Lines are tried kLineStep apart, no further than kMaxLineOffset from the centre line.
 constexpr double kLineStep = 15, kMaxLineOffset = 105;
 // The preferred line passes the rivals the bike would reach within kRivalHorizonFrames (and those
 // nearer ahead than kRivalNear, whatever their speed) at least kRivalPassGap beside their centre,
 // chosen in steps of kPassStep against the costs of moving over and of leaving the centre (per
 // pixel).
+constexpr double kOutOfReach = 1e6;
 constexpr double kRivalNear = 150, kRivalHorizonFrames = 170, kRivalPassGap = 80, kPassStep = 7.5, kMoveCost = 0.0004,
                  kCentreCost = 0.0002;
 
@@ -78,16 +84,20 @@ double PixelsPerFrame(const TVehicleModel& m, double speed) { return TopSpeedFac
 
 // A rival as the rehearsal sees it coming.
 struct TRivalPath {
-  double Offset = 0;   // from the centre line, kept
-  double Y = 0;        // world y now
-  double Step = 0;     // pixels a reference frame
-  double Urgency = 0;  // 1 / (frames until the bike reaches it + 20); 0: not in the way yet
+  double Offset = 0;        // from the centre line now
+  double Urgency = 0;       // 1 / (frames until the bike reaches it + 20); 0: not in the way yet
+  bool Overtaking = false;  // behind the bike and faster
+  bool Beside = false;      // less than kBesideRange ahead or behind
+  std::array<TPointF, kMaxRehearsalFrames> At{};  // its centre after each frame to come
 };
 
 struct TRivalPaths {
   std::array<TRivalPath, RivalCount> Path{};
   int Count = 0;
 };
+
+// Frames of a rehearsal at the frame rate in use.
+int RehearsalFrames() { return std::min(kMaxRehearsalFrames, static_cast<int>(kRehearsalFrames / SpeedFactor)); }
 
 TRivalPaths RivalPathsNear(const TRace& race, const TBikeView& bike, const TVehicleModel& bikeModel) {
   TRivalPaths paths;
@@ -97,20 +107,26 @@ TRivalPaths RivalPathsNear(const TRace& race, const TBikeView& bike, const TVehi
   for (int i = 1; i <= RivalCount; ++i) {
     if (!rivals.Racing[i]) continue;
     const double ahead = bike.Y - rivals.CenterY[i];
-    if (ahead < -kRivalBehind || ahead > kRivalAhead) continue;
+    const double step = rivals.Crashed[i] ? 0 : PixelsPerFrame(VehicleModel(rivals.Model[i]), rivals.Speed[i]);
+    const bool overtaking = ahead < -kRivalBehind && ahead >= -kOvertakerRange && step > bikeStep;
+    if ((ahead < -kRivalBehind && !overtaking) || ahead > kRivalAhead) continue;
     TRivalPath& p = paths.Path[paths.Count++];
-    p.Y = rivals.CenterY[i];
-    p.Offset = rivals.CenterX[i] - CentreAt(race, p.Y);
-    p.Step = rivals.Crashed[i] ? 0 : PixelsPerFrame(VehicleModel(rivals.Model[i]), rivals.Speed[i]);
-    const double closing = bikeStep - p.Step;
-    const double frames = ahead <= kRivalNear ? 0 : closing > 0.05 ? (ahead - kRivalNear) / closing : kRivalHorizonFrames;
+    p.Offset = rivals.CenterX[i] - CentreAt(race, rivals.CenterY[i]);
+    p.Overtaking = overtaking;
+    p.Beside = std::fabs(ahead) < kBesideRange;
+    const double closing = bikeStep - step;
+    const double frames = overtaking          ? kRivalHorizonFrames
+                          : ahead <= kRivalNear ? 0
+                          : closing > 0.05      ? (ahead - kRivalNear) / closing
+                                                : kRivalHorizonFrames;
     p.Urgency = frames < kRivalHorizonFrames ? 1 / (frames + 20) : 0;
+    rivals.Forecast(i, RehearsalFrames(), p.At.data());
   }
   return paths;
 }
 
 // The preferred line: the place across the road that keeps the bike clearest of the rivals it
-// would reach soon, near its present line and the centre line.
+// would reach soon, near its present line and the centre line, and not beyond a rival alongside.
 double PreferredLine(const TRivalPaths& rivals, double present) {
   const auto inTheWay = [](const TRivalPath& p) { return p.Urgency > 0; };
   if (std::none_of(rivals.Path.begin(), rivals.Path.begin() + rivals.Count, inTheWay)) return 0;
@@ -120,6 +136,8 @@ double PreferredLine(const TRivalPaths& rivals, double present) {
     for (int k = 0; k < rivals.Count; ++k) {
       const double gap = std::fabs(offset - rivals.Path[k].Offset);
       if (gap < kRivalPassGap) cost += (kRivalPassGap - gap) * rivals.Path[k].Urgency;
+      const double across = rivals.Path[k].Offset;
+      if (rivals.Path[k].Beside && (across - present) * (across - offset) < 0) cost += kOutOfReach;
     }
     if (cost < bestCost) {
       bestCost = cost;
@@ -161,10 +179,10 @@ bool OnRoad(const TRace& race, const TCorners& corners) {
   });
 }
 
-bool MeetsRival(const TRace& race, const TCorners& corners, const TRivalPath& rival, double frames) {
-  const double ry = rival.Y - rival.Step * frames;
+// Whether the bike's hull, `frame` + 1 frames on, comes too near the rival.
+bool MeetsRival(const TCorners& corners, const TRivalPath& rival, int frame) {
+  const double rx = rival.At[frame].X, ry = rival.At[frame].Y;
   if (std::fabs(corners[0].Y - ry) > 3 * kRivalHalfLength) return false;
-  const double rx = CentreAt(race, ry) + rival.Offset;
   return std::any_of(corners.begin(), corners.end(), [&](const TPointF& p) {
     return std::fabs(p.X - rx) < kRivalHalfWidth && std::fabs(p.Y - ry) < kRivalHalfLength;
   });
@@ -228,7 +246,7 @@ constexpr int kAlwaysClear = 1 << 20;
 int ClearFrames(const TSituation& s, double offset, TPedal pedal) {
   const TVehicleModel& m = s.Model;
   const double top = 160 * TopSpeedFactor(m), sf = SpeedFactor;
-  const int frames = static_cast<int>(kRehearsalFrames / sf), pedalFrames = static_cast<int>(kPedalFrames / sf) + 1;
+  const int frames = RehearsalFrames(), pedalFrames = static_cast<int>(kPedalFrames / sf) + 1;
   double x = s.Bike.X, y = s.Bike.Y, headingAcc = s.Bike.Heading * 2, speed = s.Bike.Speed;
   TLean lean = s.Lean;
   for (int f = 0; f < frames && speed > kSafeSpeed; ++f) {
@@ -247,13 +265,39 @@ int ClearFrames(const TSituation& s, double offset, TPedal pedal) {
     const TCorners corners = HullCorners(s.Hull, x, y, headingAcc / 2);
     if (!OnRoad(s.Race, corners)) return f;
     for (int k = 0; k < s.Rivals.Count; ++k) {
-      if (MeetsRival(s.Race, corners, s.Rivals.Path[k], (f + 1) * sf)) return f;
+      if (!s.Rivals.Path[k].Overtaking && MeetsRival(corners, s.Rivals.Path[k], f)) return f;
     }
   }
   return kAlwaysClear;
 }
 
 bool ThrottleIsSafe(const TSituation& s, double offset) { return ClearFrames(s, offset, TPedal::Throttle) == kAlwaysClear; }
+
+// Whether the bike, riding on at full throttle along the line `offset`, keeps clear of the rivals
+// coming up from behind.
+bool ClearOfOvertakers(const TSituation& s, double offset) {
+  const TRivalPath* const first = s.Rivals.Path.data();
+  const TRivalPath* const last = first + s.Rivals.Count;
+  if (std::none_of(first, last, [](const TRivalPath& p) { return p.Overtaking; })) return true;
+  const TVehicleModel& m = s.Model;
+  const double top = 160 * TopSpeedFactor(m), sf = SpeedFactor;
+  const int frames = std::min(RehearsalFrames(), static_cast<int>(kOvertakeFrames / sf));
+  double x = s.Bike.X, y = s.Bike.Y, headingAcc = s.Bike.Heading * 2, speed = s.Bike.Speed;
+  for (int f = 0; f < frames; ++f) {
+    const double error = PursuitHeading(s.Race, x, y, speed, offset) - headingAcc / 2;
+    const int key = std::fabs(error) > kSteerDeadBand ? (error > 0 ? 1 : -1) : 0;
+    headingAcc += key * SteerRate(m, speed) * sf;
+    speed += speed <= top ? AccelRate(m, speed) * sf : -CoastDecel(m, speed) * sf;
+    const double step = PixelsPerFrame(m, speed) * sf, h = headingAcc / 2 / kAngleUnitsPerRadian;
+    x += std::sin(h) * step;
+    y -= std::cos(h) * step;
+    const TCorners corners = HullCorners(s.Hull, x, y, headingAcc / 2);
+    if (std::any_of(first, last, [&](const TRivalPath& p) { return p.Overtaking && MeetsRival(corners, p, f); })) {
+      return false;
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -267,18 +311,24 @@ TRaceKeys TAutopilot::Keys(const TRace& race) const {
                      RivalPathsNear(race, bike, m)};
   const double present = bike.X - CentreAt(race, bike.Y);
 
-  // The line: the preferred one, or when that asks for the brake, the nearest to the present line
-  // that lets the throttle stay open.
+  // The line: the preferred one, or when that asks for the brake (or meets a rival from behind),
+  // the nearest to the present line that lets the throttle stay open, clear of the rivals from
+  // behind if any is.
   const bool belowCap = bike.Speed < SpeedCap * 160 * TopSpeedFactor(m);
   double offset = PreferredLine(s.Rivals, present);
-  bool throttle = belowCap && ThrottleIsSafe(s, offset);
+  bool throttle = belowCap && ThrottleIsSafe(s, offset) && ClearOfOvertakers(s, offset);
   const double from = std::clamp(present, -kMaxLineOffset, kMaxLineOffset);
-  for (double d = 0; belowCap && !throttle && d <= 2 * kMaxLineOffset; d += kLineStep) {
-    for (const double candidate : {from - d, from + d}) {
-      if (std::fabs(candidate) > kMaxLineOffset || (d == 0 && candidate > from) || !ThrottleIsSafe(s, candidate)) continue;
-      offset = candidate;
-      throttle = true;
-      break;
+  for (const bool mindOvertakers : {true, false}) {
+    for (double d = 0; belowCap && !throttle && d <= 2 * kMaxLineOffset; d += kLineStep) {
+      for (const double candidate : {from - d, from + d}) {
+        if (std::fabs(candidate) > kMaxLineOffset || (d == 0 && candidate > from) || !ThrottleIsSafe(s, candidate) ||
+            (mindOvertakers && !ClearOfOvertakers(s, candidate))) {
+          continue;
+        }
+        offset = candidate;
+        throttle = true;
+        break;
+      }
     }
   }
   // No line keeps the throttle open near rivals: the one along which braking keeps the bike clear

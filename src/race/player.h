@@ -100,6 +100,11 @@ public:
   void PlaceHull(int n);
   // Crashes every racing rival, not already crashed, whose hull touches a solid roadside tile.
   void HitObstacles();
+  // Where rival n's centre will be after each of the next `frames` frames (path[0] after the
+  // first), as a rider watching it would expect: it rides on steering for the lane its heading
+  // points to, keeps to the road's direction and works its throttle and brake by the road
+  // ahead. Lane changes, crashes to come and its dodging of others are not foreseen.
+  void Forecast(int n, int frames, TPointF* path) const;
 
   void Step(int elapsed) override;
   void Render() override {}

@@ -54,6 +54,36 @@ bool ChangeDue(int32_t& timer) {
 
 double Sign(double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
 
+// The row a rider at world y looks at to steer, LookAhead rows further than the nearest.
+int LookRowAt(double y, int lookAhead) { return RoundHalfEven(y) / CellSize - 5 - lookAhead; }
+
+// How far (angle units) `heading` from (x, y) is off the line to the road's centre plus `lane` at
+// row `lookRow`; 0 when that row lies off the map.
+double LaneHeadingError(const TRace& race, double x, double y, double heading, double lane, int lookRow) {
+  if (lookRow < 1 || lookRow > TrackRows) return 0;
+  const double target = std::atan((race.RoadCenterX[lookRow] + lane - x) / (y - lookRow * CellSize)) / AngleToRadians;
+  return target - heading;
+}
+
+// The heading of the road on rows of `shape` (angle units).
+double RoadHeading(uint8_t shape) {
+  return shape == segShiftLeft ? -kShiftDirection : (shape == segShiftRight ? kShiftDirection : 0);
+}
+
+// A rider's speed after its throttle for a frame, looking at a row of `lookShape`: full throttle
+// on straights and shifts; on marked straights and straightening rows only up to 130.
+double SpeedAfterThrottle(const TVehicleModel& m, double speed, uint8_t lookShape) {
+  const bool fullThrottle = lookShape == segStraight || lookShape == segShiftLeft || lookShape == segShiftRight;
+  if ((fullThrottle || speed <= 130) && speed <= 160 * TopSpeedFactor(m)) speed += AccelRate(m, speed) * SpeedFactor;
+  return speed;
+}
+
+// The brake a rider at `speed` applies looking at a row of `lookShape`: above 130 on marked
+// straights and straightening rows.
+double BrakeFor(const TVehicleModel& m, double speed, uint8_t lookShape) {
+  return (lookShape == segMarked || lookShape == segStraighten) && speed > 130 ? BrakeDecel(m) : 0;
+}
+
 int Trunc(double v) { return static_cast<int>(std::trunc(v)); }
 
 }  // namespace
@@ -191,7 +221,7 @@ void TCar::StepRival(int n) {
   if (LaneOffset[n] < -80) LaneOffset[n] = -30;
 
   const int row = RoundHalfEven(CenterY[n]) / CellSize;
-  const int lookRow = row - 5 - LookAhead[n];
+  const int lookRow = LookRowAt(CenterY[n], LookAhead[n]);
   const double error = SteeringError(n, lookRow);
   const uint8_t lookShape = Race.RowShapeAt(lookRow);
   if (lookShape != segStraight && lookShape != segStraighten) LookAhead[n] = 0;
@@ -287,11 +317,7 @@ void TCar::RememberAvoiding(int n, const TSensed& sensed) {
 // How far (angle units) the heading is off the line to the road's centre, plus the rider's own
 // offset, at the look-ahead row; 0 while avoiding or when that row lies off the map.
 double TCar::SteeringError(int n, int lookRow) const {
-  if (Avoiding[n] || lookRow < 1 || lookRow > TrackRows) return 0;
-  const double target = std::atan((Race.RoadCenterX[lookRow] + LaneOffset[n] - CenterX[n]) /
-                                  (CenterY[n] - lookRow * CellSize)) /
-                        AngleToRadians;
-  return target - Heading[n];
+  return Avoiding[n] ? 0 : LaneHeadingError(Race, CenterX[n], CenterY[n], Heading[n], LaneOffset[n], lookRow);
 }
 
 void TCar::Steer(int n, double error) {
@@ -343,24 +369,41 @@ void TCar::RunCrash(int n) {
   }
 }
 
-// Full throttle on straights and shifts; on marked straights and straightening rows only up to
-// 130, braking above it.
+// The throttle, then the brake that the step applies, by the row the rider looks at.
 void TCar::ControlSpeed(int n, int lookRow) {
   const TVehicleModel& m = VehicleModel(Model[n]);
   const uint8_t shape = Race.RowShapeAt(lookRow);
-  const bool fullThrottle = shape == segStraight || shape == segShiftLeft || shape == segShiftRight;
-  if (fullThrottle || Speed[n] <= 130) {
-    if (Speed[n] <= 160 * TopSpeedFactor(m)) {
-      Speed[n] += AccelRate(m, Speed[n]) * SpeedFactor;
-    } else {
-      Decel[n] = CoastDecel(m, Speed[n]);
-    }
-  }
-  Decel[n] = (shape == segMarked || shape == segStraighten) && Speed[n] > 130 ? BrakeDecel(m) : 0;
+  Speed[n] = SpeedAfterThrottle(m, Speed[n], shape);
+  Decel[n] = BrakeFor(m, Speed[n], shape);
 }
 
 void TCar::LimitHeading(int n, int row) {
-  const uint8_t shape = Race.RowShapeAt(row);
-  const double road = shape == segShiftLeft ? -kShiftDirection : (shape == segShiftRight ? kShiftDirection : 0);
+  const double road = RoadHeading(Race.RowShapeAt(row));
   Heading[n] = std::clamp(Heading[n], road - kHeadingLeeway, road + kHeadingLeeway);
+}
+
+void TCar::Forecast(int n, int frames, TPointF* path) const {
+  const TVehicleModel& m = VehicleModel(Model[n]);
+  double x = CenterX[n], y = CenterY[n], heading = Heading[n], speed = Crashed[n] ? 0 : Speed[n];
+  // The lane it steers for: where its heading meets its look-ahead row.
+  double lane = 0;
+  if (const int r = LookRowAt(y, 0); r >= 1 && r <= TrackRows) {
+    lane = x + std::tan(heading * AngleToRadians) * (y - r * CellSize) - Race.RoadCenterX[r];
+  }
+  lane = std::clamp(lane, -80.0, 90.0);
+  for (int f = 0; f < frames; ++f) {
+    const double moved = TopSpeedFactor(m) * speed / 16 * SpeedFactor, h = heading * AngleToRadians;
+    x += std::sin(h) * moved;
+    y -= std::cos(h) * moved;
+    path[f] = TPointF{x, y};
+    if (speed <= 0) continue;
+    const int look = LookRowAt(y, 0), row = look + 5;
+    const double error = LaneHeadingError(Race, x, y, heading, lane, look);
+    if (std::abs(error) > kSteerDeadBand) heading += Sign(error) * SteerRate(m, speed) * 2 * SpeedFactor;
+    const uint8_t shape = Race.RowShapeAt(look);
+    speed = SpeedAfterThrottle(m, speed, shape);
+    speed -= BrakeFor(m, speed, shape) * SpeedFactor;
+    const double road = RoadHeading(Race.RowShapeAt(row));
+    heading = std::clamp(heading, road - kHeadingLeeway, road + kHeadingLeeway);
+  }
 }

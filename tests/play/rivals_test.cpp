@@ -3,6 +3,7 @@
 // finish, crashes and the return to the road, and reads near the map's edges.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "audio/audio.h"
@@ -176,7 +177,9 @@ TEST_F(Riders, SpeedFollowsTheShapeOfTheRoadAhead) {
     StepRivals();
     const double after = Rivals().Speed[1];
     EXPECT_EQ((after > c.Speed) - (after < c.Speed), c.Change) << int(c.Shape) << " at " << c.Speed;
-    if (c.Change < 0) EXPECT_DOUBLE_EQ(after, c.Speed - BrakeDecel(VehicleModel(2)));
+    if (c.Change < 0) {
+      EXPECT_DOUBLE_EQ(after, c.Speed - BrakeDecel(VehicleModel(2)));
+    }
     EXPECT_DOUBLE_EQ(Rivals().ScrollSpeed[1], after / 8);
     TheRace().RowShape[RowOf(1) - 5] = segStraight;
   }
@@ -197,6 +200,40 @@ TEST_F(Riders, ARiderStopsAHundredRowsPastTheFinish) {
   EXPECT_EQ(r.Speed[1], 0);
   EXPECT_EQ(r.ScrollSpeed[1], 0);
   EXPECT_GT(r.Speed[2], 90);
+}
+
+// A forecast of a rider whose lane its heading shows is where the rider goes: on a straight road
+// and into a shift to the right that it has to steer and brake for.
+TEST_F(Riders, TheForecastIsWhereARiderKeepingItsLaneGoes) {
+  constexpr int kFrames = 90;  // 1 s: no lane or speed change is due yet
+  for (const bool shift : {false, true}) {
+    SCOPED_TRACE(shift ? "shift" : "straight");
+    TRace& race = TheRace();
+    Rider(1, 200, 200, 2);
+    const int row = RowOf(1);
+    Rider(1, race.RoadCenterX[row - 5] - 30 - race.ViewCol * CellSize + Road().X, 200, 2);
+    TCar& r = Rivals();
+    r.Speed[1] = 150;
+    r.ScrollSpeed[1] = TopSpeedFactor(VehicleModel(2)) * 150 / 8;
+    const auto savedCentre = race.RoadCenterX;
+    const auto savedShape = race.RowShape;
+    if (shift) {
+      for (int q = row - 8; q > row - 40; --q) {
+        race.RoadCenterX[q] = race.RoadCenterX[row - 8] + 36 * (row - 8 - q);
+        race.RowShape[q] = segShiftRight;
+      }
+    }
+    std::array<TPointF, kFrames> path{};
+    r.Forecast(1, kFrames, path.data());
+    for (int f = 0; f < kFrames; ++f) {
+      StepRivals();
+      ASSERT_NEAR(path[f].X, r.CenterX[1], 1e-6) << "frame " << f;
+      ASSERT_NEAR(path[f].Y, r.CenterY[1], 1e-6) << "frame " << f;
+    }
+    EXPECT_EQ(std::fabs(r.CenterX[1] - path[0].X) > 30, shift);
+    race.RoadCenterX = savedCentre;
+    race.RowShape = savedShape;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
