@@ -155,32 +155,20 @@ double PursuitHeading(const TRace& race, double x, double y, double speed, doubl
   return std::atan2(CentreAt(race, targetY) + offset - x, y - targetY) * kAngleUnitsPerRadian;
 }
 
-// The bike's collision quad, as TPlayer::ComputeHull places it.
+// The size of the bike's collision quad (HullQuad).
 struct THullShape {
   double Radius = 0, Angle = 0;  // corners this far from the centre, this far (angle units) off the heading
 };
 
-using TCorners = std::array<TPointF, 4>;
 
-TCorners HullCorners(const THullShape& hull, double x, double y, double heading) {
-  const double angles[4] = {heading - hull.Angle, heading + hull.Angle, heading + 128 - hull.Angle,
-                            heading + 128 + hull.Angle};
-  TCorners corners;
-  for (int k = 0; k < 4; ++k) {
-    const double a = angles[k] / kAngleUnitsPerRadian;
-    corners[k] = TPointF{x + std::sin(a) * hull.Radius, y - std::cos(a) * hull.Radius};
-  }
-  return corners;
-}
-
-bool OnRoad(const TRace& race, const TCorners& corners) {
+bool OnRoad(const TRace& race, const TQuad& corners) {
   return std::all_of(corners.begin(), corners.end(), [&](const TPointF& p) {
     return race.IsRoadTile(static_cast<int>(std::lround(p.X)), static_cast<int>(std::lround(p.Y)));
   });
 }
 
 // Whether the bike's hull, `frame` + 1 frames on, comes too near the rival.
-bool MeetsRival(const TCorners& corners, const TRivalPath& rival, int frame) {
+bool MeetsRival(const TQuad& corners, const TRivalPath& rival, int frame) {
   const double rx = rival.At[frame].X, ry = rival.At[frame].Y;
   if (std::fabs(corners[0].Y - ry) > 3 * kRivalHalfLength) return false;
   return std::any_of(corners.begin(), corners.end(), [&](const TPointF& p) {
@@ -262,7 +250,7 @@ int ClearFrames(const TSituation& s, double offset, TPedal pedal) {
     x += std::sin(h) * step;
     y -= std::cos(h) * step;
     if (y < CellSize) break;
-    const TCorners corners = HullCorners(s.Hull, x, y, headingAcc / 2);
+    const TQuad corners = HullQuad(x, y, headingAcc / 2, s.Hull.Radius, s.Hull.Angle);
     if (!OnRoad(s.Race, corners)) return f;
     for (int k = 0; k < s.Rivals.Count; ++k) {
       if (!s.Rivals.Path[k].Overtaking && MeetsRival(corners, s.Rivals.Path[k], f)) return f;
@@ -291,7 +279,7 @@ bool ClearOfOvertakers(const TSituation& s, double offset) {
     const double step = PixelsPerFrame(m, speed) * sf, h = headingAcc / 2 / kAngleUnitsPerRadian;
     x += std::sin(h) * step;
     y -= std::cos(h) * step;
-    const TCorners corners = HullCorners(s.Hull, x, y, headingAcc / 2);
+    const TQuad corners = HullQuad(x, y, headingAcc / 2, s.Hull.Radius, s.Hull.Angle);
     if (std::any_of(first, last, [&](const TRivalPath& p) { return p.Overtaking && MeetsRival(corners, p, f); })) {
       return false;
     }

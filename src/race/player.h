@@ -49,6 +49,10 @@ double CoastDecel(const TVehicleModel& m, double speed);
 // Angle units (1/256 of a turn) to radians.
 constexpr double AngleToRadians = 0.024543692606170259676;
 
+// The collision quad of a rider centred at world or screen (x, y), heading `heading` (angle
+// units): corners `radius` from the centre, `angle` either side of the heading and of its reverse.
+TQuad HullQuad(double x, double y, double heading, double radius, double angle);
+
 // ---------------------------------------------------------------------------------------------
 // Rival riders: five computer riders held in parallel arrays of one sprite, which drives them; the
 // bike draws them and handles their contact with it, the road runs their obstacle test.

@@ -33,15 +33,17 @@ double TPlayer::RoadY() const { return Race.Road != nullptr ? Race.Road->Y : 0; 
 // Collision quad and the road
 // ---------------------------------------------------------------------------------------------
 
-void TPlayer::ComputeHull() {
-  const double angles[4] = {Heading - HullAngle, Heading + HullAngle, Heading + 128 - HullAngle,
-                            Heading + 128 + HullAngle};
-  const double r = HullRadius * Model().HullScale;
+TQuad HullQuad(double x, double y, double heading, double radius, double angle) {
+  const double angles[4] = {heading - angle, heading + angle, heading + 128 - angle, heading + 128 + angle};
+  TQuad quad;
   for (int k = 0; k < 4; ++k) {
     const double a = angles[k] * AngleToRadians;
-    Hull[k] = TPointF{CenterX + std::sin(a) * r, CenterY - std::cos(a) * r};
+    quad[k] = TPointF{x + std::sin(a) * radius, y - std::cos(a) * radius};
   }
+  return quad;
 }
+
+void TPlayer::ComputeHull() { Hull = HullQuad(CenterX, CenterY, Heading, HullRadius * Model().HullScale, HullAngle); }
 
 bool TPlayer::IsRoadTile(int x, int y) const { return Race.IsRoadTile(x, y); }
 

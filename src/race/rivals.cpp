@@ -168,9 +168,7 @@ void TCar::PlaceHull(int n) {
   const TVehicleModel& m = VehicleModel(Model[n]);
   CenterX[n] = PosX[n] + m.RiderDrawWidth / 2.0;
   CenterY[n] = PosY[n] + m.RiderDrawHeight / 2.0;
-  const double r = m.ModelHullRadius * m.HullScale, a = m.ModelHullAngle;
-  const double angles[4] = {Heading[n] - a, Heading[n] + a, Heading[n] - a + 128, Heading[n] + a + 128};
-  for (int k = 0; k < 4; ++k) Hull[n][k] = PointAt(CenterX[n], CenterY[n], angles[k], r);
+  Hull[n] = HullQuad(CenterX[n], CenterY[n], Heading[n], m.ModelHullRadius * m.HullScale, m.ModelHullAngle);
 }
 
 void TCar::PlaceSensors(int n) {
