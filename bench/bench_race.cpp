@@ -3,13 +3,17 @@
 // around the bike, some of them taken: clear, sprites (road, bonuses, rivals, bike with marks,
 // panels and minimap, needle), key poll, the race update with the HUD text, the frame-rate
 // adaptation and the flip. Each iteration puts the view, the clock, the marks, the rivals and the
-// bonuses back, so every frame draws the same scene.
+// bonuses back, so every frame draws the same scene. The autopilot's judgement of that scene is
+// measured alone beside it.
 #include "bench_game.h"
 #include "race/player.h"
 
 namespace {
 
-void BM_RaceFrame(benchmark::State& state) {
+// What is measured in the scene: the whole frame, or only the autopilot's judgement of it.
+enum class TMeasure { Frame, AutopilotKeys };
+
+void RaceScene(benchmark::State& state, TMeasure measure) {
   TBenchGame game(state);
   if (!game.Started()) return;
   LeaveMainMenu();
@@ -60,11 +64,22 @@ void BM_RaceFrame(benchmark::State& state) {
     bike.Marks = marks;
     bonuses.Slots = slots;
     placeRivals();
-    game.Drive.Frame();
+    if (measure == TMeasure::Frame) {
+      game.Drive.Frame();
+    } else {
+      benchmark::DoNotOptimize(Autopilot.Keys(race));
+    }
   }
-  if (bike.Crashed || Shell.PopupKind != popNone || !bike.OnRoad || bike.MarksUsed() < 90)
+  if (measure == TMeasure::Frame && (bike.Crashed || Shell.PopupKind != popNone || !bike.OnRoad || bike.MarksUsed() < 90))
     state.SkipWithError("the race did not stay on course");
 }
+
+void BM_RaceFrame(benchmark::State& state) { RaceScene(state, TMeasure::Frame); }
 BENCHMARK(BM_RaceFrame);
+
+// The autopilot's keys for the same scene: its rehearsals of the lines across the road with four
+// rivals riding in view.
+void BM_AutopilotKeys(benchmark::State& state) { RaceScene(state, TMeasure::AutopilotKeys); }
+BENCHMARK(BM_AutopilotKeys);
 
 }  // namespace
