@@ -45,10 +45,9 @@ constexpr double kLineStep = 15, kMaxLineOffset = 105;
 // The preferred line passes the rivals the bike would reach within kRivalHorizonFrames (and those
 // nearer ahead than kRivalNear, whatever their speed) at least kRivalPassGap beside their centre,
 // chosen in steps of kPassStep against the costs of moving over and of leaving the centre (per
-// pixel).
-constexpr double kOutOfReach = 1e6;
+// pixel). A line beyond a rival alongside costs kOutOfReach.
 constexpr double kRivalNear = 150, kRivalHorizonFrames = 170, kRivalPassGap = 80, kPassStep = 7.5, kMoveCost = 0.0004,
-                 kCentreCost = 0.0002;
+                 kCentreCost = 0.0002, kOutOfReach = 1e6;
 
 struct TBikeView {
   double X = 0, Y = 0;  // world pixels of the bike's centre
@@ -160,7 +159,6 @@ struct THullShape {
   double Radius = 0, Angle = 0;  // corners this far from the centre, this far (angle units) off the heading
 };
 
-
 bool OnRoad(const TRace& race, const TQuad& corners) {
   return std::all_of(corners.begin(), corners.end(), [&](const TPointF& p) {
     return race.IsRoadTile(static_cast<int>(std::lround(p.X)), static_cast<int>(std::lround(p.Y)));
@@ -227,30 +225,49 @@ struct TSituation {
 
 constexpr int kAlwaysClear = 1 << 20;
 
+// The bike in a rehearsal.
+struct TRehearsedBike {
+  double X = 0, Y = 0, HeadingAcc = 0, Speed = 0;
+
+  explicit TRehearsedBike(const TBikeView& bike) : X(bike.X), Y(bike.Y), HeadingAcc(bike.Heading * 2), Speed(bike.Speed) {}
+
+  // The steering key (-1 left, 1 right, 0 none) that pure pursuit of the line `offset` asks for.
+  int SteerKey(const TRace& race, double offset) const {
+    const double error = PursuitHeading(race, X, Y, Speed, offset) - HeadingAcc / 2;
+    return std::fabs(error) > kSteerDeadBand ? (error > 0 ? 1 : -1) : 0;
+  }
+  // One frame with the steering key and the pedal, as the bike's driving model rides it.
+  void Ride(const TVehicleModel& m, int key, TPedal pedal) {
+    const double sf = SpeedFactor;
+    HeadingAcc += key * SteerRate(m, Speed) * sf;
+    if (pedal == TPedal::Throttle) {
+      Speed += Speed <= 160 * TopSpeedFactor(m) ? AccelRate(m, Speed) * sf : -CoastDecel(m, Speed) * sf;
+    } else {
+      Speed -= (pedal == TPedal::Coast ? CoastDecel(m, Speed) : BrakeDecel(m)) * sf;
+    }
+    const double step = PixelsPerFrame(m, Speed) * sf, h = HeadingAcc / 2 / kAngleUnitsPerRadian;
+    X += std::sin(h) * step;
+    Y -= std::cos(h) * step;
+  }
+  TQuad Hull(const THullShape& shape) const { return HullQuad(X, Y, HeadingAcc / 2, shape.Radius, shape.Angle); }
+};
+
 // How many frames the bike keeps its hull on the road and clear of the rivals when it works
 // `pedal` for a moment and then brakes (coasts while the lean forbids the brake), steering for the
 // line `offset` all the while; kAlwaysClear when it does so until it is slow enough to follow any
 // shift or the horizon ends.
 int ClearFrames(const TSituation& s, double offset, TPedal pedal) {
-  const TVehicleModel& m = s.Model;
-  const double top = 160 * TopSpeedFactor(m), sf = SpeedFactor;
-  const int frames = RehearsalFrames(), pedalFrames = static_cast<int>(kPedalFrames / sf) + 1;
-  double x = s.Bike.X, y = s.Bike.Y, headingAcc = s.Bike.Heading * 2, speed = s.Bike.Speed;
+  const int frames = RehearsalFrames(), pedalFrames = static_cast<int>(kPedalFrames / SpeedFactor) + 1;
+  TRehearsedBike bike(s.Bike);
   TLean lean = s.Lean;
-  for (int f = 0; f < frames && speed > kSafeSpeed; ++f) {
-    const double error = PursuitHeading(s.Race, x, y, speed, offset) - headingAcc / 2;
-    const int key = std::fabs(error) > kSteerDeadBand ? (error > 0 ? 1 : -1) : 0;
-    lean.Step(key, std::round(headingAcc / 2), speed, sf);
+  for (int f = 0; f < frames && bike.Speed > kSafeSpeed; ++f) {
+    const int key = bike.SteerKey(s.Race, offset);
+    lean.Step(key, std::round(bike.HeadingAcc / 2), bike.Speed, SpeedFactor);
     TPedal now = f < pedalFrames ? pedal : TPedal::Brake;
     if (now == TPedal::Brake && !lean.MayBrake()) now = TPedal::Coast;
-    headingAcc += key * SteerRate(m, speed) * sf;
-    if (now == TPedal::Throttle) speed += speed <= top ? AccelRate(m, speed) * sf : -CoastDecel(m, speed) * sf;
-    else speed -= (now == TPedal::Coast ? CoastDecel(m, speed) : BrakeDecel(m)) * sf;
-    const double step = PixelsPerFrame(m, speed) * sf, h = headingAcc / 2 / kAngleUnitsPerRadian;
-    x += std::sin(h) * step;
-    y -= std::cos(h) * step;
-    if (y < CellSize) break;
-    const TQuad corners = HullQuad(x, y, headingAcc / 2, s.Hull.Radius, s.Hull.Angle);
+    bike.Ride(s.Model, key, now);
+    if (bike.Y < CellSize) break;
+    const TQuad corners = bike.Hull(s.Hull);
     if (!OnRoad(s.Race, corners)) return f;
     for (int k = 0; k < s.Rivals.Count; ++k) {
       if (!s.Rivals.Path[k].Overtaking && MeetsRival(corners, s.Rivals.Path[k], f)) return f;
@@ -267,19 +284,11 @@ bool ClearOfOvertakers(const TSituation& s, double offset) {
   const TRivalPath* const first = s.Rivals.Path.data();
   const TRivalPath* const last = first + s.Rivals.Count;
   if (std::none_of(first, last, [](const TRivalPath& p) { return p.Overtaking; })) return true;
-  const TVehicleModel& m = s.Model;
-  const double top = 160 * TopSpeedFactor(m), sf = SpeedFactor;
-  const int frames = std::min(RehearsalFrames(), static_cast<int>(kOvertakeFrames / sf));
-  double x = s.Bike.X, y = s.Bike.Y, headingAcc = s.Bike.Heading * 2, speed = s.Bike.Speed;
+  const int frames = std::min(RehearsalFrames(), static_cast<int>(kOvertakeFrames / SpeedFactor));
+  TRehearsedBike bike(s.Bike);
   for (int f = 0; f < frames; ++f) {
-    const double error = PursuitHeading(s.Race, x, y, speed, offset) - headingAcc / 2;
-    const int key = std::fabs(error) > kSteerDeadBand ? (error > 0 ? 1 : -1) : 0;
-    headingAcc += key * SteerRate(m, speed) * sf;
-    speed += speed <= top ? AccelRate(m, speed) * sf : -CoastDecel(m, speed) * sf;
-    const double step = PixelsPerFrame(m, speed) * sf, h = headingAcc / 2 / kAngleUnitsPerRadian;
-    x += std::sin(h) * step;
-    y -= std::cos(h) * step;
-    const TQuad corners = HullQuad(x, y, headingAcc / 2, s.Hull.Radius, s.Hull.Angle);
+    bike.Ride(s.Model, bike.SteerKey(s.Race, offset), TPedal::Throttle);
+    const TQuad corners = bike.Hull(s.Hull);
     if (std::any_of(first, last, [&](const TRivalPath& p) { return p.Overtaking && MeetsRival(corners, p, f); })) {
       return false;
     }
