@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 
 #include "race/player.h"
 
@@ -77,9 +78,6 @@ double CentreAt(const TRace& race, double y) {
   const double t = r - row;
   return SmoothCentreOfRow(race, row) * (1 - t) + SmoothCentreOfRow(race, row + 1) * t;
 }
-
-// Pixels a bike of model `m` covers in a frame at `speed` (at the reference rate).
-double PixelsPerFrame(const TVehicleModel& m, double speed) { return TopSpeedFactor(m) * speed / 16; }
 
 // A rival as the rehearsal sees it coming.
 struct TRivalPath {
@@ -315,18 +313,20 @@ TRaceKeys TAutopilot::Keys(const TRace& race) const {
   double offset = PreferredLine(s.Rivals, present);
   bool throttle = belowCap && ThrottleIsSafe(s, offset) && ClearOfOvertakers(s, offset);
   const double from = std::clamp(present, -kMaxLineOffset, kMaxLineOffset);
-  for (const bool mindOvertakers : {true, false}) {
-    for (double d = 0; belowCap && !throttle && d <= 2 * kMaxLineOffset; d += kLineStep) {
-      for (const double candidate : {from - d, from + d}) {
-        if (std::fabs(candidate) > kMaxLineOffset || (d == 0 && candidate > from) || !ThrottleIsSafe(s, candidate) ||
-            (mindOvertakers && !ClearOfOvertakers(s, candidate))) {
-          continue;
-        }
-        offset = candidate;
-        throttle = true;
-        break;
-      }
+  std::optional<double> nearestThrottleLine;  // the nearest that keeps the throttle, rivals from behind or not
+  for (double d = 0; belowCap && !throttle && d <= 2 * kMaxLineOffset; d += kLineStep) {
+    for (const double candidate : {from - d, from + d}) {
+      if (std::fabs(candidate) > kMaxLineOffset || (d == 0 && candidate > from) || !ThrottleIsSafe(s, candidate)) continue;
+      if (!nearestThrottleLine) nearestThrottleLine = candidate;
+      if (!ClearOfOvertakers(s, candidate)) continue;
+      offset = candidate;
+      throttle = true;
+      break;
     }
+  }
+  if (!throttle && nearestThrottleLine) {
+    offset = *nearestThrottleLine;
+    throttle = true;
   }
   // No line keeps the throttle open near rivals: the one along which braking keeps the bike clear
   // longest.

@@ -30,6 +30,8 @@ double CoastDecel(const TVehicleModel& m, double speed) {
   return std::max(0.05, (0.3 - AccelRate(m, speed)) / 2);
 }
 
+double PixelsPerFrame(const TVehicleModel& m, double speed) { return TopSpeedFactor(m) * speed / 16; }
+
 // ---------------------------------------------------------------------------------------------
 // Sounds
 // ---------------------------------------------------------------------------------------------

@@ -45,6 +45,8 @@ double AccelRate(const TVehicleModel& m, double speed);
 double BrakeDecel(const TVehicleModel& m);
 double SteerRate(const TVehicleModel& m, double speed);
 double CoastDecel(const TVehicleModel& m, double speed);
+// Pixels a rider of model `m` covers in a frame at `speed` (at the reference rate).
+double PixelsPerFrame(const TVehicleModel& m, double speed);
 
 // Angle units (1/256 of a turn) to radians.
 constexpr double AngleToRadians = 0.024543692606170259676;

@@ -390,7 +390,7 @@ void TCar::Forecast(int n, int frames, TPointF* path) const {
   }
   lane = std::clamp(lane, -80.0, 90.0);
   for (int f = 0; f < frames; ++f) {
-    const double moved = TopSpeedFactor(m) * speed / 16 * SpeedFactor, h = heading * AngleToRadians;
+    const double moved = PixelsPerFrame(m, speed) * SpeedFactor, h = heading * AngleToRadians;
     x += std::sin(h) * moved;
     y -= std::cos(h) * moved;
     path[f] = TPointF{x, y};
