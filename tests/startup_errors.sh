@@ -28,6 +28,23 @@ cp -r "$GAME_DIR" "$work/damaged"
 head -c 100 "$GAME_DIR/Data/Res/Sounds.dxw" > "$work/damaged/Data/Res/Sounds.dxw"
 expect_error "damaged sound list" "Sounds.dxw" "$BIN_DIR/zkplay" --data "$work/damaged" "$work/run.zk"
 
+# A FIFO by a data file's name is refused at once, not waited on.
+cp -r "$GAME_DIR" "$work/fifo"
+rm "$work/fifo/Data/Res/Res1.dxg"
+mkfifo "$work/fifo/Data/Res/Res1.dxg"
+expect_error "FIFO as an image list" "Res1.dxg: not a regular file" timeout 60 "$BIN_DIR/zkplay" --data "$work/fifo" "$work/run.zk"
+
+# Missing or damaged music plays silently, said in one line naming the file.
+cp -r "$GAME_DIR" "$work/music"
+rm "$work/music/Data/Music/Menu.xm"
+mkfifo "$work/music/Data/Music/Menu.xm"
+head -c 300 "$GAME_DIR/Data/Music/Race.xm" > "$work/music/Data/Music/Race.xm"
+printf 'wait 1\nkey return\nwait 5\nkey return\nwait 5\n' > "$work/race.zk"
+timeout 120 "$BIN_DIR/zkplay" --data "$work/music" "$work/race.zk" > "$work/out" 2> "$work/err" || fail "damaged music: status $?"
+grep -q "Menu.xm: not a regular file" "$work/err" || fail "a FIFO as music: no line naming it (got: $(cat "$work/err"))"
+grep -q "Race.xm: not a music module" "$work/err" || fail "damaged music: no line naming it (got: $(cat "$work/err"))"
+echo "music: $(tr '\n' ' ' < "$work/err")"
+
 # No display: the game's own choice of video driver (none forced), with no session named and
 # with a session that does not answer. One clear line, status 1, at once.
 no_display() {  # DESCRIPTION ENVIRONMENT...
