@@ -104,8 +104,9 @@ std::string LoadSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
 // before either replaces its old one, so however the exit is cut short, the next start finds
 // the old pair or the new one.
 std::string SaveSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
-// Whether this run may write its save files at all (true at program start, and again after
-// ForgetSaveState). A replay being played turns it off: nothing it does reaches the files.
+// Whether this run may write or move its save files at all (true at program start, and again
+// after ForgetSaveState). A replay being played turns it off: nothing it does reaches the files,
+// and a file that cannot be read is left in its place.
 void SetSaveWritesAllowed(bool allowed);
 // SaveSaveFiles into SaveFolder(), which is created first when it does not exist yet.
 std::string SaveGameFiles();

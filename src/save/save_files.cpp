@@ -32,7 +32,7 @@ void Report(const std::string& message) {
 // the exit leaves both files alone.
 void KeepAsideReporting(const std::string& path) {
   // Nothing is written at exit then: the file stays in its place, beside its partner.
-  if (keepFilesAsTheyAre) return;
+  if (keepFilesAsTheyAre || !writesAllowed) return;
   try {
     Report(path + ": kept as " + KeepAside(path));
   } catch (const std::exception& e) {
@@ -147,7 +147,7 @@ std::string LoadSaveFiles(const TSaveFilePaths& paths) {
   folderRefused.clear();
   const std::string folder = FolderOf(paths.Options);
   std::error_code ec;
-  if (std::string problem; std::filesystem::is_directory(folder, ec) && !LockSaveFolder(folder, problem)) {
+  if (std::string problem; writesAllowed && std::filesystem::is_directory(folder, ec) && !LockSaveFolder(folder, problem)) {
     folderRefused = problem + ": this game does not save its settings, high scores or replays";
     Report(folderRefused);
   }
