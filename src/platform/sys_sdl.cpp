@@ -216,11 +216,23 @@ public:
   }
 
 private:
+  // A missing or damaged icon leaves the window without one, said in one line naming the file.
   void ApplyIcon() {
-    if (SDL_Surface* icon = IMG_Load(iconPath_.c_str())) {
-      SDL_SetWindowIcon(window_, icon);
-      SDL_FreeSurface(icon);
+    std::vector<uint8_t> bytes;
+    try {
+      bytes = ReadWholeFile(iconPath_);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "zubokranz: %s; the window has no icon\n", e.what());
+      return;
     }
+    SDL_Surface* const icon = IMG_Load_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1);
+    if (icon == nullptr) {
+      std::fprintf(stderr, "zubokranz: %s: not a readable PNG picture (%s); the window has no icon\n", iconPath_.c_str(),
+                   IMG_GetError());
+      return;
+    }
+    SDL_SetWindowIcon(window_, icon);
+    SDL_FreeSurface(icon);
   }
 
   void CreateWindow() {

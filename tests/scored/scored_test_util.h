@@ -73,8 +73,10 @@ inline std::vector<JsonValue> JsonList(httplib::Client& client) {
 class InProcessServer {
 public:
   explicit InProcessServer(int rateLimitPerMinute = 0, const fs::path& database = {})
+      : InProcessServer(scored::ServerSettings{rateLimitPerMinute, nullptr, {}}, database) {}
+  InProcessServer(const scored::ServerSettings& settings, const fs::path& database)
       : store_(scored::OpenSqliteStore((database.empty() ? dir_.Path() / "scores.db" : database).string())),
-        server_(*store_, scored::ServerSettings{rateLimitPerMinute, nullptr}) {
+        server_(*store_, settings) {
     port_ = server_.Bind("127.0.0.1", 0);
     EXPECT_GT(port_, 0);
     thread_ = std::thread([this] { server_.Serve(); });
@@ -85,6 +87,7 @@ public:
     thread_.join();
   }
   scored::ScoreStore& Store() { return *store_; }
+  int Port() const { return port_; }
   httplib::Client Client() const {
     httplib::Client client("127.0.0.1", port_);
     client.set_read_timeout(std::chrono::seconds(30));
@@ -148,6 +151,7 @@ public:
     }
     return exited_ ? status_ : -1;
   }
+  pid_t Pid() const { return pid_; }
   std::string Log() const {
     std::ifstream in(log_);
     std::stringstream text;

@@ -2,6 +2,8 @@
 // submissions (each a new name) or world-list requests, as fast as answered or at R requests a
 // second in all, and reports throughput, latency percentiles and the answers by status.
 //   zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT
+//   zkload --attack [--seconds S] [--idle N] [--slowloris N] [--from ADDR] [--slow-from ADDR]
+//          [--server-pid PID] [--probe-limit-ms MS] HOST:PORT
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -18,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "attack.h"
 #include "online/score_code.h"
 
 namespace {
@@ -139,7 +142,10 @@ double Percentile(const std::vector<double>& sorted, double p) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT\n");
+  std::fprintf(stderr,
+               "usage: zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT\n"
+               "       zkload --attack [--seconds S] [--idle N] [--slowloris N] [--from ADDR] [--slow-from ADDR]\n"
+               "              [--server-pid PID] [--probe-limit-ms MS] HOST:PORT\n");
   return 2;
 }
 
@@ -147,11 +153,20 @@ int Usage() {
 
 int main(int argc, char** argv) {
   Settings s;
-  bool haveTarget = false;
+  AttackSettings attack;
+  bool haveTarget = false, attacking = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--connections" && i + 1 < argc) s.Connections = std::max(1, std::atoi(argv[++i]));
-    else if (arg == "--seconds" && i + 1 < argc) s.Seconds = std::max(1, std::atoi(argv[++i]));
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--connections" && hasValue) s.Connections = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--seconds" && hasValue) s.Seconds = attack.Seconds = std::clamp(std::atoi(argv[++i]), 1, 3600);
+    else if (arg == "--attack") attacking = true;
+    else if (arg == "--idle" && hasValue) attack.Idle = std::clamp(std::atoi(argv[++i]), 0, 10000);
+    else if (arg == "--slowloris" && hasValue) attack.Slowloris = std::clamp(std::atoi(argv[++i]), 0, 1000);
+    else if (arg == "--from" && hasValue) attack.From = argv[++i];
+    else if (arg == "--slow-from" && hasValue) attack.SlowFrom = argv[++i];
+    else if (arg == "--server-pid" && hasValue) attack.ServerPid = std::atoi(argv[++i]);
+    else if (arg == "--probe-limit-ms" && hasValue) attack.ProbeLimitMs = std::clamp(std::atoi(argv[++i]), 1, 60000);
     else if (arg == "--page") s.Page = true;
     else if (arg == "--answered" && i + 1 < argc) s.AnsweredFile = argv[++i];
     else if (arg == "--rate" && i + 1 < argc) s.Rate = std::max(0, std::atoi(argv[++i]));
@@ -162,6 +177,11 @@ int main(int argc, char** argv) {
     } else return Usage();
   }
   if (!haveTarget) return Usage();
+  if (attacking) {
+    attack.Host = s.Host;
+    attack.Port = s.Port;
+    return RunAttack(attack);
+  }
 
   std::vector<Tally> tallies(static_cast<size_t>(s.Connections));
   std::vector<std::thread> workers;

@@ -1,6 +1,7 @@
 // zkscored: the world high-score server of Zubo Kranz.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <cctype>
@@ -134,6 +135,11 @@ int main(int argc, char** argv) {
   const sigset_t signals = StopOnSignal::Signals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  // Each connection is an open file: as many as the system lets this process have.
+  if (rlimit files{}; getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
 
   std::unique_ptr<scored::ScoreStore> store;
   try {

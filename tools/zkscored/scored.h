@@ -57,6 +57,7 @@ struct NewScore {
   std::string Address;  // the client's
 };
 
+// A store that cannot take or give scores answers 503; the reason goes to the log.
 class StoreError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
@@ -104,17 +105,45 @@ private:
   std::unordered_map<std::string, Window> windows_;
 };
 
+// What one client may hold and send. Connections wait for their request heads without a worker;
+// a request beyond a limit is answered at once (status in brackets) and its connection closed.
+struct ConnectionLimits {
+  int PerAddress = 256;  // connections from one address [503]
+  int Total = 4000;      // connections in all, at most the open-file limit less a few [503]
+  int HeadSeconds = 10;  // from the connection to its first request head [408]
+  int KeepAliveSeconds = 5;  // from an answer to the next request head; then closed
+  int IoSeconds = 10;        // reading a request's body and writing its answer
+  size_t RequestLineBytes = 8192;  // [414]
+  size_t HeadBytes = 16384;        // request line and headers [431]
+  int HeaderLines = 64;            // [431]
+  size_t BodyBytes = 4096;         // Content-Length [413]; chunked bodies are refused [411]
+  int RequestsPerConnection = 1000;
+  int Workers = 16;  // threads answering complete requests
+};
+
+struct HeadCheck {
+  int Status = 0;         // 0: not complete yet; 200: within the limits; else the answer
+  size_t Length = 0;      // the head's bytes up to and with its blank line (when 200)
+  size_t BodyLength = 0;  // its Content-Length
+};
+// Judges the start of what a connection sent against the limits.
+HeadCheck CheckRequestHead(std::string_view bytes, const ConnectionLimits& limits);
+
 struct ServerSettings {
   int RateLimitPerMinute = 10;
-  std::FILE* Log = nullptr;  // one line per request; none when null
+  std::FILE* Log = nullptr;  // one line per request, control characters escaped; none when null
+  ConnectionLimits Limits;
 };
+
+constexpr int ListenBacklog = 512;
 
 // The HTTP side: routes, limits and the request log over a store the caller owns.
 class ScoreServer {
 public:
   ScoreServer(ScoreStore& store, const ServerSettings& settings);
   ~ScoreServer();
-  // Binds to `host`:`port` (0: a port the system chooses); returns the port, or -1.
+  // Binds to `host`:`port` (0: a port the system chooses) with a backlog of ListenBacklog;
+  // returns the port, or -1.
   int Bind(const std::string& host, int port);
   // Serves until Stop; false when it could not serve at all.
   bool Serve();
