@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "online/score_code.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -138,14 +139,26 @@ double Percentile(const std::vector<double>& sorted, double p) {
   return sorted[std::min(sorted.size() - 1, static_cast<size_t>(p * static_cast<double>(sorted.size())))];
 }
 
-int Usage() {
-  std::fprintf(stderr, "usage: zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT\n");
-  return 2;
-}
+constexpr TProgramInfo kProgram{
+    "zkload",
+    "usage: zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT\n"
+    "\n"
+    "Puts load on a running zkscored at HOST:PORT and reports throughput, latency percentiles and\n"
+    "the answers by status.\n"
+    "\n"
+    "  --connections N    connections kept busy at once (default 64)\n"
+    "  --seconds S        how long (default 10)\n"
+    "  --rate R           requests a second over all connections (default 0: as fast as answered)\n"
+    "  --page             ask for the world list instead of sending score submissions\n"
+    "  --answered FILE    write the names of the submissions answered 200 to FILE, one a line\n"
+    "  --help, --version  this text, the version\n"};
+
+int Usage(const std::string& problem) { return Sys_UsageError(kProgram, problem); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (Sys_AnswerHelpOrVersion(kProgram, argc, argv)) return 0;
   Settings s;
   bool haveTarget = false;
   for (int i = 1; i < argc; ++i) {
@@ -159,9 +172,9 @@ int main(int argc, char** argv) {
       s.Host = arg.substr(0, arg.find(':'));
       s.Port = std::atoi(arg.c_str() + arg.find(':') + 1);
       haveTarget = true;
-    } else return Usage();
+    } else return Usage("unknown argument " + arg);
   }
-  if (!haveTarget) return Usage();
+  if (!haveTarget) return Usage("no HOST:PORT given");
 
   std::vector<Tally> tallies(static_cast<size_t>(s.Connections));
   std::vector<std::thread> workers;
