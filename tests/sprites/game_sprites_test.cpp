@@ -245,7 +245,9 @@ struct HitCase {
 };
 
 void PrintTo(const HitCase& c, std::ostream* os) {
-  *os << "hit " << c.hitWidth << " by " << c.hitHeight << " at " << c.px << " " << c.py;
+  if (c.hitWidth >= 0) *os << "hit width " << c.hitWidth << " ";
+  if (c.hitHeight >= 0) *os << "hit height " << c.hitHeight << " ";
+  *os << "at " << c.px << " " << c.py;
 }
 
 class MenuButtonHitTest : public GameSpriteTest, public ::testing::WithParamInterface<HitCase> {};
