@@ -23,6 +23,7 @@ TEST(ScoredProcess, CommandLine) {
   struct Case { std::vector<std::string> args; int status; const char* says; };
   const Case cases[] = {
       {{"--help"}, 0, "usage: zkscored [--listen HOST:PORT] [--db FILE] [--rate-limit N/MIN]"},
+      {{"--version"}, 0, "zkscored "},
       {{"--listen", "8080"}, 2, "--listen takes HOST:PORT"},
       {{"--listen", "127.0.0.1:70000"}, 2, "--listen takes HOST:PORT"},
       {{"--rate-limit", "10/hour"}, 2, "--rate-limit takes N/MIN"},
@@ -43,17 +44,28 @@ TEST(ScoredProcess, CommandLine) {
   }
 }
 
-TEST(ScoredProcess, CannotListenOnAPortInUse) {
+// A server that cannot listen says why and leaves no database behind; one it did not make is kept.
+TEST(ScoredProcess, CannotListenSaysWhyAndLeavesNoNewDatabase) {
   const TempDir dir;
   ServerProcess first(Args(dir), dir.Path() / "first.txt");
   const int port = first.WaitForPort();
   ASSERT_GT(port, 0) << first.Log();
-  ServerProcess second({"--listen", "127.0.0.1:" + std::to_string(port), "--db", (dir.Path() / "b.db").string()},
-                       dir.Path() / "second.txt");
-  const int status = second.Wait();
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  EXPECT_THAT(second.Log(), HasSubstr("cannot listen on 127.0.0.1:" + std::to_string(port)));
+  const std::string inUse = "127.0.0.1:" + std::to_string(port);
+  struct Case { std::string listen; const char* says; };
+  // 192.0.2.1 is a documentation address, never one of this machine's.
+  const Case cases[] = {{inUse, "Address already in use"}, {"192.0.2.1:8080", "Cannot assign requested address"}};
+  for (const Case& c : cases) {
+    ServerProcess second({"--listen", c.listen, "--db", (dir.Path() / "b.db").string()}, dir.Path() / "second.txt");
+    const int status = second.Wait();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_THAT(second.Log(), HasSubstr("cannot listen on " + c.listen + ": "));
+    EXPECT_THAT(second.Log(), HasSubstr(c.says));
+    for (const char* file : {"b.db", "b.db-wal", "b.db-shm"}) EXPECT_FALSE(std::filesystem::exists(dir.Path() / file)) << file;
+  }
+  ServerProcess onItsDatabase({"--listen", inUse, "--db", (dir.Path() / "scores.db").string()}, dir.Path() / "third.txt");
+  ASSERT_TRUE(WIFEXITED(onItsDatabase.Wait()));
+  EXPECT_TRUE(std::filesystem::exists(dir.Path() / "scores.db")) << "the database the first server made";
 }
 
 TEST(ScoredProcess, LogsEachRequestAndStopsCleanlyOnEitherSignal) {

@@ -8,6 +8,7 @@
 
 #include "sprite_test_util.h"
 #include "sprites/sprites.h"
+#include "test_names.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -189,6 +190,8 @@ struct OverlapCase {
   bool drawn;
 };
 
+void PrintTo(const OverlapCase& c, std::ostream* os) { *os << "at " << c.x << " " << c.y; }
+
 class DrawBoundsTest : public SpriteTreeTest, public ::testing::WithParamInterface<OverlapCase> {};
 
 // A 10 x 10 sprite against the 800 x 600 surface: touching an edge is not overlapping, and the
@@ -210,7 +213,8 @@ INSTANTIATE_TEST_SUITE_P(Edges, DrawBoundsTest,
                                            OverlapCase{-9.5, 0, false},   // rounds to -10
                                            OverlapCase{-8.5, 0, true},    // rounds to -8
                                            OverlapCase{799.5, 0, false},  // rounds to 800
-                                           OverlapCase{798.5, 0, true}));
+                                           OverlapCase{798.5, 0, true}),
+                         test_names::Printed());
 
 TEST_F(SpriteTreeTest, DrawWithoutASurfaceRendersNothing) {
   TSpriteEngine bare;
@@ -290,6 +294,8 @@ struct PointCase {
   bool found;
 };
 
+void PrintTo(const PointCase& c, std::ostream* os) { *os << "at " << c.x << " " << c.y; }
+
 class SpriteAtEdgeTest : public SpriteTreeTest, public ::testing::WithParamInterface<PointCase> {};
 
 TEST_P(SpriteAtEdgeTest, AllFourEdgesBelongToTheSprite) {
@@ -303,7 +309,8 @@ TEST_P(SpriteAtEdgeTest, AllFourEdgesBelongToTheSprite) {
 INSTANTIATE_TEST_SUITE_P(Rect32x48At100, SpriteAtEdgeTest,
                          ::testing::Values(PointCase{132, 148, true}, PointCase{100, 100, true},
                                            PointCase{133, 100, false}, PointCase{99, 100, false},
-                                           PointCase{100, 149, false}, PointCase{100, 99, false}));
+                                           PointCase{100, 149, false}, PointCase{100, 99, false}),
+                         test_names::Printed());
 
 TEST_F(SpriteTreeTest, SpriteAtPrefersStrictlyHigherDepthThenTheFirstCreated) {
   auto square = [&](const std::string& name, int32_t z) {

@@ -1,15 +1,22 @@
 // zkscored: the world high-score server of Zubo Kranz.
+#include <netdb.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cctype>
 #include <charconv>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
+#include "platform/platform.h"
 #include "scored.h"
 
 namespace {
@@ -24,12 +31,12 @@ constexpr const char* kUsage =
     "  --db FILE            SQLite database, created when missing (default zkscored.db)\n"
     "  --rate-limit N/MIN   submissions accepted per client address and minute (default 10/MIN;\n"
     "                       0 turns the limit off)\n"
-    "  --help               this text\n"
+    "  --help, --version    this text, the version\n"
     "\n"
     "Logs one line per request to standard error. Stops cleanly on SIGINT or SIGTERM.\n";
 
+constexpr TProgramInfo kProgram{"zkscored", kUsage};
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
 struct Settings {
   std::string Host = "127.0.0.1";
@@ -66,9 +73,35 @@ bool ParseRateLimit(std::string_view text, int& out) {
   return ParseNumber(text, 1'000'000'000, out);
 }
 
-int Usage(const std::string& problem) {
-  std::fprintf(stderr, "zkscored: %s\n%s", problem.c_str(), kUsage);
-  return kExitUsage;
+int Usage(const std::string& problem) { return Sys_UsageError(kProgram, problem); }
+
+// Why `host`:`port` cannot be listened on, found by trying it as the server does.
+std::string ListenProblem(const std::string& host, int port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE;
+  addrinfo* addresses = nullptr;
+  if (const int error = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses); error != 0)
+    return gai_strerror(error);
+  std::string problem = "no address to listen on";
+  for (const addrinfo* a = addresses; a != nullptr; a = a->ai_next) {
+    const int fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+    const int yes = 1;
+    const bool listens = fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) == 0 &&
+                         bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 1) == 0;
+    problem = listens ? "it was in use for a moment; try again" : std::strerror(errno);
+    if (fd >= 0) close(fd);
+    if (listens) break;
+  }
+  freeaddrinfo(addresses);
+  return problem;
+}
+
+// Removes a closed SQLite database and whatever companion files are left of it.
+void RemoveDatabase(const std::string& path) {
+  std::error_code ignored;
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(path + suffix, ignored);
 }
 
 // Waits for SIGINT or SIGTERM (blocked in every thread) and stops the server until it has stopped.
@@ -110,14 +143,12 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (Sys_AnswerHelpOrVersion(kProgram, argc, argv)) return 0;
   Settings settings;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if ((arg == "--listen" || arg == "--db" || arg == "--rate-limit") && !hasValue) {
+    if ((arg == "--listen" || arg == "--db" || arg == "--rate-limit") && !hasValue) {
       return Usage(arg + " needs a value");
     } else if (arg == "--listen" && hasValue) {
       if (!ParseListen(argv[++i], settings)) return Usage("--listen takes HOST:PORT, e.g. 127.0.0.1:8080");
@@ -141,6 +172,8 @@ int main(int argc, char** argv) {
     setrlimit(RLIMIT_NOFILE, &files);
   }
 
+  // A server that cannot listen leaves no database of its own making behind.
+  const bool databaseExisted = std::filesystem::exists(settings.Database);
   std::unique_ptr<scored::ScoreStore> store;
   try {
     store = scored::OpenSqliteStore(settings.Database);
@@ -148,21 +181,28 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zkscored: cannot open the database %s\n", e.what());
     return kExitFailure;
   }
-  int status = 0;
+  int status = kExitFailure;
+  bool listened = false;
   {
     scored::ScoreServer server(*store, scored::ServerSettings{settings.RateLimit, stderr});
     const int port = server.Bind(settings.Host, settings.Port);
-    if (port < 0) {
-      std::fprintf(stderr, "zkscored: cannot listen on %s:%d\n", settings.Host.c_str(), settings.Port);
-      return kExitFailure;
+    listened = port >= 0;
+    if (!listened) {
+      std::fprintf(stderr, "zkscored: cannot listen on %s:%d: %s\n", settings.Host.c_str(), settings.Port,
+                   ListenProblem(settings.Host, settings.Port).c_str());
+    } else {
+      std::fprintf(stderr, "zkscored: listening on http://%s:%d/ with database %s\n", settings.Host.c_str(), port,
+                   settings.Database.c_str());
+      StopOnSignal stopper(server);
+      status = server.Serve() ? 0 : kExitFailure;
+      stopper.Finish();
     }
-    std::fprintf(stderr, "zkscored: listening on http://%s:%d/ with database %s\n", settings.Host.c_str(), port,
-                 settings.Database.c_str());
-    StopOnSignal stopper(server);
-    if (!server.Serve()) status = kExitFailure;
-    stopper.Finish();
   }
   store.reset();
+  if (!listened) {
+    if (!databaseExisted) RemoveDatabase(settings.Database);
+    return kExitFailure;
+  }
   std::fprintf(stderr, "zkscored: stopped, database closed\n");
   return status;
 }
