@@ -85,7 +85,7 @@ void TMForm::RunFrame(int lagCount) {
   if (!MDXDraw.CanDraw()) return;
   const TReplayFrame* const replayed = App_ReplayFrameBegins(lagCount);
   if (ReplayMode() == TReplayMode::Playing && replayed == nullptr) return;
-  MDXDraw.Fill(0);
+  if (!MDXSpriteEngine->Engine.BackdropCoversSurface()) MDXDraw.Fill(0);
   MDXSpriteEngine->Draw();
   PollInput();
   if (replayed != nullptr) ApplyPolledKeys(*replayed);

@@ -292,6 +292,9 @@ public:
 
   // Drawing.
   void Render() override;
+  // The part of the screen Render leaves to the road: between the side panels where both are
+  // opaque pictures the height of the screen, else all of it.
+  TRect RoadArea() const;
   void BuildMinimapGrid();
   void DrawMinimap();
 
