@@ -77,8 +77,10 @@ struct ScoreServer::Impl {
     res.set_header("Cache-Control", "no-cache");
   }
 
-  // The top of the store, cached until the next accepted submission.
+  // The top of the store, cached until the next accepted submission (never when other servers
+  // write to the store too: their entries show on the next page).
   std::shared_ptr<const std::vector<ScoreRow>> WorldList() {
+    if (store.SharedWithOtherServers()) return std::make_shared<const std::vector<ScoreRow>>(store.Top(WorldListSize));
     uint64_t seen;
     {
       const std::lock_guard<std::mutex> lock(cacheMutex);
@@ -101,8 +103,9 @@ struct ScoreServer::Impl {
       if (req.has_param("show")) return Show(req, res);
       Answer(res, 400, "unknown request");
     } catch (const std::exception& e) {
+      // Nothing was acknowledged: the client may send again (the database may be restarting).
       if (log != nullptr) std::fprintf(log, "zkscored: store failed: %s\n", e.what());
-      Answer(res, 500, "the score store failed");
+      Answer(res, 503, "the score store failed; try again shortly");
     }
   }
 
