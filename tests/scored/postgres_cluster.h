@@ -189,26 +189,26 @@ private:
     if (setgroups(0, nullptr) != 0 || setgid(gid_) != 0 || setuid(uid_) != 0) _exit(125);
   }
 
+  // Everything the child needs is made before the fork: the test may have threads running.
   pid_t Spawn(const std::vector<std::string>& args, bool tiedToTest) const {
     const pid_t parent = getpid();
-    const std::string log = (dir_ / "server.log").string();
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const int log = open((dir_ / "server.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     const pid_t pid = fork();
     if (pid == 0) {
       BecomeServerUser();
       // After the change of user, which would clear it: the server ends when the test does.
       if (tiedToTest && (prctl(PR_SET_PDEATHSIG, SIGQUIT) != 0 || getppid() != parent)) _exit(124);
-      const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-      if (fd >= 0) {
-        dup2(fd, 1);
-        dup2(fd, 2);
-        close(fd);
+      if (log >= 0) {
+        dup2(log, 1);
+        dup2(log, 2);
       }
-      std::vector<char*> argv;
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
       execv(argv[0], argv.data());
       _exit(127);
     }
+    if (log >= 0) close(log);
     return pid;
   }
 

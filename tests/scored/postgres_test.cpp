@@ -30,32 +30,39 @@ std::map<std::string, int> StoredNames(const std::string& address) {
   return names;
 }
 
-TEST(PostgresStore, ServesTheListFromTheRankIndex) {
-  PostgresCluster* cluster = PostgresCluster::Shared();
-  ZK_NEED_POSTGRES(cluster);
-  const std::string address = cluster->NewDatabase();
-  const auto store = scored::OpenPostgresStore(address);
+// A test on a new database of the test process's cluster.
+class OnPostgres : public ::testing::Test {
+protected:
+  void SetUp() override {
+    cluster_ = PostgresCluster::Shared();
+    ZK_NEED_POSTGRES(cluster_);
+    address_ = cluster_->NewDatabase();
+  }
+  PostgresCluster* cluster_ = nullptr;
+  std::string address_;
+};
+using PostgresStore = OnPostgres;
+
+TEST_F(PostgresStore, ServesTheListFromTheRankIndex) {
+  const auto store = scored::OpenPostgresStore(address_);
   int batches = 0;
   store->AddAll([&](std::vector<scored::NewScore>& batch) {
     for (int i = 0; i < 1000; ++i) batch.push_back({{"R", batches * 1000 + i, ""}, 0, "10.0.0.1"});
     return ++batches < 5;
   });
-  PostgresCluster::Execute(address, "ANALYZE scores");
+  PostgresCluster::Execute(address_, "ANALYZE scores");
   const std::string plan = PostgresCluster::Execute(
-      address, "EXPLAIN SELECT id, name, score, country, received_at FROM scores ORDER BY score DESC, id LIMIT 100");
+      address_, "EXPLAIN SELECT id, name, score, country, received_at FROM scores ORDER BY score DESC, id LIMIT 100");
   EXPECT_THAT(plan, HasSubstr("Index Scan using scores_by_rank")) << plan;
 }
 
-TEST(PostgresStore, ServersStartingTogetherCreateTheSchemaOnce) {
-  PostgresCluster* cluster = PostgresCluster::Shared();
-  ZK_NEED_POSTGRES(cluster);
-  const std::string address = cluster->NewDatabase();
+TEST_F(PostgresStore, ServersStartingTogetherCreateTheSchemaOnce) {
   std::atomic<int> opened{0};
   std::vector<std::thread> servers;
   for (int i = 0; i < 4; ++i)
     servers.emplace_back([&] {
       try {
-        scored::OpenPostgresStore(address)->Count();
+        scored::OpenPostgresStore(address_)->Count();
         ++opened;
       } catch (const scored::StoreError& e) {
         ADD_FAILURE() << e.what();
@@ -63,14 +70,12 @@ TEST(PostgresStore, ServersStartingTogetherCreateTheSchemaOnce) {
     });
   for (std::thread& t : servers) t.join();
   EXPECT_EQ(opened, 4);
-  EXPECT_EQ(PostgresCluster::Execute(address, "SELECT count(*) FROM zkscored_schema"), "1");
+  EXPECT_EQ(PostgresCluster::Execute(address_, "SELECT count(*) FROM zkscored_schema"), "1");
 }
 
-TEST(PostgresStore, AnUnreachableDatabaseIsNamedWithoutItsPassword) {
-  PostgresCluster* cluster = PostgresCluster::Shared();
-  ZK_NEED_POSTGRES(cluster);
+TEST_F(PostgresStore, AnUnreachableDatabaseIsNamedWithoutItsPassword) {
   const std::string addresses[] = {
-      "postgresql://zk:hunter2@/no_such_database" + cluster->Address("x").substr(cluster->Address("x").find('?')),
+      "postgresql://zk:hunter2@/no_such_database" + cluster_->Address("x").substr(cluster_->Address("x").find('?')),
       "postgresql://zk@/db?host=/nonexistent&port=1&password=hunter2",
   };
   for (const std::string& address : addresses) {
@@ -87,15 +92,13 @@ TEST(PostgresStore, AnUnreachableDatabaseIsNamedWithoutItsPassword) {
   EXPECT_EQ(scored::DatabaseForDisplay("scores.db"), "scores.db");
 }
 
-TEST(PostgresStore, ComesBackAfterTheDatabaseRestarts) {
-  PostgresCluster* cluster = PostgresCluster::Shared();
-  ZK_NEED_POSTGRES(cluster);
-  const auto store = scored::OpenPostgresStore(cluster->NewDatabase());
+TEST_F(PostgresStore, ComesBackAfterTheDatabaseRestarts) {
+  const auto store = scored::OpenPostgresStore(cluster_->NewDatabase());
   store->Add({{"Before", 1, ""}, 0, ""});
-  cluster->Stop();
+  cluster_->Stop();
   EXPECT_THROW(store->Add({{"Down", 2, ""}, 0, ""}), scored::StoreError);
   EXPECT_THROW(store->Top(10), scored::StoreError);
-  ASSERT_TRUE(cluster->Start());
+  ASSERT_TRUE(cluster_->Start());
   store->Add({{"After", 3, ""}, 0, ""});
   const std::vector<scored::ScoreRow> rows = store->Top(10);
   ASSERT_EQ(rows.size(), 2u);
@@ -103,9 +106,7 @@ TEST(PostgresStore, ComesBackAfterTheDatabaseRestarts) {
   EXPECT_EQ(rows[1].Name, "Before");
 }
 
-TEST(PostgresStore, CopyFromSqliteKeepsTheListAndItsOrder) {
-  PostgresCluster* cluster = PostgresCluster::Shared();
-  ZK_NEED_POSTGRES(cluster);
+TEST_F(PostgresStore, CopyFromSqliteKeepsTheListAndItsOrder) {
   const TempDir dir;
   const std::string file = (dir.Path() / "old.db").string();
   {
@@ -114,8 +115,7 @@ TEST(PostgresStore, CopyFromSqliteKeepsTheListAndItsOrder) {
     old->Add({{"Best", 900, "Peru"}, 2000, "10.0.0.2"});
     old->Add({{"Late", 500, "Cuba"}, 3000, "10.0.0.3"});
   }
-  const std::string address = cluster->NewDatabase();
-  const auto store = scored::OpenPostgresStore(address);
+  const auto store = scored::OpenPostgresStore(address_);
   EXPECT_EQ(scored::CopySqliteScores(file, *store), 3);
   const std::vector<scored::ScoreRow> copied = store->Top(10), original = scored::OpenSqliteStore(file)->Top(10);
   ASSERT_EQ(copied.size(), original.size());
@@ -125,7 +125,7 @@ TEST(PostgresStore, CopyFromSqliteKeepsTheListAndItsOrder) {
     EXPECT_EQ(copied[i].Country, original[i].Country);
     EXPECT_EQ(copied[i].ReceivedAt, original[i].ReceivedAt);
   }
-  EXPECT_EQ(PostgresCluster::Execute(address, "SELECT address FROM scores WHERE name = 'Best'"), "10.0.0.2");
+  EXPECT_EQ(PostgresCluster::Execute(address_, "SELECT address FROM scores WHERE name = 'Best'"), "10.0.0.2");
 
   struct Case { std::string from; const char* says; };
   const Case refused[] = {
@@ -144,19 +144,16 @@ TEST(PostgresStore, CopyFromSqliteKeepsTheListAndItsOrder) {
   EXPECT_FALSE(std::filesystem::exists(dir.Path() / "missing.db")) << "the copy never makes a file";
 }
 
-TEST(PostgresStore, ZkscoredCopiesAnSqliteListAndEnds) {
-  PostgresCluster* cluster = PostgresCluster::Shared();
-  ZK_NEED_POSTGRES(cluster);
+TEST_F(PostgresStore, ZkscoredCopiesAnSqliteListAndEnds) {
   const TempDir dir;
   const std::string file = (dir.Path() / "old.db").string();
   scored::OpenSqliteStore(file)->Add({{"Moved", 42, ""}, 1, ""});
-  const std::string address = cluster->NewDatabase();
-  ServerProcess copy({"--copy-from", file, "--db", address}, dir.Path() / "copy.txt");
+  ServerProcess copy({"--copy-from", file, "--db", address_}, dir.Path() / "copy.txt");
   const int status = copy.Wait();
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << copy.Log();
   EXPECT_THAT(copy.Log(), HasSubstr("copied 1 scores from " + file));
-  EXPECT_EQ(StoredNames(address), (std::map<std::string, int>{{"Moved", 1}}));
+  EXPECT_EQ(StoredNames(address_), (std::map<std::string, int>{{"Moved", 1}}));
 }
 
 // Two zkscored on one database, with what each client heard back per submission.
@@ -250,11 +247,22 @@ private:
   std::vector<Answer> answers_;
 };
 
-TEST(TwoServersOnePostgres, EachShowsTheOthersEntriesOnItsNextPage) {
-  PostgresCluster* cluster = PostgresCluster::Shared();
-  ZK_NEED_POSTGRES(cluster);
-  TwoServers two(cluster->NewDatabase());
-  httplib::Client a = two.Client(0), b = two.Client(1);
+// Two servers on the test's database; with load, clients already acknowledged by them.
+class TwoServersOnePostgres : public OnPostgres {
+protected:
+  void SetUp() override {
+    OnPostgres::SetUp();
+    if (cluster_ != nullptr) two_ = std::make_unique<TwoServers>(address_);
+  }
+  void StartLoad() {
+    two_->StartLoad();
+    ASSERT_TRUE(two_->WaitForAnswers(-1, 200, 200));
+  }
+  std::unique_ptr<TwoServers> two_;
+};
+
+TEST_F(TwoServersOnePostgres, EachShowsTheOthersEntriesOnItsNextPage) {
+  httplib::Client a = two_->Client(0), b = two_->Client(1);
   for (int round = 0; round < 3; ++round) {
     httplib::Client& writer = round % 2 == 0 ? a : b;
     httplib::Client& reader = round % 2 == 0 ? b : a;
@@ -266,38 +274,28 @@ TEST(TwoServersOnePostgres, EachShowsTheOthersEntriesOnItsNextPage) {
   }
 }
 
-TEST(TwoServersOnePostgres, ARestartOfTheDatabaseUnderLoadLosesNoAcknowledgedSubmission) {
-  PostgresCluster* cluster = PostgresCluster::Shared();
-  ZK_NEED_POSTGRES(cluster);
-  const std::string address = cluster->NewDatabase();
-  TwoServers two(address);
-  two.StartLoad();
-  ASSERT_TRUE(two.WaitForAnswers(-1, 200, 200));
-  cluster->Stop();
+TEST_F(TwoServersOnePostgres, ARestartOfTheDatabaseUnderLoadLosesNoAcknowledgedSubmission) {
+  StartLoad();
+  cluster_->Stop();
   // Both servers answer while the database is down, and say so.
-  EXPECT_TRUE(two.WaitForAnswers(0, 503, 1));
-  EXPECT_TRUE(two.WaitForAnswers(1, 503, 1));
-  ASSERT_TRUE(cluster->Start());
-  EXPECT_TRUE(two.WaitForAnswers(0, 200, 100)) << "server 1 serves again";
-  EXPECT_TRUE(two.WaitForAnswers(1, 200, 100)) << "server 2 serves again";
-  two.StopLoad();
+  EXPECT_TRUE(two_->WaitForAnswers(0, 503, 1));
+  EXPECT_TRUE(two_->WaitForAnswers(1, 503, 1));
+  ASSERT_TRUE(cluster_->Start());
+  EXPECT_TRUE(two_->WaitForAnswers(0, 200, 100)) << "server 1 serves again";
+  EXPECT_TRUE(two_->WaitForAnswers(1, 200, 100)) << "server 2 serves again";
+  two_->StopLoad();
   for (int server = 0; server < 2; ++server)
-    EXPECT_EQ(two.Statuses(server), (std::set<int>{200, 503})) << "server " << server + 1;
-  two.ExpectEveryAcknowledgedSubmissionStoredOnce(address);
+    EXPECT_EQ(two_->Statuses(server), (std::set<int>{200, 503})) << "server " << server + 1;
+  two_->ExpectEveryAcknowledgedSubmissionStoredOnce(address_);
 }
 
-TEST(TwoServersOnePostgres, AKillOfOneServerUnderLoadLosesNoAcknowledgedSubmission) {
-  PostgresCluster* cluster = PostgresCluster::Shared();
-  ZK_NEED_POSTGRES(cluster);
-  const std::string address = cluster->NewDatabase();
-  TwoServers two(address);
-  two.StartLoad();
-  ASSERT_TRUE(two.WaitForAnswers(-1, 200, 200));
-  ASSERT_TRUE(WIFSIGNALED(two.Server(0).Stop(SIGKILL)));
-  EXPECT_TRUE(two.WaitForAnswers(1, 200, 200)) << "the other server goes on";
-  two.StopLoad();
-  EXPECT_EQ(two.Statuses(1), std::set<int>{200});
-  two.ExpectEveryAcknowledgedSubmissionStoredOnce(address);
+TEST_F(TwoServersOnePostgres, AKillOfOneServerUnderLoadLosesNoAcknowledgedSubmission) {
+  StartLoad();
+  ASSERT_TRUE(WIFSIGNALED(two_->Server(0).Stop(SIGKILL)));
+  EXPECT_TRUE(two_->WaitForAnswers(1, 200, 200)) << "the other server goes on";
+  two_->StopLoad();
+  EXPECT_EQ(two_->Statuses(1), std::set<int>{200});
+  two_->ExpectEveryAcknowledgedSubmissionStoredOnce(address_);
 }
 
 }  // namespace
