@@ -30,6 +30,8 @@ TEST(ScoredProcess, CommandLine) {
       {{"--rate-limit", "-1"}, 2, "--rate-limit takes N/MIN"},
       {{"--db"}, 2, "--db needs a value"},
       {{"--verbose"}, 2, "unknown argument --verbose"},
+      {{"--copy-from"}, 2, "--copy-from needs a value"},
+      {{"--copy-from", "old.db", "--db", "new.db"}, 2, "--copy-from copies into a PostgreSQL database"},
       {{"--listen", "127.0.0.1:0", "--db", (dir.Path() / "no" / "such" / "scores.db").string()}, 1,
        "cannot open the database"},
   };

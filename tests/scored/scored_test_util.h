@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +42,19 @@ public:
 private:
   fs::path path_;
 };
+
+// The first column of the first row of `sql` on the SQLite file at `path`, -1 when none.
+inline int64_t SqliteValue(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_stmt* s = nullptr;
+  int64_t value = -1;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+    value = sqlite3_column_int64(s, 0);
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return value;
+}
 
 // The request target the game sends for `payload`.
 inline std::string SubmissionTarget(const std::string& payload) {

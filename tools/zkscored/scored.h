@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -72,12 +73,38 @@ public:
   // At most `count` entries, best score first; among equal scores the earlier entry first.
   virtual std::vector<ScoreRow> Top(int count) = 0;
   virtual int64_t Count() = 0;
+  // Adds every score `next` hands out, in order, as one transaction where the store has them:
+  // `next` fills the (emptied) batch and returns false once it has handed out the last one.
+  virtual void AddAll(const std::function<bool(std::vector<NewScore>&)>& next);
+  // True when other servers write to the same store too, so a list read earlier may miss their
+  // entries however recent it is.
+  virtual bool SharedWithOtherServers() const { return false; }
 };
 
 // SQLite file at `path`, created with its schema when new, migrated when older. Throws StoreError
 // naming the file when it cannot be opened or was made by a newer server.
 std::unique_ptr<ScoreStore> OpenSqliteStore(const std::string& path);
 constexpr int SqliteSchemaVersion = 1;
+
+// PostgreSQL database at a libpq address (postgresql://user@host:port/db?...): the schema
+// created on first use, migrated when older, refused when newer; a pool of connections, each
+// opened anew after the database closed it. Throws StoreError naming the address (without its
+// password) when the database cannot be reached or used, or when this server was built without
+// libpq.
+std::unique_ptr<ScoreStore> OpenPostgresStore(const std::string& address);
+constexpr int PostgresSchemaVersion = 1;
+bool HavePostgres();  // whether this server was built with the PostgreSQL store
+
+// The store --db names: a postgresql:// or postgres:// address, else an SQLite file.
+bool IsPostgresAddress(std::string_view database);
+std::unique_ptr<ScoreStore> OpenStore(const std::string& database);
+// `database` as logs and messages show it: an address's password replaced by "***".
+std::string DatabaseForDisplay(const std::string& database);
+
+// Copies every score of the SQLite file at `sqlitePath` (opened read-only, never changed) into
+// `to`, which must hold no scores, in their order of arrival; returns how many. Throws StoreError
+// naming the file or the problem.
+int64_t CopySqliteScores(const std::string& sqlitePath, ScoreStore& to);
 
 // ---- pages ----
 
