@@ -2,6 +2,7 @@
 // below them, everything on the 800x600 surface.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "platform/platform.h"
@@ -20,6 +21,7 @@ struct TLayoutCase {
   const char* Name;
   std::string Message;
 };
+void PrintTo(const TLayoutCase& c, std::ostream* os) { *os << c.Name; }
 
 class MessageBoxLayout : public testing::TestWithParam<TLayoutCase> {};
 
