@@ -77,6 +77,9 @@ void App_DispatchWindowEvent(const SysEvent& ev);
 // Plays a recorded game back, from the main menu as FormCreate leaves it: its game starts at once
 // and follows the record frame by frame until its end (PlaybackEnded()).
 void App_StartReplay(TReplay replay);
+// The race input of a frame that runs the race: the recorded one while a replay plays (`replayed`
+// is the frame's record), else the autopilot's judgement while it is on, else the keyboard's.
+TRaceInput App_RaceInput(const TReplayFrame* replayed);
 // The frame's start while a replay plays: the record's events before the frame are applied and
 // the frame's record returned (its timing set, its lag count in `lagCount`); nullptr when no
 // replay plays, or once it has ended (the frame must not run then).
@@ -134,8 +137,10 @@ bool App_ParseCommandLine(int argc, char** argv, TCommandLine& out, std::string&
 // Keyboard
 // ---------------------------------------------------------------------------------------------
 
-// Sets the frame's key edges and held steering keys (core.h) from the keyboard device.
+// Sets the frame's key edges (core.h) and the keyboard's race keys from the keyboard device.
 void PollInput();
+// The race keys the keyboard held at the last poll.
+const TRaceInput& KeyboardRaceInput();
 void ResetInputEdges();  // previous states back to "up" (start of a run)
 bool IsNameChar(char ch);
 void AppendChar(std::string& text, char ch, size_t maxLen);

@@ -296,8 +296,8 @@ bool ClearOfOvertakers(const TSituation& s, double offset) {
 
 }  // namespace
 
-TRaceKeys TAutopilot::Keys(const TRace& race) const {
-  TRaceKeys keys;
+TRaceInput TAutopilot::Keys(const TRace& race) const {
+  TRaceInput keys;
   if (race.Player == nullptr) return keys;
   const TPlayer& player = *race.Player;
   const TVehicleModel& m = player.Model();

@@ -121,7 +121,7 @@ void TPlayer::UpdateEngineSound() {
   }
   const double m = TopSpeedFactor();
   const double s = Speed;
-  if (ThrottleHeld && !HandbrakeHeld && !BrakeHeld) {
+  if (Controls.Up && !Controls.Space && !Controls.Down) {
     for (const TGearBand& band : kGearBands) {
       if (s > band.Low * m && s <= band.High * m && EngineSound != band.State) {
         PlayEngineSound(band.Sound);
@@ -132,11 +132,11 @@ void TPlayer::UpdateEngineSound() {
       }
     }
   }
-  if ((!ThrottleHeld && !HandbrakeHeld) || (ThrottleHeld && BrakeHeld)) {
+  if ((!Controls.Up && !Controls.Space) || (Controls.Up && Controls.Down)) {
     if (s > 40 && EngineSound != TEngineSound::RollOff) PlayEngineSound(sndRollOff);
     if (s <= 40 && EngineSound != TEngineSound::Idle) PlayEngineSound(sndIdle);
   }
-  if (HandbrakeHeld && EngineSound != TEngineSound::Skid && s != 0) PlayEngineSound(sndSkid);
+  if (Controls.Space && EngineSound != TEngineSound::Skid && s != 0) PlayEngineSound(sndSkid);
   if (EngineSound == TEngineSound::Skid && s == 0) PlayEngineSound(sndIdle);
 }
 
@@ -170,7 +170,7 @@ void TPlayer::SteerRight() {
 }
 
 void TPlayer::ReadControls() {
-  if (HornHeld) {
+  if (Controls.Horn) {
     if (!HornOn) {
       HornOn = true;
       PlaySound(sndHorn);
@@ -179,17 +179,17 @@ void TPlayer::ReadControls() {
     HornOn = false;
     StopSound(sndHorn);
   }
-  if (!HandbrakeHeld) {
-    if (SteerLeftHeld) SteerLeft();
-    if (SteerRightHeld) SteerRight();
+  if (!Controls.Space) {
+    if (Controls.Left) SteerLeft();
+    if (Controls.Right) SteerRight();
   }
-  Decel = BrakeHeld ? BrakeDecel() : 0;
-  if (!ThrottleHeld && !BrakeHeld) Decel = CoastDecel();
-  if (HandbrakeHeld) {
+  Decel = Controls.Down ? BrakeDecel() : 0;
+  if (!Controls.Up && !Controls.Down) Decel = CoastDecel();
+  if (Controls.Space) {
     if (Speed > 0) Decel = 0.6;
     if (Speed < 0) Decel = -0.6;
   }
-  if (ThrottleHeld && !BrakeHeld) {
+  if (Controls.Up && !Controls.Down) {
     if (Speed <= 160 * TopSpeedFactor()) Speed += AccelRate() * SpeedFactor;
     else Decel = CoastDecel();
   }
@@ -200,7 +200,7 @@ void TPlayer::IntegrateSpeed() {
   Speed -= Decel * SpeedFactor;
   if (Speed > 0 && Speed < 0.1) Speed = 0;
   if (Speed < -8) Speed = -8;
-  if (HandbrakeHeld && Speed > -1 && Speed < 1) Speed = 0;
+  if (Controls.Space && Speed > -1 && Speed < 1) Speed = 0;
   ScrollSpeed = TopSpeedFactor() * Speed / 8;
 }
 
@@ -257,17 +257,17 @@ void TPlayer::UpdateLean() {
     Heading = RoundHalfEven(HeadingAcc / 2);
   } else if (Speed < 5) {
     Upright();
-  } else if (LeftHeld && Lean != 1) {
+  } else if (Input.Left && Lean != 1) {
     LeanWithKey(PrevSteerLeft, -1);
-  } else if (RightHeld && Lean != -1) {
+  } else if (Input.Right && Lean != -1) {
     LeanWithKey(PrevSteerRight, 1);
   } else if (FramePos == kUprightFrame) {
     Upright();
   } else if (Lean != 0) {
     RecoverLean(0.2);
   }
-  PrevSteerLeft = SteerLeftHeld;
-  PrevSteerRight = SteerRightHeld;
+  PrevSteerLeft = Controls.Left;
+  PrevSteerRight = Controls.Right;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -213,8 +213,9 @@ public:
   int32_t Lean = 0;
   double LeanStartHeading = 0;
   bool PrevSteerLeft = false, PrevSteerRight = false;
-  bool SteerLeftHeld = false, SteerRightHeld = false, ThrottleHeld = false, BrakeHeld = false,
-       HandbrakeHeld = false, HornHeld = false;
+  // The race input of the frame being moved (the lean reads it in the same frame), and the one
+  // the steering, the pedals and the horn answer: the previous race frame's.
+  TRaceInput Input{}, Controls{};
   bool HornOn = false;
   TEngineSound EngineSound = TEngineSound::None;
   bool OnRoad = false, Finished = false;
