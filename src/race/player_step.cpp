@@ -149,7 +149,7 @@ void TPlayer::Bump(bool playSound, double newSpeed) {
 
 void TPlayer::CheckFall() {
   if (Crashed) return;
-  const double depth = 5.5 - FramePos;
+  const double depth = UprightLeanFrame - FramePos;
   const bool leaning = Lean != 0;
   const bool falls = (Controls.Space && Speed > 100 && LastMark > 10) ||
                      (Controls.Space && depth > 2 && leaning && LastMark > 8) ||
@@ -178,7 +178,8 @@ void TPlayer::Revive() {
   TimeUp = Crashed = EndSequenceStarted = false;
   Speed = ScrollSpeed = 0;
   SetAnimation(Model().UprightImage, 0);
-  Upright();
+  Lean = 0;
+  LeanFrame = 0;
   FrameSpeed = 0;
 }
 
@@ -347,7 +348,6 @@ void TPlayer::RunRollOut() {
   if (Speed > 0) {
     Speed -= 0.8 * SpeedFactor;
     ScrollSpeed = TopSpeedFactor() * Speed / 8;
-    Controls.Left = Controls.Right = false;
     const int row = RoundHalfEven(Race.ViewRow * CellSize + CenterY - RoadY()) / CellSize;
     const int shape = Race.RowShapeAt(row);
     HeadingAcc = shape == segShiftLeft ? -37.78 : shape == segShiftRight ? 37.78 : 0;

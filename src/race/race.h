@@ -102,6 +102,9 @@ bool IsObstacleTile(int code);
 // The scrolling road, also the still full-screen background of the menus
 // ---------------------------------------------------------------------------------------------
 
+// A race's road moves ScrollStep * SpeedFactor of the race's scroll velocity each frame.
+constexpr double ScrollStep = 0.5;
+
 class TScrollBackground : public TBackgroundSprite {
 public:
   // A child of the game's engine at depth 2 with a map of columns x rows cells, all 0, showing

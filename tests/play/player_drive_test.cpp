@@ -77,13 +77,13 @@ TEST_F(Driving, TopSpeedDependsOnTheModel) {
       Drive(1);
       top = std::max(top, bike.Speed);
     }
-    const double limit = 160 * bike.TopSpeedFactor();
+    const double limit = TopSpeed(bike.Model());
     EXPECT_GT(top, limit);
     EXPECT_LT(top, limit + 0.3);
     EXPECT_NEAR(bike.Speed, limit, 0.3);
   }
-  EXPECT_NEAR(160 * TopSpeedFactor(VehicleModel(1)), 152.7272, 1e-4);
-  EXPECT_EQ(160 * TopSpeedFactor(VehicleModel(2)), 160);
+  EXPECT_NEAR(TopSpeed(VehicleModel(1)), 152.7272, 1e-4);
+  EXPECT_EQ(TopSpeed(VehicleModel(2)), 160);
 }
 
 TEST_F(Driving, SteeringNeedsMotionAndStopsAtAQuarterTurn) {

@@ -128,7 +128,8 @@ TEST_F(Step, BrakingInADeepLeanFallsWithoutCostingALife) {
   TPlayer& bike = Bike();
   drive.Frame();
   bike.Speed = 60;
-  bike.LeanLeft();
+  bike.Lean = -1;
+  bike.ShowLeanPicture();
   bike.FramePos = 1;
   bike.Controls.Down = true;
   bike.CheckFall();
@@ -361,7 +362,8 @@ TEST_F(Step, ALeanRecoveredToItsUprightEndStaysThereAndBrakingDoesNotThrowTheBik
   TPlayer& bike = Bike();
   drive.Frame();
   bike.Speed = 120;
-  bike.LeanLeft();
+  bike.Lean = -1;
+  bike.ShowLeanPicture();
   bike.FramePos = 5.3;  // recovering: two frames from the upright end
   drive.Press(VK_DOWN);
   for (int i = 0; i < 4; ++i) {
