@@ -154,7 +154,8 @@ class TRace : public TRaceLevel {
 public:
   // A new game with the vehicle model 1..5 the player chose; no level set up, no sprites yet.
   explicit TRace(int32_t vehicle = 1);
-  // Frees every sprite of the race still alive.
+  // Frees no sprite: the race's sprites belong to the sprite engine (EndRace kills them, the
+  // engine's end frees them).
   ~TRace();
   TRace(const TRace&) = delete;
   TRace& operator=(const TRace&) = delete;
