@@ -94,9 +94,10 @@ void TMForm::RunFrame(int lagCount) {
   if (!MDXSpriteEngine->Engine.BackdropCoversSurface()) MDXDraw.Fill(0);
   MDXSpriteEngine->Draw();
   PollInput();
-  if (replayed != nullptr) ApplyPolledKeys(*replayed);
-  RecordReplayFrame(lagCount);
-  UpdateCurrentScreen(lagCount);
+  if (replayed != nullptr) ApplyRecordedEdges(*replayed);
+  const TRaceInput raceInput = RaceFrameDue() ? App_RaceInput(replayed) : TRaceInput{};
+  RecordReplayFrame(lagCount, raceInput);
+  UpdateCurrentScreen(lagCount, raceInput);
   if (Shell.HoverItem != previousHover) PlaySound(sndSelect);
   MDXSpriteEngine->FreeDead();
   MeasuredFrameRate = MDXTimer.FrameRate;

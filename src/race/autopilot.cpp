@@ -172,42 +172,8 @@ bool MeetsRival(const TQuad& corners, const TRivalPath& rival, int frame) {
   });
 }
 
-// The bike's lean as the steering keys work it (TPlayer::UpdateLean): a key held while the
-// heading turns more than 5 units from where it was when the key went down leans the bike deeper,
-// up to a depth that grows with the speed; without a key it recovers. Braking in a deep lean
-// throws the rider, so the autopilot brakes only up to kSafeBrakeLean.
-struct TLean {
-  int Side = 0;  // -1 left, 1 right
-  double Depth = 0, StartHeading = 0;
-  int PrevKey = 0;
-
-  void Step(int key, double heading, double speed, double sf) {
-    if (speed < 5) {
-      Side = 0;
-      Depth = 0;
-    } else if (key != 0 && Side != -key) {
-      if (PrevKey != key) StartHeading = heading;
-      if (Side != key) Depth = 0;
-      Side = key;
-      if (std::fabs(heading - StartHeading) > 5) Depth = std::min(Depth + 0.075 * sf, std::min(5.5, speed / 35));
-    } else if (Depth <= 0) {
-      Side = 0;
-    } else if (Side != 0) {
-      Depth = std::max(0.0, Depth - 0.1 * sf);
-    }
-    PrevKey = key;
-  }
-  bool MayBrake() const { return Side == 0 || Depth <= kSafeBrakeLean; }
-};
-
-TLean LeanOf(const TPlayer& player) {
-  TLean lean;
-  lean.Side = player.Lean;
-  lean.Depth = player.Lean != 0 ? 5.5 - player.FramePos : 0;
-  lean.StartHeading = player.LeanStartHeading;
-  lean.PrevKey = player.PrevSteerLeft ? -1 : player.PrevSteerRight ? 1 : 0;
-  return lean;
-}
+// Braking in a deep lean throws the rider, so the autopilot brakes only up to kSafeBrakeLean.
+bool MayBrake(const TBikeState& bike) { return bike.Lean == 0 || UprightLeanFrame - bike.LeanFrame <= kSafeBrakeLean; }
 
 enum class TPedal { Throttle, Coast, Brake };
 
@@ -217,37 +183,38 @@ struct TSituation {
   const TVehicleModel& Model;
   TBikeView Bike;
   THullShape Hull;
-  TLean Lean;
+  TBikeState State;  // the bike model's state
   TRivalPaths Rivals;
 };
 
 constexpr int kAlwaysClear = 1 << 20;
 
-// The bike in a rehearsal.
+// The bike in a rehearsal: the bike model's state, and where it is.
 struct TRehearsedBike {
-  double X = 0, Y = 0, HeadingAcc = 0, Speed = 0;
+  TBikeState State;
+  double X = 0, Y = 0;
 
-  explicit TRehearsedBike(const TBikeView& bike) : X(bike.X), Y(bike.Y), HeadingAcc(bike.Heading * 2), Speed(bike.Speed) {}
+  // A rehearsal ends where the hull leaves the road: the bike it rides is on the road.
+  explicit TRehearsedBike(const TSituation& s) : State(s.State), X(s.Bike.X), Y(s.Bike.Y) { State.OnRoad = true; }
 
   // The steering key (-1 left, 1 right, 0 none) that pure pursuit of the line `offset` asks for.
   int SteerKey(const TRace& race, double offset) const {
-    const double error = PursuitHeading(race, X, Y, Speed, offset) - HeadingAcc / 2;
+    const double error = PursuitHeading(race, X, Y, State.Speed, offset) - State.HeadingAcc / 2;
     return std::fabs(error) > kSteerDeadBand ? (error > 0 ? 1 : -1) : 0;
   }
-  // One frame with the steering key and the pedal, as the bike's driving model rides it.
+  // One frame of the bike model with the steering key and the pedal held.
   void Ride(const TVehicleModel& m, int key, TPedal pedal) {
-    const double sf = SpeedFactor;
-    HeadingAcc += key * SteerRate(m, Speed) * sf;
-    if (pedal == TPedal::Throttle) {
-      Speed += Speed <= 160 * TopSpeedFactor(m) ? AccelRate(m, Speed) * sf : -CoastDecel(m, Speed) * sf;
-    } else {
-      Speed -= (pedal == TPedal::Coast ? CoastDecel(m, Speed) : BrakeDecel(m)) * sf;
-    }
-    const double step = PixelsPerFrame(m, Speed) * sf, h = HeadingAcc / 2 / kAngleUnitsPerRadian;
-    X += std::sin(h) * step;
-    Y -= std::cos(h) * step;
+    TRaceInput input;
+    input.Left = key < 0;
+    input.Right = key > 0;
+    input.Up = pedal == TPedal::Throttle;
+    input.Down = pedal == TPedal::Brake;
+    RideBikeFrame(State, m, input);
+    const TPointF v = BikeVelocity(State);
+    X += v.X * ScrollStep * SpeedFactor;
+    Y += v.Y * ScrollStep * SpeedFactor;
   }
-  TQuad Hull(const THullShape& shape) const { return HullQuad(X, Y, HeadingAcc / 2, shape.Radius, shape.Angle); }
+  TQuad Hull(const THullShape& shape) const { return HullQuad(X, Y, State.HeadingAcc / 2, shape.Radius, shape.Angle); }
 };
 
 // How many frames the bike keeps its hull on the road and clear of the rivals when it works
@@ -256,14 +223,11 @@ struct TRehearsedBike {
 // shift or the horizon ends.
 int ClearFrames(const TSituation& s, double offset, TPedal pedal) {
   const int frames = RehearsalFrames(), pedalFrames = static_cast<int>(kPedalFrames / SpeedFactor) + 1;
-  TRehearsedBike bike(s.Bike);
-  TLean lean = s.Lean;
-  for (int f = 0; f < frames && bike.Speed > kSafeSpeed; ++f) {
-    const int key = bike.SteerKey(s.Race, offset);
-    lean.Step(key, std::round(bike.HeadingAcc / 2), bike.Speed, SpeedFactor);
+  TRehearsedBike bike(s);
+  for (int f = 0; f < frames && bike.State.Speed > kSafeSpeed; ++f) {
     TPedal now = f < pedalFrames ? pedal : TPedal::Brake;
-    if (now == TPedal::Brake && !lean.MayBrake()) now = TPedal::Coast;
-    bike.Ride(s.Model, key, now);
+    if (now == TPedal::Brake && !MayBrake(bike.State)) now = TPedal::Coast;
+    bike.Ride(s.Model, bike.SteerKey(s.Race, offset), now);
     if (bike.Y < CellSize) break;
     const TQuad corners = bike.Hull(s.Hull);
     if (!OnRoad(s.Race, corners)) return f;
@@ -283,7 +247,7 @@ bool ClearOfOvertakers(const TSituation& s, double offset) {
   const TRivalPath* const last = first + s.Rivals.Count;
   if (std::none_of(first, last, [](const TRivalPath& p) { return p.Overtaking; })) return true;
   const int frames = std::min(RehearsalFrames(), static_cast<int>(kOvertakeFrames / SpeedFactor));
-  TRehearsedBike bike(s.Bike);
+  TRehearsedBike bike(s);
   for (int f = 0; f < frames; ++f) {
     bike.Ride(s.Model, bike.SteerKey(s.Race, offset), TPedal::Throttle);
     const TQuad corners = bike.Hull(s.Hull);
@@ -296,20 +260,20 @@ bool ClearOfOvertakers(const TSituation& s, double offset) {
 
 }  // namespace
 
-TRaceKeys TAutopilot::Keys(const TRace& race) const {
-  TRaceKeys keys;
+TRaceInput TAutopilot::Keys(const TRace& race) const {
+  TRaceInput keys;
   if (race.Player == nullptr) return keys;
   const TPlayer& player = *race.Player;
   const TVehicleModel& m = player.Model();
   const TBikeView bike = ViewOf(race, player);
-  const TSituation s{race, m, bike, THullShape{player.HullRadius * m.HullScale, player.HullAngle}, LeanOf(player),
+  const TSituation s{race, m, bike, THullShape{player.HullRadius * m.HullScale, player.HullAngle}, player.BikeState(),
                      RivalPathsNear(race, bike, m)};
   const double present = bike.X - CentreAt(race, bike.Y);
 
   // The line: the preferred one, or when that asks for the brake (or meets a rival from behind),
   // the nearest to the present line that lets the throttle stay open, clear of the rivals from
   // behind if any is.
-  const bool belowCap = bike.Speed < SpeedCap * 160 * TopSpeedFactor(m);
+  const bool belowCap = bike.Speed < SpeedCap * TopSpeed(m);
   double offset = PreferredLine(s.Rivals, present);
   bool throttle = belowCap && ThrottleIsSafe(s, offset) && ClearOfOvertakers(s, offset);
   const double from = std::clamp(present, -kMaxLineOffset, kMaxLineOffset);
@@ -350,7 +314,7 @@ TRaceKeys TAutopilot::Keys(const TRace& race) const {
   if (throttle) {
     keys.Up = true;
   } else if (ClearFrames(s, offset, TPedal::Coast) != kAlwaysClear) {
-    keys.Down = s.Lean.MayBrake() && bike.Speed > kSafeSpeed;
+    keys.Down = MayBrake(s.State) && bike.Speed > kSafeSpeed;
   }
   return keys;
 }

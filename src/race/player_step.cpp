@@ -149,11 +149,11 @@ void TPlayer::Bump(bool playSound, double newSpeed) {
 
 void TPlayer::CheckFall() {
   if (Crashed) return;
-  const double depth = 5.5 - FramePos;
+  const double depth = UprightLeanFrame - FramePos;
   const bool leaning = Lean != 0;
-  const bool falls = (HandbrakeHeld && Speed > 100 && LastMark > 10) ||
-                     (HandbrakeHeld && depth > 2 && leaning && LastMark > 8) ||
-                     (BrakeHeld && depth > 3 && leaning) || (BrakeHeld && depth > 2 && leaning && Speed > 100);
+  const bool falls = (Controls.Space && Speed > 100 && LastMark > 10) ||
+                     (Controls.Space && depth > 2 && leaning && LastMark > 8) ||
+                     (Controls.Down && depth > 3 && leaning) || (Controls.Down && depth > 2 && leaning && Speed > 100);
   if (!falls) return;
   CrashHeadingSet = true;
   Crash();
@@ -178,7 +178,8 @@ void TPlayer::Revive() {
   TimeUp = Crashed = EndSequenceStarted = false;
   Speed = ScrollSpeed = 0;
   SetAnimation(Model().UprightImage, 0);
-  Upright();
+  Lean = 0;
+  LeanFrame = 0;
   FrameSpeed = 0;
 }
 
@@ -253,7 +254,7 @@ void TPlayer::LayMarkIfDue() {
   const double left = (Heading - 128) * AngleToRadians, right = (Heading - 124) * AngleToRadians;
   MarkPointLeft = TPointF{cx + std::sin(left) * MarkRadius, cy - std::cos(left) * MarkRadius};
   MarkPointRight = TPointF{cx + std::sin(right) * MarkRadius, cy - std::cos(right) * MarkRadius};
-  if (!((HandbrakeHeld && std::fabs(ScrollSpeed) > 0.1) || ForceMark)) return;
+  if (!((Controls.Space && std::fabs(ScrollSpeed) > 0.1) || ForceMark)) return;
   const TSkidMark& last = Marks[std::clamp(LastMark, 1, MarkSlots)];
   const double distance = std::hypot(MarkPointRight.X - last.X, MarkPointRight.Y - last.Y);
   if (distance >= kMarkSpacing - ScrollSpeed * 0.5 * SpeedFactor) AddMark(MarkPointLeft.X, MarkPointLeft.Y);
@@ -347,7 +348,6 @@ void TPlayer::RunRollOut() {
   if (Speed > 0) {
     Speed -= 0.8 * SpeedFactor;
     ScrollSpeed = TopSpeedFactor() * Speed / 8;
-    SteerLeftHeld = SteerRightHeld = false;
     const int row = RoundHalfEven(Race.ViewRow * CellSize + CenterY - RoadY()) / CellSize;
     const int shape = Race.RowShapeAt(row);
     HeadingAcc = shape == segShiftLeft ? -37.78 : shape == segShiftRight ? 37.78 : 0;

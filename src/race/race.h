@@ -102,6 +102,9 @@ bool IsObstacleTile(int code);
 // The scrolling road, also the still full-screen background of the menus
 // ---------------------------------------------------------------------------------------------
 
+// A race's road moves ScrollStep * SpeedFactor of the race's scroll velocity each frame.
+constexpr double ScrollStep = 0.5;
+
 class TScrollBackground : public TBackgroundSprite {
 public:
   // A child of the game's engine at depth 2 with a map of columns x rows cells, all 0, showing
@@ -151,7 +154,8 @@ class TRace : public TRaceLevel {
 public:
   // A new game with the vehicle model 1..5 the player chose; no level set up, no sprites yet.
   explicit TRace(int32_t vehicle = 1);
-  // Frees every sprite of the race still alive.
+  // Frees no sprite: the race's sprites belong to the sprite engine (EndRace kills them, the
+  // engine's end frees them).
   ~TRace();
   TRace(const TRace&) = delete;
   TRace& operator=(const TRace&) = delete;
@@ -240,8 +244,8 @@ public:
 // ---------------------------------------------------------------------------------------------
 
 struct TAutopilot {
-  // While on, the race rides by Keys instead of the keyboard's race keys (the popups still take
-  // the keyboard).
+  // While on, the shell gives the race Keys as its input instead of the keyboard's race keys (the
+  // popups still take the keyboard).
   bool On = false;
   // The share of the bike's top speed it rides at most.
   double SpeedCap = 1;
@@ -251,7 +255,7 @@ struct TAutopilot {
   // It rides the racing line at full throttle, steers toward a point ahead, brakes before a
   // shift its speed would carry it off the road (never while leaning deep enough to fall), goes
   // around slower rivals, and never uses the handbrake or the horn.
-  TRaceKeys Keys(const TRace& race) const;
+  TRaceInput Keys(const TRace& race) const;
 };
 extern TAutopilot Autopilot;
 
@@ -268,11 +272,11 @@ void EndRace();
 // Drops the race without a sound or a sprite call (its sprites are gone with their engine).
 void ForgetRace();
 // The race screen's frame while no popup is open: RunRaceFrame, then the HUD.
-void UpdateRace(int lagCount);
-// The race's frame without drawing: moves every sprite, hands the held keys (or the autopilot's)
-// to the bike, turns the needle, runs the clock, copies the view into the road and sets the
-// scroll velocity.
-void RunRaceFrame(TRace& race, int lagCount);
+void UpdateRace(int lagCount, const TRaceInput& input);
+// The race's frame without drawing, ridden by `input`: moves every sprite (the bike's lean takes
+// the input at once; its steering and pedals take it in the next frame), turns the needle, runs
+// the clock, copies the view into the road and sets the scroll velocity.
+void RunRaceFrame(TRace& race, int lagCount, const TRaceInput& input);
 // Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
 void StopEngineSounds(bool all);
 // Plays again the engine sound of the bike's current state, with the horn when it was on.
