@@ -235,6 +235,12 @@ public:
   std::array<std::array<uint8_t, MinimapRows + 1>, MinimapColumns + 1> MinimapGrid{};  // [col][row]
   // The minimap's horizontal placement; kept from the last frame whose bike row held a piece.
   double MinimapShift = 0;
+  // Drawing only, never read by the race's rules: the hit points the last frame showed, and how
+  // long the bike still blinks after a hit.
+  int32_t ShownHitPoints = 3;
+  int32_t HitBlinkMs = 0;
+  // The blink's on and off phases.
+  static constexpr int HitBlinkPhaseMs = 75;
 
   // Derived rates at the current speed.
   double TopSpeedFactor() const { return ::TopSpeedFactor(Model()); }
@@ -281,6 +287,11 @@ public:
   void Revive();
   void PlaceOnRoad();
   void UpdateRank();
+  // The bike's world Y (pixels, the track's top at 0).
+  double WorldY() const;
+  // The bike's place among the racers now (1 = ahead of every rival) and their number, bike
+  // included; `previous` stands where the bike ties with a rival.
+  uint8_t RankAmongRacers(uint8_t previous, uint8_t& racers) const;
   void ScrollMarks();
   void AddMark(double x, double y);
   void CullMarks();
@@ -292,6 +303,8 @@ public:
 
   // Drawing.
   void Render() override;
+  void DrawShadowsAndMarker(const TPictureCollectionItem& image);
+  void DrawRivals(TDXImageList& list2);
   void BuildMinimapGrid();
   void DrawMinimap();
 
