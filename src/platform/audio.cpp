@@ -21,6 +21,7 @@
 namespace {
 
 constexpr int OutputRate = 44100;
+constexpr int LoopFadeMs = 15;
 constexpr int OutputChannels = 2;
 constexpr int OutputChunkFrames = 1024;
 
@@ -203,13 +204,18 @@ void Snd_Play(int index) {
   TAudioDevice& d = Device();
   if (!d.Open || !ValidItem(d, index) || d.Items[index].Chunk == nullptr) return;
   Mix_HaltChannel(index);
-  Mix_PlayChannel(index, d.Items[index].Chunk, d.Items[index].Looped ? -1 : 0);
+  // A loop (the engine's sounds, the horn) fades in and, when stopped, out: one engine sound
+  // handing over to the next crossfades instead of clicking.
+  if (d.Items[index].Looped) Mix_FadeInChannel(index, d.Items[index].Chunk, -1, LoopFadeMs);
+  else Mix_PlayChannel(index, d.Items[index].Chunk, 0);
 }
 
 void Snd_Stop(int index) {
   Log("stop " + std::to_string(index));
   TAudioDevice& d = Device();
-  if (d.Open && ValidItem(d, index)) Mix_HaltChannel(index);
+  if (!d.Open || !ValidItem(d, index)) return;
+  if (d.Items[index].Looped && Mix_Playing(index) != 0) Mix_FadeOutChannel(index, LoopFadeMs);
+  else Mix_HaltChannel(index);
 }
 
 bool Snd_Playing(int index) {
