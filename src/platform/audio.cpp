@@ -204,8 +204,8 @@ void Snd_Play(int index) {
   TAudioDevice& d = Device();
   if (!d.Open || !ValidItem(d, index) || d.Items[index].Chunk == nullptr) return;
   Mix_HaltChannel(index);
-  // A loop (the engine's sounds, the horn) fades in and, when stopped, out: one engine sound
-  // handing over to the next crossfades instead of clicking.
+  // A loop (the engine's sounds, the horn) fades in, so that one engine sound taking over from
+  // another does not start with a click.
   if (d.Items[index].Looped) Mix_FadeInChannel(index, d.Items[index].Chunk, -1, LoopFadeMs);
   else Mix_PlayChannel(index, d.Items[index].Chunk, 0);
 }
@@ -213,9 +213,7 @@ void Snd_Play(int index) {
 void Snd_Stop(int index) {
   Log("stop " + std::to_string(index));
   TAudioDevice& d = Device();
-  if (!d.Open || !ValidItem(d, index)) return;
-  if (d.Items[index].Looped && Mix_Playing(index) != 0) Mix_FadeOutChannel(index, LoopFadeMs);
-  else Mix_HaltChannel(index);
+  if (d.Open && ValidItem(d, index)) Mix_HaltChannel(index);
 }
 
 bool Snd_Playing(int index) {

@@ -318,3 +318,10 @@ private:
 
 // Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
 void StopEngineSounds(bool all);
+
+// The picture rival 1..RivalCount is drawn with for item `item` of its model: the counterpart in
+// the rival's own livery where the image list holds the liveries (per rival and model, upright,
+// crash, lean left, lean right, after the game's own items), the item itself otherwise.
+int RivalLiveryItem(const TDXImageList& list, int rival, int model, int item);
+// The ring under the player's riding bike, a w x h picture centred on (cx, cy), turned by heading.
+void DrawPlayerMarker(TDirectDrawSurface* surface, double cx, double cy, int w, int h, int heading);

@@ -51,18 +51,22 @@ constexpr int kMarkerOpacity = 26;
 constexpr int kHitBlinkMs = 600;
 constexpr int kFirstLiveryItem = 43, kLiveryItemsPerModel = 4;
 
-// The rival's picture: its livery's counterpart of the model's item, or the item itself.
-int LiveryItem(const TDXImageList& list, int rival, int model, int item) {
+double Radians(double angle) { return angle * AngleToRadians; }
+
+}  // namespace
+
+int RivalLiveryItem(const TDXImageList& list, int rival, int model, int item) {
   const TVehicleModel& m = VehicleModel(model);
   const int kind = item == m.UprightImage ? 0 : item == m.CrashImage ? 1 : item == m.LeanLeftImage ? 2 : item == m.LeanRightImage ? 3 : -1;
   if (kind < 0 || model < 1 || model > VehicleModelCount) return item;
   const int livery = kFirstLiveryItem + ((rival - 1) * VehicleModelCount + (model - 1)) * kLiveryItemsPerModel + kind;
-  return livery < list.Items.Count() ? livery : item;
+  return rival >= 1 && rival <= RivalCount && livery < list.Items.Count() ? livery : item;
 }
 
-double Radians(double angle) { return angle * AngleToRadians; }
-
-}  // namespace
+void DrawPlayerMarker(TDirectDrawSurface* surface, double cx, double cy, int w, int h, int heading) {
+  DrawEllipseRing(surface, cx, cy, w * kMarkerAcross, h * kMarkerAlong, Radians(heading), kMarkerThickness,
+                  kMarkerColor, kMarkerOpacity);
+}
 
 void TPlayer::Render() {
   TDXImageList& list2 = *GameImageList(2);
@@ -114,9 +118,7 @@ void TPlayer::DrawShadowsAndMarker(const TPictureCollectionItem& image) {
   const double across = Crashed ? kCrashShadowAcross : kShadowAcross, along = Crashed ? kCrashShadowAlong : kShadowAlong;
   const double cx = Crashed ? X + Width / 2.0 : X + w / 2.0, cy = Crashed ? Y : Y + h / 2.0;
   DrawSoftShadow(surface, cx + kShadowDX, cy + kShadowDY, w * across, h * along, Radians(Heading), kShadowKeep);
-  if (!Crashed)
-    DrawEllipseRing(surface, cx, cy, w * kMarkerAcross, h * kMarkerAlong, Radians(Heading), kMarkerThickness,
-                    kMarkerColor, kMarkerOpacity);
+  if (!Crashed) DrawPlayerMarker(surface, cx, cy, w, h, Heading);
 }
 
 void TPlayer::DrawRivals(TDXImageList& list2) {
@@ -128,7 +130,7 @@ void TPlayer::DrawRivals(TDXImageList& list2) {
     for (int i = 1; i <= RivalCount; ++i) {
       if (!rivals.Racing[i] || !rivals.InView[i] || rivals.Crashed[i] != crashedPass) continue;
       const TVehicleModel& m = VehicleModel(rivals.Model[i]);
-      const TPictureCollectionItem& picture = list2.Item(LiveryItem(list2, i, rivals.Model[i], rivals.CurrentImage[i]));
+      const TPictureCollectionItem& picture = list2.Item(RivalLiveryItem(list2, i, rivals.Model[i], rivals.CurrentImage[i]));
       const int x = RoundHalfEven(rivals.CenterX[i] + dx);
       if (crashedPass) {
         picture.DrawRotated(surface, x, RoundHalfEven(rivals.CenterY[i] + dy - m.CrashDrawHeight / 2.0),

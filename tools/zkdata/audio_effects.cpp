@@ -103,16 +103,13 @@ constexpr std::array<TEffect, 22> Effects = {{
        p.Partner = 2.0; p.PartnerLevel = 0.3; p.BrightHz = 7000;
      })},
     {"Pop", Tone(TShape::Sine, 0.08, 660, 990, 0.08, 0.4)},
-    // A knock that small speakers carry: a crack of noise between 1 and 4 kHz and two metal
-    // partials over the body's thud.
-    {"Bump", With(Tone(TShape::Triangle, 0.2, 1650, 1450, 0.16, 0.8), [](TPatch& p) {
-       p.Attack = 0.002; p.Partner = 1.47; p.PartnerLevel = 0.7; p.BrightHz = 4500;
-       p.Noise = 1.4; p.NoiseLow0 = 4200; p.NoiseLow1 = 2200; p.NoiseHigh = 1000;
+    // A knock that small speakers carry: noise between 1 and 4 kHz and two metal partials over
+    // the body's thud.
+    {"Bump", With(Tone(TShape::Triangle, 0.3, 1650, 1450, 1.2, 0.8), [](TPatch& p) {
+       p.Attack = 0.004; p.Partner = 1.47; p.PartnerLevel = 0.7; p.BrightHz = 4500;
+       p.Noise = 1.0; p.NoiseLow0 = 4200; p.NoiseLow1 = 2200; p.NoiseHigh = 1000;
      }),
-     {{{With(Tone(TShape::Sine, 0.22, 150, 60, 0.2, 0.8), [](TPatch& p) { p.Attack = 0.002; }), 0, 0.6},
-       {With(Tone(TShape::Sine, 0.05, 0, 0, 0.04, 0.8), [](TPatch& p) {
-          p.Attack = 0.001; p.Noise = 1; p.NoiseLow0 = 3500; p.NoiseHigh = 1800;
-        }), 0, 0.8}}}},
+     {{{With(Tone(TShape::Sine, 0.3, 150, 60, 0.3, 0.8), [](TPatch& p) { p.Attack = 0.004; }), 0, 0.3}}}},
     {"ClockTick", With(Tone(TShape::Triangle, 0.035, 2000, 0, 0.03, 0.5), [](TPatch& p) {
        p.Partner = 1.5; p.PartnerLevel = 0.5;
      })},
