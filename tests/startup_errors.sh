@@ -107,8 +107,8 @@ if ! grep -qv 'no soundcards' /proc/asound/cards 2>/dev/null; then
   echo "no sound card: one line"
 fi
 cp -r "$GAME_DIR" "$work/swapped"
-cp "$GAME_DIR/Data/Res/Res2.dxg" "$work/swapped/Data/Res/Res1.dxg"
-expect_error "race pictures in place of the menu pictures" "Res1.dxg: the list has 43 items, the game needs 55" \
+cp "$GAME_DIR/Data/Res/Res3.dxg" "$work/swapped/Data/Res/Res1.dxg"
+expect_error "minimap pictures in place of the menu pictures" "Res1.dxg: the list has 14 items, the game needs 55" \
   "$BIN_DIR/zkplay" --data "$work/swapped" "$work/run.zk"
 
 echo "startup errors passed"

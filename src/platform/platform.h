@@ -244,8 +244,8 @@ class TCanvas {
 public:
   void SetFont(const TFontStyle& font) { font_ = font; }
   const TFontStyle& Font() const { return font_; }
-  // Draws text with its top-left corner at (x, y), transparent background.
-  void TextOut(TDirectDrawSurface* dest, int x, int y, std::string_view text);
+  // Draws text with its top-left corner at (x, y), transparent background, at opacity32 of 32.
+  void TextOut(TDirectDrawSurface* dest, int x, int y, std::string_view text, int opacity32 = 32);
   int TextWidth(std::string_view text);
   int TextHeight(std::string_view text);
 

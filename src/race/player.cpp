@@ -174,6 +174,14 @@ constexpr TGearBand kGearBands[] = {
 // The shift band whose crossing chirps and leaves a mark.
 constexpr double kFirstShiftLow = 65;
 
+// The throttle sound of the gear band `speed` lies in (the fourth gear's outside them), for a
+// model of top speed factor m.
+int GearSoundAt(double speed, double m) {
+  for (const TGearBand& band : kGearBands)
+    if (band.State == TEngineSound::Gear && speed > band.Low * m && speed <= band.High * m) return band.Sound;
+  return sndGear4;
+}
+
 }  // namespace
 
 const char* EngineSoundName(TEngineSound s) {
@@ -205,7 +213,7 @@ void TPlayer::ResumeEngineSound(bool withHorn) const {
   switch (EngineSound) {
     case TEngineSound::Top: PlaySound(sndTopEnd); break;
     case TEngineSound::Idle: PlaySound(sndIdle); break;
-    case TEngineSound::Gear: PlaySound(sndGear4); break;
+    case TEngineSound::Gear: PlaySound(GearSoundAt(Speed, TopSpeedFactor())); break;
     case TEngineSound::Shift: PlaySound(sndGearShift); break;
     case TEngineSound::RollOff: PlaySound(sndRollOff); break;
     case TEngineSound::Skid: PlaySound(sndSkid); break;

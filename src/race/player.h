@@ -274,6 +274,12 @@ public:
   std::array<std::array<uint8_t, MinimapRows + 1>, MinimapColumns + 1> MinimapGrid{};  // [col][row]
   // The minimap's horizontal placement; kept from the last frame whose bike row held a piece.
   double MinimapShift = 0;
+  // Drawing only, never read by the race's rules: the hit points the last frame showed, and how
+  // long the bike still blinks after a hit.
+  int32_t ShownHitPoints = 3;
+  int32_t HitBlinkMs = 0;
+  // The blink's on and off phases.
+  static constexpr int HitBlinkPhaseMs = 75;
 
   // Derived rates at the current speed.
   double TopSpeedFactor() const { return ::TopSpeedFactor(Model()); }
@@ -318,6 +324,11 @@ public:
   void Revive();
   void PlaceOnRoad();
   void UpdateRank();
+  // The bike's world Y (pixels, the track's top at 0).
+  double WorldY() const;
+  // The bike's place among the racers now (1 = ahead of every rival) and their number, bike
+  // included; `previous` stands where the bike ties with a rival.
+  uint8_t RankAmongRacers(uint8_t previous, uint8_t& racers) const;
   void ScrollMarks();
   void AddMark(double x, double y);
   void CullMarks();
@@ -332,6 +343,8 @@ public:
   // The part of the screen Render leaves to the road: between the side panels where both are
   // opaque pictures the height of the screen, else all of it.
   TRect RoadArea() const;
+  void DrawShadowsAndMarker(const TPictureCollectionItem& image);
+  void DrawRivals(TDXImageList& list2);
   void BuildMinimapGrid();
   void DrawMinimap();
 
@@ -344,3 +357,10 @@ private:
 
 // Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
 void StopEngineSounds(bool all);
+
+// The picture rival 1..RivalCount is drawn with for item `item` of its model: the counterpart in
+// the rival's own livery where the image list holds the liveries (per rival and model, upright,
+// crash, lean left, lean right, after the game's own items), the item itself otherwise.
+int RivalLiveryItem(const TDXImageList& list, int rival, int model, int item);
+// The ring under the player's riding bike, a w x h picture centred on (cx, cy), turned by heading.
+void DrawPlayerMarker(TDirectDrawSurface* surface, double cx, double cy, int w, int h, int heading);

@@ -92,7 +92,9 @@ void TPlayer::TouchRivals() {
   }
 }
 
-void TPlayer::UpdateRank() {
+double TPlayer::WorldY() const { return Race.ViewRow * CellSize + CenterY - RoadY(); }
+
+uint8_t TPlayer::RankAmongRacers(uint8_t previous, uint8_t& racers) const {
   std::array<double, RivalCount + 1> y{};
   int racing = 0;
   for (int i = 1; i <= RivalCount; ++i) {
@@ -101,20 +103,24 @@ void TPlayer::UpdateRank() {
     racing += races ? 1 : 0;
   }
   std::sort(y.begin() + 1, y.end());
-  const double p = Race.ViewRow * CellSize + CenterY - RoadY();
+  const double p = WorldY();
+  uint8_t rank = previous;
   if (p < y[1]) {
-    Race.PlayerRank = 1;
+    rank = 1;
   } else if (racing >= 1) {
     for (int j = 1; j < racing; ++j) {
       if (y[j] < p && p < y[j + 1]) {
-        Race.PlayerRank = static_cast<uint8_t>(j + 1);
+        rank = static_cast<uint8_t>(j + 1);
         break;
       }
     }
-    if (p > y[racing]) Race.PlayerRank = static_cast<uint8_t>(racing + 1);
+    if (p > y[racing]) rank = static_cast<uint8_t>(racing + 1);
   }
-  Race.RacerCount = static_cast<uint8_t>(racing + 1);
+  racers = static_cast<uint8_t>(racing + 1);
+  return rank;
 }
+
+void TPlayer::UpdateRank() { Race.PlayerRank = RankAmongRacers(Race.PlayerRank, Race.RacerCount); }
 
 // ---------------------------------------------------------------------------------------------
 // Hits, crashes, falls
