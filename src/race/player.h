@@ -237,6 +237,13 @@ struct TSkidMark {
 constexpr int MarkSlots = 100;
 
 constexpr int MinimapColumns = 16, MinimapRows = 12;
+// The minimap shows the road ahead: its rows start this many rows before the view's (grid row i
+// is track row ViewRow + i - MinimapRowsAhead), so the bike's row (grid row MinimapBikeRow) sits
+// at the bottom of the map's window and the rows above it reach beyond the top of the picture.
+constexpr int MinimapRowsAhead = 4;
+constexpr int MinimapBikeRow = 6 + MinimapRowsAhead;
+// The map's window shows grid rows 1 .. MinimapShownRows (the rest lie under its frame).
+constexpr int MinimapShownRows = 10;
 
 // The bonus for the finishing place, [1..6].
 constexpr std::array<int32_t, 7> RankBonusTable{0, 800, 600, 400, 300, 200, 100};
@@ -345,6 +352,8 @@ public:
   TRect RoadArea() const;
   void DrawShadowsAndMarker(const TPictureCollectionItem& image);
   void DrawRivals(TDXImageList& list2);
+  // The track row of the minimap's grid row 1.
+  int MinimapFirstRow() const { return Race.ViewRow + 1 - MinimapRowsAhead; }
   void BuildMinimapGrid();
   void DrawMinimap();
 
