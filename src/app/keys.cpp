@@ -19,10 +19,10 @@ TRaceInput keyboardRaceInput;
 
 constexpr size_t kCountryMaxLength = 16;
 constexpr int kCountryMaxWidth = 345;
-constexpr int kCountryMeasureStyle = 4;
+constexpr int kCountryMeasureStyle = stCountryMeasure;
 constexpr size_t kNameMaxLength = 12;
 constexpr int kNameMaxWidth = 240;
-constexpr int kNameStyle = 10;
+constexpr int kNameStyle = stNameTyped;
 
 const EdgeKey kEdgeKeys[8] = {
     {&UpPressed, isUp},

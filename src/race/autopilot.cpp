@@ -57,10 +57,8 @@ struct TBikeView {
 };
 
 TBikeView ViewOf(const TRace& race, const TPlayer& bike) {
-  const double roadX = race.Road != nullptr ? race.Road->X : 0;
-  const double roadY = race.Road != nullptr ? race.Road->Y : 0;
-  return TBikeView{bike.CenterX + race.ViewCol * CellSize - roadX, bike.CenterY + race.ViewRow * CellSize - roadY,
-                   bike.HeadingAcc / 2, bike.Speed};
+  const TPointF origin = race.ScreenOrigin();
+  return TBikeView{bike.CenterX + origin.X, bike.CenterY + origin.Y, bike.HeadingAcc / 2, bike.Speed};
 }
 
 double SmoothCentreOfRow(const TRace& race, int row) {

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int kFirstPicture = 10;  // list 2 item of kind k is kFirstPicture + k
+constexpr int kFirstPicture = imgBonuses - 1;  // list 2 item of kind k (1..5) is kFirstPicture + k
 constexpr int kBoxOffset = 19;     // from the cell's top-left to the picture and pickup box
 constexpr int kBoxWidth = 35, kBoxHeight = 34;
 constexpr double kLastFrame = 4;

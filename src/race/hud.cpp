@@ -11,7 +11,7 @@
 namespace {
 
 constexpr int kTallyStepMs = 1000, kTallyEndMs = 2000;
-constexpr int kLevelStyle = 6, kFigureStyle = 18, kRankStyle = 24;
+constexpr int kLevelStyle = stHudLevel, kFigureStyle = stHudFigure, kRankStyle = stHudRank;
 
 // Two decimal digits with a leading zero below 10.
 void TwoDigits(char* out, int v) { std::snprintf(out, 8, "%02d", v); }
@@ -108,7 +108,7 @@ namespace {
 
 void DrawTallyLines(const TRace& race) {
   char buf[64];
-  SetTextStyle(11);
+  SetTextStyle(stTally);
   if (race.ResultStep >= 1) {
     std::snprintf(buf, sizeof buf, "Your rank is %d", race.PlayerRank);
     DrawText(buf, 382, 244, true, true);

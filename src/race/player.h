@@ -24,15 +24,24 @@ struct TVehicleModel {
   double ModelHullRadius, ModelHullAngle;
 };
 
-constexpr int VehicleModelCount = 5;
+constexpr int VehicleModelCount = BikeModelCount;
+
+// A model's ratings and hulls with its pictures and drawing sizes from the data pack's layout.
+constexpr TVehicleModel VehicleModelOf(int model, int topSpeed, int handling, int accel, int brake, int hullWidth,
+                                       double hullScale, double hullRadius, double hullAngle) {
+  const TBikeDrawLayout& d = BikeDrawLayouts[model - 1];
+  return {topSpeed, handling, accel, brake, d.Upright, d.LeanLeft, d.LeanRight, d.Crash, d.CrashFrames, hullWidth,
+          hullScale, d.RiderWidth, d.RiderHeight, d.CrashWidth, d.CrashHeight, hullRadius, hullAngle};
+}
+
 // Models 1..5; [0] repeats model 1 so that an out-of-range number still reads a real bike.
 constexpr std::array<TVehicleModel, VehicleModelCount + 1> VehicleModels{{
-    {6, 8, 9, 7, 5, 24, 25, 23, 5, 23, 0.92, 63, 68, 64, 152, 37, 12},
-    {6, 8, 9, 7, 5, 24, 25, 23, 5, 23, 0.92, 63, 68, 64, 152, 37, 12},
-    {11, 4, 3, 8, 6, 27, 28, 26, 7, 28, 0.82, 60, 67, 72, 158, 36, 11},
-    {6, 6, 8, 10, 7, 30, 31, 29, 5, 34, 0.78, 68, 69, 88, 204, 38, 13},
-    {9, 5, 10, 9, 8, 33, 34, 32, 5, 24, 0.90, 60, 62, 86, 154, 35, 11},
-    {8, 11, 8, 9, 9, 36, 37, 35, 5, 28, 0.80, 56, 68, 68, 184, 35, 12},
+    VehicleModelOf(1, 6, 8, 9, 7, 23, 0.92, 37, 12),
+    VehicleModelOf(1, 6, 8, 9, 7, 23, 0.92, 37, 12),
+    VehicleModelOf(2, 11, 4, 3, 8, 28, 0.82, 36, 11),
+    VehicleModelOf(3, 6, 6, 8, 10, 34, 0.78, 38, 13),
+    VehicleModelOf(4, 9, 5, 10, 9, 24, 0.90, 35, 11),
+    VehicleModelOf(5, 8, 11, 8, 9, 28, 0.80, 35, 12),
 }};
 
 inline const TVehicleModel& VehicleModel(int model) {

@@ -32,10 +32,11 @@ constexpr std::array<TMinimapPiece, kPieceCodes> MinimapPieces = [] {
 
 constexpr double kSlope = 0.36208;
 constexpr int kCellW = 10, kCellH = 15;
-constexpr int kMarkImage = 10, kLeftPanelImage = 2, kRightPanelImage = 3, kRightPanelX = 626;
-constexpr int kDotImage = 10, kMinimapDotMaxY = 192;
-// The player's marker: at (708, 116) for the bike on grid row 6, a cell lower for each row further down.
-constexpr int kMarkerImage = 11, kMarkerX = 708, kMarkerY = 116 + kCellH * (MinimapBikeRow - 6);
+constexpr int kMarkImage = imgSkidMark, kLeftPanelImage = imgLeftPanel, kRightPanelImage = imgRightPanel,
+              kRightPanelX = RightPanelX;
+constexpr int kDotImage = imgMapRivalDot, kMinimapDotMaxY = 192;
+// The player's marker: at (MapMarkerX, MapMarkerTopY) for the bike on grid row 6, a cell lower for each row further down.
+constexpr int kMarkerImage = imgMapPlayerMarker, kMarkerX = MapMarkerX, kMarkerY = MapMarkerTopY + kCellH * (MinimapBikeRow - 6);
 
 const TMinimapPiece& PieceOf(int code) { return MinimapPieces[code >= 0 && code < kPieceCodes ? code : 0]; }
 
@@ -51,7 +52,7 @@ constexpr double kMarkerAcross = 0.38, kMarkerAlong = 0.5, kMarkerThickness = 2.
 constexpr uint16_t kMarkerColor = RGB565(66, 252, 202);
 constexpr int kMarkerOpacity = 26;
 constexpr int kHitBlinkMs = 600;
-constexpr int kFirstLiveryItem = 43, kLiveryItemsPerModel = 4;
+constexpr int kFirstLiveryItem = imgRivalLiveries, kLiveryItemsPerModel = LiveryItemsPerModel;
 
 double Radians(double angle) { return angle * AngleToRadians; }
 
@@ -115,7 +116,8 @@ void TPlayer::DrawShadowsAndMarker(const TPictureCollectionItem& image) {
   TDirectDrawSurface* const surface = GameSurface();
   if (Race.Traffic != nullptr) {
     const TCar& rivals = *Race.Traffic;
-    const double dx = -Race.ViewCol * CellSize + RoadX(), dy = -Race.ViewRow * CellSize + RoadY();
+    const TPointF origin = Race.ScreenOrigin();
+    const double dx = -origin.X, dy = -origin.Y;
     for (int i = 1; i <= RivalCount; ++i) {
       if (!rivals.Racing[i] || !rivals.InView[i]) continue;
       const TVehicleModel& m = VehicleModel(rivals.Model[i]);
@@ -140,7 +142,8 @@ void TPlayer::DrawRivals(TDXImageList& list2) {
   if (Race.Traffic == nullptr) return;
   TDirectDrawSurface* const surface = GameSurface();
   const TCar& rivals = *Race.Traffic;
-  const double dx = -Race.ViewCol * CellSize + RoadX(), dy = -Race.ViewRow * CellSize + RoadY();
+  const TPointF origin = Race.ScreenOrigin();
+  const double dx = -origin.X, dy = -origin.Y;
   for (const bool crashedPass : {true, false}) {
     for (int i = 1; i <= RivalCount; ++i) {
       if (!rivals.Racing[i] || !rivals.InView[i] || rivals.Crashed[i] != crashedPass) continue;
@@ -252,7 +255,7 @@ void TPlayer::DrawMinimap() {
     }
   }
 
-  list3.Item(12).Draw(surface, kRightPanelX, 0, 0);
-  list3.Item(13).Draw(surface, kRightPanelX, 195, 0);
+  list3.Item(imgMapFrameTop).Draw(surface, kRightPanelX, MapFrameTopY, 0);
+  list3.Item(imgMapFrameBottom).Draw(surface, kRightPanelX, MapFrameBottomY, 0);
   list3.Item(kMarkerImage).Draw(surface, kMarkerX, kMarkerY, 0);
 }

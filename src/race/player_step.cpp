@@ -63,7 +63,8 @@ bool TPlayer::HullOnRoad() const {
 void TPlayer::TouchRivals() {
   if (Race.Traffic == nullptr) return;
   TCar& rivals = *Race.Traffic;
-  const double dx = -Race.ViewCol * CellSize + RoadX(), dy = -Race.ViewRow * CellSize + RoadY();
+  const TPointF origin = Race.ScreenOrigin();
+  const double dx = -origin.X, dy = -origin.Y;
   for (int i = 1; i <= RivalCount; ++i) {
     if (!rivals.InView[i]) continue;
     TQuad quad = rivals.Hull[i];
@@ -199,14 +200,14 @@ void TPlayer::PlaceOnRoad() {
     for (int i = 2; i <= TrackColumns; ++i) {
       const int c = TrackColumns - i;
       const int t = Race.TrackMap[r][c + 1];
-      if (!((t == 0 && IsRoadTile(c * CellSize, r * CellSize)) || t == 23 || t == 29 || t == 47)) continue;
+      if (!((t == tileGround && IsRoadTile(c * CellSize, r * CellSize)) || IsRightRoadEdge(t))) continue;
       col = c - 7;
-      if (t == 0 || t == 23) HeadingAcc = 0;
-      if (t == 47) {
+      if (t == tileGround || t == tileMarkedRight) HeadingAcc = 0;
+      if (t == tileShiftRightRightShoulder) {
         HeadingAcc = 38;
         col -= 1;
       }
-      if (t == 29) {
+      if (t == tileShiftLeftRightShoulder) {
         HeadingAcc = -38;
         col += 1;
       }

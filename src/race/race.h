@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "core/core.h"
+#include "core/data_layout.h"
 #include "race/road_tiles.h"
 #include "sprites/sprites.h"
 
@@ -34,14 +35,6 @@ constexpr int StartViewCol = 318;
 constexpr int StartViewRow = 1478;
 
 constexpr int StartLineRow = 1479;
-
-// Tile codes the other race code asks about by name.
-enum : uint8_t {
-  tileGround = 0,
-  tileLeftLane = 10, tileInnerLane = 11, tileRightLane = 12,
-  tileStartFinish = 24,
-  tileUnfilled = 255,  // only while the track is being generated
-};
 
 // Segment kinds, as kept in RowShape.
 enum : uint8_t {
@@ -175,6 +168,9 @@ public:
   std::array<uint8_t, TrackRows + 2> RowShape{};
   std::array<int32_t, TrackRows + 2> RoadCenterX{};
   int32_t ViewCol = StartViewCol, ViewRow = StartViewRow;  // the track cell in the road window's top-left cell
+  // The world pixel at the screen's top-left corner: the view's cell less the road's sub-cell
+  // offset. A world point is a screen point plus this; every conversion goes through it.
+  TPointF ScreenOrigin() const;
 
   // The world's velocity, set from the bike each frame and read by the road in the next one.
   // Zeroed whenever the race's road is created.

@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr int kNeedleImage = 4, kNeedleX = -10, kNeedleY = 510, kNeedleRestAngle = 28;
+constexpr int kNeedleImage = imgNeedle, kNeedleX = NeedleX, kNeedleY = NeedleY, kNeedleRestAngle = 28;
 constexpr double kNeedlePivotX = 0.7, kNeedlePivotY = 0.5;
 
 // The road's obstacle tests: a solid tile touching the bike's hull costs a life at once; one
@@ -21,13 +21,18 @@ void RaceObstacleTests(TRace& race, const TScrollBackground& road) {
 
 }  // namespace
 
+TPointF TRace::ScreenOrigin() const {
+  const double roadX = Road != nullptr ? Road->X : 0, roadY = Road != nullptr ? Road->Y : 0;
+  return {ViewCol * CellSize - roadX, ViewRow * CellSize - roadY};
+}
+
 void TRace::OpenRacePopup(uint8_t kind) const {
   if (ShowPopup != nullptr) ShowPopup(kind);
 }
 
 void TRace::BuildRace() {
-  Road = new TScrollBackground(2, 1, RoadWindowColumns, RoadWindowRows, this);
-  Road->SetImageSource(1, 2);
+  Road = new TScrollBackground(RaceImageList, imgRoadTiles, RoadWindowColumns, RoadWindowRows, this);
+  Road->SetImageSource(imgRoadTiles, RaceImageList);
   Road->X = Road->Y = 0;
   SetUpLevel(1);
   BonusSprite = new TBonus(*this);

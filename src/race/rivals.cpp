@@ -153,10 +153,9 @@ void TCar::ReturnToRoad(int n) {
   for (int q = b - 1; q <= b + 1; ++q) {
     for (int c = TrackColumns - 1; c >= 1; --c) {
       const int t = Race.TrackCode(q, c);
-      const bool edge = (t == tileGround && Race.IsRoadTile((c - 1) * CellSize, q * CellSize)) || t == 23 ||
-                        t == 29 || t == 47;
+      const bool edge = (t == tileGround && Race.IsRoadTile((c - 1) * CellSize, q * CellSize)) || IsRightRoadEdge(t);
       if (!edge) continue;
-      Heading[n] = t == 47 ? kShiftDirection : (t == 29 ? -kShiftDirection : 0);
+      Heading[n] = t == tileShiftRightRightShoulder ? kShiftDirection : (t == tileShiftLeftRightShoulder ? -kShiftDirection : 0);
       PosY[n] = q * CellSize;
       PosX[n] = (c - 3) * CellSize;
       break;
@@ -196,7 +195,8 @@ void TCar::Step(int elapsed) {
 }
 
 void TCar::StepRival(int n) {
-  const double left = Race.ViewCol * CellSize - RoadX(), top = Race.ViewRow * CellSize - RoadY();
+  const TPointF origin = Race.ScreenOrigin();
+  const double left = origin.X, top = origin.Y;
   InView[n] = left <= PosX[n] && PosX[n] <= left + 936 && top - 144 <= PosY[n] && PosY[n] <= top + 864;
 
   const double moved = ScrollSpeed[n] * 0.5 * SpeedFactor;
@@ -264,7 +264,8 @@ void TCar::RunSpeedTimer(int n) {
 TCar::TSensed TCar::Sense(int n, double& turnRate, double& offsetStep) const {
   TSensed s;
   if (const TPlayer* bike = Race.Player; bike != nullptr) {
-    const double dx = RoadX() - Race.ViewCol * CellSize, dy = RoadY() - Race.ViewRow * CellSize;
+    const TPointF origin = Race.ScreenOrigin();
+    const double dx = -origin.X, dy = -origin.Y;
     const auto onBike = [&](const TPointF& p) { return PointInQuad(TPointF{p.X + dx, p.Y + dy}, bike->Hull); };
     if (ScrollSpeed[n] > bike->ScrollSpeed) s.Front = onBike(FrontSensorA[n]) || onBike(FrontSensorB[n]);
     s.Left = onBike(LeftSensor[n]);

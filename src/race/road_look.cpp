@@ -10,19 +10,16 @@ namespace {
 enum : uint8_t {
   codeHalfLeftLane = 33, codeDispLeftLane = 27, codeHalfRightLane = 45, codeDispRightLane = 39,
   codeHouseTopLeft = 60, codeHouseTopRight = 61, codeHouseBottomLeft = 63, codeHouseBottomRight = 64,
-  codeMarkedLeft = 22, codeMarkedRight = 23,
   codeDispLeftRightVerge = 30, codeHalfLeftRightVerge = 36,
   codeDispRightLeftVerge = 37, codeHalfRightLeftVerge = 43,
-  codeDispLeftRightShoulder = 29, codeHalfLeftRightShoulder = 35,
+  codeDispLeftRightShoulder = tileShiftLeftRightShoulder, codeHalfLeftRightShoulder = 35,
   codeDispRightLeftShoulder = 38, codeHalfRightLeftShoulder = 44,
 };
 
-bool IsLeftVergeCode(int code) { return code >= 1 && code <= 9; }
-bool IsRightVergeCode(int code) { return code >= 13 && code <= 21; }
 
 // A marked shoulder whose cell below (or above) is plain ground begins (or ends) there.
 int MarkedShoulderPattern(const TRace& race, int row, int column, int code) {
-  const int side = code == codeMarkedLeft ? 0 : 2;
+  const int side = code == tileMarkedLeft ? 0 : 2;
   if (race.TrackCode(row + 1, column) == tileGround) return patShoulderStart + side;
   if (race.TrackCode(row - 1, column) == tileGround) return patShoulderEnd + side;
   return code;
@@ -107,21 +104,21 @@ int RoadTilePattern(const TRace& race, int row, int column) {
       if (race.TrackCode(row, column - 1) != tileStartFinish) return patStartLeftEnd;
       if (race.TrackCode(row, column + 1) != tileStartFinish) return patStartRightEnd;
       return code;
-    case codeMarkedLeft:
-    case codeMarkedRight: return MarkedShoulderPattern(race, row, column, code);
+    case tileMarkedLeft:
+    case tileMarkedRight: return MarkedShoulderPattern(race, row, column, code);
     // A shift's hazard board begins in its first row, above a plain verge, and ends in its last.
-    case codeHalfLeftRightVerge: return IsRightVergeCode(race.TrackCode(row + 1, column)) ? static_cast<int>(patBoardStartRight) : code;
-    case codeDispLeftRightVerge: return IsRightVergeCode(race.TrackCode(row - 1, column)) ? static_cast<int>(patBoardEndRight) : code;
-    case codeHalfRightLeftVerge: return IsLeftVergeCode(race.TrackCode(row + 1, column)) ? static_cast<int>(patBoardStartLeft) : code;
-    case codeDispRightLeftVerge: return IsLeftVergeCode(race.TrackCode(row - 1, column)) ? static_cast<int>(patBoardEndLeft) : code;
+    case codeHalfLeftRightVerge: return IsRightVerge(race.TrackCode(row + 1, column)) ? static_cast<int>(patBoardStartRight) : code;
+    case codeDispLeftRightVerge: return IsRightVerge(race.TrackCode(row - 1, column)) ? static_cast<int>(patBoardEndRight) : code;
+    case codeHalfRightLeftVerge: return IsLeftVerge(race.TrackCode(row + 1, column)) ? static_cast<int>(patBoardStartLeft) : code;
+    case codeDispRightLeftVerge: return IsLeftVerge(race.TrackCode(row - 1, column)) ? static_cast<int>(patBoardEndLeft) : code;
     case codeHalfLeftRightShoulder:
-      return race.TrackCode(row + 1, column) == codeMarkedRight ? patBoardStartRight + BoardShoulderOffset : code;
+      return race.TrackCode(row + 1, column) == tileMarkedRight ? patBoardStartRight + BoardShoulderOffset : code;
     case codeDispLeftRightShoulder:
-      return race.TrackCode(row - 1, column) == codeMarkedRight ? patBoardEndRight + BoardShoulderOffset : code;
+      return race.TrackCode(row - 1, column) == tileMarkedRight ? patBoardEndRight + BoardShoulderOffset : code;
     case codeHalfRightLeftShoulder:
-      return race.TrackCode(row + 1, column) == codeMarkedLeft ? patBoardStartLeft + BoardShoulderOffset : code;
+      return race.TrackCode(row + 1, column) == tileMarkedLeft ? patBoardStartLeft + BoardShoulderOffset : code;
     case codeDispRightLeftShoulder:
-      return race.TrackCode(row - 1, column) == codeMarkedLeft ? patBoardEndLeft + BoardShoulderOffset : code;
+      return race.TrackCode(row - 1, column) == tileMarkedLeft ? patBoardEndLeft + BoardShoulderOffset : code;
     case codeFirstDecor:
     case codeFirstDecor + 1:
     case codeFirstDecor + 2: return DecorPattern(row, column, code);

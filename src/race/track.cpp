@@ -20,8 +20,6 @@ constexpr std::array<bool, 256> RoadCodes = [] {
   return road;
 }();
 
-constexpr bool IsLeftVerge(int v) { return v >= 1 && v <= 9; }
-constexpr bool IsRightVerge(int v) { return v >= 13 && v <= 21; }
 
 // ---------------------------------------------------------------------------------------------
 // Segment rules: how each cell of the row below carries up into the new row.

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int kTitleStyle = 19, kTextStyle = 20, kHeadingStyle = 21, kAboutTitleStyle = 23;
+constexpr int kTitleStyle = stHelpTitle, kTextStyle = stHelpText, kHeadingStyle = stHelpHeading, kAboutTitleStyle = stAboutTitle;
 constexpr int kTextX = 380, kTitleY = 160;
 
 constexpr const char* kPageTitles[6] = {"", "GAME OVERVIEW", "BONUSES", "CONTROLS", "CONTROLS", "ABOUT"};
@@ -52,11 +52,12 @@ struct BonusLine {
 };
 // BonusPictures[1..5] in creation order.
 constexpr BonusLine kBonuses[5] = {
-    {"Life", 42, 470}, {"10 score", 41, 230}, {"20 score", 40, 290}, {"50 score", 39, 350}, {"100 score", 38, 410},
+    {"Life", imgHelpBonuses + 4, 470}, {"10 score", imgHelpBonuses + 3, 230}, {"20 score", imgHelpBonuses + 2, 290},
+    {"50 score", imgHelpBonuses + 1, 350}, {"100 score", imgHelpBonuses, 410},
 };
 constexpr int kBonusPictureX = 398, kBonusTextX = 430;
 
-constexpr TScreenButton kButtons[3] = {{7, 42, 360, 542}, {8, 43, 513, 542}, {9, 36, 661, 542}};
+constexpr TScreenButton kButtons[3] = {{7, imgPreviousPage, 360, 542}, {8, imgNextPage, 513, 542}, {9, imgBack, 661, 542}};
 // Left on PREVIOUS turns the page back.
 constexpr TArrowMoves kArrowMoves[] = {
     // item, up, down, left, right
@@ -88,14 +89,14 @@ const std::string& AboutAddressLine() {
 void OpenHelpScreen() {
   BeginSubScreen(scrHelp, 9, 9);
   Shell.HelpPage = 1;
-  Shell.MenuItems[16] = TMyImageSprite::CreateAt(1, 24, 479, 42, 3);
-  Shell.MenuItems[17] = TMyImageSprite::CreateAt(1, 51, 358, 130, 3);
+  Shell.MenuItems[16] = TMyImageSprite::CreateAt(MenuImageList, imgHelpTitle, 479, 42, 3);
+  Shell.MenuItems[17] = TMyImageSprite::CreateAt(MenuImageList, imgOptionsPanel, 358, 130, 3);
   CreateScreenButtons(kButtons);
   for (int i = 0; i < 5; ++i) {
-    BonusPictures[i] = TMyImageSprite::CreateCentered(2, kBonuses[i].Image, kBonusPictureX, kBonuses[i].Y, 5);
+    BonusPictures[i] = TMyImageSprite::CreateCentered(RaceImageList, kBonuses[i].Image, kBonusPictureX, kBonuses[i].Y, 5);
     BonusPictures[i]->Visible = false;
   }
-  AboutPicture = TMyImageSprite::CreateAt(1, 50, 440, 300, 5);
+  AboutPicture = TMyImageSprite::CreateAt(MenuImageList, imgAbout, 440, 300, 5);
   AboutPicture->Visible = false;
 }
 

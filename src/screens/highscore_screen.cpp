@@ -9,12 +9,12 @@
 namespace {
 
 constexpr int kNameX = 578, kScoreX = 732;
-constexpr int kNameStyle = 2, kScoreStyle = 17;
+constexpr int kNameStyle = stHighScoreName, kScoreStyle = stHighScoreValue;
 
 // Rounded half to even: row 6 sits at 364, not 365.
 int RowY(int n) { return RoundHalfEven(33.7 * (n - 1) + 196); }
 
-constexpr TScreenButton kButtons[3] = {{7, 40, 365, 532}, {8, 41, 517, 532}, {9, 36, 661, 542}};
+constexpr TScreenButton kButtons[3] = {{7, imgClear, 365, 532}, {8, imgWorld, 517, 532}, {9, imgBack, 661, 542}};
 constexpr TArrowMoves kArrowMoves[] = {
     // item, up, down, left, right
     {7, 0, 0, 0, 8}, {8, 0, 0, 7, 9}, {9, 0, 0, 8, 0},
@@ -24,8 +24,8 @@ constexpr TArrowMoves kArrowMoves[] = {
 
 void OpenHighScoreScreen() {
   BeginSubScreen(scrHighScores, 9, 9);
-  Shell.MenuItems[16] = TMyImageSprite::CreateAt(1, 27, 323, 42, 3);
-  Shell.MenuItems[17] = TMyImageSprite::CreateAt(1, 53, 356, 130, 5);
+  Shell.MenuItems[16] = TMyImageSprite::CreateAt(MenuImageList, imgHighScoresTitle, 323, 42, 3);
+  Shell.MenuItems[17] = TMyImageSprite::CreateAt(MenuImageList, imgHighScorePanel, 356, 130, 5);
   CreateScreenButtons(kButtons);
 }
 

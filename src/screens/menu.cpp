@@ -21,7 +21,9 @@ struct MainMenuButton {
 // The six main-menu buttons, items 1..6, all at X 12.
 constexpr int kMainMenuX = 12;
 constexpr MainMenuButton kMainMenuButtons[6] = {
-    {173, 2, 8}, {232, 3, 9}, {291, 4, 10}, {351, 5, 11}, {412, 6, 12}, {473, 7, 13},
+    {173, imgMainButtons, imgMainButtonsLit},         {232, imgMainButtons + 1, imgMainButtonsLit + 1},
+    {291, imgMainButtons + 2, imgMainButtonsLit + 2}, {351, imgMainButtons + 3, imgMainButtonsLit + 3},
+    {412, imgMainButtons + 4, imgMainButtonsLit + 4}, {473, imgMainButtons + 5, imgMainButtonsLit + 5},
 };
 // Where each button starts its slide-in.
 constexpr int kIntroStartY[6] = {-300, -200, -100, 700, 800, 900};
@@ -262,13 +264,13 @@ void ShowMainMenu(int intro, int hover, bool fresh) {
   Shell.LastItem = 6;
   Shell.HoverItem = hover;
   Shell.MenuIntroActive = intro;
-  Shell.ScreenBackground = new TScrollBackground(1, 1, 1, 1);
+  Shell.ScreenBackground = new TScrollBackground(MenuImageList, imgBackdrop, 1, 1);
   Shell.ScreenBackground->X = 0;
   Shell.ScreenBackground->Y = 0;
   if (fresh) {
     for (int i = 0; i < 6; ++i) {
       const MainMenuButton& b = kMainMenuButtons[i];
-      auto* button = new TMenuButton(1, b.HoverImage, b.NormalImage, 0, 0, kMainMenuX, b.Y);
+      auto* button = new TMenuButton(MenuImageList, b.HoverImage, b.NormalImage, 0, 0, kMainMenuX, b.Y);
       button->SwapZ = true;
       Shell.MenuItems[i + 1] = button;
     }
@@ -278,7 +280,7 @@ void ShowMainMenu(int intro, int hover, bool fresh) {
     if (intro == 0) {
       button->BlendEnabled = false;
       button->Alpha = 255;
-      button->NormalImage = i + 2;
+      button->NormalImage = imgMainButtons + i;
     } else {
       button->Y = kIntroStartY[i];
     }
@@ -319,7 +321,7 @@ void RunMenuIntro() {
   SlideGroup({4, 5, 6}, step);
   if (MenuButton(1)->Y == kMainMenuButtons[0].Y && MenuButton(6)->Y == kMainMenuButtons[5].Y) {
     Shell.MenuIntroActive = 0;
-    for (int i = 0; i < 6; ++i) MenuButton(i + 1)->NormalImage = i + 2;
+    for (int i = 0; i < 6; ++i) MenuButton(i + 1)->NormalImage = imgMainButtons + i;
   }
 }
 

@@ -25,7 +25,7 @@ constexpr Label kLabels[5] = {
     {"Display:", 574, 168, 7}, {"Music:", 504, 272, 8}, {"Sound:", 646, 272, 9},
     {"Country:", 575, 380, 10}, {"Boss Key:", 570, 458, 11},
 };
-constexpr int kLabelStyle = 12, kLabelHoverStyle = 16, kValueStyle = 13;
+constexpr int kLabelStyle = stOptionLabel, kLabelHoverStyle = stOptionLabelHover, kValueStyle = stOptionValue;
 constexpr int kCountryX = 580, kCountryY = 417, kBossKeyX = 575, kBossKeyY = 494;
 
 constexpr const char* kFunctionKeyNames[12] = {"F1", "F2", "F3", "F4", "F5", "F6",
@@ -68,10 +68,10 @@ std::string BossKeyText() {
 
 void OpenOptionsScreen() {
   BeginSubScreen(scrOptions, 12, 12);
-  Shell.MenuItems[16] = TMyImageSprite::CreateAt(1, 26, 406, 42, 3);
-  Shell.MenuItems[17] = TMyImageSprite::CreateAt(1, 51, 358, 130, 3);
-  CountryFrame = TMyImageSprite::CreateAt(1, 20, 392, 400, 4);
-  BossKeyFrame = TMyImageSprite::CreateAt(1, 21, 468, 478, 4);
+  Shell.MenuItems[16] = TMyImageSprite::CreateAt(MenuImageList, imgOptionsTitle, 406, 42, 3);
+  Shell.MenuItems[17] = TMyImageSprite::CreateAt(MenuImageList, imgOptionsPanel, 358, 130, 3);
+  CountryFrame = TMyImageSprite::CreateAt(MenuImageList, imgCountryField, 392, 400, 4);
+  BossKeyFrame = TMyImageSprite::CreateAt(MenuImageList, imgBossKeyField, 468, 478, 4);
   for (const OptionRow& row : kOptionRows) {
     auto* button = new TMenuButton(1, 0, 0, 0, 0, row.X, row.Y);
     button->HitWidth = row.HitWidth;
@@ -79,9 +79,9 @@ void OpenOptionsScreen() {
     Shell.MenuItems[row.Item] = button;
   }
   CreateScreenButton(TScreenButton{12, 36, 661, 542});
-  Shell.MenuItems[13] = TMyImageSprite::CreateAt(1, Options.FullScreen ? 15 : 14, 456, 192, 4);
-  Shell.MenuItems[14] = TMyImageSprite::CreateAt(1, Options.Music ? 16 : 17, 444, 296, 4);
-  Shell.MenuItems[15] = TMyImageSprite::CreateAt(1, Options.Sound ? 18 : 19, 590, 296, 4);
+  Shell.MenuItems[13] = TMyImageSprite::CreateAt(MenuImageList, Options.FullScreen ? imgFullScreen : imgWindowed, 456, 192, 4);
+  Shell.MenuItems[14] = TMyImageSprite::CreateAt(MenuImageList, Options.Music ? imgMusicOn : imgMusicOff, 444, 296, 4);
+  Shell.MenuItems[15] = TMyImageSprite::CreateAt(MenuImageList, Options.Sound ? imgSoundOn : imgSoundOff, 590, 296, 4);
   Shell.TextCursor = new TMyCursor(1, 22, 392, 406, 5, 600);
   Shell.CountryEditing = false;
   Shell.BossKeyCapture = false;

@@ -14,9 +14,9 @@
 
 namespace {
 
-constexpr int kPanelImage = 33, kPanelX = 185, kPanelY = 219, kPanelZ = 14;
+constexpr int kPanelImage = imgPopupPanel, kPanelX = 185, kPanelY = 219, kPanelZ = 14;
 // Behind a panel the whole screen is shaded: a dark picture stretched over it, part opaque.
-constexpr int kShadeImage = 55, kShadeZ = kPanelZ - 1, kShadeAlpha = 130;
+constexpr int kShadeImage = imgPopupShade, kShadeZ = kPanelZ - 1, kShadeAlpha = 130;
 constexpr int kScreenWidth = 800, kScreenHeight = 600;
 constexpr int kYesImage = 34, kNoImage = 35, kYesX = 249, kNoX = 377, kButtonsY = 306, kButtonZ = 15;
 constexpr int kCaretImage = 22, kCaretX = 221, kCaretY = 314, kCaretBlinkMs = 600;
@@ -29,7 +29,7 @@ TMenuButton* PopupButton(int item) { return static_cast<TMenuButton*>(Shell.Menu
 TMyImageSprite* CreateShade() {
   TDXImageList* const list = GameImageList(1);
   if (list == nullptr || kShadeImage >= list->Items.Count()) return nullptr;
-  TMyImageSprite* const shade = TMyImageSprite::CreateAt(1, kShadeImage, 0, 0, kShadeZ);
+  TMyImageSprite* const shade = TMyImageSprite::CreateAt(MenuImageList, kShadeImage, 0, 0, kShadeZ);
   shade->BlendEnabled = true;
   shade->Alpha = kShadeAlpha;
   shade->Width = kScreenWidth;
@@ -86,41 +86,41 @@ void FinishGame() {
 void DrawPopupTexts(int kind) {
   char buf[96];
   switch (kind) {
-    case popExitGame: DrawLine(1, "Exit the game?", 382, 269); break;
-    case popExitToMenu: DrawLine(1, "Exit to menu?", 382, 269); break;
+    case popExitGame: DrawLine(stQuestion, "Exit the game?", 382, 269); break;
+    case popExitToMenu: DrawLine(stQuestion, "Exit to menu?", 382, 269); break;
     case popTimeOver:
-      DrawCaption(5, "Your time is over,", 348, 217);
-      DrawCaption(5, "Try again, please!", 348, 267);
+      DrawCaption(stCaption, "Your time is over,", 348, 217);
+      DrawCaption(stCaption, "Try again, please!", 348, 267);
       break;
     case popClearHighScores:
-      DrawLine(3, "Do you want to clear", 382, 253);
-      DrawLine(3, "the High Score Table?", 382, 283);
+      DrawLine(stClearQuestion, "Do you want to clear", 382, 253);
+      DrawLine(stClearQuestion, "the High Score Table?", 382, 283);
       break;
     case popPause:
       BlendRect(GameSurface(), kPlayArea, 0, kPauseDimming);
-      DrawCaption(5, "Pause", 400, 300);
+      DrawCaption(stCaption, "Pause", 400, 300);
       break;
     case popLevelCaption:
       std::snprintf(buf, sizeof buf, "Level %d", CurrentRace() != nullptr ? CurrentRace()->Level : 0);
-      DrawCaption(5, buf, 400, 300);
+      DrawCaption(stCaption, buf, 400, 300);
       break;
-    case popGameOver: DrawCaption(5, "Game Over", 400, 300); break;
+    case popGameOver: DrawCaption(stCaption, "Game Over", 400, 300); break;
     case popNameEntry:
       std::snprintf(buf, sizeof buf, "Your score is %d", GameScore());
-      DrawLine(9, buf, 382, 253);
-      DrawLine(9, "Please enter your name: ", 382, 288);
-      SetTextStyle(10);
+      DrawLine(stNameHeading, buf, 382, 253);
+      DrawLine(stNameHeading, "Please enter your name: ", 382, 288);
+      SetTextStyle(stNameTyped);
       DrawText(Shell.PlayerName, 382, 323, true, true);
       break;
     case popSendQuestion:
-      DrawLine(11, "Send the result to World's", 382, 245);
-      DrawLine(11, "Highscores page?", 382, 281);
+      DrawLine(stTally, "Send the result to World's", 382, 245);
+      DrawLine(stTally, "Highscores page?", 382, 281);
       break;
-    case popSending: DrawLine(1, "Sending...", 382, 269); break;
+    case popSending: DrawLine(stQuestion, "Sending...", 382, 269); break;
     case popCongratulations:
       if (const TRace* race = CurrentRace()) DrawFinale(race->ResultTimeLeft);
-      DrawCaption(9, "CONGRATULATIONS!", 382, 259);
-      DrawCaption(9, "You finished the race!", 382, 309);
+      DrawCaption(stNameHeading, "CONGRATULATIONS!", 382, 259);
+      DrawCaption(stNameHeading, "You finished the race!", 382, 309);
       break;
     default: break;
   }
@@ -168,7 +168,7 @@ void OpenPopup(uint8_t kind) {
   Shell.SavedFirstItem = Shell.FirstItem;
   Shell.SavedLastItem = Shell.LastItem;
   if (PopupHasPanel(kind)) {
-    Shell.PopupPanel = TMyImageSprite::CreateAt(1, kPanelImage, kPanelX, kPanelY, kPanelZ);
+    Shell.PopupPanel = TMyImageSprite::CreateAt(MenuImageList, kPanelImage, kPanelX, kPanelY, kPanelZ);
     Shell.PopupShade = CreateShade();
   }
   if (kind == popNameEntry) ShowMouseCursor();
@@ -265,7 +265,7 @@ void UpdatePopup(int lagCount) {
       break;
     case popNameEntry:
       if (Shell.TextCursor != nullptr) {
-        Shell.TextCursor->X = StyledTextWidth(Shell.PlayerName, 10) / 2 + 384;
+        Shell.TextCursor->X = StyledTextWidth(Shell.PlayerName, stNameTyped) / 2 + 384;
         Shell.TextCursor->Step(lagCount);
       }
       if (Shell.LastKeyChar == 13) {

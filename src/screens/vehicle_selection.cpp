@@ -9,10 +9,10 @@
 namespace {
 
 // The picture of model n (1..5) is list 1 item kPreviewImageBase + n.
-constexpr int kPreviewImageBase = 27;
+constexpr int kPreviewImageBase = imgBikePreviews - 1;
 int PreviewImage(int model) { return kPreviewImageBase + model; }
 
-constexpr int kRatingMarkImage = 54, kRatingMarkX = 546, kRatingMarkPitch = 18;
+constexpr int kRatingMarkImage = imgRatingMark, kRatingMarkX = 546, kRatingMarkPitch = 18;
 constexpr int kRatingRowY[4] = {396, 424, 454, 486};
 constexpr int kPictureX = 456, kPictureY = 180;
 constexpr int kFadeStep = 20;
@@ -31,7 +31,7 @@ constexpr int kBrakeMarksMirror = [] {
 TMyImageSprite* VehiclePicture = nullptr;
 TMyImageSprite* VehiclePictureNext = nullptr;
 
-constexpr TScreenButton kButtons[4] = {{7, 37, 378, 180}, {8, 38, 712, 180}, {9, 39, 366, 542}, {10, 36, 661, 542}};
+constexpr TScreenButton kButtons[4] = {{7, imgPreviousBike, 378, 180}, {8, imgNextBike, 712, 180}, {9, imgStart, 366, 542}, {10, imgBack, 661, 542}};
 
 void StartSwitch() {
   Shell.VehicleSwitchPhase = 1;
@@ -75,11 +75,11 @@ void OpenVehicleSelection() {
   Shell.VehicleSwitchPhase = 0;
   CreateScreenButtons(kButtons);
   for (const TScreenButton& b : kButtons) Shell.MenuItems[b.Item]->SetZ(5);
-  Shell.MenuItems[16] = TMyImageSprite::CreateAt(1, 25, 312, 42, 4);
-  Shell.MenuItems[17] = TMyImageSprite::CreateAt(1, 52, 358, 130, 3);
+  Shell.MenuItems[16] = TMyImageSprite::CreateAt(MenuImageList, imgVehicleTitle, 312, 42, 4);
+  Shell.MenuItems[17] = TMyImageSprite::CreateAt(MenuImageList, imgVehiclePanel, 358, 130, 3);
   const int preview = PreviewImage(Shell.SelectedVehicle);
-  VehiclePicture = TMyImageSprite::CreateAt(1, preview, kPictureX, kPictureY, 4);
-  VehiclePictureNext = TMyImageSprite::CreateAt(1, preview, kPictureX, kPictureY, 4);
+  VehiclePicture = TMyImageSprite::CreateAt(MenuImageList, preview, kPictureX, kPictureY, 4);
+  VehiclePictureNext = TMyImageSprite::CreateAt(MenuImageList, preview, kPictureX, kPictureY, 4);
   VehiclePictureNext->Visible = false;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/core.h"
+#include "core/data_layout.h"
 #include "platform/platform.h"
 
 class TSpriteEngine;
@@ -191,10 +192,6 @@ const TGameGraphics& GameGraphics();
 // The engine every game sprite is created under, and the image lists it picks from.
 TSpriteEngine& GameSpriteEngine();
 TDXImageList* GameImageList(int listNo);  // 1, 2 or 3; nullptr otherwise
-// Items of each image list the game draws (its highest index + 1), by list number: the menus
-// up to the rating mark (54), the race up to the help page's last bonus (42), the minimap's
-// pieces (0 to 13). A shorter list is refused at start-up.
-constexpr int ImageListItemsNeeded[4] = {0, 55, 43, 14};
 TDirectDrawSurface* GameSurface();         // the back surface of the form's display, or nullptr
 
 class TMyImageSprite : public TImageSprite {
@@ -269,7 +266,6 @@ public:
 // Text on the back surface in the game's styles 1..TextStyleCount
 // ---------------------------------------------------------------------------------------------
 
-constexpr int TextStyleCount = 24;
 void SetTextStyle(int style);
 void DrawText(std::string_view text, int x, int y, bool centerX, bool centerY);
 int TextWidth(std::string_view text);

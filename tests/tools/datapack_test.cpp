@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/data_layout.h"
 #include "platform/platform.h"
 
 namespace {
@@ -23,79 +24,72 @@ struct Use {
   const char* What = "";
 };
 
-// Model columns of the vehicle table: RiderDrawWidth/Height, CrashDrawWidth/Height, CrashFrameCount.
-struct ModelSizes {
-  int RiderW, RiderH, CrashW, CrashH, CrashFrames;
-};
-constexpr std::array<ModelSizes, 5> Models{{
-    {63, 68, 64, 152, 5}, {60, 67, 72, 158, 7}, {68, 69, 88, 204, 5}, {60, 62, 86, 154, 5}, {56, 68, 68, 184, 5}}};
-
 std::vector<Use> Uses() {
   std::vector<Use> uses{
       // Menus.
-      {1, 0, Any, Any, 1, 530, 154, "option row look"},
-      {1, 1, 800, 600, 1, 0, 0, "menu backdrop"},
-      {1, 14, Any, Any, 1, 456, 192, "windowed"},
-      {1, 15, Any, Any, 1, 456, 192, "full screen"},
-      {1, 16, Any, Any, 1, 444, 296, "music on"},
-      {1, 17, Any, Any, 1, 444, 296, "music off"},
-      {1, 18, Any, Any, 1, 590, 296, "sound on"},
-      {1, 19, Any, Any, 1, 590, 296, "sound off"},
-      {1, 20, Any, Any, 1, 392, 400, "country field"},
-      {1, 21, Any, Any, 1, 468, 478, "boss key field"},
-      {1, 22, Any, Any, 1, 221, 314, "caret"},
-      {1, 24, Any, Any, 1, 479, 42, "help title"},
-      {1, 25, Any, Any, 1, 312, 42, "vehicle selection title"},
-      {1, 26, Any, Any, 1, 406, 42, "options title"},
-      {1, 27, Any, Any, 1, 323, 42, "high scores title"},
-      {1, 33, Any, Any, 1, 185, 219, "popup panel"},
-      {1, 34, Any, Any, 2, 249, 306, "yes"},
-      {1, 35, Any, Any, 2, 377, 306, "no"},
-      {1, 36, Any, Any, 2, 661, 542, "back"},
-      {1, 37, Any, Any, 2, 378, 180, "previous bike"},
-      {1, 38, Any, Any, 2, 712, 180, "next bike"},
-      {1, 39, Any, Any, 2, 366, 542, "start"},
-      {1, 40, Any, Any, 2, 365, 532, "clear"},
-      {1, 41, Any, Any, 2, 517, 532, "world"},
-      {1, 42, Any, Any, 2, 360, 542, "previous page"},
-      {1, 43, Any, Any, 2, 513, 542, "next page"},
-      {1, 50, Any, Any, 1, 440, 300, "about"},
-      {1, 51, Any, Any, 1, 358, 130, "options and help panel"},
-      {1, 52, Any, Any, 1, 358, 130, "vehicle panel"},
-      {1, 53, Any, Any, 1, 356, 130, "high score panel"},
+      {MenuImageList, imgOptionRow, Any, Any, 1, 530, 154, "option row look"},
+      {MenuImageList, imgBackdrop, 800, 600, 1, 0, 0, "menu backdrop"},
+      {MenuImageList, imgWindowed, Any, Any, 1, 456, 192, "windowed"},
+      {MenuImageList, imgFullScreen, Any, Any, 1, 456, 192, "full screen"},
+      {MenuImageList, imgMusicOn, Any, Any, 1, 444, 296, "music on"},
+      {MenuImageList, imgMusicOff, Any, Any, 1, 444, 296, "music off"},
+      {MenuImageList, imgSoundOn, Any, Any, 1, 590, 296, "sound on"},
+      {MenuImageList, imgSoundOff, Any, Any, 1, 590, 296, "sound off"},
+      {MenuImageList, imgCountryField, Any, Any, 1, 392, 400, "country field"},
+      {MenuImageList, imgBossKeyField, Any, Any, 1, 468, 478, "boss key field"},
+      {MenuImageList, imgCaret, Any, Any, 1, 221, 314, "caret"},
+      {MenuImageList, imgHelpTitle, Any, Any, 1, 479, 42, "help title"},
+      {MenuImageList, imgVehicleTitle, Any, Any, 1, 312, 42, "vehicle selection title"},
+      {MenuImageList, imgOptionsTitle, Any, Any, 1, 406, 42, "options title"},
+      {MenuImageList, imgHighScoresTitle, Any, Any, 1, 323, 42, "high scores title"},
+      {MenuImageList, imgPopupPanel, Any, Any, 1, 185, 219, "popup panel"},
+      {MenuImageList, imgYes, Any, Any, 2, 249, 306, "yes"},
+      {MenuImageList, imgNo, Any, Any, 2, 377, 306, "no"},
+      {MenuImageList, imgBack, Any, Any, 2, 661, 542, "back"},
+      {MenuImageList, imgPreviousBike, Any, Any, 2, 378, 180, "previous bike"},
+      {MenuImageList, imgNextBike, Any, Any, 2, 712, 180, "next bike"},
+      {MenuImageList, imgStart, Any, Any, 2, 366, 542, "start"},
+      {MenuImageList, imgClear, Any, Any, 2, 365, 532, "clear"},
+      {MenuImageList, imgWorld, Any, Any, 2, 517, 532, "world"},
+      {MenuImageList, imgPreviousPage, Any, Any, 2, 360, 542, "previous page"},
+      {MenuImageList, imgNextPage, Any, Any, 2, 513, 542, "next page"},
+      {MenuImageList, imgAbout, Any, Any, 1, 440, 300, "about"},
+      {MenuImageList, imgOptionsPanel, Any, Any, 1, 358, 130, "options and help panel"},
+      {MenuImageList, imgVehiclePanel, Any, Any, 1, 358, 130, "vehicle panel"},
+      {MenuImageList, imgHighScorePanel, Any, Any, 1, 356, 130, "high score panel"},
       // The last of eleven rating marks 18 pixels apart.
-      {1, 54, Any, Any, 1, 546 + 18 * 10, 486, "rating mark"},
-      {1, 55, Any, Any, 1, Nowhere, Nowhere, "popup shade"},
+      {MenuImageList, imgRatingMark, Any, Any, 1, 546 + 18 * 10, 486, "rating mark"},
+      {MenuImageList, imgPopupShade, Any, Any, 1, Nowhere, Nowhere, "popup shade"},
       // Race.
-      {2, 0, Any, Any, 1, Nowhere, Nowhere, "rivals' sprite"},
-      {2, 1, 72, 72, 74, Nowhere, Nowhere, "road tiles"},
-      {2, 2, Any, 600, 1, 0, 0, "left panel"},
-      {2, 3, 174, 600, 1, 626, 0, "right panel"},
-      {2, 4, Any, Any, 1, Nowhere, Nowhere, "speedometer needle"},
-      {2, 10, 10, 14, 1, Nowhere, Nowhere, "skid mark"},
+      {RaceImageList, imgRivals, Any, Any, 1, Nowhere, Nowhere, "rivals' sprite"},
+      {RaceImageList, imgRoadTiles, 72, 72, 74, Nowhere, Nowhere, "road tiles"},
+      {RaceImageList, imgLeftPanel, Any, 600, 1, LeftPanelX, LeftPanelY, "left panel"},
+      {RaceImageList, imgRightPanel, RightPanelWidth, 600, 1, RightPanelX, RightPanelY, "right panel"},
+      {RaceImageList, imgNeedle, Any, Any, 1, Nowhere, Nowhere, "speedometer needle"},
+      {RaceImageList, imgSkidMark, 10, 14, 1, Nowhere, Nowhere, "skid mark"},
       // Minimap.
-      {3, 10, Any, Any, 1, Nowhere, Nowhere, "rival dot"},
-      {3, 11, Any, Any, 1, 708, 116, "player marker"},
-      {3, 12, 174, Any, 1, 626, 0, "map frame top"},
-      {3, 13, 174, Any, 1, 626, 195, "map frame bottom"},
+      {MinimapImageList, imgMapRivalDot, Any, Any, 1, Nowhere, Nowhere, "rival dot"},
+      {MinimapImageList, imgMapPlayerMarker, Any, Any, 1, MapMarkerX, MapMarkerTopY, "player marker"},
+      {MinimapImageList, imgMapFrameTop, RightPanelWidth, Any, 1, RightPanelX, MapFrameTopY, "map frame top"},
+      {MinimapImageList, imgMapFrameBottom, RightPanelWidth, Any, 1, RightPanelX, MapFrameBottomY, "map frame bottom"},
   };
   for (int b = 0; b < 6; ++b) {
     constexpr int rows[6] = {173, 232, 291, 351, 412, 473};
-    uses.push_back({1, 2 + b, Any, Any, 1, 12, rows[b], "main menu button"});
-    uses.push_back({1, 8 + b, Any, Any, 1, 12, rows[b], "main menu button lit"});
+    uses.push_back({MenuImageList, imgMainButtons + b, Any, Any, 1, 12, rows[b], "main menu button"});
+    uses.push_back({MenuImageList, imgMainButtonsLit + b, Any, Any, 1, 12, rows[b], "main menu button lit"});
   }
-  for (int m = 0; m < 5; ++m) {
-    const ModelSizes& s = Models[m];
-    uses.push_back({1, 28 + m, Any, Any, 1, 456, 180, "bike preview"});
-    uses.push_back({2, 5 + m, s.RiderW, s.RiderH, 1, Nowhere, Nowhere, "upright bike"});
-    uses.push_back({2, 23 + 3 * m, s.CrashW, s.CrashH, s.CrashFrames, Nowhere, Nowhere, "crash"});
-    uses.push_back({2, 24 + 3 * m, s.RiderW, s.RiderH, 6, Nowhere, Nowhere, "lean left"});
-    uses.push_back({2, 25 + 3 * m, s.RiderW, s.RiderH, 6, Nowhere, Nowhere, "lean right"});
+  for (int m = 0; m < BikeModelCount; ++m) {
+    const TBikeDrawLayout& s = BikeDrawLayouts[m];
+    uses.push_back({MenuImageList, imgBikePreviews + m, Any, Any, 1, 456, 180, "bike preview"});
+    uses.push_back({RaceImageList, s.Upright, s.RiderWidth, s.RiderHeight, 1, Nowhere, Nowhere, "upright bike"});
+    uses.push_back({RaceImageList, s.Crash, s.CrashWidth, s.CrashHeight, s.CrashFrames, Nowhere, Nowhere, "crash"});
+    uses.push_back({RaceImageList, s.LeanLeft, s.RiderWidth, s.RiderHeight, BikeLeanPatterns, Nowhere, Nowhere, "lean left"});
+    uses.push_back({RaceImageList, s.LeanRight, s.RiderWidth, s.RiderHeight, BikeLeanPatterns, Nowhere, Nowhere, "lean right"});
   }
-  for (int k = 0; k < 5; ++k) uses.push_back({2, 11 + k, 35, 34, 5, Nowhere, Nowhere, "bonus"});
-  constexpr int helpY[5] = {410, 350, 290, 230, 470};  // items 38..42, centred at x 398
-  for (int k = 0; k < 5; ++k) uses.push_back({2, 38 + k, Any, Any, 1, Nowhere, helpY[k], "help bonus"});
-  for (int p = 0; p < 10; ++p) uses.push_back({3, p, 10, 15, 1, Nowhere, Nowhere, "map piece"});
+  for (int k = 0; k < 5; ++k) uses.push_back({RaceImageList, imgBonuses + k, 35, 34, 5, Nowhere, Nowhere, "bonus"});
+  constexpr int helpY[5] = {410, 350, 290, 230, 470};  // the help page's bonuses, centred at x 398
+  for (int k = 0; k < 5; ++k) uses.push_back({RaceImageList, imgHelpBonuses + k, Any, Any, 1, Nowhere, helpY[k], "help bonus"});
+  for (int p = 0; p < 10; ++p) uses.push_back({MinimapImageList, imgMapPieces + p, 10, 15, 1, Nowhere, Nowhere, "map piece"});
   return uses;
 }
 
@@ -161,23 +155,23 @@ TEST_F(DataPack, SpritesAreKeyedAndTheKeyIsNotAnOrdinaryColour) {
 TEST_F(DataPack, MainMenuButtonsFitBetweenTheirRows) {
   constexpr int rows[6] = {173, 232, 291, 351, 412, 473};
   for (int b = 0; b < 5; ++b)
-    for (int look : {2, 8}) {
+    for (int look : {imgMainButtons, imgMainButtonsLit}) {
       SCOPED_TRACE("button " + std::to_string(look + b));
-      EXPECT_LE(rows[b] + Item(1, look + b).Height(), rows[b + 1]);
+      EXPECT_LE(rows[b] + Item(MenuImageList, look + b).Height(), rows[b + 1]);
     }
 }
 
 TEST_F(DataPack, OptionRowLookIsInvisible) {
-  const TPictureCollectionItem& item = Item(1, 0);
+  const TPictureCollectionItem& item = Item(MenuImageList, imgOptionRow);
   for (uint32_t rgb : item.Picture.Pixels) ASSERT_EQ(rgb, ColorRefToRGB888(item.TransparentColor));
 }
 
 TEST_F(DataPack, SpeedometerPivotLiesInTheLeftPanel) {
   // The needle turns about the point one pattern size right of and below its base (-10, 510).
-  const TPictureCollectionItem& needle = Item(2, 4);
-  const int pivotX = -10 + needle.Width(), pivotY = 510 + needle.Height();
+  const TPictureCollectionItem& needle = Item(RaceImageList, imgNeedle);
+  const int pivotX = NeedleX + needle.Width(), pivotY = NeedleY + needle.Height();
   EXPECT_GT(pivotX, 0);
-  EXPECT_LT(pivotX, Item(2, 2).Width());
+  EXPECT_LT(pivotX, Item(RaceImageList, imgLeftPanel).Width());
   EXPECT_LT(pivotY, 600);
 }
 
@@ -187,10 +181,10 @@ TEST_F(DataPack, SpeedometerPivotLiesInTheLeftPanel) {
 // point along the dial's own tick for that number (white in the left panel), and between two
 // labelled ticks it must not.
 TEST_F(DataPack, SpeedometerNeedleLandsOnTheDialsTicks) {
-  const TPictureCollectionItem& needle = Item(2, 4);
-  const TPictureCollectionItem& panel = Item(2, 2);
+  const TPictureCollectionItem& needle = Item(RaceImageList, imgNeedle);
+  const TPictureCollectionItem& panel = Item(RaceImageList, imgLeftPanel);
   const double pivotX = 0.7 * needle.Width(), pivotY = 0.5 * needle.Height();
-  const double screenPivotX = -10 + needle.Width(), screenPivotY = 510 + needle.Height();
+  const double screenPivotX = NeedleX + needle.Width(), screenPivotY = NeedleY + needle.Height();
   // The needle's tip in its picture: the drawn pixel farthest from the pivot.
   const uint32_t key = ColorRefToRGB888(needle.TransparentColor);
   double tipX = 0, tipY = 0, reach = 0;
@@ -221,13 +215,13 @@ TEST_F(DataPack, SpeedometerNeedleLandsOnTheDialsTicks) {
 }
 
 TEST_F(DataPack, PopupButtonsSitInsideThePanel) {
-  const TPictureCollectionItem& panel = Item(1, 33);
-  for (auto [index, x] : {std::pair{34, 249}, std::pair{35, 377}}) {
+  const TPictureCollectionItem& panel = Item(MenuImageList, imgPopupPanel);
+  for (auto [index, x] : {std::pair{int{imgYes}, 249}, std::pair{int{imgNo}, 377}}) {
     SCOPED_TRACE(index);
-    EXPECT_LE(x + Item(1, index).Width(), 185 + panel.Width());
-    EXPECT_LE(306 + Item(1, index).Height(), 219 + panel.Height());
+    EXPECT_LE(x + Item(MenuImageList, index).Width(), 185 + panel.Width());
+    EXPECT_LE(306 + Item(MenuImageList, index).Height(), 219 + panel.Height());
   }
-  EXPECT_LE(249 + Item(1, 34).Width(), 377);  // Yes and No do not overlap
+  EXPECT_LE(249 + Item(MenuImageList, imgYes).Width(), 377);  // Yes and No do not overlap
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "canvas.h"
+#include "core/data_layout.h"
 
 namespace art {
 
@@ -23,15 +24,23 @@ struct BikeModel {
   float TyreWidth;
 };
 
-constexpr std::array<BikeModel, 5> BikeModels{{
-    {"RAPTOR", 63, 68, 64, 152, 5, 23, Fairing::Sport, 0xE8202A, 0xFFFFFF, 0xB0101A, 0xFFFFFF, 8.5f, 12.5f, 5.5f},
-    {"THUNDER", 60, 67, 72, 158, 7, 28, Fairing::Hyper, 0x1F5BFF, 0xFFD21F, 0x1638A8, 0xFFD21F, 10.0f, 12.0f, 7.0f},
-    {"BISON", 68, 69, 88, 204, 5, 34, Fairing::Tourer, 0x17A34A, 0xF2E6B8, 0xB88A4A, 0xFFFFFF, 11.0f, 15.0f, 6.5f},
-    {"VIPER", 60, 62, 86, 154, 5, 24, Fairing::Naked, 0xFF8A00, 0xE6E9EE, 0x58606E, 0xFF8A00, 7.5f, 14.5f, 6.5f},
-    {"HORNET", 56, 68, 68, 184, 5, 28, Fairing::Supermoto, 0x9A3DFF, 0xFFFFFF, 0x5A1FB0, 0xFFFFFF, 6.5f, 14.0f, 4.5f},
+// Model 1 + index with its drawing sizes from the data pack's layout.
+constexpr BikeModel ModelAt(int index, const char* name, int hullWidth, Fairing style, uint32_t body, uint32_t accent,
+                            uint32_t suit, uint32_t helmet, float bodyWidth, float barWidth, float tyreWidth) {
+  const TBikeDrawLayout& d = BikeDrawLayouts[index];
+  return {name, d.RiderWidth, d.RiderHeight, d.CrashWidth, d.CrashHeight, d.CrashFrames, hullWidth, style,
+          body, accent, suit, helmet, bodyWidth, barWidth, tyreWidth};
+}
+
+constexpr std::array<BikeModel, BikeModelCount> BikeModels{{
+    ModelAt(0, "RAPTOR", 23, Fairing::Sport, 0xE8202A, 0xFFFFFF, 0xB0101A, 0xFFFFFF, 8.5f, 12.5f, 5.5f),
+    ModelAt(1, "THUNDER", 28, Fairing::Hyper, 0x1F5BFF, 0xFFD21F, 0x1638A8, 0xFFD21F, 10.0f, 12.0f, 7.0f),
+    ModelAt(2, "BISON", 34, Fairing::Tourer, 0x17A34A, 0xF2E6B8, 0xB88A4A, 0xFFFFFF, 11.0f, 15.0f, 6.5f),
+    ModelAt(3, "VIPER", 24, Fairing::Naked, 0xFF8A00, 0xE6E9EE, 0x58606E, 0xFF8A00, 7.5f, 14.5f, 6.5f),
+    ModelAt(4, "HORNET", 28, Fairing::Supermoto, 0x9A3DFF, 0xFFFFFF, 0x5A1FB0, 0xFFFFFF, 6.5f, 14.0f, 4.5f),
 }};
 
-constexpr int LeanPatterns = 6;
+constexpr int LeanPatterns = BikeLeanPatterns;
 
 // A rival's paint: bodywork, stripe, suit and helmet. Each of the five rivals wears its own on
 // whatever model it rides, in colours no model wears as it comes, so that the player's bike is

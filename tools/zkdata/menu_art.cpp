@@ -315,62 +315,63 @@ struct TitleLayout {
   const char* Text;
   int Left;  // where the screen puts it
 };
-constexpr std::array<TitleLayout, 4> Titles{{{24, "HELP", 479}, {25, "SELECT BIKE", 312}, {26, "OPTIONS", 406}, {27, "HIGH SCORES", 323}}};
+constexpr std::array<TitleLayout, 4> Titles{{{imgHelpTitle, "HELP", 479}, {imgVehicleTitle, "SELECT BIKE", 312}, {imgOptionsTitle, "OPTIONS", 406},
+                                              {imgHighScoresTitle, "HIGH SCORES", 323}}};
 
 struct TwoLookLayout {
   int Index;
   ButtonLayout Button;
 };
 constexpr std::array<TwoLookLayout, 8> TwoLookButtons{{
-    {34, {"YES", 120, 40, 24}},
-    {35, {"NO", 120, 40, 24}},
-    {36, {"BACK", 128, 44, 24}},
-    {39, {"START", 128, 44, 24}},
-    {40, {"CLEAR", 128, 44, 24}},
-    {41, {"WORLD", 128, 44, 24}},
-    {42, {"PREV", 128, 44, 24}},
-    {43, {"NEXT", 128, 44, 24}},
+    {imgYes, {"YES", 120, 40, 24}},
+    {imgNo, {"NO", 120, 40, 24}},
+    {imgBack, {"BACK", 128, 44, 24}},
+    {imgStart, {"START", 128, 44, 24}},
+    {imgClear, {"CLEAR", 128, 44, 24}},
+    {imgWorld, {"WORLD", 128, 44, 24}},
+    {imgPreviousPage, {"PREV", 128, 44, 24}},
+    {imgNextPage, {"NEXT", 128, 44, 24}},
 }};
 
 }  // namespace
 
 TPictureCollection BuildMenuImages() {
-  std::vector<TPictureCollectionItem> items(56);
+  std::vector<TPictureCollectionItem> items(imgPopupShade + 1);
   auto put = [&](int index, std::string name, const Canvas& canvas) {
     items[index] = MakeItem(std::move(name), ToKeyedPicture(canvas));
   };
   for (int index : {23, 44, 45, 46, 47, 48, 49}) put(index, "Unused", Placeholder());
 
-  put(0, "Option row", Canvas(8, 8));
-  items[1] = MakeItem("Backdrop", ToOpaquePicture(Backdrop()));
+  put(imgOptionRow, "Option row", Canvas(8, 8));
+  items[imgBackdrop] = MakeItem("Backdrop", ToOpaquePicture(Backdrop()));
   for (size_t i = 0; i < MainMenuLabels.size(); ++i) {
     const ButtonLayout layout{MainMenuLabels[i], MainButtonWidth, MainButtonHeight, 30};
-    put(2 + static_cast<int>(i), std::string("Menu ") + layout.Label, ButtonFace(layout, false));
-    put(8 + static_cast<int>(i), std::string("Menu lit ") + layout.Label, ButtonFace(layout, true));
+    put(imgMainButtons + static_cast<int>(i), std::string("Menu ") + layout.Label, ButtonFace(layout, false));
+    put(imgMainButtonsLit + static_cast<int>(i), std::string("Menu lit ") + layout.Label, ButtonFace(layout, true));
   }
-  put(14, "Windowed", OptionPicture(236, OptionIcon::Windowed, "WINDOW", true));
-  put(15, "Full screen", OptionPicture(236, OptionIcon::FullScreen, "FULL SCREEN", true));
-  put(16, "Music on", OptionPicture(120, OptionIcon::Music, "ON", true));
-  put(17, "Music off", OptionPicture(120, OptionIcon::Music, "OFF", false));
-  put(18, "Sound on", OptionPicture(112, OptionIcon::Sound, "ON", true));
-  put(19, "Sound off", OptionPicture(112, OptionIcon::Sound, "OFF", false));
-  put(20, "Country field", TextField(376, 36));
-  put(21, "Boss key field", TextField(214, 32));
-  put(22, "Caret", Caret());
+  put(imgWindowed, "Windowed", OptionPicture(236, OptionIcon::Windowed, "WINDOW", true));
+  put(imgFullScreen, "Full screen", OptionPicture(236, OptionIcon::FullScreen, "FULL SCREEN", true));
+  put(imgMusicOn, "Music on", OptionPicture(120, OptionIcon::Music, "ON", true));
+  put(imgMusicOff, "Music off", OptionPicture(120, OptionIcon::Music, "OFF", false));
+  put(imgSoundOn, "Sound on", OptionPicture(112, OptionIcon::Sound, "ON", true));
+  put(imgSoundOff, "Sound off", OptionPicture(112, OptionIcon::Sound, "OFF", false));
+  put(imgCountryField, "Country field", TextField(376, 36));
+  put(imgBossKeyField, "Boss key field", TextField(214, 32));
+  put(imgCaret, "Caret", Caret());
   for (const TitleLayout& t : Titles) put(t.Index, std::string("Title ") + t.Text, Title(t.Text, t.Left));
   for (size_t i = 0; i < BikeModels.size(); ++i)
-    put(28 + static_cast<int>(i), std::string("Preview ") + BikeModels[i].Name, DrawBikePreview(BikeModels[i], 240, 200));
-  put(33, "Popup panel", PopupPanel());
+    put(imgBikePreviews + static_cast<int>(i), std::string("Preview ") + BikeModels[i].Name, DrawBikePreview(BikeModels[i], 240, 200));
+  put(imgPopupPanel, "Popup panel", PopupPanel());
   for (const TwoLookLayout& b : TwoLookButtons) items[b.Index] = TwoLookButton(b.Button);
-  items[37] = ArrowButton(false);
-  items[38] = ArrowButton(true);
-  put(50, "About", AboutEmblem());
-  put(51, "Panel", Plate(PanelWidth, PanelHeight, 18, palette::SkyBlue));
-  put(52, "Vehicle panel", VehiclePanel(358, 130));
-  put(53, "High score panel", HighScorePanel(356, 130));
-  put(54, "Rating mark", RatingMark());
+  items[imgPreviousBike] = ArrowButton(false);
+  items[imgNextBike] = ArrowButton(true);
+  put(imgAbout, "About", AboutEmblem());
+  put(imgOptionsPanel, "Panel", Plate(PanelWidth, PanelHeight, 18, palette::SkyBlue));
+  put(imgVehiclePanel, "Vehicle panel", VehiclePanel(358, 130));
+  put(imgHighScorePanel, "High score panel", HighScorePanel(356, 130));
+  put(imgRatingMark, "Rating mark", RatingMark());
   // Stretched over the whole screen at part opacity behind a popup's panel.
-  items[55] = MakeItem("Popup shade", ToOpaquePicture(Canvas(8, 8, palette::Night)));
+  items[imgPopupShade] = MakeItem("Popup shade", ToOpaquePicture(Canvas(8, 8, palette::Night)));
 
   TPictureCollection list;
   list.Items = std::move(items);

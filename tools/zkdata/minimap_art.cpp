@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 
+#include "core/data_layout.h"
 #include "pack.h"
 #include "race_art.h"
 #include "style.h"
@@ -80,11 +81,12 @@ Canvas PlayerMarker() {
 
 TPictureCollection BuildMinimapImages() {
   TPictureCollection list;
+  list.Items.resize(imgMapFrameBottom + 1);
   for (size_t i = 0; i < Pieces.size(); ++i)
-    list.Items.push_back(MakeItem("Map piece " + std::to_string(i), ToKeyedPicture(Piece(Pieces[i]))));
-  list.Items.push_back(MakeItem("Rival dot", ToKeyedPicture(RivalDot())));
-  list.Items.push_back(MakeItem("Player marker", ToKeyedPicture(PlayerMarker())));
-  list.Items.push_back(MakeItem("Map frame top", ToKeyedPicture(RightPanelFrameTop())));
-  list.Items.push_back(MakeItem("Map frame bottom", ToKeyedPicture(RightPanelFrameBottom())));
+    list.Items[imgMapPieces + i] = MakeItem("Map piece " + std::to_string(i), ToKeyedPicture(Piece(Pieces[i])));
+  list.Items[imgMapRivalDot] = MakeItem("Rival dot", ToKeyedPicture(RivalDot()));
+  list.Items[imgMapPlayerMarker] = MakeItem("Player marker", ToKeyedPicture(PlayerMarker()));
+  list.Items[imgMapFrameTop] = MakeItem("Map frame top", ToKeyedPicture(RightPanelFrameTop()));
+  list.Items[imgMapFrameBottom] = MakeItem("Map frame bottom", ToKeyedPicture(RightPanelFrameBottom()));
   return list;
 }

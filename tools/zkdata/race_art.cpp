@@ -102,7 +102,7 @@ void DrawDial(Canvas& c) {
 // Side panels
 // ---------------------------------------------------------------------------------------------
 
-constexpr int PanelWidth = 174, PanelHeight = 600;
+constexpr int PanelWidth = RightPanelWidth, PanelHeight = 600;
 
 void PanelBody(Canvas& c, bool left) {
   c.Fill(Box(0, 0, PanelWidth, PanelHeight), Linear(0, 0, Hex(0x141C4A), 0, PanelHeight, Hex(0x0A0F2E)));
@@ -158,7 +158,7 @@ Canvas LeftPanel() {
 
 // The minimap window of the right panel: cells are drawn from y 31 to 226 and the two frame
 // pieces cover everything above y 46 and below y 195.
-constexpr int MapTop = 46, MapBottom = 195, FrameBottomHeight = 40;
+constexpr int MapTop = 46, MapBottom = MapFrameBottomY, FrameBottomHeight = 40;
 
 Canvas RightPanelWhole() {
   Canvas c(PanelWidth, PanelHeight);
@@ -291,36 +291,36 @@ using namespace art;
 
 // The rivals' liveries follow the game's own items: per rival 1..5, per model 1..5, the upright
 // picture, the crash, the lean to the left and to the right.
-constexpr int FirstLiveryItem = 43, LiveryItemsPerModel = 4;
+constexpr int FirstLiveryItem = imgRivalLiveries;
 
 TPictureCollection BuildRaceImages() {
   std::vector<TPictureCollectionItem> items(FirstLiveryItem + RivalLiveries.size() * BikeModels.size() * LiveryItemsPerModel);
   auto put = [&](int index, std::string name, const Canvas& canvas) {
     items[index] = MakeItem(std::move(name), ToKeyedPicture(canvas));
   };
-  put(0, "Unused", Placeholder());
-  for (int index = 16; index <= 22; ++index) put(index, "Unused", Placeholder());
+  put(imgRivals, "Unused", Placeholder());
+  for (int index = imgBonuses + 5; index < imgBikeStrips; ++index) put(index, "Unused", Placeholder());
 
   const std::vector<Canvas> tiles = RoadTiles();
-  items[1] = MakeItem("Road tiles", ToOpaquePicture(PatternGrid(tiles, TileSetColumns)), TileSize, TileSize);
-  put(2, "Left panel", LeftPanel());
-  put(3, "Right panel", RightPanelWhole());
-  put(4, "Speedometer needle", Needle());
-  put(10, "Skid mark", SkidMark());
-  for (size_t k = 0; k < BonusLooks.size(); ++k) items[11 + k] = BonusItem(BonusLooks[k]);
+  items[imgRoadTiles] = MakeItem("Road tiles", ToOpaquePicture(PatternGrid(tiles, TileSetColumns)), TileSize, TileSize);
+  put(imgLeftPanel, "Left panel", LeftPanel());
+  put(imgRightPanel, "Right panel", RightPanelWhole());
+  put(imgNeedle, "Speedometer needle", Needle());
+  put(imgSkidMark, "Skid mark", SkidMark());
+  for (size_t k = 0; k < BonusLooks.size(); ++k) items[imgBonuses + k] = BonusItem(BonusLooks[k]);
   // The help page shows them larger, from the 100-point bonus (38) to the extra life (42).
   constexpr std::array<int, 5> HelpOrder{3, 2, 1, 0, 4};
   for (size_t i = 0; i < HelpOrder.size(); ++i)
-    put(38 + static_cast<int>(i), "Help bonus", DrawBonus(BonusLooks[HelpOrder[i]], 0.15f, 48, 48));
+    put(imgHelpBonuses + static_cast<int>(i), "Help bonus", DrawBonus(BonusLooks[HelpOrder[i]], 0.15f, 48, 48));
 
   for (size_t k = 0; k < BikeModels.size(); ++k) {
     const BikeModel& m = BikeModels[k];
     const std::string name = m.Name;
-    const int base = 23 + 3 * static_cast<int>(k);
-    put(5 + static_cast<int>(k), name + " upright", DrawUpright(m));
-    items[base] = Strip(name + " crash", CrashPatterns(m));
-    items[base + 1] = Strip(name + " lean left", LeanStrip(m, true));
-    items[base + 2] = Strip(name + " lean right", LeanStrip(m, false));
+    const TBikeDrawLayout& d = BikeDrawLayouts[k];
+    put(d.Upright, name + " upright", DrawUpright(m));
+    items[d.Crash] = Strip(name + " crash", CrashPatterns(m));
+    items[d.LeanLeft] = Strip(name + " lean left", LeanStrip(m, true));
+    items[d.LeanRight] = Strip(name + " lean right", LeanStrip(m, false));
   }
   for (size_t r = 0; r < RivalLiveries.size(); ++r) {
     for (size_t k = 0; k < BikeModels.size(); ++k) {

@@ -244,8 +244,8 @@ std::string RaceJson(const TRace& race, const TPlayer& bike) {
   r.Field("HeadingAcc", bike.HeadingAcc);
   r.Field("CenterX", bike.CenterX);
   r.Field("CenterY", bike.CenterY);
-  r.Field("WorldX", bike.CenterX + race.ViewCol * CellSize - roadX);
-  r.Field("WorldY", bike.CenterY + race.ViewRow * CellSize - roadY);
+  r.Field("WorldX", bike.CenterX + race.ScreenOrigin().X);
+  r.Field("WorldY", bike.CenterY + race.ScreenOrigin().Y);
   r.Field("Lean", bike.Lean);
   r.Field("FramePos", bike.FramePos);
   r.Field("OnRoad", bike.OnRoad);

@@ -209,8 +209,8 @@ TRiderKeys RiderKeys(const TRace& race, TRiderStyle style, int side, double spee
   switch (style) {
     case TRiderStyle::Follow: {
       // Toward the road's centre a few rows ahead, as the rivals steer.
-      const double x = race.ViewCol * CellSize - race.Road->X + bike->CenterX;
-      const double y = race.ViewRow * CellSize - race.Road->Y + bike->CenterY;
+      const double x = race.ScreenOrigin().X + bike->CenterX;
+      const double y = race.ScreenOrigin().Y + bike->CenterY;
       const int lookRow = static_cast<int>(y / CellSize) - 4;
       if (lookRow >= 1 && lookRow <= TrackRows) {
         const double target = std::atan((race.RoadCenterX[lookRow] - x) / (y - lookRow * CellSize)) / AngleToRadians;
