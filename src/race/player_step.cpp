@@ -339,7 +339,7 @@ void TPlayer::RunCrashSequence() {
     PlaceOnRoad();
     Revive();
   } else {
-    Race.OpenRacePopup(7);
+    Race.Report(TRace::TEvent::GameOver);
   }
 }
 
@@ -373,14 +373,14 @@ void TPlayer::RunRollOut() {
     Race.RankBonus = RankBonusFor(Race.PlayerRank, Race.RacerCount);
     Race.ResultStepTimer = 0;
     Race.ResultStep = 0;
-    Race.OpenRacePopup(11);
+    Race.Report(TRace::TEvent::Finished);
     return;
   }
   if (Race.Lives >= 1) {
     --Race.Lives;
     HitPoints = 3;
   }
-  Race.OpenRacePopup(Race.Lives > 0 ? 3 : 7);
+  Race.Report(Race.Lives > 0 ? TRace::TEvent::TimeOver : TRace::TEvent::GameOver);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -397,7 +397,7 @@ void TPlayer::StartLevel(bool next) {
   if (Race.BonusSprite != nullptr) Race.BonusSprite->GenerateBonuses();
   Finished = false;
   if (Race.Traffic != nullptr) Race.Traffic->ResetRivals();
-  Race.OpenRacePopup(6);
+  Race.Report(TRace::TEvent::LevelStart);
   Revive();
   PlayEngineSound(sndIdle);
 }

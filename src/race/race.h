@@ -186,10 +186,12 @@ public:
   // The bike's and rivals' obstacle tests, installed once the player and the rivals exist. Run
   // by the road's Step; nullptr = no tests.
   void (*ObstacleTests)(TRace& race, const TScrollBackground& road) = nullptr;
-  // How the race asks the shell for a popup (level caption, time over, game over, tally);
-  // nullptr = none is shown.
-  void (*ShowPopup)(uint8_t kind) = nullptr;
-  void OpenRacePopup(uint8_t kind) const;
+  // The outcomes the race reports, each once, at the frame it happens: the shell shows their
+  // popups (the level caption, "Your time is over,", "Game Over", the end-of-level tally).
+  enum class TEvent : uint8_t { LevelStart, TimeOver, GameOver, Finished };
+  // Who hears them; nullptr = nobody.
+  void (*OnEvent)(TEvent event) = nullptr;
+  void Report(TEvent event) const;
 
   // The race screen's start: the road, level 1, the bonuses, the speedometer needle, the bike and
   // the rivals in this order (it decides the drawing order of equal depths), three lives, no score.

@@ -26,8 +26,8 @@ TPointF TRace::ScreenOrigin() const {
   return {ViewCol * CellSize - roadX, ViewRow * CellSize - roadY};
 }
 
-void TRace::OpenRacePopup(uint8_t kind) const {
-  if (ShowPopup != nullptr) ShowPopup(kind);
+void TRace::Report(TEvent event) const {
+  if (OnEvent != nullptr) OnEvent(event);
 }
 
 void TRace::BuildRace() {

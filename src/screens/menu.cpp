@@ -460,6 +460,20 @@ void UpdateCurrentScreen(int lagCount, const TRaceInput& raceInput) {
 
 void PlayScreenMusic() { PlayGameTune(Shell.CurrentScreen == scrRace); }
 
+namespace {
+
+// The popup that shows a race's outcome.
+void ShowRaceEvent(TRace::TEvent event) {
+  switch (event) {
+    case TRace::TEvent::LevelStart: OpenPopup(popLevelCaption); break;
+    case TRace::TEvent::TimeOver: OpenPopup(popTimeOver); break;
+    case TRace::TEvent::GameOver: OpenPopup(popGameOver); break;
+    case TRace::TEvent::Finished: OpenPopup(popTally); break;
+  }
+}
+
+}  // namespace
+
 void StartRaceScreen() {
   Shell.CurrentScreen = scrRace;
   PlayScreenMusic();
@@ -469,7 +483,7 @@ void StartRaceScreen() {
   Shell.HoverItem = 0;
   StartReplayGame(Shell.SelectedVehicle);
   TRace& race = StartRace(Shell.SelectedVehicle);
-  race.ShowPopup = OpenPopup;
+  race.OnEvent = ShowRaceEvent;
   race.BuildRace();
   OpenPopup(popLevelCaption);
 }

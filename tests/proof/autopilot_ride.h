@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "race/player.h"
@@ -56,7 +57,7 @@ protected:
     AdaptFrameRate(rate, rate);
     RandSeed(seed * 1000 + static_cast<uint64_t>(level));
     TRace& race = StartRace(model);
-    race.ShowPopup = [](uint8_t kind) { lastPopup_ = kind; };
+    race.OnEvent = [](TRace::TEvent event) { lastEvent_ = event; };
     race.BuildRace();
     if (level != 1) {
       race.Level = level - 1;
@@ -69,17 +70,17 @@ protected:
     bool wasCrashed = false;
     int32_t hitPoints = race.Player->HitPoints;
     const int limit = (LevelTimeLimit[std::min(level, LevelCount)] + 20) * rate + overtimeMs * rate / 1000;
-    lastPopup_ = popNone;
+    lastEvent_.reset();
     for (; run.Frames < limit; ++run.Frames) {
       RunRaceFrame(race, 1, Autopilot.On ? Autopilot.Keys(race) : TRaceInput{.Up = true});
       if (race.Player->Crashed && !wasCrashed) ++run.Crashes;
       if (race.Player->HitPoints < hitPoints) ++run.Contacts;
       wasCrashed = race.Player->Crashed;
       hitPoints = race.Player->HitPoints;
-      if (lastPopup_ == popTally || lastPopup_ == popTimeOver || lastPopup_ == popGameOver) break;
-      lastPopup_ = popNone;
+      if (lastEvent_.has_value() && lastEvent_ != TRace::TEvent::LevelStart) break;
+      lastEvent_.reset();
     }
-    run.Finished = lastPopup_ == popTally;
+    run.Finished = lastEvent_ == TRace::TEvent::Finished;
     run.TimeLeftMs = race.RaceTimeLeft - overtimeMs;
     EndRace();
     return run;
@@ -90,7 +91,7 @@ private:
   double savedSpeedFactor_ = 1;
   int32_t savedFrameTimeMs_ = 0;
   static inline std::unique_ptr<TDXImageList> lists_;
-  static inline uint8_t lastPopup_ = popNone;
+  static inline std::optional<TRace::TEvent> lastEvent_;
 };
 
 }  // namespace autopilot_ride
