@@ -119,11 +119,6 @@ std::string LockFolderForWriting(const std::string& folder) {
 
 }  // namespace
 
-TSaveFilePaths SaveFilePathsIn(const std::string& folder) {
-  const std::filesystem::path base(folder);
-  return {(base / "options").string(), (base / "hs").string()};
-}
-
 bool SaveFileExists(const std::string& fileName) {
   if (fileName.empty()) return false;
   try {
@@ -192,6 +187,14 @@ std::string SaveSaveFiles(const TSaveFilePaths& paths) {
     Note(e.what());
     return e.what();
   }
+}
+
+std::string SaveGameFiles() {
+  const std::string folder = SaveFolder();
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) return folder + ": " + ec.message();
+  return SaveSaveFiles(SaveFilePathsIn(folder));
 }
 
 std::string WriteToSaveFolder(const std::string& name, std::string_view content) {

@@ -1,4 +1,5 @@
-// Where the game keeps its save files.
+// Where the game keeps its save files: paths only (the files themselves are save_files.cpp's,
+// which asks here, never the other way round).
 #include <unistd.h>
 
 #include <cstdlib>
@@ -44,10 +45,7 @@ std::string OptionsFilePath() { return GameSaveFilePaths().Options; }
 std::string HighScoreFilePath() { return GameSaveFilePaths().HighScores; }
 TSaveFilePaths GameSaveFilePaths() { return SaveFilePathsIn(SaveFolder()); }
 
-std::string SaveGameFiles() {
-  const std::string folder = SaveFolder();
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec) return folder + ": " + ec.message();
-  return SaveSaveFiles(SaveFilePathsIn(folder));
+TSaveFilePaths SaveFilePathsIn(const std::string& folder) {
+  const std::filesystem::path base(folder);
+  return {(base / "options").string(), (base / "hs").string()};
 }
