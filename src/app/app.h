@@ -88,6 +88,9 @@ TRaceInput App_RaceInput(const TReplayFrame* replayed);
 // the frame's record returned (its timing set, its lag count in `lagCount`); nullptr when no
 // replay plays, or once it has ended (the frame must not run then).
 const TReplayFrame* App_ReplayFrameBegins(int& lagCount);
+// The frame's end: the race's state goes to the recorder or the playback's check when a
+// checkpoint is due.
+void App_ReplayFrameEnded();
 
 // One run of the game: the start-up and shut-down shared by the program, zkplay, the tests and
 // the benchmark.

@@ -98,6 +98,7 @@ void TMForm::RunFrame(int lagCount) {
   const TRaceInput raceInput = RaceFrameDue() ? App_RaceInput(replayed) : TRaceInput{};
   RecordReplayFrame(lagCount, raceInput);
   UpdateCurrentScreen(lagCount, raceInput);
+  App_ReplayFrameEnded();
   if (Shell.HoverItem != previousHover) PlaySound(sndSelect);
   MDXSpriteEngine->FreeDead();
   MeasuredFrameRate = MDXTimer.FrameRate;

@@ -110,4 +110,10 @@ const TReplayFrame* App_ReplayFrameBegins(int& lagCount) {
   return NextPlaybackFrame(lagCount);
 }
 
+void App_ReplayFrameEnded() {
+  if (!ReplayCheckpointDue()) return;
+  const TRace* const race = CurrentRace();
+  ReplayCheckpoint(race != nullptr ? RaceStateChecksum(*race) : 0);
+}
+
 bool App_PlayingReplay() { return ReplayMode() == TReplayMode::Playing; }

@@ -275,6 +275,9 @@ void UpdateRace(int lagCount, const TRaceInput& input);
 // the input at once; its steering and pedals take it in the next frame), turns the needle, runs
 // the clock, copies the view into the road and sets the scroll velocity.
 void RunRaceFrame(TRace& race, int lagCount, const TRaceInput& input);
+// The race's state (score, lives, level, clock, view, the bike, the rivals) hashed into one
+// number: equal races give equal numbers. Replays keep one every ReplayChecksumInterval frames.
+uint32_t RaceStateChecksum(const TRace& race);
 // Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
 void StopEngineSounds(bool all);
 // Plays again the engine sound of the bike's current state, with the horn when it was on.

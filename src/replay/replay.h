@@ -9,12 +9,12 @@
 // boss key, a minimise, Alt+Enter or the close button) is kept as events.
 //
 // The file `last.zkreplay` in the save folder (written when a game ends with its game over or
-// its congratulations; a game left through "Exit to menu?" is not kept), version 1. All numbers
+// its congratulations; a game left through "Exit to menu?" is not kept), version 2. All numbers
 // are little-endian; signed ones two's complement, the real one IEEE 754 binary64.
 //
 //   offset  size  field
 //   0       8     magic "ZKREPLAY"
-//   8       4     format version, 1 (a file of a later version is refused)
+//   8       4     format version, 1 or 2 (a file of a later version is refused)
 //   12      8     the game's random seed
 //   20      1     vehicle model, 1..5
 //   21      3     zero
@@ -38,7 +38,11 @@
 //                 in (0, 100]); 2 hover (value the item now selected, 0..17); 3 activation of
 //                 the item selected (value that item, 0..17); 4 popup opened (popup number;
 //                 value 1 when the level caption was closed for it first, else 0)
-//   48+4F+20E  4  CRC-32 (as zlib computes it) of every byte before it
+//   48+4F+20E  4  (version 2 only) checkpoint count C, 0..F / ReplayChecksumInterval
+//   52+4F+20E 4 C checkpoints: checkpoint k is the race's state (RaceStateChecksum) after frame
+//                 (k + 1) x ReplayChecksumInterval of the record ran; 0 where no race existed
+//   end-4      4  CRC-32 (as zlib computes it) of every byte before it
+// Version 1 files (no checkpoints) still play; only their end is checked.
 #pragma once
 
 #include <cstdint>
@@ -50,7 +54,9 @@
 #include "platform/platform.h"
 
 constexpr const char* ReplayFileName = "last.zkreplay";
-constexpr uint32_t ReplayFormatVersion = 1;
+constexpr uint32_t ReplayFormatVersion = 2;
+// Frames between two checkpoints of the race's state.
+constexpr uint32_t ReplayChecksumInterval = 256;
 // About five hours at 85 Hz; a longer game is not kept.
 constexpr uint32_t MaxReplayFrames = 1'600'000;
 constexpr uint32_t MaxReplayEvents = 200'000;
@@ -76,6 +82,7 @@ struct TReplay {
   int32_t FinalScore = 0, FinalLives = 0, FinalLevel = 0;
   std::vector<TReplayFrame> Frames;
   std::vector<TReplayEvent> Events;
+  std::vector<uint32_t> Checkpoints;  // see the format above
 };
 
 // The file's bytes.
@@ -102,8 +109,9 @@ TReplayMode ReplayMode();
 // Back to Off, the record dropped (start of a run).
 void ForgetReplay();
 
-// A game starts: reseeds the random generator, with the replay's seed while playing one,
-// otherwise with a fresh seed drawn from the generator, and starts recording it.
+// A game starts: reseeds the random generator, with the replay's seed while playing one (and
+// sets the frame timing the record starts with, so the race is built as it was), otherwise with a
+// fresh seed drawn from the generator, and starts recording it (the timing in use first).
 void StartReplayGame(int vehicle);
 // The game ended by its game over or congratulations. Recording: the record is written to the
 // save folder as ReplayFileName (a failure goes to standard error and is returned; the game goes
@@ -116,6 +124,12 @@ void DropReplayGame();
 // Recording: a frame of the game begins, after the key poll (its edges are read here), with the
 // race's input of the frame (empty when the frame does not run the race).
 void RecordReplayFrame(int lagCount, const TRaceInput& raceInput);
+// Recording or playing: whether the frame that just ran ends a span of ReplayChecksumInterval
+// frames, so that the race's state is due (ReplayCheckpoint).
+bool ReplayCheckpointDue();
+// The race's state after that frame: recording keeps it; playback compares it with the record's
+// and remembers the first frame where they differ (ReplayPlaybackProblem names it).
+void ReplayCheckpoint(uint32_t raceState);
 // Recording: something the window's events did before the next frame.
 void RecordReplayEvent(uint8_t kind, uint8_t popup, int32_t value);
 
@@ -132,7 +146,8 @@ void ApplyRecordedEdges(const TReplayFrame& frame);
 // Playback has ended: the game's end was reached, the record ran out or EndPlayback was called.
 bool PlaybackEnded();
 void EndPlayback();
-// After the playback: what did not match the record (empty when the run was reproduced).
+// After the playback: what did not match the record (empty when the run was reproduced), with the
+// first frame whose checkpoint differed from the record's when one did.
 std::string ReplayPlaybackProblem();
 // Frames recorded in the current recording, or played so far.
 uint32_t ReplayFrameCount();

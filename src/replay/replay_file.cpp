@@ -11,7 +11,7 @@
 namespace {
 
 constexpr char kMagic[8] = {'Z', 'K', 'R', 'E', 'P', 'L', 'A', 'Y'};
-constexpr size_t kHeaderSize = 48, kFrameSize = 4, kEventSize = 20, kChecksumSize = 4;
+constexpr size_t kHeaderSize = 48, kFrameSize = 4, kEventSize = 20, kCheckpointSize = 4, kChecksumSize = 4;
 constexpr int kMaxItem = 17;
 constexpr int kMaxRefreshRate = 1000;
 constexpr int kVehicleModels = 5;
@@ -20,7 +20,8 @@ bool* const kEdgeFlags[8] = {&UpPressed, &DownPressed, &LeftPressed, &RightPress
                              &PausePressed, &YesPressed, &NoPressed, &EscapePressed};
 // The largest file this game writes, with room to spare; anything longer is refused unread.
 constexpr uint64_t kMaxFileSize = kHeaderSize + uint64_t{MaxReplayFrames} * kFrameSize +
-                                  uint64_t{MaxReplayEvents} * kEventSize + kChecksumSize;
+                                  uint64_t{MaxReplayEvents} * kEventSize + kCheckpointSize +
+                                  uint64_t{MaxReplayFrames / ReplayChecksumInterval} * kCheckpointSize + kChecksumSize;
 
 constexpr std::array<uint32_t, 256> MakeCrcTable() {
   std::array<uint32_t, 256> table{};
@@ -110,7 +111,8 @@ void UnpackKeyEdges(uint8_t bits) {
 
 std::string EncodeReplay(const TReplay& r) {
   std::string out;
-  out.reserve(kHeaderSize + r.Frames.size() * kFrameSize + r.Events.size() * kEventSize + kChecksumSize);
+  out.reserve(kHeaderSize + r.Frames.size() * kFrameSize + r.Events.size() * kEventSize +
+              (1 + r.Checkpoints.size()) * kCheckpointSize + kChecksumSize);
   out.append(kMagic, sizeof kMagic);
   PutLE(out, ReplayFormatVersion, 4);
   PutLE(out, r.Seed, 8);
@@ -132,6 +134,8 @@ std::string EncodeReplay(const TReplay& r) {
     PutLE(out, static_cast<uint32_t>(e.Value), 4);
     PutLE(out, real, 8);
   }
+  PutLE(out, r.Checkpoints.size(), 4);
+  for (const uint32_t c : r.Checkpoints) PutLE(out, c, 4);
   PutLE(out, Crc32(out), 4);
   return out;
 }
@@ -162,7 +166,16 @@ bool DecodeReplay(std::string_view bytes, TReplay& out, std::string& problem) {
   const uint32_t eventCount = static_cast<uint32_t>(in.Get(4));
   if (frameCount < 1 || frameCount > MaxReplayFrames) return fail("an impossible frame count " + std::to_string(frameCount));
   if (eventCount > MaxReplayEvents) return fail("an impossible event count " + std::to_string(eventCount));
-  const uint64_t expected = kHeaderSize + uint64_t{frameCount} * kFrameSize + uint64_t{eventCount} * kEventSize + kChecksumSize;
+  const uint64_t checkpointsAt = kHeaderSize + uint64_t{frameCount} * kFrameSize + uint64_t{eventCount} * kEventSize;
+  uint64_t checkpointCount = 0;
+  if (version >= 2) {
+    if (bytes.size() < checkpointsAt + kCheckpointSize + kChecksumSize)
+      return fail("truncated (" + std::to_string(bytes.size()) + " bytes, the checkpoints missing)");
+    checkpointCount = TByteReader(bytes.substr(checkpointsAt)).Get(4);
+    if (checkpointCount > frameCount / ReplayChecksumInterval)
+      return fail("an impossible checkpoint count " + std::to_string(checkpointCount));
+  }
+  const uint64_t expected = checkpointsAt + (version >= 2 ? kCheckpointSize * (1 + checkpointCount) : 0) + kChecksumSize;
   if (bytes.size() < expected)
     return fail("truncated (" + std::to_string(bytes.size()) + " bytes of " + std::to_string(expected) + ")");
   if (bytes.size() > expected) return fail(std::to_string(bytes.size() - expected) + " unexpected bytes after its end");
@@ -192,6 +205,9 @@ bool DecodeReplay(std::string_view bytes, TReplay& out, std::string& problem) {
     if (!why.empty()) return fail(why);
     previousFrame = e.Frame;
   }
+  if (version >= 2) in.Get(4);  // the count, read above
+  r.Checkpoints.resize(checkpointCount);
+  for (uint32_t& c : r.Checkpoints) c = static_cast<uint32_t>(in.Get(4));
   out = std::move(r);
   return true;
 }

@@ -17,6 +17,8 @@ TReplay record;
 size_t nextFrame = 0, nextEvent = 0;
 bool playbackEnded = false;
 std::string playbackProblem;
+// Playback: the first frame whose checkpoint differed from the record's (0: none did).
+uint32_t divergedAtFrame = 0;
 // The frame timing last written to the record (recording) or read from it (playback).
 bool timingKnown = false;
 int32_t timingFrameMs = 0;
@@ -60,12 +62,21 @@ void ForgetReplay() {
   nextFrame = nextEvent = 0;
   playbackEnded = false;
   playbackProblem.clear();
+  divergedAtFrame = 0;
   timingKnown = false;
 }
 
 void StartReplayGame(int vehicle) {
   if (mode == TReplayMode::Playing) {
     RandSeed(record.Seed);
+    // The race is built under the timing its game started with: the record's first.
+    if (const TReplayEvent* first = record.Events.empty() ? nullptr : &record.Events.front();
+        first != nullptr && first->Frame == 0 && first->Kind == rekTiming) {
+      timingKnown = true;
+      timingFrameMs = first->Value;
+      timingSpeedFactor = first->Real;
+      ApplyTiming();
+    }
     return;
   }
   const uint64_t seed = RandBits64();
@@ -76,9 +87,13 @@ void StartReplayGame(int vehicle) {
   record.RefreshRate = RefreshRate;
   record.Frames.clear();
   record.Events.clear();
+  record.Checkpoints.clear();
   record.Frames.reserve(kFramesReserved);
   record.Events.reserve(kEventsReserved);
+  record.Checkpoints.reserve(kFramesReserved / ReplayChecksumInterval);
   timingKnown = false;
+  // The timing the race is built under comes first (a frame's own follows when it differs).
+  NoteTiming();
 }
 
 bool EndReplayGame(int32_t score, int32_t lives, int32_t level) {
@@ -114,6 +129,23 @@ void RecordReplayFrame(int lagCount, const TRaceInput& raceInput) {
   if (mode != TReplayMode::Recording || !RoomFor(record.Frames.size() + 1, record.Events.size())) return;
   record.Frames.push_back(
       TReplayFrame{PackRaceInput(raceInput), PackKeyEdges(), static_cast<uint16_t>(std::clamp(lagCount, 0, kMaxStoredLag))});
+}
+
+bool ReplayCheckpointDue() {
+  const size_t frames = mode == TReplayMode::Recording ? record.Frames.size()
+                        : mode == TReplayMode::Playing && !playbackEnded ? nextFrame
+                                                                         : 0;
+  return frames != 0 && frames % ReplayChecksumInterval == 0;
+}
+
+void ReplayCheckpoint(uint32_t raceState) {
+  if (mode == TReplayMode::Recording) {
+    if (RoomFor(record.Frames.size(), record.Events.size())) record.Checkpoints.push_back(raceState);
+    return;
+  }
+  if (mode != TReplayMode::Playing || divergedAtFrame != 0) return;
+  const size_t k = nextFrame / ReplayChecksumInterval - 1;
+  if (k < record.Checkpoints.size() && record.Checkpoints[k] != raceState) divergedAtFrame = static_cast<uint32_t>(nextFrame);
 }
 
 void RecordReplayEvent(uint8_t kind, uint8_t popup, int32_t value) {
@@ -165,7 +197,12 @@ void EndPlayback() {
   }
 }
 
-std::string ReplayPlaybackProblem() { return playbackProblem; }
+std::string ReplayPlaybackProblem() {
+  if (divergedAtFrame == 0) return playbackProblem;
+  const std::string diverged =
+      "the race's state first differed from the record at frame " + std::to_string(divergedAtFrame);
+  return playbackProblem.empty() ? diverged : diverged + "; " + playbackProblem;
+}
 
 uint32_t ReplayFrameCount() {
   return static_cast<uint32_t>(mode == TReplayMode::Playing ? nextFrame : record.Frames.size());

@@ -1,6 +1,7 @@
 // Replays through the real game: a game ridden with every kind of popup answer is recorded when it
 // ends and plays back to the same state frame for frame; the window's events do not reach a game
 // being played back, Esc ends the playback, and a record that no longer fits the game is told.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -147,6 +148,26 @@ TEST_F(ReplayedGame, ARecordThatNoLongerFitsTheGameIsTold) {
   EXPECT_NE(ReplayPlaybackProblem().find("before its game did"), std::string::npos) << ReplayPlaybackProblem();
 }
 
+// A record altered in a frame where the race ran plays on to its end, and the playback names the
+// first checkpoint after that frame as where the race left its record.
+TEST_F(ReplayedGame, AnAlteredRecordNamesTheFirstFrameWhereTheRaceDiffers) {
+  RideRecordedGame();
+  TReplay replay = ReadReplayFile(SavePath(ReplayFileName));
+  ASSERT_FALSE(replay.Checkpoints.empty());
+  const auto ridden = std::find_if(replay.Frames.begin(), replay.Frames.end(),
+                                   [](const TReplayFrame& f) { return UnpackRaceInput(f.Keys).Up; });
+  ASSERT_NE(ridden, replay.Frames.end());
+  const size_t altered = static_cast<size_t>(ridden - replay.Frames.begin());
+  ridden->Keys = PackRaceInput({.Down = true});
+  const size_t expected = (altered / ReplayChecksumInterval + 1) * ReplayChecksumInterval;
+  PlayBack(std::move(replay));
+  const std::string problem = ReplayPlaybackProblem();
+  const std::string named = "first differed from the record at frame " + std::to_string(expected);
+  const size_t at = problem.find(named);
+  ASSERT_NE(at, std::string::npos) << problem;
+  EXPECT_TRUE(at + named.size() == problem.size() || problem[at + named.size()] == ';') << problem;
+}
+
 // The save folder's files and their bytes.
 std::map<std::string, std::string> FilesIn(const std::string& folder) {
   std::map<std::string, std::string> files;
@@ -166,6 +187,7 @@ TEST_F(ReplayedGame, AHostileRecordNeverReachesTheMenusNorTheFiles) {
   constexpr uint32_t kLeaveAt = 300;
   ASSERT_GT(replay.Frames.size(), kLeaveAt + 2);
   replay.Frames.resize(kLeaveAt);
+  replay.Checkpoints.resize(kLeaveAt / ReplayChecksumInterval);
   std::erase_if(replay.Events, [](const TReplayEvent& e) { return e.Frame >= kLeaveAt; });
   constexpr uint8_t kEsc = 128, kYes = 32;
   replay.Frames.push_back(TReplayFrame{0, kEsc, 0});

@@ -30,6 +30,14 @@ TReplay SampleReplay() {
   return r;
 }
 
+// A long game's record with its checkpoints.
+TReplay LongReplay() {
+  TReplay r = SampleReplay();
+  r.Frames.resize(3 * ReplayChecksumInterval + 5, TReplayFrame{4, 0, 1});
+  r.Checkpoints = {0xDEADBEEF, 0, 0x12345678};
+  return r;
+}
+
 std::string SampleBytes() { return EncodeReplay(SampleReplay()); }
 
 TEST(ReplayFile, ReadsBackWhatWasWritten) {
@@ -58,6 +66,14 @@ TEST(ReplayFile, ReadsBackWhatWasWritten) {
     EXPECT_EQ(back.Events[i].Real, r.Events[i].Real);
   }
   EXPECT_EQ(EncodeReplay(back), SampleBytes());
+}
+
+TEST(ReplayFile, KeepsTheCheckpoints) {
+  TReplay back;
+  std::string problem;
+  ASSERT_TRUE(DecodeReplay(EncodeReplay(LongReplay()), back, problem)) << problem;
+  EXPECT_EQ(back.Checkpoints, LongReplay().Checkpoints);
+  EXPECT_EQ(back.Frames.size(), LongReplay().Frames.size());
 }
 
 TEST(ReplayFile, KeysAndEdgesPackIntoTheirBits) {
@@ -102,7 +118,7 @@ const TDamagedCase kDamaged[] = {
     {"checksum cut", [] { const std::string s = SampleBytes(); return s.substr(0, s.size() - 1); }, "truncated"},
     {"bytes after the end", [] { return SampleBytes() + "x"; }, "unexpected bytes"},
     {"flipped bit", [] { std::string s = SampleBytes(); s[50] ^= 4; return s; }, "checksum"},
-    {"future version", [] { return WithBytes(8, std::string("\x02\0\0\0", 4)); }, "newer game"},
+    {"future version", [] { return WithBytes(8, std::string("\x03\0\0\0", 4)); }, "newer game"},
     {"version 0", [] { return WithBytes(8, std::string("\0\0\0\0", 4)); }, "format 0"},
     {"no frames", [] { return Resealed([](TReplay& r) { r.Frames.clear(); r.Events.clear(); }); }, "frame count"},
     {"huge frame count", [] { return WithBytes(40, "\xff\xff\xff\x0f"); }, "frame count"},
@@ -115,6 +131,8 @@ const TDamagedCase kDamaged[] = {
     {"unknown event", [] { return Resealed([](TReplay& r) { r.Events[2].Kind = 9; }); }, "unknown kind"},
     {"no such item", [] { return Resealed([](TReplay& r) { r.Events[2].Value = 18; }); }, "item"},
     {"unknown popup", [] { return Resealed([](TReplay& r) { r.Events[1].Popup = popTally; }); }, "popup"},
+    {"checkpoints beyond the frames", [] { return Resealed([](TReplay& r) { r.Checkpoints = {1}; }); }, "checkpoint count"},
+    {"checkpoints cut", [] { const std::string s = EncodeReplay(LongReplay()); return s.substr(0, s.size() - 6); }, "truncated"},
     {"frame time", [] { return Resealed([](TReplay& r) { r.Events[0].Value = 0; }); }, "timing"},
     {"speed factor", [] { return Resealed([](TReplay& r) { r.Events[0].Real = 1.0 / 0.0; }); }, "timing"},
 };
