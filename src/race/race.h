@@ -170,7 +170,10 @@ public:
   int32_t ViewCol = StartViewCol, ViewRow = StartViewRow;  // the track cell in the road window's top-left cell
   // The world pixel at the screen's top-left corner: the view's cell less the road's sub-cell
   // offset. A world point is a screen point plus this; every conversion goes through it.
-  TPointF ScreenOrigin() const;
+  TPointF ScreenOrigin() const {
+    const double roadX = Road != nullptr ? Road->X : 0, roadY = Road != nullptr ? Road->Y : 0;
+    return {ViewCol * CellSize - roadX, ViewRow * CellSize - roadY};
+  }
 
   // The world's velocity, set from the bike each frame and read by the road in the next one.
   // Zeroed whenever the race's road is created.

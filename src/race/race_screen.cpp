@@ -21,11 +21,6 @@ void RaceObstacleTests(TRace& race, const TScrollBackground& road) {
 
 }  // namespace
 
-TPointF TRace::ScreenOrigin() const {
-  const double roadX = Road != nullptr ? Road->X : 0, roadY = Road != nullptr ? Road->Y : 0;
-  return {ViewCol * CellSize - roadX, ViewRow * CellSize - roadY};
-}
-
 void TRace::Report(TEvent event) const {
   if (OnEvent != nullptr) OnEvent(event);
 }
