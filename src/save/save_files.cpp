@@ -121,7 +121,7 @@ std::string LockFolderForWriting(const std::string& folder) {
 
 TSaveFilePaths SaveFilePathsIn(const std::string& folder) {
   const std::filesystem::path base(folder);
-  return {(base / "options").string(), (base / "hs").string()};
+  return {(base / "options").string(), (base / "hs").string(), (base / "controls").string()};
 }
 
 bool SaveFileExists(const std::string& fileName) {
@@ -164,6 +164,7 @@ std::string LoadSaveFiles(const TSaveFilePaths& paths) {
     }
     ResetHighScores();
   }
+  if (LoadReporting(LoadControls, paths.Controls) == TLoadResult::Failed) ResetControls();
   return playerNotice;
 }
 
@@ -181,6 +182,8 @@ std::string SaveSaveFiles(const TSaveFilePaths& paths) {
       Note(refused);
       return refused;
     }
+    // The controls stand alone: written first, they need no agreement with the pair.
+    if (!paths.Controls.empty()) TFileReplacement(paths.Controls, ControlsFileText()).Commit();
     TFileReplacement options(paths.Options, OptionsFileText());
     TFileReplacement highScores(paths.HighScores, HighScoreFileText());
     options.Commit();

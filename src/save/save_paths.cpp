@@ -42,6 +42,7 @@ std::string SaveFolder() {
 
 std::string OptionsFilePath() { return GameSaveFilePaths().Options; }
 std::string HighScoreFilePath() { return GameSaveFilePaths().HighScores; }
+std::string ControlsFilePath() { return GameSaveFilePaths().Controls; }
 TSaveFilePaths GameSaveFilePaths() { return SaveFilePathsIn(SaveFolder()); }
 
 std::string SaveGameFiles() {
