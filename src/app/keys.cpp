@@ -103,6 +103,7 @@ void DeleteLastChar(std::string& text) {
 }
 
 void TMForm::FormKeyDown(int& key, int shift) {
+  Shell.LastKeyDown = key;
   if (Shell.BossKeyCapture) {
     CaptureBossKey(key, shift, true);
   } else if (BossKey != 0 && shift == BossKeyShift && key == BossKey) {  // 0: no boss key

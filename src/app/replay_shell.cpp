@@ -74,6 +74,7 @@ void App_DispatchEvent(const SysEvent& ev) {
     DispatchDuringPlayback(ev);
     return;
   }
+  if (ev.Type == SysEventType::PadButtonDown) Shell.LastPadButton = ev.Key;
   // A pad's A is recorded as the Enter it stands for.
   const SysEvent padKey = PadEventAsKey(ev);
   const SysEvent& event = padKey.Type != SysEventType::None ? padKey : ev;
