@@ -192,8 +192,8 @@ private:
 // The pads' part of the frame's poll (called by PollInput).
 const TPadFrame& PollPads(bool racing);
 void ResetPadInput();
-// A pad's button went down: A chooses (Enter) outside a running race; a pad pulled out during
-// a race opens the pause. Returns the key event this stands for (None when it stands for none).
+// A pad's button went down: A chooses (Enter) outside a running race, and types the letter
+// picker's entry in the name entry; a pad pulled out during a race opens the pause. Returns the key event this stands for (None when it stands for none).
 SysEvent PadEventAsKey(const SysEvent& ev);
 void PadDisconnected();
 

@@ -59,7 +59,8 @@ SysEvent PadEventAsKey(const SysEvent& ev) {
   SysEvent key;
   if (ev.Type == SysEventType::PadButtonDown && ev.Key == pbA && !RaceFrameDue()) {
     key.Type = SysEventType::Char;
-    key.Char = 13;
+    // In the name entry A types the picker's entry.
+    key.Char = Shell.PopupKind == popNameEntry ? static_cast<unsigned char>(NamePickerChar()) : 13;
   }
   return key;
 }

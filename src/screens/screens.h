@@ -59,6 +59,8 @@ struct TShellState {
   int32_t ControlsRow = 0, ControlsColumn = 0;
   bool ControlsCapture = false;
   std::string ControlsMessage;
+  // The name entry's letter picker: the entry selected (see NamePickerChar).
+  int32_t PickerIndex = 0;
   // The last key that went down and the last pad button pressed (-1: none), for the capture.
   int32_t LastKeyDown = 0, LastPadButton = -1;
 };
@@ -204,6 +206,10 @@ void OpenOptionsScreenAt(int32_t hover);
 // (or pad button): Esc (or the pad's Back) leaves it as it was, a key the menus need or one that
 // another action has is refused with a message.
 // ---------------------------------------------------------------------------------------------
+
+// The name entry's letter picker (for the pads): the character typing its selected entry stands
+// for, a letter, a digit or a space, or Backspace (8) or Enter (13) for the last two entries.
+char NamePickerChar();
 
 void OpenControlsScreen();
 // "A", "START", "D-LEFT", ... as the page shows a pad button; "?" for one it does not name.
