@@ -20,7 +20,7 @@ const TProgramInfo Program{
     "usage: zkplay [--data DIR] [--save-dir DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
     "       zkplay [--data DIR] [--seed N] [--rate HZ] --storm EVENTS\n"
     "       zkplay [--data DIR] [--save-dir DIR] [--seed N] [--rate HZ] [--score-server URL] --autopilot\n"
-    "              [--soak SECONDS]\n"
+    "              [--pad] [--soak SECONDS]\n"
     "       zkplay [--data DIR] [--save-dir DIR] --replay FILE\n"
     "Runs the real game headless from a script, with a simulated clock and a fixed seed.\n"
     "SCRIPT - reads the commands from standard input and runs each line as it arrives.\n"
@@ -39,6 +39,9 @@ const TProgramInfo Program{
     "                        the high-score table (or the main menu when the score misses the\n"
     "                        table) and prints the final state line; status 1 when the game stops\n"
     "                        making progress\n"
+    "  --pad                 with --autopilot: everything through a virtual game controller,\n"
+    "                        the autopilot's race keys included (the name \"AUTOPILOT\" taken\n"
+    "                        from the letter picker)\n"
     "  --soak SECONDS        with --autopilot: plays games back to back for SECONDS of simulated\n"
     "                        time and prints the resident memory after the first game, at the\n"
     "                        end and at its peak\n"
@@ -125,7 +128,7 @@ int main(int argc, char** argv) {
   PlayOptions options;
   options.DataDir = DefaultGameDir(argv[0]);
   long long seed = 1, stormEvents = -1, soakSeconds = -1;
-  bool autopilot = false;
+  bool autopilot = false, pad = false;
   std::string scorServer, scriptPath, replayPath, saveDir;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -144,6 +147,8 @@ int main(int argc, char** argv) {
       if (!ParseInt(argv[++i], stormEvents) || stormEvents < 0) return Usage("--storm takes a number of events");
     } else if (arg == "--autopilot") {
       autopilot = true;
+    } else if (arg == "--pad") {
+      pad = true;
     } else if (arg == "--soak" && hasValue) {
       if (!ParseInt(argv[++i], soakSeconds) || soakSeconds < 0) return Usage("--soak takes a number of seconds");
     } else if (arg == "--replay" && hasValue) {
@@ -169,6 +174,7 @@ int main(int argc, char** argv) {
     return RunReplayOption(replayPath, options);
   }
   if (soakSeconds >= 0 && !autopilot) return Usage("--soak needs --autopilot");
+  if (pad && !autopilot) return Usage("--pad needs --autopilot");
   if (autopilot && !scriptPath.empty()) return Usage("--autopilot takes no script");
   if (scriptPath.empty() && !autopilot) return Usage("no script given");
   const bool fromStdin = scriptPath == "-";
@@ -188,7 +194,7 @@ int main(int argc, char** argv) {
     config.DataRoot = options.DataDir;
     if (!scorServer.empty()) SetScoreServer(scorServer);
     game.Start(config, static_cast<uint64_t>(seed));
-    status = autopilot ? RunAutoPlay(TAutoPlayOptions{options.RefreshRate, !scorServer.empty(), soakSeconds})
+    status = autopilot ? RunAutoPlay(TAutoPlayOptions{options.RefreshRate, !scorServer.empty(), soakSeconds, pad})
                        : RunScript(script, fromStdin ? "<stdin>" : scriptPath, options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zkplay: %s\n", e.what());
