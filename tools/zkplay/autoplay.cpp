@@ -160,13 +160,7 @@ void TAutoPlay::PadAnswerPopup() {
 }
 
 void TAutoPlay::PadRaceFrame() {
-  const TRace* const race = CurrentRace();
-  const TRaceInput keys = race != nullptr && RaceFrameDue() ? Autopilot.Keys(*race) : TRaceInput{};
-  Sys_HeadlessPadAxis(paLeftX, keys.Left ? -1.0f : keys.Right ? 1.0f : 0.0f);
-  Sys_HeadlessPadAxis(paTriggerRight, keys.Up ? 1.0f : 0.0f);
-  Sys_HeadlessPadAxis(paTriggerLeft, keys.Down ? 1.0f : 0.0f);
-  Sys_HeadlessPadButton(pbX, keys.Space);
-  Sys_HeadlessPadButton(pbY, keys.Horn);
+  PutRaceKeysOnPad(AutopilotKeysNow());
   Frame();
 }
 

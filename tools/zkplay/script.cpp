@@ -430,6 +430,19 @@ std::string StateJson() {
   return s.Close();
 }
 
+void PutRaceKeysOnPad(const TRaceInput& keys) {
+  Sys_HeadlessPadAxis(paLeftX, keys.Left ? -1.0f : keys.Right ? 1.0f : 0.0f);
+  Sys_HeadlessPadAxis(paTriggerRight, keys.Up ? 1.0f : 0.0f);
+  Sys_HeadlessPadAxis(paTriggerLeft, keys.Down ? 1.0f : 0.0f);
+  Sys_HeadlessPadButton(pbX, keys.Space);
+  Sys_HeadlessPadButton(pbY, keys.Horn);
+}
+
+TRaceInput AutopilotKeysNow() {
+  const TRace* const race = CurrentRace();
+  return race != nullptr && RaceFrameDue() ? Autopilot.Keys(*race) : TRaceInput{};
+}
+
 int PlayReplay(TReplay replay, const std::string& name, int refreshRate) {
   // Every frame runs one recorded frame; the bound only stops a game whose timer stands still.
   const size_t frameBound = replay.Frames.size() * 4 + 1000;
@@ -444,6 +457,8 @@ int PlayReplay(TReplay replay, const std::string& name, int refreshRate) {
 }
 
 int RunScript(std::istream& script, const std::string& scriptName, const PlayOptions& options) {
+  // "autopilot pad": each frame of `wait` puts the autopilot's keys on the virtual pads.
+  bool autopilotOnPad = false;
   THeadlessDriver run(options.RefreshRate);
   std::string line;
   int lineNo = 0;
@@ -463,7 +478,10 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
     if (cmd == "wait") {
       long n = -1;
       if (!(in >> n) || n < 0) return fail("wait takes a number of frames");
-      run.Frames(static_cast<int>(n));
+      for (long i = 0; i < n; ++i) {
+        if (autopilotOnPad) PutRaceKeysOnPad(AutopilotKeysNow());
+        run.Frame();
+      }
     } else if (cmd == "key" || cmd == "down" || cmd == "up") {
       std::string name;
       int vk = 0, shift = 0;
@@ -547,8 +565,9 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
     } else if (cmd == "autopilot") {
       std::string state;
       in >> state;
-      if (state != "on" && state != "off") return fail("autopilot takes on or off");
+      if (state != "on" && state != "off" && state != "pad") return fail("autopilot takes on, off or pad");
       Autopilot.On = state == "on";
+      autopilotOnPad = state == "pad";
     } else if (cmd == "expect") {
       std::string name, expected;
       if (!(in >> name)) return fail("expect takes a field name and a value");
