@@ -51,7 +51,7 @@ void DrawLabel(const Label& label) {
 // Up and down through the rows, left and right between music and sound.
 constexpr TArrowMoves kArrowMoves[] = {
     // item, up, down, left, right
-    {7, 0, 8, 0, 0}, {8, 7, 10, 0, 9}, {9, 7, 10, 8, 0}, {10, 8, 11, 0, 0}, {11, 10, 13, 0, 0},
+    {7, 0, 8, 0, 0}, {8, 7, 10, 0, 9}, {9, 7, 10, 8, 0}, {10, 8, 11, 0, 0}, {11, 10, 12, 0, 0},
     {13, 11, 0, 0, 12}, {12, 11, 0, 13, 0},
 };
 
