@@ -14,7 +14,11 @@ public:
   explicit HeadlessBackend(int refreshRate) : refreshRate_(refreshRate) {}
   ~HeadlessBackend() override {
     while (!virtualPads_.empty()) PadDisconnect();
+    if (!Pads_Started()) return;
     Pads_Stop();
+    // The controllers were all this backend started of SDL: what SDL keeps beyond its subsystems
+    // (hints, the event queue's pools) goes too.
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
   }
 
   bool PollEvent(SysEvent& ev) override {
