@@ -20,6 +20,6 @@ if [[ " $* " != *' --soak '* ]]; then
   [[ " $* " == *' --pad '* ]] && name=AUTOPILOT
   [[ $state == *'"CurrentScreen":4,'* && $state == *"\"PlayerName\":\"$name\""* ]] ||
     fail "the game did not end on the high-score table after the name entry: $state"
-  [[ $state == *"{\"Name\":\"$name\",\"Score\":"* ]] || fail "the score is not in the table: $state""
+  [[ $state == *"{\"Name\":\"$name\",\"Score\":"* ]] || fail "the score is not in the table: $state"
 fi
 exit 0
