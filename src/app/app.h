@@ -11,6 +11,7 @@
 
 #include "platform/platform.h"
 #include "replay/replay.h"
+#include "save/save.h"
 #include "screens/screens.h"
 
 class TDXSpriteEngine;
@@ -144,15 +145,60 @@ bool App_ParseCommandLine(int argc, char** argv, TCommandLine& out, std::string&
 // Keyboard
 // ---------------------------------------------------------------------------------------------
 
-// Sets the frame's key edges (core.h) and the keyboard's race keys from the keyboard device.
+// Sets the frame's key edges (core.h) and the player's race keys from the keyboard device (with
+// the player's own race keys) and the pads.
 void PollInput();
-// The race keys the keyboard held at the last poll.
-const TRaceInput& KeyboardRaceInput();
+// The race keys the keyboard and the pads held at the last poll.
+const TRaceInput& PlayerRaceInput();
 void ResetInputEdges();  // previous states back to "up" (start of a run)
 bool IsNameChar(char ch);
 void AppendChar(std::string& text, char ch, size_t maxLen);
 void DeleteLastChar(std::string& text);
 void HideForBossKey();
+
+// ---------------------------------------------------------------------------------------------
+// Game controllers
+// ---------------------------------------------------------------------------------------------
+
+// One direction of a stick or a trigger read as a key, with a dead zone and hysteresis: the part
+// of the travel within DeadZone of rest counts as rest and the rest is scaled to 0..1; the key
+// goes down once that passes PressAt and up again only once it falls below ReleaseAt, so a stick
+// held near the threshold does not chatter.
+struct TAxisKey {
+  static constexpr float DeadZone = 0.2f, PressAt = 0.5f, ReleaseAt = 0.25f;
+  bool Down = false;
+  // `value`: the axis along this key's direction (the other way is negative). Returns Down.
+  bool Step(float value);
+};
+
+// What the pads do in one frame.
+struct TPadFrame {
+  TRaceInput Race;                                       // the race keys held
+  bool Up = false, Down = false, Left = false, Right = false;  // menu moves that began now
+  bool Pause = false, Escape = false, No = false;        // key edges
+};
+
+// The pads' buttons and axes to the game's keys: the stick or the bound steering buttons steer,
+// the right trigger or the accelerate button accelerates, the left trigger or the brake button
+// brakes; the d-pad and the stick move in the menus; Start (the pause button) pauses, Back is Esc,
+// and B goes back (Esc and No) everywhere but in a running race, where it brakes.
+class TPadMapper {
+public:
+  TPadFrame Step(const TPadState& pad, const TControls& controls, bool racing);
+  void Reset() { *this = TPadMapper{}; }
+
+private:
+  TAxisKey stickLeft_, stickRight_, stickUp_, stickDown_, throttle_, brake_;
+  bool menuHeld_[4] = {};  // up, down, left, right at the last step
+};
+
+// The pads' part of the frame's poll (called by PollInput).
+const TPadFrame& PollPads(bool racing);
+void ResetPadInput();
+// A pad's button went down: A chooses (Enter) outside a running race, and types the letter
+// picker's entry in the name entry; a pad pulled out during a race opens the pause. Returns the key event this stands for (None when it stands for none).
+SysEvent PadEventAsKey(const SysEvent& ev);
+void PadDisconnected();
 
 // ---------------------------------------------------------------------------------------------
 // Drives the real game frame by frame under the headless backend (zkplay and the tests): each

@@ -14,7 +14,7 @@ struct EdgeKey {
 
 // Previous states start "up", so a key held while the game starts counts as pressed once.
 bool previousState[8];
-// The race keys the keyboard held at the last poll.
+// The race keys the keyboard and the pads held at the last poll.
 TRaceInput keyboardRaceInput;
 
 constexpr size_t kCountryMaxLength = 16;
@@ -35,7 +35,10 @@ const EdgeKey kEdgeKeys[8] = {
     {&EscapePressed, isButton1 + 8},
 };
 
-constexpr int kHornState = isButton1 + 4, kSpaceState = isButton1 + 9;
+// The keyboard device's states of the race actions, in TControlAction order: the player's own
+// keys (the menus keep the arrows of isUp .. isRight).
+constexpr int kActionStates[ControlActionCount] = {isButton1 + 26, isButton1 + 27, isButton1 + 28, isButton1 + 29,
+                                                   isButton1 + 9,  isButton1 + 4,  isButton1 + 5};
 
 bool IsFunctionKey(int key) { return key >= VK_F1 && key <= VK_F12; }
 
@@ -56,9 +59,12 @@ void ResetInputEdges() {
   for (bool& p : previousState) p = false;
   for (const EdgeKey& k : kEdgeKeys) *k.Pressed = false;
   keyboardRaceInput = TRaceInput{};
+  ResetPadInput();
 }
 
 void PollInput() {
+  for (int action = 0; action < ControlActionCount; ++action)
+    MForm->MDXInput.Assign(kActionStates[action], Controls.Keys[action]);
   MForm->MDXInput.Update();
   for (int i = 0; i < 8; ++i) {
     const bool now = MForm->MDXInput.State(kEdgeKeys[i].State);
@@ -67,11 +73,21 @@ void PollInput() {
     previousState[i] = now;
   }
   const TDXInput& input = MForm->MDXInput;
-  keyboardRaceInput = TRaceInput{previousState[2], previousState[3], previousState[0], previousState[1],
-                                 input.State(kSpaceState), input.State(kHornState)};
+  const auto held = [&](int action) { return input.State(kActionStates[action]); };
+  const TPadFrame& pad = PollPads(RaceFrameDue());
+  UpPressed |= pad.Up;
+  DownPressed |= pad.Down;
+  LeftPressed |= pad.Left;
+  RightPressed |= pad.Right;
+  PausePressed |= pad.Pause;
+  EscapePressed |= pad.Escape;
+  NoPressed |= pad.No;
+  keyboardRaceInput = TRaceInput{held(caSteerLeft) || pad.Race.Left,   held(caSteerRight) || pad.Race.Right,
+                                 held(caAccelerate) || pad.Race.Up,    held(caBrake) || pad.Race.Down,
+                                 held(caHandbrake) || pad.Race.Space, held(caHorn) || pad.Race.Horn};
 }
 
-const TRaceInput& KeyboardRaceInput() { return keyboardRaceInput; }
+const TRaceInput& PlayerRaceInput() { return keyboardRaceInput; }
 
 bool IsNameChar(char ch) {
   const unsigned char c = static_cast<unsigned char>(ch);
@@ -87,6 +103,7 @@ void DeleteLastChar(std::string& text) {
 }
 
 void TMForm::FormKeyDown(int& key, int shift) {
+  Shell.LastKeyDown = key;
   if (Shell.BossKeyCapture) {
     CaptureBossKey(key, shift, true);
   } else if (BossKey != 0 && shift == BossKeyShift && key == BossKey) {  // 0: no boss key

@@ -50,6 +50,11 @@ void App_DispatchWindowEvent(const SysEvent& ev) {
     case SysEventType::Quit:
       form.SaveAllAndExit();
       break;
+    case SysEventType::PadDisconnected:
+      PadDisconnected();
+      break;
+    case SysEventType::PadConnected:
+    case SysEventType::PadButtonDown:  // A reaches here as Enter (App_DispatchEvent); the rest by the poll
     case SysEventType::None:
       break;
   }

@@ -74,12 +74,16 @@ void App_DispatchEvent(const SysEvent& ev) {
     DispatchDuringPlayback(ev);
     return;
   }
+  if (ev.Type == SysEventType::PadButtonDown) Shell.LastPadButton = ev.Key;
+  // A pad's A is recorded as the Enter it stands for.
+  const SysEvent padKey = PadEventAsKey(ev);
+  const SysEvent& event = padKey.Type != SysEventType::None ? padKey : ev;
   const bool recording = ReplayMode() == TReplayMode::Recording;
   const uint8_t popupBefore = Shell.PopupKind;
   const int32_t hoverBefore = Shell.HoverItem;
-  App_DispatchWindowEvent(ev);
+  App_DispatchWindowEvent(event);
   // Only an event inside a game being recorded: the one that starts (or ends) a game is not part of it.
-  if (recording && ReplayMode() == TReplayMode::Recording) RecordWindowEvent(ev, popupBefore, hoverBefore);
+  if (recording && ReplayMode() == TReplayMode::Recording) RecordWindowEvent(event, popupBefore, hoverBefore);
 }
 
 void App_StartReplay(TReplay replay) {
@@ -96,7 +100,7 @@ TRaceInput App_RaceInput(const TReplayFrame* replayed) {
   if (replayed != nullptr) return UnpackRaceInput(replayed->Keys);
   const TRace* const race = CurrentRace();
   if (Autopilot.On && race != nullptr) return Autopilot.Keys(*race);
-  return KeyboardRaceInput();
+  return PlayerRaceInput();
 }
 
 const TReplayFrame* App_ReplayFrameBegins(int& lagCount) {

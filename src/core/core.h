@@ -58,7 +58,7 @@ struct TRaceInput {
 
 enum : uint8_t {
   scrNone = 0, scrMainMenu = 1, scrVehicleSelection = 2, scrOptions = 3, scrHighScores = 4,
-  scrHelp = 5, scrRace = 6,
+  scrHelp = 5, scrRace = 6, scrControls = 7,
 };
 
 enum : uint8_t {

@@ -34,11 +34,30 @@ constexpr KeyAssignment kAssignments[] = {
 
 }  // namespace
 
+TDXInput::TDXInput() {
+  for (const KeyAssignment& a : kAssignments) keys_[a.State] = a.Key;
+}
+
+void TDXInput::Assign(int state, int vk) {
+  if (state >= 0 && state < DXInputStateCount) keys_[state] = vk;
+}
+
 void TDXInput::Update() {
   uint64_t held = 0, tapped = 0;
-  for (const KeyAssignment& a : kAssignments) {
-    if (Sys_KeyHeld(a.Key)) held |= uint64_t{1} << a.State;
-    if (Sys_TakeKeyTap(a.Key)) tapped |= uint64_t{1} << a.State;
+  // A key assigned to several states is asked for its tap once.
+  uint64_t asked = 0;
+  uint64_t tappedKeys[4] = {};
+  for (int state = 0; state < DXInputStateCount; ++state) {
+    const int key = keys_[state];
+    if (key <= 0 || key > 255) continue;
+    if (Sys_KeyHeld(key)) held |= uint64_t{1} << state;
+    const uint64_t bit = uint64_t{1} << (key & 63);
+    if (!((asked >> state) & 1)) {
+      for (int other = state; other < DXInputStateCount; ++other)
+        if (keys_[other] == key) asked |= uint64_t{1} << other;
+      if (Sys_TakeKeyTap(key)) tappedKeys[key >> 6] |= bit;
+    }
+    if (tappedKeys[key >> 6] & bit) tapped |= uint64_t{1} << state;
   }
   states_ = held;
   taps_ = tapped;

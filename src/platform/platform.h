@@ -397,6 +397,12 @@ constexpr int DXInputStateCount = 36;
 
 class TDXInput {
 public:
+  // The keys of the original assignment (arrows, H, P, Y, N, Esc, Space, Enter, Z X C V B, the
+  // digits); every other state has none.
+  TDXInput();
+  // Gives the state one key (0: none), in place of the key it had.
+  void Assign(int state, int vk);
+  int KeyOf(int state) const { return state >= 0 && state < DXInputStateCount ? keys_[state] : 0; }
   // Polls the keyboard: States become the union of the assigned keys' current state, Taps the
   // states whose keys went down since the previous Update (so a press released before this
   // poll is not lost).
@@ -409,6 +415,7 @@ private:
   static bool Has(uint64_t set, int s) { return s >= 0 && s < DXInputStateCount && (set >> s) & 1; }
   uint64_t states_ = 0;
   uint64_t taps_ = 0;
+  std::array<int, DXInputStateCount> keys_{};
 };
 
 // Windows virtual-key codes the game uses.
@@ -419,6 +426,38 @@ enum : int {
 };
 // Shift state flags of key and mouse events.
 enum : int { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
+
+// ---------------------------------------------------------------------------------------------
+// Game controllers: every pad SDL's controller mapping database knows, plugged in and out at any
+// time. The pads count as one: a button is held while it is held on any pad, an axis reads the
+// value farthest from rest among them.
+// ---------------------------------------------------------------------------------------------
+
+// In SDL's controller order.
+enum TPadButton : int {
+  pbA, pbB, pbX, pbY, pbBack, pbGuide, pbStart, pbLeftStick, pbRightStick, pbLeftShoulder,
+  pbRightShoulder, pbDpadUp, pbDpadDown, pbDpadLeft, pbDpadRight,
+  PadButtonCount
+};
+enum TPadAxis : int { paLeftX, paLeftY, paRightX, paRightY, paTriggerLeft, paTriggerRight, PadAxisCount };
+
+struct TPadState {
+  int Connected = 0;     // pads attached now
+  uint32_t Held = 0;     // bit n: button n held
+  uint32_t Tapped = 0;   // bit n: button n went down since the previous Sys_TakePadState
+  std::array<float, PadAxisCount> Axes{};  // sticks -1..1 (down and right positive), triggers 0..1
+  bool Holds(int b) const { return b >= 0 && b < PadButtonCount && ((Held >> b) & 1); }
+  bool Taps(int b) const { return b >= 0 && b < PadButtonCount && ((Tapped >> b) & 1); }
+};
+
+// The pads' state now; clears the taps.
+TPadState Sys_TakePadState();
+// A short rumble on every pad that can (nothing without pads).
+void Sys_PadRumble(int milliseconds);
+// Names as scripts and the controls file spell them ("a", "dpleft", "leftx"); -1 when unknown.
+int PadButtonByName(std::string_view name);
+int PadAxisByName(std::string_view name);
+const char* PadButtonName(int button);  // "" for a number outside the buttons
 
 // ---------------------------------------------------------------------------------------------
 // System: backends, events, clock, OS services
@@ -477,6 +516,8 @@ void Sys_SetDisplayLostHandler(TDisplayLostHandler handler);
 enum class SysEventType {
   None, CloseRequest, KeyDown, KeyUp, Char, MouseMove, MouseClick, MouseDoubleClick,
   Activated, Deactivated, Minimized, Restored, Quit,
+  PadConnected, PadDisconnected,  // a game controller was plugged in or pulled out
+  PadButtonDown,                  // Key: the TPadButton
 };
 struct SysEvent {
   SysEventType Type = SysEventType::None;
@@ -524,6 +565,15 @@ void Sys_ShowMessageBox(const std::string& message);
 void Sys_HeadlessPushEvent(const SysEvent& ev);
 void Sys_HeadlessSetKey(int vk, bool held);
 void Sys_HeadlessAdvanceClock(double ms);
+// A virtual pad attached through SDL's virtual joystick (so it runs the real controller code):
+// connect adds one more, disconnect pulls out the newest; buttons and axes apply to every
+// virtual pad. False (with the reason in `problem`) when SDL cannot attach one.
+bool Sys_HeadlessPadConnect(std::string& problem);
+void Sys_HeadlessPadDisconnect();
+void Sys_HeadlessPadButton(int button, bool held);
+void Sys_HeadlessPadAxis(int axis, float value);
+// How many rumbles the game asked for.
+int Sys_HeadlessRumbleCount();
 // Addresses the game asked the desktop to open (the headless backend opens nothing).
 std::vector<std::string>& Sys_HeadlessOpenedURLs();
 // Messages the game showed in a message box.

@@ -72,3 +72,17 @@ void Sys_WatchX11Connection();
 // The end for a lost display: the handler given to Sys_SetDisplayLostHandler (the game's saves),
 // one line on standard error naming `display`, status 1. Touches no display, never returns.
 [[noreturn]] void Sys_EndForLostDisplay(const char* display);
+
+// Game controllers, shared by both backends: the SDL backend hands its controller events to
+// Pads_Translate; the headless backend starts the subsystem only when a script attaches a
+// virtual pad, and then drains SDL's queue through the same function.
+union SDL_Event;
+// Starts SDL's game-controller subsystem (with the mapping database SDL ships); false with SDL's
+// reason in `problem` when it cannot.
+bool Pads_Start(std::string& problem);
+bool Pads_Started();
+// Closes every pad and stops the subsystem.
+void Pads_Stop();
+// Takes one SDL event: true when it was a controller event, with the game's event in `out`
+// (type None when it makes none).
+bool Pads_Translate(const SDL_Event& e, SysEvent& out);

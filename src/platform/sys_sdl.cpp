@@ -93,10 +93,13 @@ public:
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_StartTextInput();
+    // Without controllers the game goes on with the keyboard.
+    if (std::string problem; !Pads_Start(problem)) std::fprintf(stderr, "%s\n", problem.c_str());
   }
   ~SdlBackend() override {
     if (frameStats_) ReportFrameStats();
     CloseDisplay();
+    Pads_Stop();
     SDL_Quit();
   }
 
@@ -467,6 +470,13 @@ private:
       case SDL_TEXTINPUT:
         QueueTypedText(e.text.text);
         break;
+      case SDL_CONTROLLERDEVICEADDED:
+      case SDL_CONTROLLERDEVICEREMOVED:
+      case SDL_CONTROLLERBUTTONDOWN: {
+        SysEvent pad;
+        if (Pads_Translate(e, pad) && pad.Type != SysEventType::None) pending_.push_back(pad);
+        break;
+      }
       case SDL_MOUSEMOTION: {
         SysEvent ev{SysEventType::MouseMove};
         ev.X = e.motion.x;

@@ -6,6 +6,7 @@
 
 #include "audio/audio.h"
 #include "race/player.h"
+#include "save/save.h"
 
 namespace {
 
@@ -127,7 +128,19 @@ void TPlayer::UpdateRank() { Race.PlayerRank = RankAmongRacers(Race.PlayerRank, 
 // Hits, crashes, falls
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+constexpr int kHitRumbleMs = 150, kCrashRumbleMs = 400;
+
+// A short rumble of the pads, unless the player has turned rumbling off.
+void Rumble(int milliseconds) {
+  if (Controls.Rumble) Sys_PadRumble(milliseconds);
+}
+
+}  // namespace
+
 void TPlayer::Hit(int n) {
+  if (n > 0) Rumble(kHitRumbleMs);
   for (int k = 0; k < n; ++k) {
     if (--HitPoints > 0) continue;
     HitPoints = 3;
@@ -141,6 +154,7 @@ void TPlayer::Crash() {
   EngineSound = TEngineSound::None;
   HornOn = false;
   PlaySound(sndCrash);
+  Rumble(kCrashRumbleMs);
   SetAnimation(Model().CrashImage, 8);
   StopEngineSounds(false);
   CrashTimer = kCrashMs;

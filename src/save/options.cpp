@@ -42,6 +42,7 @@ void ForgetSaveState() {
   BossKey = 0;
   HighScores.fill(THighScore{});
   StoredHighScoreDigest.clear();
+  ResetControls();
 }
 
 std::string OptionsFileText() {

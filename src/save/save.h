@@ -1,5 +1,6 @@
-// The two save files: the options file (settings, boss key and the high-score digest) and the
-// high-score file, and the high-score table's rules (digest, qualification, insertion, order).
+// The save files: the options file (settings, boss key and the high-score digest), the
+// high-score file and the controls file (the player's race keys and pad buttons), and the
+// high-score table's rules (digest, qualification, insertion, order).
 //
 // Both files are text with CR LF line ends, read once at start-up (high scores first) and written
 // once at exit (options first). They work on the settings Options, BossKeyShift, BossKey and
@@ -57,12 +58,16 @@ std::string UserSaveFolder();
 std::string OptionsFilePath();    // "<SaveFolder()>/options"
 std::string HighScoreFilePath();  // "<SaveFolder()>/hs"
 
+std::string ControlsFilePath();   // "<SaveFolder()>/controls"
+
 struct TSaveFilePaths {
   std::string Options;
   std::string HighScores;
+  std::string Controls;
 };
-TSaveFilePaths GameSaveFilePaths();                        // the two paths above
-TSaveFilePaths SaveFilePathsIn(const std::string& folder);  // "<folder>/options", "<folder>/hs"
+TSaveFilePaths GameSaveFilePaths();                        // the three paths above
+// "<folder>/options", "<folder>/hs", "<folder>/controls"
+TSaveFilePaths SaveFilePathsIn(const std::string& folder);
 
 // True when the name is not empty and names a regular file that opens for reading. Never blocks
 // (a FIFO or a device does not count, nor does a folder).
@@ -85,7 +90,8 @@ void SaveOptions(const std::string& path = OptionsFilePath());
 void SaveHighScores(const std::string& path = HighScoreFilePath());
 
 // Start-up: takes the save folder's lock (when the folder exists), then LoadHighScores,
-// LoadOptions, the digest check. Never throws; returns what the player should be told (empty
+// LoadOptions, the digest check, LoadControls (a controls file that cannot be read is kept aside
+// as below and the default controls used; it has no partner to agree with). Never throws; returns what the player should be told (empty
 // when all is well), which has also gone to standard error.
 // - While another game holds the folder's lock, the files are read but this game saves nothing
 //   (the player is told so); the files stay the other game's.
@@ -97,7 +103,7 @@ void SaveHighScores(const std::string& path = HighScoreFilePath());
 //   two renames is finished (the waiting "<file>.tmp" makes the pair agree) and that pair
 //   loaded; otherwise the table file is kept aside as above and the default table is used.
 std::string LoadSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
-// Exit: writes the options file, then the high-score file, creating their folder when missing
+// Exit: writes the controls file, then the options file, then the high-score file, creating their folder when missing
 // and taking its lock (a folder another game holds is not written: that is the failure returned).
 // Never throws; returns the failure ("<path>: <reason>", also on standard error), or an empty
 // text when both files were written. Both new files are completely on disk
@@ -159,3 +165,50 @@ void InsertHighScore(const std::string& name, int32_t score);
 // Stable bubble sort of slots 1..11 by descending score.
 void SortHighScores();
 void SwapHighScores(int a, int b);
+
+// ---------------------------------------------------------------------------------------------
+// Controls: the race's actions on the keyboard and on a game controller. The stick and the
+// triggers steer, accelerate and brake besides the buttons here; Esc and the pad's Back ask
+// "Exit to menu?", and the menus keep the arrows, Enter, the d-pad, A and B.
+// ---------------------------------------------------------------------------------------------
+
+enum TControlAction : int {
+  caSteerLeft, caSteerRight, caAccelerate, caBrake, caHandbrake, caHorn, caPause,
+  ControlActionCount
+};
+
+struct TControls {
+  std::array<uint16_t, ControlActionCount> Keys{};       // virtual-key codes
+  std::array<uint8_t, ControlActionCount> PadButtons{};  // TPadButton
+  bool Rumble = true;                                    // short rumbles on hits and crashes
+  friend bool operator==(const TControls&, const TControls&) = default;
+};
+
+constexpr TControls DefaultControls{
+    {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_SPACE, 'H', 'P'},
+    {pbDpadLeft, pbDpadRight, pbA, pbB, pbX, pbY, pbStart},
+    true};
+
+extern TControls Controls;
+
+// "STEER LEFT", "ACCELERATE", ... ("" outside the actions).
+const char* ControlActionName(int action);
+// The name the controls page shows for a key ("LEFT", "SPACE", "H"); "?" for no key.
+std::string ControlKeyName(int vk);
+// Keys an action may take: letters, digits, arrows, Space, Tab, Shift, Ctrl. Esc, Enter,
+// Backspace, Alt and the function keys belong to the menus, Alt+Enter and the boss key.
+bool BindableKey(int vk);
+// Pad buttons an action may take: all but Back and Guide.
+bool BindablePadButton(int button);
+// The other action that already has this key (or pad button); -1 when none does.
+int ActionWithKey(const TControls& controls, int vk, int except);
+int ActionWithPadButton(const TControls& controls, int button, int except);
+
+// Controls = DefaultControls.
+void ResetControls();
+// A missing file gives the defaults. A file that does not read as a whole (a line it does not
+// know, an action missing or given twice, a key or button no action may take, one key or button
+// for two actions) throws EGameError "<path>: line N: <problem>", and Controls stay as they were.
+void LoadControls(const std::string& path = ControlsFilePath());
+void SaveControls(const std::string& path = ControlsFilePath());
+std::string ControlsFileText();

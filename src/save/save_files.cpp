@@ -159,6 +159,7 @@ std::string LoadSaveFiles(const TSaveFilePaths& paths) {
     }
     ResetHighScores();
   }
+  if (LoadReporting(LoadControls, paths.Controls) == TLoadResult::Failed) ResetControls();
   return playerNotice;
 }
 
@@ -176,6 +177,8 @@ std::string SaveSaveFiles(const TSaveFilePaths& paths) {
       Note(refused);
       return refused;
     }
+    // The controls stand alone: written first, they need no agreement with the pair.
+    if (!paths.Controls.empty()) TFileReplacement(paths.Controls, ControlsFileText()).Commit();
     TFileReplacement options(paths.Options, OptionsFileText());
     TFileReplacement highScores(paths.HighScores, HighScoreFileText());
     options.Commit();

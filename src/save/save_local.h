@@ -54,6 +54,8 @@ public:
   // outside 32 bits or a line longer than MaxSaveLineLength throws EGameError
   // "<path>: Invalid numeric input".
   int32_t ReadInteger();
+  // True once everything has been read.
+  bool AtEnd() { return Peek() < 0; }
 
 private:
   TSaveReader(TFileHandle file, std::string path) : file_(std::move(file)), path_(std::move(path)) {}
@@ -72,7 +74,7 @@ private:
 // Appends `line` and CR LF.
 void AppendLine(std::string& out, std::string_view line);
 
-// The files' contents as SaveOptions and SaveHighScores write them.
+// The files' contents as SaveOptions and SaveHighScores write them (ControlsFileText in save.h).
 std::string OptionsFileText();
 std::string HighScoreFileText();
 

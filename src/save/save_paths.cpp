@@ -43,9 +43,10 @@ std::string SaveFolder() {
 
 std::string OptionsFilePath() { return GameSaveFilePaths().Options; }
 std::string HighScoreFilePath() { return GameSaveFilePaths().HighScores; }
+std::string ControlsFilePath() { return GameSaveFilePaths().Controls; }
 TSaveFilePaths GameSaveFilePaths() { return SaveFilePathsIn(SaveFolder()); }
 
 TSaveFilePaths SaveFilePathsIn(const std::string& folder) {
   const std::filesystem::path base(folder);
-  return {(base / "options").string(), (base / "hs").string()};
+  return {(base / "options").string(), (base / "hs").string(), (base / "controls").string()};
 }

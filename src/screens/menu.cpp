@@ -40,7 +40,7 @@ int OwnTabOf(int screen) {
   switch (screen) {
     case scrVehicleSelection: return 1;
     case scrHelp: return 2;
-    case scrOptions: return 3;
+    case scrOptions: case scrControls: return 3;
     case scrHighScores: return 4;
     default: return 0;
   }
@@ -50,6 +50,7 @@ void LeaveSubScreen(int screen) {
   switch (screen) {
     case scrVehicleSelection: LeaveVehicleSelection(); break;
     case scrOptions: LeaveOptionsScreen(); break;
+    case scrControls: LeaveControlsScreen(); break;
     case scrHighScores: LeaveHighScoreScreen(); break;
     case scrHelp: LeaveHelpScreen(); break;
     default: break;
@@ -143,8 +144,15 @@ void ActivateScreenItem() {
           LeaveOptionsScreen();
           ShowMainMenu(0, 3, false);
           break;
+        case 13:
+          LeaveOptionsScreen();
+          OpenControlsScreen();
+          break;
         default: break;
       }
+      break;
+    case scrControls:
+      ActivateControlsItem(Shell.HoverItem);
       break;
     case scrHighScores:
       switch (Shell.HoverItem) {
@@ -254,6 +262,13 @@ void CreateScreenButton(const TScreenButton& b) {
 void KillScreenBackground() {
   KillSpriteOnce(Shell.ScreenBackground);
   Shell.ScreenBackground = nullptr;
+}
+
+void EnsureScreenBackground() {
+  if (Shell.ScreenBackground != nullptr) return;
+  Shell.ScreenBackground = new TScrollBackground(1, 1, 1, 1);
+  Shell.ScreenBackground->X = 0;
+  Shell.ScreenBackground->Y = 0;
 }
 
 void ShowMainMenu(int intro, int hover, bool fresh) {
@@ -451,6 +466,7 @@ void UpdateCurrentScreen(int lagCount, const TRaceInput& raceInput) {
     case scrMainMenu: UpdateMainMenu(); break;
     case scrVehicleSelection: UpdateVehicleSelection(); break;
     case scrOptions: UpdateOptionsScreen(lagCount); break;
+    case scrControls: UpdateControlsScreen(lagCount); break;
     case scrHighScores: UpdateHighScoreScreen(lagCount); break;
     case scrHelp: UpdateHelpScreen(lagCount); break;
     case scrRace: UpdateRaceScreen(lagCount, raceInput); break;

@@ -1,4 +1,5 @@
-// The options screen: display mode, music, sound, the country text and the boss key.
+// The options screen: display mode, music, sound, the country text, the boss key and the way to
+// the controls page.
 #include <cmath>
 
 #include "save/save.h"
@@ -10,10 +11,10 @@ namespace {
 struct OptionRow {
   int Item, X, Y, HitWidth, HitHeight;
 };
-// Items 7..11, the invisible option-row buttons with explicit hit boxes.
-constexpr OptionRow kOptionRows[5] = {
+// Items 7..11 and 13, the invisible option-row buttons with explicit hit boxes.
+constexpr OptionRow kOptionRows[6] = {
     {7, 530, 154, 94, 70}, {8, 459, 257, 84, 70}, {9, 604, 257, 84, 70},
-    {10, 486, 365, 170, 70}, {11, 510, 441, 120, 70},
+    {10, 486, 365, 170, 70}, {11, 510, 441, 120, 70}, {13, 450, 545, 180, 40},
 };
 
 struct Label {
@@ -21,9 +22,9 @@ struct Label {
   int X, Y;
   int Item;  // drawn in the hover style while this item is selected
 };
-constexpr Label kLabels[5] = {
+constexpr Label kLabels[6] = {
     {"Display:", 574, 168, 7}, {"Music:", 504, 272, 8}, {"Sound:", 646, 272, 9},
-    {"Country:", 575, 380, 10}, {"Boss Key:", 570, 458, 11},
+    {"Country:", 575, 380, 10}, {"Boss Key:", 570, 458, 11}, {"Controls", 540, 564, 13},
 };
 constexpr int kLabelStyle = stOptionLabel, kLabelHoverStyle = stOptionLabelHover, kValueStyle = stOptionValue;
 constexpr int kCountryX = 580, kCountryY = 417, kBossKeyX = 575, kBossKeyY = 494;
@@ -50,7 +51,8 @@ void DrawLabel(const Label& label) {
 // Up and down through the rows, left and right between music and sound.
 constexpr TArrowMoves kArrowMoves[] = {
     // item, up, down, left, right
-    {7, 0, 8, 0, 0}, {8, 7, 10, 0, 9}, {9, 7, 10, 8, 0}, {10, 8, 11, 0, 0}, {11, 10, 12, 0, 0}, {12, 11, 0, 0, 0},
+    {7, 0, 8, 0, 0}, {8, 7, 10, 0, 9}, {9, 7, 10, 8, 0}, {10, 8, 11, 0, 0}, {11, 10, 12, 0, 0},
+    {13, 11, 0, 0, 12}, {12, 11, 0, 13, 0},
 };
 
 }  // namespace
@@ -67,9 +69,14 @@ std::string BossKeyText() {
 }
 
 void OpenOptionsScreen() {
-  BeginSubScreen(scrOptions, 12, 12);
-  Shell.MenuItems[16] = TMyImageSprite::CreateAt(MenuImageList, imgOptionsTitle, 406, 42, 3);
-  Shell.MenuItems[17] = TMyImageSprite::CreateAt(MenuImageList, imgOptionsPanel, 358, 130, 3);
+  OpenOptionsScreenAt(12);
+}
+
+void OpenOptionsScreenAt(int32_t hover) {
+  EnsureScreenBackground();
+  BeginSubScreen(scrOptions, 13, hover);
+  Shell.MenuItems[17] = TMyImageSprite::CreateAt(MenuImageList, imgOptionsTitle, 406, 42, 3);
+  Shell.MenuItems[18] = TMyImageSprite::CreateAt(MenuImageList, imgOptionsPanel, 358, 130, 3);
   CountryFrame = TMyImageSprite::CreateAt(MenuImageList, imgCountryField, 392, 400, 4);
   BossKeyFrame = TMyImageSprite::CreateAt(MenuImageList, imgBossKeyField, 468, 478, 4);
   for (const OptionRow& row : kOptionRows) {
@@ -79,9 +86,9 @@ void OpenOptionsScreen() {
     Shell.MenuItems[row.Item] = button;
   }
   CreateScreenButton(TScreenButton{12, 36, 661, 542});
-  Shell.MenuItems[13] = TMyImageSprite::CreateAt(MenuImageList, Options.FullScreen ? imgFullScreen : imgWindowed, 456, 192, 4);
-  Shell.MenuItems[14] = TMyImageSprite::CreateAt(MenuImageList, Options.Music ? imgMusicOn : imgMusicOff, 444, 296, 4);
-  Shell.MenuItems[15] = TMyImageSprite::CreateAt(MenuImageList, Options.Sound ? imgSoundOn : imgSoundOff, 590, 296, 4);
+  Shell.MenuItems[14] = TMyImageSprite::CreateAt(MenuImageList, Options.FullScreen ? imgFullScreen : imgWindowed, 456, 192, 4);
+  Shell.MenuItems[15] = TMyImageSprite::CreateAt(MenuImageList, Options.Music ? imgMusicOn : imgMusicOff, 444, 296, 4);
+  Shell.MenuItems[16] = TMyImageSprite::CreateAt(MenuImageList, Options.Sound ? imgSoundOn : imgSoundOff, 590, 296, 4);
   Shell.TextCursor = new TMyCursor(1, 22, 392, 406, 5, 600);
   Shell.CountryEditing = false;
   Shell.BossKeyCapture = false;
@@ -110,9 +117,12 @@ void DrawOptionsScreen() {
   DrawLabel(kLabels[4]);
   SetTextStyle(kValueStyle);
   DrawText(BossKeyText(), kBossKeyX, kBossKeyY, true, true);
-  ShowPicture(13, Options.FullScreen ? 15 : 14);
-  ShowPicture(14, Options.Music ? 16 : 17);
-  ShowPicture(15, Options.Sound ? 18 : 19);
+  // The way to the controls page stands below the panel, on the moving road: framed to read there.
+  SetTextStyle(Shell.HoverItem == kLabels[5].Item ? kLabelHoverStyle : kLabelStyle);
+  DrawFramedText(kLabels[5].Text, kLabels[5].X, kLabels[5].Y, true, true);
+  ShowPicture(14, Options.FullScreen ? 15 : 14);
+  ShowPicture(15, Options.Music ? 16 : 17);
+  ShowPicture(16, Options.Sound ? 18 : 19);
 }
 
 void ToggleCountryEditing() {
@@ -142,7 +152,7 @@ void LeaveOptionsScreen() {
   Shell.CurrentScreen = scrNone;
   KillItems();
   KillScreenBackground();
-  for (int item = 13; item <= 17; ++item) KillSpriteOnce(Shell.MenuItems[item]);
+  for (int item = 14; item <= 18; ++item) KillSpriteOnce(Shell.MenuItems[item]);
   KillSpriteOnce(CountryFrame);
   KillSpriteOnce(BossKeyFrame);
   KillSpriteOnce(Shell.TextCursor);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 
 #include "audio/audio.h"
 #include "online/online.h"
@@ -143,6 +144,57 @@ void RunTally(TRace& race) {
 
 }  // namespace
 
+namespace {
+
+// The picker's entries: the name characters, then "DEL" (Backspace) and "END" (Enter).
+constexpr std::string_view kPickerLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ";
+constexpr int kPickerCount = static_cast<int>(kPickerLetters.size()) + 2;
+constexpr int kPickerX = 382, kPickerY = 405, kPickerGap = 22, kPickerSide = 4;  // entries shown each side
+constexpr int kPickerStyle = 10, kPickerSelectedStyle = 1, kPickerHintStyle = 8;
+
+std::string_view PickerLabel(int index) {
+  const int i = ((index % kPickerCount) + kPickerCount) % kPickerCount;
+  if (i == kPickerCount - 2) return "DEL";
+  if (i == kPickerCount - 1) return "END";
+  return kPickerLetters[i] == ' ' ? "_" : kPickerLetters.substr(i, 1);
+}
+
+// Under the panel: the selected entry in the middle, its neighbours each side, spaced by their
+// widths.
+void DrawNamePicker() {
+  SetTextStyle(kPickerSelectedStyle);
+  DrawFramedText(PickerLabel(Shell.PickerIndex), kPickerX, kPickerY, true, true);
+  const int selectedHalf = StyledTextWidth(PickerLabel(Shell.PickerIndex), kPickerSelectedStyle) / 2;
+  SetTextStyle(kPickerStyle);
+  for (const int side : {-1, 1}) {
+    int x = kPickerX + side * selectedHalf;
+    for (int d = 1; d <= kPickerSide; ++d) {
+      const std::string_view label = PickerLabel(Shell.PickerIndex + side * d);
+      const int width = StyledTextWidth(label, kPickerStyle);
+      x += side * (kPickerGap + width / 2);
+      DrawText(label, x, kPickerY, true, true);
+      x += side * (width - width / 2);
+    }
+  }
+  SetTextStyle(kPickerHintStyle);
+  DrawText("Left, right: choose   A: take it", kPickerX, kPickerY + 36, true, true);
+}
+
+// Left and right move through the picker's entries, round.
+void MoveNamePicker() {
+  if (LeftPressed) Shell.PickerIndex = (Shell.PickerIndex + kPickerCount - 1) % kPickerCount;
+  if (RightPressed) Shell.PickerIndex = (Shell.PickerIndex + 1) % kPickerCount;
+}
+
+}  // namespace
+
+char NamePickerChar() {
+  const int i = ((Shell.PickerIndex % kPickerCount) + kPickerCount) % kPickerCount;
+  if (i == kPickerCount - 2) return 8;
+  if (i == kPickerCount - 1) return 13;
+  return kPickerLetters[i];
+}
+
 bool PopupHasPanel(int kind) {
   switch (kind) {
     case popExitGame: case popExitToMenu: case popClearHighScores: case popNameEntry:
@@ -183,6 +235,7 @@ void OpenPopup(uint8_t kind) {
   if (kind == popLevelCaption) Shell.PopupTimer = kLevelCaptionMs;
   if (kind == popTimeOver || kind == popGameOver) Shell.PopupTimer = kTimedCaptionMs;
   if (kind == popNameEntry) {
+    Shell.PickerIndex = 0;
     Shell.TextCursor = new TMyCursor(1, kCaretImage, kCaretX, kCaretY, kButtonZ, kCaretBlinkMs);
     Shell.TextCursor->Blinking = true;
   }
@@ -264,6 +317,8 @@ void UpdatePopup(int lagCount) {
       }
       break;
     case popNameEntry:
+      MoveNamePicker();
+      DrawNamePicker();
       if (Shell.TextCursor != nullptr) {
         Shell.TextCursor->X = StyledTextWidth(Shell.PlayerName, stNameTyped) / 2 + 384;
         Shell.TextCursor->Step(lagCount);

@@ -23,7 +23,7 @@ protected:
   ~TScreenHost() = default;
 };
 
-constexpr int MenuItemCount = 17;
+constexpr int MenuItemCount = 18;
 
 // The state the screens share for the whole run of the program. A new run starts from a fresh
 // TShellState (Shell = TShellState{}).
@@ -37,7 +37,7 @@ struct TShellState {
   int32_t SavedHoverItem = 0, SavedFirstItem = 0, SavedLastItem = 0;
   int32_t TabHoverItem = 0;     // main-menu button under the mouse on a sub-screen, 0 none
   int32_t MenuIntroActive = 0;  // 1 while the main menu slides in
-  std::array<TSprite*, MenuItemCount + 1> MenuItems{};  // [1..17]; [0] unused
+  std::array<TSprite*, MenuItemCount + 1> MenuItems{};  // [1..18]; [0] unused
   TScrollBackground* ScreenBackground = nullptr;
   TMyImageSprite* PopupPanel = nullptr;
   TMyImageSprite* PopupShade = nullptr;  // dims the screen behind the panel
@@ -54,6 +54,15 @@ struct TShellState {
   bool MusicRestartPending = false;
   bool SendStarted = false;
   std::string PlayerName;
+  // The controls page: the selected cell (rows are the race actions, then rumbling; column 0 the
+  // keyboard, 1 the pad), whether it waits for a new key or button, and its message.
+  int32_t ControlsRow = 0, ControlsColumn = 0;
+  bool ControlsCapture = false;
+  std::string ControlsMessage;
+  // The name entry's letter picker: the entry selected (see NamePickerChar).
+  int32_t PickerIndex = 0;
+  // The last key that went down and the last pad button pressed (-1: none), for the capture.
+  int32_t LastKeyDown = 0, LastPadButton = -1;
 };
 
 extern TShellState Shell;
@@ -101,6 +110,8 @@ void BeginSubScreen(uint8_t screen, int32_t lastItem, int32_t hover);
 // Kills the current screen's backdrop once and forgets it, so that nothing reaches it after the
 // end of the frame frees it; the next screen creates its own.
 void KillScreenBackground();
+// The menu's backdrop for a sub-screen opened from another one (which killed it).
+void EnsureScreenBackground();
 // Builds the race screen for the selected vehicle and starts level 1 behind its caption.
 void StartRaceScreen();
 // The race's frame, then Esc asks "Exit to menu?" and P pauses (only the first of the two opens).
@@ -185,6 +196,27 @@ std::string BossKeyText();
 void ToggleCountryEditing();
 void ToggleBossKeyCapture();
 void LeaveOptionsScreen();
+
+// Opens the options screen with `hover` selected.
+void OpenOptionsScreenAt(int32_t hover);
+
+// ---------------------------------------------------------------------------------------------
+// Controls: the player's keys and pad buttons for the race (reached from the options screen).
+// Item 7 is the table, 8 "Defaults", 9 the back button. Choosing a cell waits for the new key
+// (or pad button): Esc (or the pad's Back) leaves it as it was, a key the menus need or one that
+// another action has is refused with a message.
+// ---------------------------------------------------------------------------------------------
+
+// The name entry's letter picker (for the pads): the character typing its selected entry stands
+// for, a letter, a digit or a space, or Backspace (8) or Enter (13) for the last two entries.
+char NamePickerChar();
+
+void OpenControlsScreen();
+// "A", "START", "D-LEFT", ... as the page shows a pad button; "?" for one it does not name.
+std::string PadButtonLabel(int button);
+void UpdateControlsScreen(int lagCount);
+void ActivateControlsItem(int32_t item);
+void LeaveControlsScreen();
 
 // ---------------------------------------------------------------------------------------------
 // High scores

@@ -519,7 +519,9 @@ TEST_F(SaveFolderTest, WriteFailingPartWayLeavesTheOldFiles) {
   EXPECT_EQ(ReadBytes(paths_.HighScores), oldTable);
   EXPECT_EQ(ReadBytes(paths_.Options), oldOptions);
   for (const auto& entry : std::filesystem::directory_iterator(folder_))
-    EXPECT_TRUE(entry.path().filename() == "options" || entry.path().filename() == "hs") << entry.path();
+    EXPECT_TRUE(entry.path().filename() == "options" || entry.path().filename() == "hs" ||
+                entry.path().filename() == "controls")
+        << entry.path();
 }
 
 TEST_F(SaveFolderTest, OptionsAndTableAreReplacedTogether) {

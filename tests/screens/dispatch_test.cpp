@@ -119,7 +119,7 @@ TEST_F(Tabs, OptionsTabFromHelpLeavesHelpAndOpensOptions) {
   shell::ClickItem(drive, 3);
   EXPECT_EQ(Shell.CurrentScreen, scrOptions);
   EXPECT_EQ(Shell.FirstItem, 7);
-  EXPECT_EQ(Shell.LastItem, 12);
+  EXPECT_EQ(Shell.LastItem, 13);
   EXPECT_TRUE(shell::IsHoverLook(3));
   EXPECT_FALSE(shell::IsHoverLook(2));
   // Back from options lands on the Options button of the main menu.

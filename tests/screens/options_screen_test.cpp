@@ -58,7 +58,8 @@ TEST_F(OptionsScreen, KeyboardWalkFollowsTheLayout) {
       {VK_DOWN, 8},  {VK_RIGHT, 9},  {VK_RIGHT, 9},  {VK_DOWN, 10},  {VK_UP, 8},
       {VK_RIGHT, 9}, {VK_UP, 7},     {VK_LEFT, 7},   {VK_DOWN, 8},   {VK_LEFT, 8},
       {VK_DOWN, 10}, {VK_LEFT, 10},  {VK_RIGHT, 10}, {VK_DOWN, 11},  {VK_DOWN, 12},
-      {VK_DOWN, 12}, {VK_LEFT, 12},  {VK_RIGHT, 12},
+      {VK_DOWN, 12}, {VK_LEFT, 13},  {VK_LEFT, 13},  {VK_DOWN, 13},  {VK_RIGHT, 12},
+      {VK_RIGHT, 12}, {VK_LEFT, 13}, {VK_UP, 11},
   };
   for (size_t i = 0; i < walk.size(); ++i) {
     SCOPED_TRACE("step " + std::to_string(i + 1));
@@ -76,26 +77,26 @@ TEST_F(OptionsScreen, EscapeGoesBackWithOptionsSelected) {
 
 TEST_F(OptionsScreen, DisplaySwitchAndAltEnterShowOnThePicture) {
   ASSERT_FALSE(Options.FullScreen);
-  EXPECT_TRUE(Showing(13, 1, 14));
+  EXPECT_TRUE(Showing(14, 1, 14));
   ClickOn(7);
   EXPECT_TRUE(Options.FullScreen);
   EXPECT_TRUE(Form().MDXDraw.FullScreen) << "the display mode changes at once";
   drive.Frame();
-  EXPECT_TRUE(Showing(13, 1, 15));
+  EXPECT_TRUE(Showing(14, 1, 15));
 
   drive.Press(VK_RETURN, ssAlt);
   EXPECT_FALSE(Options.FullScreen);
   EXPECT_FALSE(Form().MDXDraw.FullScreen);
   drive.Frame();
   drive.Release(VK_RETURN, ssAlt);
-  EXPECT_TRUE(Showing(13, 1, 14));
+  EXPECT_TRUE(Showing(14, 1, 14));
   EXPECT_EQ(Shell.CurrentScreen, scrOptions);
 }
 
 TEST_F(OptionsScreen, MusicStopsAtOnceAndRestartsTheMenuTune) {
   ASSERT_TRUE(Options.Music);
   ASSERT_NE(CurrentSong, 0);
-  EXPECT_TRUE(Showing(14, 1, 16));
+  EXPECT_TRUE(Showing(15, 1, 16));
   Point(8);
   Snd_CallLog().clear();
   drive.Click();
@@ -104,7 +105,7 @@ TEST_F(OptionsScreen, MusicStopsAtOnceAndRestartsTheMenuTune) {
   EXPECT_THAT(Snd_CallLog(), ::testing::Contains("music-free"));
   EXPECT_THAT(Snd_CallLog(), ::testing::Not(::testing::Contains(::testing::HasSubstr("music-load"))));
   drive.Frame();
-  EXPECT_TRUE(Showing(14, 1, 17));
+  EXPECT_TRUE(Showing(15, 1, 17));
 
   Snd_CallLog().clear();
   drive.Click();
@@ -113,7 +114,7 @@ TEST_F(OptionsScreen, MusicStopsAtOnceAndRestartsTheMenuTune) {
   EXPECT_THAT(Snd_CallLog(), ::testing::Contains("music-load Menu.xm"));
   EXPECT_THAT(Snd_CallLog(), ::testing::Contains("music-play"));
   drive.Frame();
-  EXPECT_TRUE(Showing(14, 1, 16));
+  EXPECT_TRUE(Showing(15, 1, 16));
 }
 
 TEST_F(OptionsScreen, SoundOffSilencesTheNextSelectionSound) {
@@ -121,7 +122,7 @@ TEST_F(OptionsScreen, SoundOffSilencesTheNextSelectionSound) {
   ClickOn(9);
   EXPECT_FALSE(Options.Sound);
   drive.Frame();
-  EXPECT_TRUE(Showing(15, 1, 19));
+  EXPECT_TRUE(Showing(16, 1, 19));
 
   Snd_CallLog().clear();
   Tap(VK_LEFT);  // Sound -> Music: a selection change
@@ -131,7 +132,7 @@ TEST_F(OptionsScreen, SoundOffSilencesTheNextSelectionSound) {
   ClickOn(9);
   EXPECT_TRUE(Options.Sound);
   drive.Frame();
-  EXPECT_TRUE(Showing(15, 1, 18));
+  EXPECT_TRUE(Showing(16, 1, 18));
   Snd_CallLog().clear();
   Tap(VK_LEFT);
   EXPECT_THAT(Snd_CallLog(), ::testing::Contains("play 1"));

@@ -15,6 +15,7 @@
 namespace {
 
 constexpr const char* kName = "Autopilot";
+constexpr std::string_view kPadName = "AUTOPILOT";  // the letter picker has capitals only
 // The bike the autopilot rides: the quickest to accelerate and nearly the fastest.
 constexpr int kVehicle = 4;
 // Frames without a change of screen, popup or level before the run gives up (ten minutes at the
@@ -56,6 +57,17 @@ private:
   void Act();
   void AnswerPopup();
   void ClickItem(int item);
+  // The pad's counterparts.
+  void PadAct();
+  void PadAnswerPopup();
+  void PadPickName();
+  void PadButton(int button) {
+    Sys_HeadlessPadButton(button, true);
+    Frame();
+    Sys_HeadlessPadButton(button, false);
+  }
+  // A frame with the autopilot's race keys on the pad's stick, triggers and buttons.
+  void PadRaceFrame();
   // The driver's frames and keys, counted.
   void Frame() {
     driver_.Frame();
@@ -125,7 +137,61 @@ void TAutoPlay::ReportGame() {
   game_ = TGameRecord{};
 }
 
+void TAutoPlay::PadPickName() {
+  while (!Shell.PlayerName.empty() && Shell.PopupKind == popNameEntry) {
+    while (NamePickerChar() != 8) PadButton(pbDpadLeft);
+    PadButton(pbA);
+  }
+  for (const char c : std::string(kPadName) + '\r') {
+    const char wanted = c == '\r' ? 13 : c;
+    for (int step = 0; NamePickerChar() != wanted && step < 64; ++step) PadButton(pbDpadRight);
+    PadButton(pbA);
+  }
+}
+
+void TAutoPlay::PadAnswerPopup() {
+  switch (Shell.PopupKind) {
+    case popNameEntry: PadPickName(); break;
+    case popSendQuestion: PadButton(options_.SendScores ? pbA : pbB); break;  // "Yes" is selected
+    case popPause: PadButton(pbStart); break;
+    case popExitToMenu: case popExitGame: case popClearHighScores: PadButton(pbB); break;
+    default: PadRaceFrame(); break;
+  }
+}
+
+void TAutoPlay::PadRaceFrame() {
+  PutRaceKeysOnPad(AutopilotKeysNow());
+  Frame();
+}
+
+void TAutoPlay::PadAct() {
+  if (Shell.PopupKind != popNone) {
+    PadAnswerPopup();
+    return;
+  }
+  const int32_t hover = Shell.HoverItem;
+  switch (Shell.CurrentScreen) {
+    case scrMainMenu:
+      if (Shell.MenuIntroActive) Frame();
+      else PadButton(hover == 1 ? pbA : pbDpadUp);  // PLAY
+      break;
+    case scrVehicleSelection:
+      // From START (9) up to the previous bike (7), right to the next (8), which A steps on;
+      // with the bike chosen, down to BACK (10) and left to START.
+      if (Shell.VehicleSwitchPhase != 0) Frame();
+      else if (Shell.SelectedVehicle != kVehicle) PadButton(hover == 8 ? pbA : hover == 7 ? pbDpadRight : pbDpadUp);
+      else PadButton(hover == 9 ? pbA : hover == 10 ? pbDpadLeft : pbDpadDown);
+      break;
+    case scrRace: PadRaceFrame(); break;
+    default: PadButton(pbBack); break;  // back to the main menu
+  }
+}
+
 void TAutoPlay::Act() {
+  if (options_.Pad) {
+    PadAct();
+    return;
+  }
   if (Shell.PopupKind != popNone) {
     AnswerPopup();
     return;
@@ -145,7 +211,11 @@ void TAutoPlay::Act() {
 }
 
 int TAutoPlay::Run() {
-  Autopilot.On = true;
+  Autopilot.On = !options_.Pad;
+  if (std::string problem; options_.Pad && !Sys_HeadlessPadConnect(problem)) {
+    std::fprintf(stderr, "zkplay: %s\n", problem.c_str());
+    return kPlayExpectFailed;
+  }
   long long lastChange = 0;
   int lastScreen = -1, lastPopup = -1, lastLevel = -1;
   for (;;) {

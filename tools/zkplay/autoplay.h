@@ -9,6 +9,7 @@ struct TAutoPlayOptions {
   int RefreshRate = 60;
   bool SendScores = false;     // "Yes" to sending the score (a score server was given)
   long long SoakSeconds = -1;  // >= 0: play games back to back for this much simulated time
+  bool Pad = false;            // everything through a virtual pad, the race keys included
 };
 
 // Plays on the started game (MForm created). One game: from the main menu through START and the
@@ -16,5 +17,8 @@ struct TAutoPlayOptions {
 // the question whether to send the score, to the high-score table (or back to the main menu when
 // the score misses the table); then prints the final `state` line. A soak plays on until the
 // simulated time is spent and prints its memory figures instead. Returns kPlayOk, or
-// kPlayExpectFailed when the game stops making progress.
+// kPlayExpectFailed when the game stops making progress. With Pad, no key and no click: the
+// menus are walked with the d-pad and A, the popups answered with B and Start, the name taken
+// from the letter picker ("AUTOPILOT"), and the autopilot's race keys reach the game as the
+// stick, the triggers and X and Y of the pad.
 int RunAutoPlay(const TAutoPlayOptions& options);

@@ -20,7 +20,7 @@ const TProgramInfo Program{
     "usage: zkplay [--data DIR] [--save-dir DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
     "       zkplay [--data DIR] [--seed N] [--rate HZ] --storm EVENTS\n"
     "       zkplay [--data DIR] [--save-dir DIR] [--seed N] [--rate HZ] [--score-server URL] --autopilot\n"
-    "              [--soak SECONDS]\n"
+    "              [--pad] [--soak SECONDS]\n"
     "       zkplay [--data DIR] [--save-dir DIR] --replay FILE\n"
     "Runs the real game headless from a script, with a simulated clock and a fixed seed.\n"
     "SCRIPT - reads the commands from standard input and runs each line as it arrives.\n"
@@ -39,6 +39,9 @@ const TProgramInfo Program{
     "                        the high-score table (or the main menu when the score misses the\n"
     "                        table) and prints the final state line; status 1 when the game stops\n"
     "                        making progress\n"
+    "  --pad                 with --autopilot: everything through a virtual game controller,\n"
+    "                        the autopilot's race keys included (the name \"AUTOPILOT\" taken\n"
+    "                        from the letter picker)\n"
     "  --soak SECONDS        with --autopilot: plays games back to back for SECONDS of simulated\n"
     "                        time and prints the resident memory after the first game, at the\n"
     "                        end and at its peak\n"
@@ -54,6 +57,14 @@ const TProgramInfo Program{
     "                        KEY: a letter or digit, f1..f12, up, down, left, right, return, enter,\n"
     "                        escape, esc, space, backspace, tab, pause, shift, ctrl, alt, with any\n"
     "                        of the prefixes alt+, ctrl+, shift+\n"
+    "  pad connect|disconnect  attaches one more virtual game controller, or pulls out the\n"
+    "                        newest (one frame)\n"
+    "  pad button B          presses pad button B, runs one frame, releases it; B: a, b, x,\n"
+    "                        y, back, guide, start, leftstick, rightstick, leftshoulder,\n"
+    "                        rightshoulder, dpup, dpdown, dpleft, dpright\n"
+    "  pad down B | pad up B presses or releases pad button B alone (no frame)\n"
+    "  pad axis AXIS V       moves AXIS (leftx, lefty, rightx, righty: -1..1, down and right\n"
+    "                        positive; lefttrigger, righttrigger: 0..1) to V (no frame)\n"
     "  type TEXT             types TEXT, one frame a character\n"
     "  char N                types the character with code N (1 to 255)\n"
     "  mouse X Y             moves the mouse to surface pixel X, Y\n"
@@ -66,8 +77,9 @@ const TProgramInfo Program{
     "  state                 prints the shared game state as one line of JSON\n"
     "  replay FILE           from the main menu, plays the recorded game in FILE to its end\n"
     "  track                 prints the current level's track as one line of JSON\n"
-    "  autopilot on|off      the autopilot rides the races instead of the race keys (popups\n"
-    "                        still take the script's keys)\n"
+    "  autopilot on|off|pad  the autopilot rides the races instead of the race keys (popups\n"
+    "                        still take the script's keys); pad: its keys are put on the\n"
+    "                        virtual pads each frame of a wait, as a player would hold them\n"
     "  expect FIELD VALUE    ends with status 1 unless the state's FIELD (a.b for nested\n"
     "                        fields) is VALUE; VALUE may start with >, <, >= or <=\n"
     "Exit status: 0 when the script ran through, 1 when an expect failed, 2 for a wrong\n"
@@ -117,7 +129,7 @@ int main(int argc, char** argv) {
   PlayOptions options;
   options.DataDir = DefaultGameDir(argv[0]);
   long long seed = 1, stormEvents = -1, soakSeconds = -1;
-  bool autopilot = false;
+  bool autopilot = false, pad = false;
   std::string scorServer, scriptPath, replayPath, saveDir;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -136,6 +148,8 @@ int main(int argc, char** argv) {
       if (!ParseInt(argv[++i], stormEvents) || stormEvents < 0) return Usage("--storm takes a number of events");
     } else if (arg == "--autopilot") {
       autopilot = true;
+    } else if (arg == "--pad") {
+      pad = true;
     } else if (arg == "--soak" && hasValue) {
       if (!ParseInt(argv[++i], soakSeconds) || soakSeconds < 0) return Usage("--soak takes a number of seconds");
     } else if (arg == "--replay" && hasValue) {
@@ -161,6 +175,7 @@ int main(int argc, char** argv) {
     return RunReplayOption(replayPath, options);
   }
   if (soakSeconds >= 0 && !autopilot) return Usage("--soak needs --autopilot");
+  if (pad && !autopilot) return Usage("--pad needs --autopilot");
   if (autopilot && !scriptPath.empty()) return Usage("--autopilot takes no script");
   if (scriptPath.empty() && !autopilot) return Usage("no script given");
   const bool fromStdin = scriptPath == "-";
@@ -180,7 +195,7 @@ int main(int argc, char** argv) {
     config.DataRoot = options.DataDir;
     if (!scorServer.empty()) SetScoreServer(scorServer);
     game.Start(config, static_cast<uint64_t>(seed));
-    status = autopilot ? RunAutoPlay(TAutoPlayOptions{options.RefreshRate, !scorServer.empty(), soakSeconds})
+    status = autopilot ? RunAutoPlay(TAutoPlayOptions{options.RefreshRate, !scorServer.empty(), soakSeconds, pad})
                        : RunScript(script, fromStdin ? "<stdin>" : scriptPath, options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zkplay: %s\n", e.what());

@@ -36,6 +36,40 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// "pad connect", "pad disconnect", "pad button B" (press, one frame, release), "pad down B",
+// "pad up B", "pad axis AXIS VALUE": the virtual pads. The problem in words, or empty.
+std::string PadCommand(std::istream& in, THeadlessDriver& run) {
+  std::string what, name;
+  in >> what;
+  if (what == "connect") {
+    std::string problem;
+    if (!Sys_HeadlessPadConnect(problem)) return problem;
+    run.Frame();
+    return {};
+  }
+  if (what == "disconnect") {
+    Sys_HeadlessPadDisconnect();
+    run.Frame();
+    return {};
+  }
+  if (what == "axis") {
+    double value = 0;
+    if (!(in >> name >> value) || PadAxisByName(Lower(name)) < 0 || value < -1 || value > 1)
+      return "pad axis takes an axis (leftx, lefty, rightx, righty, lefttrigger, righttrigger) and a value -1..1";
+    Sys_HeadlessPadAxis(PadAxisByName(Lower(name)), static_cast<float>(value));
+    return {};
+  }
+  if (what == "button" || what == "down" || what == "up") {
+    const int button = (in >> name) ? PadButtonByName(Lower(name)) : -1;
+    if (button < 0) return "unknown pad button '" + name + "'";
+    if (what != "up") Sys_HeadlessPadButton(button, true);
+    if (what == "button") run.Frame();
+    if (what != "down") Sys_HeadlessPadButton(button, false);
+    return {};
+  }
+  return "pad takes connect, disconnect, button, down, up or axis";
+}
+
 // Parses "[alt+][ctrl+][shift+]NAME" into a virtual-key code and a shift state; false when unknown.
 bool ParseKey(const std::string& text, int& vk, int& shift) {
   std::string rest = Lower(text);
@@ -321,6 +355,21 @@ std::string KeyScriptName(int vk, int shift) {
   return name + static_cast<char>(std::tolower(vk));
 }
 
+// "STEER LEFT" as a field name: "SteerLeft".
+std::string ActionFieldName(int action) {
+  std::string name;
+  bool upper = true;
+  for (const char* c = ControlActionName(action); *c != '\0'; ++c) {
+    if (*c == ' ') {
+      upper = true;
+      continue;
+    }
+    name += upper ? *c : static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    upper = false;
+  }
+  return name;
+}
+
 std::string StateJson() {
   JsonObject s;
   s.Field("CurrentScreen", static_cast<long long>(Shell.CurrentScreen));
@@ -367,9 +416,31 @@ std::string StateJson() {
   s.Field("FullScreenDisplay", MForm->MDXDraw.FullScreen);
   s.Field("Terminated", MForm->Terminated);
   s.Field("ReplayFrames", static_cast<long long>(ReplayFrameCount()));
+  // The player's race keys at the last poll, as a replay packs them (1 left, 2 right, 4 up,
+  // 8 down, 16 space, 32 horn), and the pads' rumbles so far.
+  s.Field("PlayerKeys", static_cast<long long>(PackRaceInput(PlayerRaceInput())));
+  s.Field("Rumbles", static_cast<long long>(Sys_HeadlessRumbleCount()));
+  JsonObject controls;
+  for (int a = 0; a < ControlActionCount; ++a)
+    controls.Field(ActionFieldName(a).c_str(), ControlKeyName(Controls.Keys[a]) + " " + PadButtonName(Controls.PadButtons[a]));
+  controls.Field("Rumble", Controls.Rumble);
+  s.Raw("Controls", controls.Close());
   if (Shell.CurrentScreen == scrRace && race != nullptr && race->Player != nullptr)
     s.Raw("Race", RaceJson(*race, *race->Player));
   return s.Close();
+}
+
+void PutRaceKeysOnPad(const TRaceInput& keys) {
+  Sys_HeadlessPadAxis(paLeftX, keys.Left ? -1.0f : keys.Right ? 1.0f : 0.0f);
+  Sys_HeadlessPadAxis(paTriggerRight, keys.Up ? 1.0f : 0.0f);
+  Sys_HeadlessPadAxis(paTriggerLeft, keys.Down ? 1.0f : 0.0f);
+  Sys_HeadlessPadButton(pbX, keys.Space);
+  Sys_HeadlessPadButton(pbY, keys.Horn);
+}
+
+TRaceInput AutopilotKeysNow() {
+  const TRace* const race = CurrentRace();
+  return race != nullptr && RaceFrameDue() ? Autopilot.Keys(*race) : TRaceInput{};
 }
 
 int PlayReplay(TReplay replay, const std::string& name, int refreshRate) {
@@ -386,6 +457,8 @@ int PlayReplay(TReplay replay, const std::string& name, int refreshRate) {
 }
 
 int RunScript(std::istream& script, const std::string& scriptName, const PlayOptions& options) {
+  // "autopilot pad": each frame of `wait` puts the autopilot's keys on the virtual pads.
+  bool autopilotOnPad = false;
   THeadlessDriver run(options.RefreshRate);
   std::string line;
   int lineNo = 0;
@@ -405,7 +478,10 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
     if (cmd == "wait") {
       long n = -1;
       if (!(in >> n) || n < 0) return fail("wait takes a number of frames");
-      run.Frames(static_cast<int>(n));
+      for (long i = 0; i < n; ++i) {
+        if (autopilotOnPad) PutRaceKeysOnPad(AutopilotKeysNow());
+        run.Frame();
+      }
     } else if (cmd == "key" || cmd == "down" || cmd == "up") {
       std::string name;
       int vk = 0, shift = 0;
@@ -413,6 +489,8 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
       if (cmd != "up") run.Press(vk, shift);
       if (cmd == "key") run.Frame();
       if (cmd != "down") run.Release(vk, shift);
+    } else if (cmd == "pad") {
+      if (const std::string problem = PadCommand(in, run); !problem.empty()) return fail(problem);
     } else if (cmd == "type") {
       // Everything after the command word, leading blank removed.
       std::string text = body.substr(body.find("type") + 4);
@@ -487,8 +565,9 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
     } else if (cmd == "autopilot") {
       std::string state;
       in >> state;
-      if (state != "on" && state != "off") return fail("autopilot takes on or off");
+      if (state != "on" && state != "off" && state != "pad") return fail("autopilot takes on, off or pad");
       Autopilot.On = state == "on";
+      autopilotOnPad = state == "pad";
     } else if (cmd == "expect") {
       std::string name, expected;
       if (!(in >> name)) return fail("expect takes a field name and a value");

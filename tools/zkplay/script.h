@@ -26,6 +26,12 @@ std::string KeyScriptName(int vk, int shift);
 // standard error, prefixed by `name`.
 int PlayReplay(TReplay replay, const std::string& name, int refreshRate);
 
+// Puts the race keys on the virtual pads the way a player holds them: steering on the left
+// stick, accelerating and braking on the triggers, the handbrake on X, the horn on Y.
+void PutRaceKeysOnPad(const TRaceInput& keys);
+// The autopilot's keys for this frame when a race frame is due (none otherwise).
+TRaceInput AutopilotKeysNow();
+
 // One line of JSON with the shared game state; with a race, its "Race" object too.
 std::string StateJson();
 // One line of JSON with the current level's track: its rows' shapes and road centres.

@@ -41,12 +41,12 @@ constexpr int kShiftStates[] = {0, 0, 0, 0, ssAlt, ssCtrl, ssShift, ssAlt | ssCt
 
 enum class TEvent {
   Key, KeyDown, KeyUp, Char, Move, MoveToItem, Click, DoubleClick, Frames, FocusOff, FocusOn,
-  Minimize, Restore, Close, Answer, GoRace, Ride, RaceKey, Jump, Count
+  Minimize, Restore, Close, Answer, GoRace, Ride, RaceKey, Jump, Pad, Count
 };
 using TWeights = std::array<int, static_cast<size_t>(TEvent::Count)>;
 // Relative frequencies, in the order above: off the race screen, and on it.
-constexpr TWeights kMenuWeights = {30, 4, 4, 10, 10, 14, 12, 3, 16, 1, 2, 1, 2, 2, 3, 25, 0, 0, 0};
-constexpr TWeights kRaceWeights = {10, 2, 2, 3, 3, 3, 3, 1, 6, 1, 1, 1, 1, 1, 4, 0, 40, 8, 4};
+constexpr TWeights kMenuWeights = {30, 4, 4, 10, 10, 14, 12, 3, 16, 1, 2, 1, 2, 2, 3, 25, 0, 0, 0, 8};
+constexpr TWeights kRaceWeights = {10, 2, 2, 3, 3, 3, 3, 1, 6, 1, 1, 1, 1, 1, 4, 0, 40, 8, 4, 6};
 
 // Keys of the race the storm presses on purpose; the boss key is added as the player set it.
 constexpr int kRaceKeys[] = {'P', VK_ESCAPE, 'H', VK_RETURN, VK_PAUSE};
@@ -80,6 +80,8 @@ private:
   void HoldRiderKeys(const TRiderKeys& keys, int& waited);
   void PressRaceKey();
   void Jump();
+  // A pad plugged in or pulled out, a button pressed, held or let go, a stick or trigger moved.
+  void PadEvent();
   int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
   bool Chance(int percent) { return Pick(100) < percent; }
   int RandomKey() { return kKeys[Pick(static_cast<int>(std::size(kKeys)))]; }
@@ -95,8 +97,9 @@ private:
   std::string gameDir_;
   std::deque<std::string> trail_;  // the last events, as script lines
   std::array<int, 4> held_{};      // keys held down by a KeyDown event
+  int pads_ = 0;                   // virtual pads attached
   long long events_ = 0, frames_ = 0, restarts_ = 0, jumps_ = 0;
-  std::array<long long, 7> screens_{};
+  std::array<long long, 8> screens_{};
   std::array<long long, 13> popups_{};
   std::array<long long, static_cast<size_t>(TRacePhase::Count)> phases_{};
   // The rider: its style for its next EventsLeft ride events, and the keys it holds.
@@ -117,6 +120,7 @@ void TStorm::StartGame() {
   game_.Start(config, options_.Seed + static_cast<uint64_t>(restarts_));
   SetScoreServer(kNoScoreServer);
   held_.fill(0);
+  pads_ = 0;
   rider_ = TRider{};
 }
 
@@ -251,6 +255,45 @@ void TStorm::MoveOntoItem() {
   Remember("mouse " + std::to_string(x) + " " + std::to_string(y));
 }
 
+void TStorm::PadEvent() {
+  const int kind = Pick(10);
+  if (kind == 0) {
+    if (std::string problem; pads_ < 2 && Sys_HeadlessPadConnect(problem)) ++pads_;
+    driver_.Frame();
+    ++frames_;
+    Remember("pad connect");
+  } else if (kind == 1) {
+    Sys_HeadlessPadDisconnect();
+    if (pads_ > 0) --pads_;
+    driver_.Frame();
+    ++frames_;
+    Remember("pad disconnect");
+  } else if (kind < 7) {
+    const int button = Pick(PadButtonCount);
+    const std::string name = PadButtonName(button);
+    if (Chance(60)) {
+      Sys_HeadlessPadButton(button, true);
+      driver_.Frame();
+      ++frames_;
+      Sys_HeadlessPadButton(button, false);
+      Remember("pad button " + name);
+    } else {
+      const bool down = Chance(50);
+      Sys_HeadlessPadButton(button, down);
+      Remember(std::string(down ? "pad down " : "pad up ") + name);
+    }
+  } else {
+    static constexpr const char* kAxes[PadAxisCount] = {"leftx", "lefty", "rightx", "righty", "lefttrigger", "righttrigger"};
+    const int axis = Pick(PadAxisCount);
+    const bool trigger = axis == paTriggerLeft || axis == paTriggerRight;
+    const double value = (trigger ? Pick(101) : Pick(201) - 100) / 100.0;
+    Sys_HeadlessPadAxis(axis, static_cast<float>(value));
+    char line[64];
+    std::snprintf(line, sizeof line, "pad axis %s %.2f", kAxes[axis], value);
+    Remember(line);
+  }
+}
+
 void TStorm::Apply(TEvent event) {
   switch (event) {
     case TEvent::Key: {
@@ -335,6 +378,7 @@ void TStorm::Apply(TEvent event) {
     case TEvent::Ride: Ride(); break;
     case TEvent::RaceKey: PressRaceKey(); break;
     case TEvent::Jump: Jump(); break;
+    case TEvent::Pad: PadEvent(); break;
     case TEvent::Count: break;
   }
 }
@@ -415,7 +459,7 @@ int TStorm::Run() {
         StartGame();
         Remember("# the game restarted");
       }
-      ++screens_[Shell.CurrentScreen <= 6 ? Shell.CurrentScreen : 0];
+      ++screens_[Shell.CurrentScreen < screens_.size() ? Shell.CurrentScreen : 0];
       ++popups_[Shell.PopupKind <= 12 ? Shell.PopupKind : 0];
       if (const std::string problem = Problem(); !problem.empty()) status = Fail(n, problem);
     }
