@@ -139,7 +139,7 @@ void TPlayer::Crash() {
   Crashed = true;
   EngineSound = TEngineSound::None;
   HornOn = false;
-  PlaySound(sndCrash);
+  PlaySoundAt(sndCrash, OwnPan());
   SetAnimation(Model().CrashImage, 8);
   StopEngineSounds(false);
   CrashTimer = kCrashMs;
@@ -150,7 +150,7 @@ void TPlayer::Bump(bool playSound, double newSpeed) {
   ScrollSpeed = TopSpeedFactor() * Speed / 8;
   StopEngineSounds(false);
   ResumeEngineSound(false);
-  if (playSound) PlaySound(sndBump);
+  if (playSound) PlaySoundAt(sndBump, OwnPan());
 }
 
 void TPlayer::CheckFall() {
@@ -306,6 +306,7 @@ void TPlayer::Step(int elapsed) {
   }
   OnRoad = HullOnRoad();
   UpdateEngineSound();
+  TuneEngine();
   ScrollMarks();
   LayMarkIfDue();
   CullMarks();
