@@ -1,5 +1,6 @@
 // The engine's sound across the speeds: which loop plays and at what rate, the pause resuming the
-// band that played, and the mix of a whole acceleration free of clicks where loops change.
+// band that played, the mix of a whole acceleration free of clicks where loops change, and the
+// rivals' engines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -152,6 +153,48 @@ TEST_F(EngineMix, AFullAccelerationChangesLoopsWithoutClicksAndPauseResumesTheBa
   // hardly further between two samples than anywhere else (a cut would step thousands).
   EXPECT_GT(steps.Far, 0);
   EXPECT_LE(steps.Near, steps.Far * 3 / 2) << "near " << steps.Near << ", far " << steps.Far;
+}
+
+// Loudness of each channel over the last `frames` frames of a recording.
+std::pair<double, double> ChannelRms(const std::vector<int16_t>& stereo, size_t frames) {
+  double left = 0, right = 0;
+  const size_t n = std::min(frames, stereo.size() / 2);
+  for (size_t i = stereo.size() / 2 - n; i < stereo.size() / 2; ++i) {
+    left += 1.0 * stereo[2 * i] * stereo[2 * i];
+    right += 1.0 * stereo[2 * i + 1] * stereo[2 * i + 1];
+  }
+  return {std::sqrt(left / static_cast<double>(n)), std::sqrt(right / static_cast<double>(n))};
+}
+
+TEST_F(EngineMix, RivalsAreHeardOnlyNearAndOnTheirSideTwoAtMost) {
+  StopEngineSounds(true);
+  TPlayer& bike = Bike();
+  const struct {
+    double X, Y;
+    bool Heard;
+  } rivals[] = {{bike.CenterX - 150, bike.CenterY - 60, true}, {bike.CenterX - 120, bike.CenterY + 80, true},
+                {bike.CenterX + 100, bike.CenterY - 200, false},  // a third: no voice is left for it
+                {bike.CenterX, bike.CenterY - 900, false}};
+  for (int n = 1; n <= 4; ++n) {
+    PlaceRival(n, rivals[n - 1].X, rivals[n - 1].Y);
+    Rivals().Speed[n] = 100;
+  }
+  Rivals().SoundEngines();
+  Sys_HeadlessAdvanceClock(200);
+  const auto [left, right] = ChannelRms(Snd_StopRecording(), kRate / 10);
+  // Both voices sound from the left, and quietly (each a third of full level at most).
+  EXPECT_GT(left, 2 * right);
+  EXPECT_LT(left, 0.5 * 16000);
+  EXPECT_GT(left, 0.02 * 16000);
+
+  // Out of hearing, the voices fall silent.
+  for (int n = 1; n <= 4; ++n) Rivals().Racing[n] = false;
+  Snd_StartRecording(kRate);
+  Rivals().SoundEngines();
+  Sys_HeadlessAdvanceClock(200);
+  const auto [quietLeft, quietRight] = ChannelRms(Snd_StopRecording(), kRate / 10);
+  EXPECT_EQ(quietLeft, 0);
+  EXPECT_EQ(quietRight, 0);
 }
 
 }  // namespace
