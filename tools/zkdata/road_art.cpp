@@ -234,6 +234,35 @@ Canvas GroundTile() {
   return tile;
 }
 
+// Plain ground with a few small things on it (tufts, stones, litter in the look's colour), clear
+// of the cell's edges so that it meets any neighbour. Cells of plain ground take one of these by
+// position, so that the ground does not repeat cell after cell.
+Canvas GroundVariant(int variant) {
+  Canvas tile = GroundTile();
+  Prng r(static_cast<uint32_t>(100 + variant));
+  const auto inside = [&r] { return 12 + r.Unit() * (T - 24); };
+  const Rgba dark = Scale(Hex(Style->GroundDark), 0.75f);
+  switch (variant) {
+    case 0:  // tufts
+      for (int k = 0; k < 4; ++k) {
+        const float x = inside(), y = inside();
+        for (int b = -2; b <= 2; ++b) tile.Fill(Capsule(x, y, x + b * 1.8f, y - 5 - r.Unit() * 3, 0.6f), dark);
+      }
+      break;
+    case 1:  // stones
+      for (int k = 0; k < 3; ++k) {
+        const float x = inside(), y = inside(), rx = 2.5f + r.Unit() * 2.5f, ry = 2 + r.Unit() * 2;
+        tile.Shadow(Ellipse(x, y, rx, ry), 1.5f, 1.5f, 1.5f, 0.4f);
+        tile.Fill(Ellipse(x, y, rx, ry), Mix(Hex(0x8A8A88), Hex(0xB8B6B0), r.Unit()));
+      }
+      break;
+    default:  // litter
+      for (int k = 0; k < 12; ++k) tile.Fill(Circle(inside(), inside(), 1.2f + r.Unit()), Scale(Hex(Style->Speck), 0.8f + 0.4f * r.Unit()));
+      break;
+  }
+  return tile;
+}
+
 Canvas GroundBlock(int columns, int rows) {
   Canvas block(columns * TileSize, rows * TileSize);
   block.Generate([](float x, float y) { return Grass(Wrapped(x, T), Wrapped(y, T)); });
@@ -658,6 +687,7 @@ std::vector<Canvas> RoadTilesOfOneLook(int look) {
   }
   for (const ShiftCodes& s : ShiftRows)
     for (size_t i = 0; i < ShiftColumns.size(); ++i) tiles[s.First + i] = ProfileTile(s.Kind, ShiftColumns[i], true);
+  for (int v = 0; v < GroundVariants; ++v) tiles[patGroundVaried + v] = GroundVariant(v);
   tiles[49] = Flowers();
   tiles[50] = Bush();
   tiles[51] = Rocks();
