@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Shoots the race's look with zkplay (docs/look/shots.zk: every level group, the captions, pause,
 # a crash, the tally and the finale; docs/look/hit.zk: a hit) and lays the shots out in one contact sheet with
-# ImageMagick's montage.
+# ImageMagick's montage; with sox, also draws the engine's spectrogram (docs/look/engine.png).
 #   bash scripts/contact-sheet.sh [BUILD_DIR] [SHEET.jpg]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,3 +16,10 @@ done
 mkdir -p "$(dirname "$sheet")"
 montage -geometry 400x300+4+4 -tile 4x -label '%t' "$work"/*.png -quality 85 "$sheet"
 echo "$sheet"
+# The engine's spectrogram across a full acceleration (docs/look/engine.zk records it), with sox.
+if command -v sox >/dev/null; then
+  (cd "$work" && "$build/bin/zkplay" --data "$build/game" --save-dir "$work/saves" "$root/docs/look/engine.zk" >/dev/null)
+  sox "$work/engine.wav" -n remix 1 rate 3k spectrogram -x 1400 -y 360 -z 70 \
+    -t "Engine sound across a full acceleration, then rolling off (level 1, autopilot riding)" -o "$root/docs/look/engine.png"
+  echo "$root/docs/look/engine.png"
+fi

@@ -52,3 +52,29 @@ void PlaySound(int Index) {
 void StopSound(int Index) {
   if (*soundSwitch) Snd_Stop(Index);
 }
+
+void PlaySoundAt(int Index, double pan) {
+  if (!*soundSwitch) return;
+  Snd_SetPan(Index, static_cast<float>(pan));
+  Snd_Play(Index);
+}
+
+void TuneSound(int Index, double rate, double pan) {
+  if (!*soundSwitch) return;
+  Snd_SetRate(Index, static_cast<float>(rate));
+  Snd_SetPan(Index, static_cast<float>(pan));
+}
+
+static_assert(RivalEngineVoices <= FreeVoiceCount);
+
+void SoundRivalEngine(int slot, int Index, const TVoiceSettings& settings) {
+  if (*soundSwitch) Snd_SetVoice(slot, Index, settings);
+}
+
+void StopRivalEngine(int slot) {
+  if (*soundSwitch) Snd_StopVoice(slot);
+}
+
+void StopRivalEngines() {
+  for (int slot = 0; slot < RivalEngineVoices; ++slot) StopRivalEngine(slot);
+}

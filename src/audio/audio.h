@@ -58,6 +58,21 @@ void PlaySound(int Index);
 // While the sound switch is on: stops item Index. Otherwise nothing.
 void StopSound(int Index);
 
+// While the sound switch is on, PlaySound with the item panned (-1 left .. 1 right) to where its
+// event happens.
+void PlaySoundAt(int Index, double pan);
+// While the sound switch is on: the playback rate (1 = as recorded) and pan of item Index, now
+// and for its next starts.
+void TuneSound(int Index, double rate, double pan);
+
+// The rivals' engines: at most RivalEngineVoices at once, each a looped item at its own settings.
+// While the sound switch is on, voice `slot` sounds `Index` (restarting only on another item);
+// StopRivalEngines silences them all.
+constexpr int RivalEngineVoices = 2;
+void SoundRivalEngine(int slot, int Index, const TVoiceSettings& settings);
+void StopRivalEngine(int slot);
+void StopRivalEngines();
+
 // The module player. SongLoadFromFile returns 0 when the module could not be loaded, else a
 // handle for SongPlay and SongFree; SongPlay plays in the background, following the module's own
 // loop, until SongFree stops and releases it.

@@ -1,7 +1,8 @@
-// The audio device: sound-list items on SDL_mixer channels, XM music decoded by libxmp and fed
-// to the mixer through its music hook.
+// The audio device: SDL_mixer opens it and takes XM music decoded by libxmp through its music
+// hook; the sound-list items are mixed over the music by our own mixer (mixer.h) in the post-mix
+// hook, which resamples, pans and fades every voice.
 //
-// Item n of the sound list owns mixer channel n, so playing an item first stops its own running
+// Item n of the sound list owns voice n, so playing an item first stops its own running
 // instance and never touches another item. Modules are loaded by libxmp even when no device is
 // open (the headless backend, no sound card): a module that loads gets a handle, one that does
 // not gets 0, so the game's music rules behave the same everywhere. Every call is recorded in the
@@ -16,25 +17,28 @@
 #include <map>
 #include <mutex>
 
+#include "platform/mixer.h"
 #include "platform/platform.h"
+#include "platform/sys_local.h"
 
 namespace {
 
 constexpr int OutputRate = 44100;
-constexpr int LoopFadeMs = 15;
 constexpr int OutputChannels = 2;
 constexpr int OutputChunkFrames = 1024;
 
-struct TSoundItem {
-  bool Looped = false;
-  std::vector<uint8_t> Riff;   // kept only when the wave arrived while the device was closed
-  Mix_Chunk* Chunk = nullptr;  // null when the device is closed or the wave could not be read
-};
-
 struct TAudioDevice {
-  bool Open = false;
+  bool Open = false;     // SDL_mixer's device
+  bool Offline = false;  // the mixer without a device, recording (tests)
+  std::vector<int16_t> Recording;
+  double RecordedMs = 0;
   int Rate = OutputRate;
-  std::vector<TSoundItem> Items;
+  // The sound list as last handed over, kept for a device that opens later.
+  TWaveCollection Waves;
+
+  // Effects. The mixer thread renders them; everything else that touches `Mixer` holds `EffectsLock`.
+  std::mutex EffectsLock;
+  TMixer Mixer;
 
   // Music. `Playing` is read by the mixer thread; everything that changes it or frees a module
   // holds `MusicLock`.
@@ -73,6 +77,15 @@ void MusicHook(void*, Uint8* stream, int len) {
     std::memset(stream, 0, static_cast<size_t>(len));
 }
 
+// Runs on the mixer thread, after the music: adds the effects.
+void EffectsHook(void*, Uint8* stream, int len) {
+  TAudioDevice& d = Device();
+  std::lock_guard<std::mutex> lock(d.EffectsLock);
+  d.Mixer.Render(reinterpret_cast<int16_t*>(stream), len / static_cast<int>(OutputChannels * sizeof(int16_t)));
+}
+
+bool Mixing(const TAudioDevice& d) { return d.Open || d.Offline; }
+
 bool OpenMixer(TAudioDevice& d) {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   // Only the rate may differ from the request: the music hook writes 16-bit stereo.
@@ -105,30 +118,12 @@ bool SoundOutputExists() {
   return any;
 }
 
-void FreeChunks(TAudioDevice& d) {
-  for (TSoundItem& item : d.Items) {
-    if (item.Chunk != nullptr) Mix_FreeChunk(item.Chunk);
-    item.Chunk = nullptr;
-  }
-}
-
-Mix_Chunk* LoadChunk(const std::vector<uint8_t>& riff) {
-  if (riff.empty()) return nullptr;
-  SDL_RWops* rw = SDL_RWFromConstMem(riff.data(), static_cast<int>(riff.size()));
-  return rw != nullptr ? Mix_LoadWAV_RW(rw, 1) : nullptr;
-}
-
-// Converts every item for the open device; an item whose wave cannot be read stays silent.
-void PrepareChunks(TAudioDevice& d) {
-  if (!d.Open) return;
-  Mix_HaltChannel(-1);
-  FreeChunks(d);
-  Mix_AllocateChannels(static_cast<int>(d.Items.size()));
-  for (TSoundItem& item : d.Items) item.Chunk = LoadChunk(item.Riff);
-}
-
-bool ValidItem(const TAudioDevice& d, int index) {
-  return index >= 0 && index < static_cast<int>(d.Items.size());
+// Opens the mixer at the device's rate with the sound list; an item whose wave cannot be read
+// stays silent.
+void PrepareMixer(TAudioDevice& d) {
+  std::lock_guard<std::mutex> lock(d.EffectsLock);
+  d.Mixer.Open(d.Rate);
+  d.Mixer.SetItems(d.Waves);
 }
 
 void ReleaseModule(xmp_context ctx) {
@@ -159,16 +154,19 @@ void Snd_Init() {
     if (!OpenMixer(d)) return;  // the game runs silent
   }
   d.Open = true;
-  PrepareChunks(d);
+  Mix_AllocateChannels(0);
+  PrepareMixer(d);
   Mix_HookMusic(MusicHook, nullptr);
+  Mix_SetPostMix(EffectsHook, nullptr);
 }
 
 void Snd_Shutdown() {
   TAudioDevice& d = Device();
   if (d.Open) {
+    Mix_SetPostMix(nullptr, nullptr);
     Mix_HookMusic(nullptr, nullptr);
-    Mix_HaltChannel(-1);
   }
+  d.Offline = false;
   {
     std::lock_guard<std::mutex> lock(d.MusicLock);
     d.Playing = nullptr;
@@ -176,7 +174,6 @@ void Snd_Shutdown() {
     d.Modules.clear();
   }
   if (d.Open) {
-    FreeChunks(d);
     Mix_CloseAudio();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     d.Open = false;
@@ -185,40 +182,89 @@ void Snd_Shutdown() {
 
 void Snd_SetWaves(const TWaveCollection& waves) {
   TAudioDevice& d = Device();
-  if (d.Open) {
-    Mix_HaltChannel(-1);
-    FreeChunks(d);
-  }
-  d.Items.assign(waves.Items.size(), TSoundItem{});
-  if (d.Open) Mix_AllocateChannels(static_cast<int>(d.Items.size()));
-  for (size_t i = 0; i < waves.Items.size(); ++i) {
-    d.Items[i].Looped = waves.Items[i].Looped;
-    // An open device converts the wave at once; a closed one keeps it for when it opens.
-    if (d.Open) d.Items[i].Chunk = LoadChunk(waves.Items[i].Wave.Riff);
-    else d.Items[i].Riff = waves.Items[i].Wave.Riff;
-  }
+  d.Waves = waves;
+  if (Mixing(d)) PrepareMixer(d);
+}
+
+void Snd_StartRecording(int rate) {
+  TAudioDevice& d = Device();
+  if (d.Open) return;
+  d.Offline = true;
+  d.Rate = rate;
+  d.Recording.clear();
+  d.RecordedMs = 0;
+  PrepareMixer(d);
+}
+
+std::vector<int16_t> Snd_StopRecording() {
+  TAudioDevice& d = Device();
+  d.Offline = false;
+  return std::move(d.Recording);
+}
+
+void Snd_AdvanceRecording(double ms) {
+  TAudioDevice& d = Device();
+  if (!d.Offline || ms <= 0) return;
+  // Whole frames, the fractions carried on, so the recording keeps pace with the clock.
+  const auto framesAt = [&](double t) { return static_cast<size_t>(t * d.Rate / 1000.0); };
+  const size_t frames = framesAt(d.RecordedMs + ms) - framesAt(d.RecordedMs);
+  d.RecordedMs += ms;
+  const size_t at = d.Recording.size();
+  d.Recording.resize(at + 2 * frames, 0);
+  std::lock_guard<std::mutex> lock(d.EffectsLock);
+  d.Mixer.Render(d.Recording.data() + at, static_cast<int>(frames));
 }
 
 void Snd_Play(int index) {
   Log("play " + std::to_string(index));
   TAudioDevice& d = Device();
-  if (!d.Open || !ValidItem(d, index) || d.Items[index].Chunk == nullptr) return;
-  Mix_HaltChannel(index);
-  // A loop (the engine's sounds, the horn) fades in, so that one engine sound taking over from
-  // another does not start with a click.
-  if (d.Items[index].Looped) Mix_FadeInChannel(index, d.Items[index].Chunk, -1, LoopFadeMs);
-  else Mix_PlayChannel(index, d.Items[index].Chunk, 0);
+  if (!Mixing(d)) return;
+  std::lock_guard<std::mutex> lock(d.EffectsLock);
+  d.Mixer.Play(index);
 }
 
 void Snd_Stop(int index) {
   Log("stop " + std::to_string(index));
   TAudioDevice& d = Device();
-  if (d.Open && ValidItem(d, index)) Mix_HaltChannel(index);
+  if (!Mixing(d)) return;
+  std::lock_guard<std::mutex> lock(d.EffectsLock);
+  d.Mixer.Stop(index);
 }
 
 bool Snd_Playing(int index) {
   TAudioDevice& d = Device();
-  return d.Open && ValidItem(d, index) && Mix_Playing(index) != 0;
+  if (!Mixing(d)) return false;
+  std::lock_guard<std::mutex> lock(d.EffectsLock);
+  return d.Mixer.Playing(index);
+}
+
+// Settings change every frame: they are not logged.
+void Snd_SetRate(int index, float rate) {
+  TAudioDevice& d = Device();
+  if (!Mixing(d)) return;
+  std::lock_guard<std::mutex> lock(d.EffectsLock);
+  d.Mixer.SetItemRate(index, rate);
+}
+
+void Snd_SetPan(int index, float pan) {
+  TAudioDevice& d = Device();
+  if (!Mixing(d)) return;
+  std::lock_guard<std::mutex> lock(d.EffectsLock);
+  d.Mixer.SetItemPan(index, pan);
+}
+
+void Snd_SetVoice(int slot, int index, const TVoiceSettings& settings) {
+  TAudioDevice& d = Device();
+  if (!Mixing(d) || slot < 0 || slot >= FreeVoiceCount) return;
+  std::lock_guard<std::mutex> lock(d.EffectsLock);
+  d.Mixer.SetFreeVoice(slot, index, settings);
+}
+
+void Snd_StopVoice(int slot) {
+  TAudioDevice& d = Device();
+  if (!Mixing(d)) return;
+  std::lock_guard<std::mutex> lock(d.EffectsLock);
+  d.Mixer.StopFreeVoice(slot);
 }
 
 int Mus_Load(const std::string& path) {

@@ -597,7 +597,7 @@ bool Sys_AnswerHelpOrVersion(const TProgramInfo& program, int argc, char** argv)
 int Sys_UsageError(const TProgramInfo& program, const std::string& problem);
 
 // ---------------------------------------------------------------------------------------------
-// Audio device: one channel per sound-list item, and one music module at a time.
+// Audio device: one voice per sound-list item (our own mixing), and one music module at a time.
 // With no audio device (or the headless backend) every call succeeds silently.
 // ---------------------------------------------------------------------------------------------
 
@@ -606,9 +606,32 @@ void Snd_Shutdown();
 // Hands the sound list to the device (called after loading it).
 void Snd_SetWaves(const TWaveCollection& waves);
 // Plays item `index` from its start, stopping its running instance first; loops when Looped.
+// Loops fade in, and every stopped item fades out, over a few milliseconds: no change clicks.
 void Snd_Play(int index);
 void Snd_Stop(int index);
 bool Snd_Playing(int index);
+
+// How a voice sounds: Rate 1 plays the wave as recorded (2 an octave up), Gain 1 at its own level,
+// Pan -1 left .. 1 right (kept within +-0.8), with the middle at the mono level in both ears.
+struct TVoiceSettings {
+  float Rate = 1, Gain = 1, Pan = 0;
+};
+// Playback rate and pan of item `index`, now (gliding there within one mixing block) and for its
+// later starts.
+void Snd_SetRate(int index, float rate);
+void Snd_SetPan(int index, float pan);
+// Free voices beside the items' own, for sounds of which several may run at once (the rivals'
+// engines): voice `slot` sounds item `index` looped at `settings`, restarting only when it was
+// silent or on another item.
+constexpr int FreeVoiceCount = 4;
+void Snd_SetVoice(int slot, int index, const TVoiceSettings& settings);
+void Snd_StopVoice(int slot);
+
+// Recording the effects, for tests and zkplay (headless backend, no device open): the mixer runs
+// at `rate` and every advance of the simulated clock mixes that much time of the effects into the
+// recording. Snd_StopRecording ends it and hands it over as interleaved 16-bit stereo.
+void Snd_StartRecording(int rate);
+std::vector<int16_t> Snd_StopRecording();
 
 // Music modules (XM). Mus_Load returns 0 when the module could not be loaded, else a handle.
 int Mus_Load(const std::string& path);

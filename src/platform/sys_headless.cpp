@@ -139,6 +139,7 @@ void Sys_HeadlessSetKey(int vk, bool held) {
 
 void Sys_HeadlessAdvanceClock(double ms) {
   if (HeadlessBackend* h = Headless()) h->Advance(ms);
+  Snd_AdvanceRecording(ms);
 }
 
 std::vector<std::string>& Sys_HeadlessOpenedURLs() {

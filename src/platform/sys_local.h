@@ -29,6 +29,9 @@ public:
 // The active backend; a headless one when Sys_Init has not run.
 SysBackendImpl& Sys_Impl();
 
+// The simulated clock moved on `ms`: a running recording of the effects takes that much time.
+void Snd_AdvanceRecording(double ms);
+
 // Backends report every key-down that is not a key repeat (see Sys_TakeKeyTap).
 void Sys_NoteKeyDown(int vk);
 

@@ -92,7 +92,7 @@ void TBonus::Take(TSlot& s) {
   const TBonusKind& kind = BonusKinds[s.Kind <= KindCount ? s.Kind : 0];
   Race.Player->AddScore(kind.Score);
   if (kind.Life) Race.Player->AddLife(1);
-  PlaySound(kind.Sound);
+  PlaySoundAt(kind.Sound, Race.Player->OwnPan());
 }
 
 void TBonus::Step(int /*elapsed*/) {

@@ -155,34 +155,87 @@ TEngineSound EngineStateOf(int sound) {
 }
 
 // The gear bands of the engine sound, in multiples of the top-speed factor: within (Low, High]
-// under throttle, the sound Sound plays unless the engine is already in State.
+// under throttle, the sound Sound plays unless the engine is already in State. From Low to the
+// next band's Low the sound's playback rate rises from RateLow to RateHigh: the revs climb
+// through each gear and drop at the shift.
 struct TGearBand {
   double Low, High;
   TEngineSound State;
   int Sound;
+  double RateLow = 1, RateHigh = 1;
 };
 
+constexpr double kGearRateLow = 0.8, kGearRateHigh = 1.25;
+
 constexpr TGearBand kGearBands[] = {
-    {0, 65, TEngineSound::Gear, sndGear1},     {65, 67, TEngineSound::Shift, sndGearShift},
-    {67, 90, TEngineSound::Gear, sndGear2},    {95, 97, TEngineSound::Shift, sndGearShift},
-    {97, 115, TEngineSound::Gear, sndGear3},   {115, 116, TEngineSound::Shift, sndGearShift},
-    {116, 130, TEngineSound::Gear, sndGear4},  {130, 131, TEngineSound::Shift, sndGearShift},
-    {131, 142, TEngineSound::Gear, sndGear4},  {142, 143, TEngineSound::Shift, sndGearShift},
-    {143, 157, TEngineSound::Gear, sndGear4},  {157, 180, TEngineSound::Top, sndTopEnd},
+    {0, 65, TEngineSound::Gear, sndGear1, kGearRateLow, kGearRateHigh},
+    {65, 67, TEngineSound::Shift, sndGearShift},
+    {67, 90, TEngineSound::Gear, sndGear2, kGearRateLow, kGearRateHigh},
+    {95, 97, TEngineSound::Shift, sndGearShift},
+    {97, 115, TEngineSound::Gear, sndGear3, kGearRateLow, kGearRateHigh},
+    {115, 116, TEngineSound::Shift, sndGearShift},
+    {116, 130, TEngineSound::Gear, sndGear4, kGearRateLow, kGearRateHigh},
+    {130, 131, TEngineSound::Shift, sndGearShift},
+    {131, 142, TEngineSound::Gear, sndGear4, kGearRateLow, kGearRateHigh},
+    {142, 143, TEngineSound::Shift, sndGearShift},
+    {143, 157, TEngineSound::Gear, sndGear4, kGearRateLow, kGearRateHigh},
+    // Takes over at the fourth gear's last pitch (118 Hz x 1.25 from a 136 Hz loop).
+    {157, 180, TEngineSound::Top, sndTopEnd, 1.085, 1.2},
 };
+constexpr int kBandCount = static_cast<int>(std::size(kGearBands));
 
 // The shift band whose crossing chirps and leaves a mark.
 constexpr double kFirstShiftLow = 65;
 
-// The throttle sound of the gear band `speed` lies in (the fourth gear's outside them), for a
-// model of top speed factor m.
-int GearSoundAt(double speed, double m) {
-  for (const TGearBand& band : kGearBands)
-    if (band.State == TEngineSound::Gear && speed > band.Low * m && speed <= band.High * m) return band.Sound;
-  return sndGear4;
+// Rolling off, the revs follow the speed between these rates of the roll-off loop.
+constexpr double kRollOffRateLow = 0.75, kRollOffRateHigh = 1.5;
+
+// The last band of sound `sound` that `speed` lies above (its first when none), or -1.
+int BandOf(int sound, double speed, double m) {
+  int found = -1;
+  for (int i = 0; i < kBandCount; ++i) {
+    if (kGearBands[i].Sound != sound) continue;
+    if (found < 0 || speed > kGearBands[i].Low * m) found = i;
+  }
+  return found;
 }
 
+// The throttle sound of the gear band `speed` lies in; between two gear bands, the lower one's.
+int GearSoundAt(double speed, double m) {
+  int sound = sndGear1;
+  for (const TGearBand& band : kGearBands)
+    if (band.State == TEngineSound::Gear && speed > band.Low * m) sound = band.Sound;
+  return sound;
+}
+
+// The play area's middle and half width on the screen, for panning.
+constexpr double kPlayMiddleX = 400, kPlayHalfWidth = 230;
+// How far the player's own sounds pan: the bike stays near the middle, so a little.
+constexpr double kOwnPanShare = 0.5;
+
 }  // namespace
+
+double EngineRate(int sound, double speed, const TVehicleModel& model) {
+  const double m = TopSpeedFactor(model);
+  if (sound == sndRollOff) {
+    const double t = std::clamp(speed / TopSpeed(model), 0.0, 1.0);
+    return kRollOffRateLow + (kRollOffRateHigh - kRollOffRateLow) * t;
+  }
+  const int i = BandOf(sound, speed, m);
+  if (i < 0) return 1;
+  const TGearBand& band = kGearBands[i];
+  const double top = i + 1 < kBandCount ? kGearBands[i + 1].Low : band.High;
+  const double t = std::clamp((speed / m - band.Low) / (top - band.Low), 0.0, 1.0);
+  return band.RateLow + (band.RateHigh - band.RateLow) * t;
+}
+
+int EngineSoundOfSpeed(double speed, const TVehicleModel& model) {
+  const double m = TopSpeedFactor(model);
+  if (speed <= 0) return sndIdle;
+  return speed > kGearBands[kBandCount - 1].Low * m ? sndTopEnd : GearSoundAt(speed, m);
+}
+
+double PanOfScreenX(double x) { return std::clamp((x - kPlayMiddleX) / kPlayHalfWidth, -1.0, 1.0); }
 
 const char* EngineSoundName(TEngineSound s) {
   switch (s) {
@@ -199,25 +252,43 @@ const char* EngineSoundName(TEngineSound s) {
 
 void StopEngineSounds(bool all) {
   for (const int s : kEngineSounds) StopSound(s);
-  if (all)
-    for (const int s : kOtherRaceSounds) StopSound(s);
+  if (!all) return;
+  for (const int s : kOtherRaceSounds) StopSound(s);
+  StopRivalEngines();
+}
+
+double TPlayer::OwnPan() const { return kOwnPanShare * PanOfScreenX(CenterX); }
+
+void TPlayer::TuneEngine() const {
+  if (EngineSound != TEngineSound::None && EngineItem >= 0)
+    TuneSound(EngineItem, EngineRate(EngineItem, Speed, Model()), OwnPan());
 }
 
 void TPlayer::PlayEngineSound(int n) {
   StopEngineSounds(false);
-  PlaySound(n);
+  EngineItem = n;
   EngineSound = EngineStateOf(n);
+  TuneEngine();
+  PlaySound(n);
 }
 
-void TPlayer::ResumeEngineSound(bool withHorn) const {
+// The sound of the state: in a gear, the gear's sound that played (the band of the speed when
+// none did).
+void TPlayer::ResumeEngineSound(bool withHorn) {
   switch (EngineSound) {
-    case TEngineSound::Top: PlaySound(sndTopEnd); break;
-    case TEngineSound::Idle: PlaySound(sndIdle); break;
-    case TEngineSound::Gear: PlaySound(GearSoundAt(Speed, TopSpeedFactor())); break;
-    case TEngineSound::Shift: PlaySound(sndGearShift); break;
-    case TEngineSound::RollOff: PlaySound(sndRollOff); break;
-    case TEngineSound::Skid: PlaySound(sndSkid); break;
-    case TEngineSound::None: break;
+    case TEngineSound::Top: EngineItem = sndTopEnd; break;
+    case TEngineSound::Idle: EngineItem = sndIdle; break;
+    case TEngineSound::Gear:
+      if (EngineStateOf(EngineItem) != TEngineSound::Gear) EngineItem = GearSoundAt(Speed, TopSpeedFactor());
+      break;
+    case TEngineSound::Shift: EngineItem = sndGearShift; break;
+    case TEngineSound::RollOff: EngineItem = sndRollOff; break;
+    case TEngineSound::Skid: EngineItem = sndSkid; break;
+    case TEngineSound::None: EngineItem = -1; break;
+  }
+  if (EngineItem >= 0) {
+    TuneEngine();
+    PlaySound(EngineItem);
   }
   if (withHorn && HornOn) PlaySound(sndHorn);
 }

@@ -58,6 +58,14 @@ double CoastDecel(const TVehicleModel& m, double speed);
 double PixelsPerFrame(const TVehicleModel& m, double speed);
 // The fastest the throttle drives a rider of model `m`.
 double TopSpeed(const TVehicleModel& m);
+// The playback rate of engine sound `sound` for a rider of model `model` at `speed`: rising with
+// the speed through each gear band (the band's start to the next band's start), the roll-off
+// loop's with the speed up to the top speed; 1 for the other sounds.
+double EngineRate(int sound, double speed, const TVehicleModel& model);
+// The engine sound a rider under throttle makes at `speed` (idle at a standstill).
+int EngineSoundOfSpeed(double speed, const TVehicleModel& model);
+// The pan (-1 left .. 1 right) of a sound at screen column x of the play area.
+double PanOfScreenX(double x);
 
 // Angle units (1/256 of a turn) to radians.
 constexpr double AngleToRadians = 0.024543692606170259676;
@@ -167,6 +175,8 @@ public:
 
   void Step(int elapsed) override;
   void Render() override {}
+  // The nearest running rivals' engines, quietly, panned to where they ride.
+  void SoundEngines() const;
 
 private:
   struct TSensed {
@@ -273,6 +283,8 @@ public:
   TRaceInput Input{};
   bool HornOn = false;
   TEngineSound EngineSound = TEngineSound::None;
+  // The sound-list item EngineSound plays (-1: none yet); sound only, never read by the rules.
+  int32_t EngineItem = -1;
   double CenterX = 0, CenterY = 0, HullRadius = 0, HullAngle = 0, MarkRadius = 0;
 
   int32_t HitPoints = 3;
@@ -317,7 +329,11 @@ public:
   // Engine and horn.
   void UpdateEngineSound();
   void PlayEngineSound(int n);
-  void ResumeEngineSound(bool withHorn) const;
+  void ResumeEngineSound(bool withHorn);
+  // The playing engine sound's rate at the speed, and its pan at the bike's place.
+  void TuneEngine() const;
+  // Where the bike's own effects pan.
+  double OwnPan() const;
 
   // Values the race screen takes from the bike after the sprites moved.
   int NeedleAngle() const;

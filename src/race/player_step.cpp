@@ -153,7 +153,7 @@ void TPlayer::Crash() {
   Crashed = true;
   EngineSound = TEngineSound::None;
   HornOn = false;
-  PlaySound(sndCrash);
+  PlaySoundAt(sndCrash, OwnPan());
   Rumble(kCrashRumbleMs);
   SetAnimation(Model().CrashImage, 8);
   StopEngineSounds(false);
@@ -165,7 +165,7 @@ void TPlayer::Bump(bool playSound, double newSpeed) {
   ScrollSpeed = TopSpeedFactor() * Speed / 8;
   StopEngineSounds(false);
   ResumeEngineSound(false);
-  if (playSound) PlaySound(sndBump);
+  if (playSound) PlaySoundAt(sndBump, OwnPan());
 }
 
 void TPlayer::CheckFall() {
@@ -321,6 +321,7 @@ void TPlayer::Step(int elapsed) {
   }
   OnRoad = HullOnRoad();
   UpdateEngineSound();
+  TuneEngine();
   ScrollMarks();
   LayMarkIfDue();
   CullMarks();

@@ -136,7 +136,7 @@ void TCar::Crash(int n) {
   CurrentImage[n] = VehicleModel(Model[n]).CrashImage;
   LeanFrame[n] = 0;
   CrashTimer[n] = kRivalCrashMs;
-  PlaySound(sndCrash);
+  PlaySoundAt(sndCrash, PanOfScreenX(CenterX[n] - Race.ViewCol * CellSize + RoadX()));
 }
 
 // The right road edge is an empty shoulder cell right of a road tile, or a marked or displaced
@@ -191,6 +191,56 @@ void TCar::Step(int elapsed) {
   TMyImageSprite::Step(elapsed);
   for (int n = 1; n <= RivalCount; ++n) {
     if (Racing[n]) StepRival(n);
+  }
+  SoundEngines();
+}
+
+namespace {
+
+// Rivals are heard within this distance of the bike (screen pixels), louder the nearer.
+constexpr double kEngineHearing = 360;
+constexpr double kEngineGain = 0.35;
+// Each model's engine a little off the bike's own pitch, by model 1 .. 5: two bikes at one speed
+// sound as two engines, not as one beating.
+constexpr double kModelPitch[] = {1, 0.88, 0.93, 1.07, 1.12, 0.83};
+
+}  // namespace
+
+void TCar::SoundEngines() const {
+  if (Race.Player == nullptr) return;
+  const TPlayer& bike = *Race.Player;
+  const double dx = RoadX() - Race.ViewCol * CellSize, dy = RoadY() - Race.ViewRow * CellSize;
+  // The nearest running rivals, nearest first, one a voice.
+  std::array<int, RivalEngineVoices> nearest{};
+  std::array<double, RivalEngineVoices> distance{};
+  distance.fill(kEngineHearing);
+  for (int n = 1; n <= RivalCount; ++n) {
+    if (!Racing[n] || Crashed[n]) continue;
+    const double d = std::hypot(CenterX[n] + dx - bike.CenterX, CenterY[n] + dy - bike.CenterY);
+    for (int k = 0; k < RivalEngineVoices; ++k) {
+      if (d >= distance[k]) continue;
+      for (int j = RivalEngineVoices - 1; j > k; --j) {
+        distance[j] = distance[j - 1];
+        nearest[j] = nearest[j - 1];
+      }
+      distance[k] = d;
+      nearest[k] = n;
+      break;
+    }
+  }
+  for (int k = 0; k < RivalEngineVoices; ++k) {
+    const int n = nearest[k];
+    if (n == 0) {
+      StopRivalEngine(k);
+      continue;
+    }
+    const TVehicleModel& model = VehicleModel(Model[n]);
+    const int sound = EngineSoundOfSpeed(Speed[n], model);
+    const double nearness = 1 - distance[k] / kEngineHearing;
+    const double pitch = kModelPitch[Model[n] < std::size(kModelPitch) ? Model[n] : 0];
+    SoundRivalEngine(k, sound, TVoiceSettings{static_cast<float>(pitch * EngineRate(sound, Speed[n], model)),
+                                              static_cast<float>(kEngineGain * nearness * nearness),
+                                              static_cast<float>(PanOfScreenX(CenterX[n] + dx))});
   }
 }
 

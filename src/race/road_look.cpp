@@ -59,6 +59,12 @@ int StraightLanePattern(int row, int column, int lane) {
   }
 }
 
+// Half the plain ground cells show a few tufts, stones or litter.
+int GroundPattern(int row, int column) {
+  const uint32_t pick = PositionHash(row + 104729, column) % (2 * GroundVariants);
+  return pick < GroundVariants ? static_cast<int>(patGroundVaried + pick) : tileGround;
+}
+
 // Ground decorations take the look of their area: village, wood or lakeside, areas of
 // DecorAreaRows by DecorAreaColumns cells.
 constexpr int DecorAreaRows = 9, DecorAreaColumns = 5;
@@ -94,6 +100,7 @@ int RoadLookOf(int level) {
 int RoadTilePattern(const TRace& race, int row, int column) {
   const uint8_t code = race.TrackCode(row, column);
   switch (code) {
+    case tileGround: return GroundPattern(row, column);
     case tileLeftLane: return StraightLanePattern(row, column, 0);
     case tileRightLane: return StraightLanePattern(row, column, 2);
     case tileInnerLane: {

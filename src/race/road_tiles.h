@@ -2,7 +2,7 @@
 // pack's generator. Pattern n of a look shows tile code n; the patterns after the codes are
 // variants the road picks by position (RoadTilePattern), so that lane markings join in diagonal
 // rows, the start line has ends, marked shoulders and hazard boards have rounded ends, and
-// asphalt, houses and scenery vary. The looks of the level groups follow one another,
+// asphalt, ground, houses and scenery vary. The looks of the level groups follow one another,
 // RoadLookPatterns apart.
 #pragma once
 
@@ -33,4 +33,6 @@ enum : uint8_t {
   // The ground decorations (codes 49, 50, 51) in a wood and by a lake; the plain ones belong to
   // villages. The ground is cut into areas that take one of the three, so that scenery clusters.
   patWoodDecor = 110, patLakeDecor = 113,
+  // Plain ground with tufts, stones or litter, taken by half the ground cells by position.
+  patGroundVaried = 116, GroundVariants = 3,
 };

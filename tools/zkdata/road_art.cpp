@@ -18,24 +18,54 @@ namespace {
 constexpr float T = static_cast<float>(TileSize);
 
 // ---------------------------------------------------------------------------------------------
+// The level groups' own styles: ground, road surface, verge barrier and kerbs
+// ---------------------------------------------------------------------------------------------
+
+struct LookStyle {
+  uint32_t GroundDark, GroundLight;
+  uint32_t Speck;           // litter on the ground (leaves, stones, dry tufts)
+  float SpeckShare;         // of the ground it covers
+  uint32_t AsphaltDark, AsphaltLight;
+  uint32_t GravelDark, GravelLight;
+  uint32_t BlockA, BlockB;  // the verge's barrier blocks, in turn
+  uint32_t KerbA, KerbB;
+};
+
+// Green circuit (levels 1-3), autumn park with a wet dark road (4-6), dry plain with bleached
+// road and red earth (7-8), the night race (9-10; the look's recolouring darkens it further).
+constexpr std::array<LookStyle, RoadLookCount> LookStyles{{
+    {0x2F8F3A, 0x5CC152, 0x7BD86A, 0.04f, 0x42464F, 0x52565F, 0xC9B07A, 0xEAD9A8, 0xE0262E, 0xF4F4F4, 0xE0262E, 0xF4F4F4},
+    {0x5E5A2C, 0x8C8240, 0xD8661C, 0.16f, 0x30333A, 0x3C4048, 0x8E7A58, 0xB09A70, 0x2456C8, 0xF4F4F4, 0x2456C8, 0xF4F4F4},
+    {0xC09A5E, 0xDDBE84, 0x8A7A3A, 0.10f, 0x6C6962, 0x7E7A72, 0xB0673E, 0xCC8658, 0xF07A1A, 0xF4F4F4, 0xFFD21F, 0x1E1E24},
+    {0x1D4638, 0x2C6A4C, 0x6E7C8A, 0.05f, 0x2A2D36, 0x353944, 0x8A8C90, 0xA8AAB0, 0x18B8D8, 0x1A2A3A, 0x18B8D8, 0xF4F4F4},
+}};
+
+// The look being drawn (RoadTilesOfOneLook sets it).
+const LookStyle* Style = &LookStyles[0];
+
+// ---------------------------------------------------------------------------------------------
 // Surfaces
 // ---------------------------------------------------------------------------------------------
 
 Rgba Grass(float x, float y) {
   const float n = TiledNoise(x, y, TileSize, 6, 11) * 0.6f + TiledNoise(x, y, TileSize, 24, 12) * 0.4f;
-  return Mix(Hex(0x2F8F3A), Hex(0x5CC152), n);
+  const Rgba ground = Mix(Hex(Style->GroundDark), Hex(Style->GroundLight), n);
+  // Small specks where a fine noise peaks: few enough that the ground keeps its colour.
+  const float speck = TiledNoise(x, y, TileSize, 18, 13);
+  const float edge = 1.0f - 2.0f * Style->SpeckShare;
+  return speck > edge ? Mix(ground, Hex(Style->Speck), std::min(1.0f, (speck - edge) * 12)) : ground;
 }
 
 Rgba Gravel(float x, float y) {
   const float n = TiledNoise(x, y, TileSize, 36, 21);
   const float coarse = TiledNoise(x, y, TileSize, 8, 22);
-  return Mix(Hex(0xC9B07A), Hex(0xEAD9A8), n * 0.7f + coarse * 0.3f);
+  return Mix(Hex(Style->GravelDark), Hex(Style->GravelLight), n * 0.7f + coarse * 0.3f);
 }
 
 // Fine grain only: a coarser pattern would repeat with every cell and draw the grid.
 Rgba Asphalt(float x, float y) {
   const float n = TiledNoise(x, y, TileSize, 36, 31) * 0.6f + TiledNoise(x, y, TileSize, 24, 32) * 0.4f;
-  return Mix(Hex(0x42464F), Hex(0x52565F), n);
+  return Mix(Hex(Style->AsphaltDark), Hex(Style->AsphaltLight), n);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -123,7 +153,7 @@ Rgba Barrier(float d, float y, float board, float side) {
   if (d >= BarrierInner - 5) return Hex(0x8C919C);
   const float b = Wrapped(y, 36);
   if (b < 1.0f || (b >= 18 && b < 19)) return Hex(0x50343A);
-  const Rgba face = b < 18 ? Hex(0xE0262E) : Hex(0xF4F4F4);
+  const Rgba face = b < 18 ? Hex(Style->BlockA) : Hex(Style->BlockB);
   return d < BarrierOuter + 5 ? Scale(face, 1.08f) : face;
 }
 
@@ -163,7 +193,7 @@ Rgba SampleProfile(float u, float x, float y, const Section& s) {
     const float width = (RoadEdge - BarrierInner) * std::sqrt(1 - e * e);  // of the marked strip here
     const float from = d - BarrierInner;
     if (from >= width) return Grass(x, y);
-    if (from >= width - KerbWidth) return Wrapped(y, 24) < 12 ? Hex(0xE0262E) : Hex(0xF4F4F4);
+    if (from >= width - KerbWidth) return Wrapped(y, 24) < 12 ? Hex(Style->KerbA) : Hex(Style->KerbB);
     return d < BarrierInner + board + 3 ? Scale(Gravel(x, y), 0.8f) : Gravel(x, y);
   }
   const Rgba g = Grass(x, y);
@@ -201,6 +231,35 @@ Canvas ProfileTile(Row row, int column, bool marked, const TileEnds& ends = {}) 
 Canvas GroundTile() {
   Canvas tile(TileSize, TileSize);
   tile.Generate(Grass);
+  return tile;
+}
+
+// Plain ground with a few small things on it (tufts, stones, litter in the look's colour), clear
+// of the cell's edges so that it meets any neighbour. Cells of plain ground take one of these by
+// position, so that the ground does not repeat cell after cell.
+Canvas GroundVariant(int variant) {
+  Canvas tile = GroundTile();
+  Prng r(static_cast<uint32_t>(100 + variant));
+  const auto inside = [&r] { return 12 + r.Unit() * (T - 24); };
+  const Rgba dark = Scale(Hex(Style->GroundDark), 0.75f);
+  switch (variant) {
+    case 0:  // tufts
+      for (int k = 0; k < 4; ++k) {
+        const float x = inside(), y = inside();
+        for (int b = -2; b <= 2; ++b) tile.Fill(Capsule(x, y, x + b * 1.8f, y - 5 - r.Unit() * 3, 0.6f), dark);
+      }
+      break;
+    case 1:  // stones
+      for (int k = 0; k < 3; ++k) {
+        const float x = inside(), y = inside(), rx = 2.5f + r.Unit() * 2.5f, ry = 2 + r.Unit() * 2;
+        tile.Shadow(Ellipse(x, y, rx, ry), 1.5f, 1.5f, 1.5f, 0.4f);
+        tile.Fill(Ellipse(x, y, rx, ry), Mix(Hex(0x8A8A88), Hex(0xB8B6B0), r.Unit()));
+      }
+      break;
+    default:  // litter
+      for (int k = 0; k < 12; ++k) tile.Fill(Circle(inside(), inside(), 1.2f + r.Unit()), Scale(Hex(Style->Speck), 0.8f + 0.4f * r.Unit()));
+      break;
+  }
   return tile;
 }
 
@@ -574,15 +633,15 @@ Canvas Recoloured(const Canvas& tile, int look) {
 }  // namespace
 
 std::vector<Canvas> RoadTiles() {
-  std::vector<Canvas> green = RoadTilesOfOneLook();
   std::vector<Canvas> tiles;
-  tiles.reserve(green.size() * RoadLookCount);
+  tiles.reserve(static_cast<size_t>(RoadLookPatterns) * RoadLookCount);
   for (int look = 0; look < RoadLookCount; ++look)
-    for (const Canvas& tile : green) tiles.push_back(Recoloured(tile, look));
+    for (const Canvas& tile : RoadTilesOfOneLook(look)) tiles.push_back(Recoloured(tile, look));
   return tiles;
 }
 
-std::vector<Canvas> RoadTilesOfOneLook() {
+std::vector<Canvas> RoadTilesOfOneLook(int look) {
+  Style = &LookStyles[static_cast<size_t>(std::clamp(look, 0, RoadLookCount - 1))];
   std::vector<Canvas> tiles(RoadLookPatterns, GroundTile());
   for (int v = 0; v < 9; ++v) {
     tiles[1 + v] = VergeTile(v, false);
@@ -628,6 +687,7 @@ std::vector<Canvas> RoadTilesOfOneLook() {
   }
   for (const ShiftCodes& s : ShiftRows)
     for (size_t i = 0; i < ShiftColumns.size(); ++i) tiles[s.First + i] = ProfileTile(s.Kind, ShiftColumns[i], true);
+  for (int v = 0; v < GroundVariants; ++v) tiles[patGroundVaried + v] = GroundVariant(v);
   tiles[49] = Flowers();
   tiles[50] = Bush();
   tiles[51] = Rocks();

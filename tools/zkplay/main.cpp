@@ -73,6 +73,8 @@ const TProgramInfo Program{
     "  minimize | restore    the window is minimised or restored\n"
     "  close                 the window's close button\n"
     "  shot FILE.png         writes the back surface as a PNG\n"
+    "  record FILE.wav       records the sound effects from here on (stereo, 44100 Hz) into\n"
+    "                        FILE.wav, written at 'record end' or the end of the script\n"
     "  endgame N             from the main menu, ends a game with N points (name entry)\n"
     "  state                 prints the shared game state as one line of JSON\n"
     "  replay FILE           from the main menu, plays the recorded game in FILE to its end\n"

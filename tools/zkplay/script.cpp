@@ -456,10 +456,34 @@ int PlayReplay(TReplay replay, const std::string& name, int refreshRate) {
   return kPlayExpectFailed;
 }
 
+namespace {
+
+constexpr int kRecordRate = 44100;
+
+// The effects recorded since `record FILE` as a 16-bit stereo WAV file.
+bool WriteRecording(const std::string& path) {
+  const std::vector<int16_t> samples = Snd_StopRecording();
+  std::vector<uint8_t> bytes(samples.size() * 2);
+  for (size_t i = 0; i < samples.size(); ++i) {
+    bytes[2 * i] = static_cast<uint8_t>(samples[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<uint8_t>((samples[i] >> 8) & 0xFF);
+  }
+  try {
+    WriteFileAtomic(path, MakeRiffWave(2, kRecordRate, 16, bytes));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zkplay: %s\n", e.what());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int RunScript(std::istream& script, const std::string& scriptName, const PlayOptions& options) {
   // "autopilot pad": each frame of `wait` puts the autopilot's keys on the virtual pads.
   bool autopilotOnPad = false;
   THeadlessDriver run(options.RefreshRate);
+  std::string recordPath;  // the recording running, if any
   std::string line;
   int lineNo = 0;
   auto fail = [&](const std::string& message) {
@@ -547,6 +571,17 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
         return fail(e.what());
       }
       if (const int status = PlayReplay(std::move(replay), path, options.RefreshRate); status != kPlayOk) return status;
+    } else if (cmd == "record") {
+      std::string path;
+      if (!(in >> path)) return fail("record takes a file name or 'end'");
+      if (path == "end") {
+        if (recordPath.empty()) return fail("record end without a recording");
+        if (!WriteRecording(recordPath)) return fail("cannot write " + recordPath);
+        recordPath.clear();
+      } else {
+        recordPath = path;
+        Snd_StartRecording(kRecordRate);
+      }
     } else if (cmd == "shot") {
       std::string path;
       if (!(in >> path)) return fail("shot takes a file name");
@@ -585,5 +620,6 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
       return fail("unknown command '" + cmd + "'");
     }
   }
+  if (!recordPath.empty() && !WriteRecording(recordPath)) return fail("cannot write " + recordPath);
   return kPlayOk;
 }
