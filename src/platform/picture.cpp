@@ -238,6 +238,8 @@ private:
 struct TurnGeometry {
   int64_t BoxLeft = 0, BoxTop = 0, BoxRight = 0, BoxBottom = 0;
   int64_t PosX = 0, PosY = 0, StepX = 0, StepY = 0, RowStepX = 0, RowStepY = 0, LimitX = 0, LimitY = 0;
+  // The same positions and steps unrounded, in source pixels.
+  double ExactX = 0, ExactY = 0, ExactStepX = 0, ExactStepY = 0, ExactRowStepX = 0, ExactRowStepY = 0;
 };
 
 // Whole pixels within +-2^40 of the anchor: far beyond any surface, and exact in a double.
@@ -262,8 +264,10 @@ TurnGeometry TurnOf(int pw, int ph, int w, int h, double pivotX, double pivotY, 
   // gives its offset from the pivot, (u ca + v sa, -u sa + v ca), scaled to source pixels by k.
   const double kx = static_cast<double>(pw) / w, ky = static_cast<double>(ph) / h;
   const double u = g.BoxLeft + 0.5, v = g.BoxTop + 0.5;
-  g.PosX = ToFixed(kx * (px + u * ca + v * sa)), g.StepX = ToFixed(kx * ca), g.RowStepX = ToFixed(kx * sa);
-  g.PosY = ToFixed(ky * (py - u * sa + v * ca)), g.StepY = ToFixed(-ky * sa), g.RowStepY = ToFixed(ky * ca);
+  g.ExactX = kx * (px + u * ca + v * sa), g.ExactStepX = kx * ca, g.ExactRowStepX = kx * sa;
+  g.ExactY = ky * (py - u * sa + v * ca), g.ExactStepY = -ky * sa, g.ExactRowStepY = ky * ca;
+  g.PosX = ToFixed(g.ExactX), g.StepX = ToFixed(g.ExactStepX), g.RowStepX = ToFixed(g.ExactRowStepX);
+  g.PosY = ToFixed(g.ExactY), g.StepY = ToFixed(g.ExactStepY), g.RowStepY = ToFixed(g.ExactRowStepY);
   g.LimitX = static_cast<int64_t>(pw) << kFixBits, g.LimitY = static_cast<int64_t>(ph) << kFixBits;
   return g;
 }
@@ -295,7 +299,19 @@ void TurnRowsIn(const TurnGeometry& g, int x, int y, const TRect& clip, Visit vi
 // TurnRowsIn in 64 bits when every position of the box fits them with room to spare (any real
 // drawing), else in 128.
 template <typename Visit>
-void TurnRows(const TurnGeometry& g, int x, int y, const TRect& clip, Visit visit) {
+void TurnRows(const TurnGeometry& turn, int x, int y, const TRect& clip, Visit visit) {
+  // Where the clip begins far inside the box (a huge drawing), the positions start from there:
+  // the rounded steps would drift on the way. Boxes of ordinary drawings start at their corner.
+  constexpr int64_t kFar = int64_t{1} << 20;
+  TurnGeometry g = turn;
+  const int64_t skipColumns = clip.Left - (x + g.BoxLeft), skipRows = clip.Top - (y + g.BoxTop);
+  if (skipColumns > kFar || skipRows > kFar) {
+    const int64_t dc = std::max<int64_t>(skipColumns, 0), dr = std::max<int64_t>(skipRows, 0);
+    g.BoxLeft += dc, g.BoxTop += dr;
+    const double c = static_cast<double>(dc), r = static_cast<double>(dr);
+    g.PosX = ToFixed(g.ExactX + g.ExactStepX * c + g.ExactRowStepX * r);
+    g.PosY = ToFixed(g.ExactY + g.ExactStepY * c + g.ExactRowStepY * r);
+  }
   const double columns = static_cast<double>(g.BoxRight - g.BoxLeft), rows = static_cast<double>(g.BoxBottom - g.BoxTop);
   const auto reach = [&](int64_t pos, int64_t step, int64_t rowStep, int64_t limit) {
     return std::abs(static_cast<double>(pos)) + std::abs(static_cast<double>(step)) * columns +
