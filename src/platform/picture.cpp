@@ -164,55 +164,164 @@ void CopyRowSpansClipped(uint16_t* dstRow, const uint16_t* srcRow, const Span* s
 constexpr int kFixBits = 16;
 constexpr double kFixOne = 1 << kFixBits;
 
-// Doubles converted to 16.16 fixed point, saturated far outside any pattern so that garbage input
-// stays defined (the in-pattern test rejects such values).
+// Doubles converted to 16.16 fixed point, halves rounded up (the same way on both sides of 0, so
+// that a position and its whole-pixel steps round alike), saturated far outside any pattern so
+// that garbage input stays defined (the in-pattern test rejects such values).
 int64_t ToFixed(double v) {
   constexpr double kLimit = 1e12;
-  v = std::clamp(v, -kLimit, kLimit) * kFixOne;
-  return static_cast<int64_t>(v >= 0 ? v + 0.5 : v - 0.5);
+  return static_cast<int64_t>(std::floor(std::clamp(v, -kLimit, kLimit) * kFixOne + 0.5));
 }
 
-// One source axis of a rotation. Along the current destination row the source coordinate at
-// column X is A + Step * X; A grows by RowStep from one row to the next. The axis is inside the
-// pattern while 0 <= A + Step * X < Limit.
-class SourceAxis {
+// floor(g / d) for d > 0.
+template <typename Int>
+Int FloorDiv(Int g, Int d) {
+  const Int q = g / d;
+  return q - (g % d != 0 && g < 0);
+}
+
+// floor(G / d) for d > 0 while G grows by a fixed step from one row to the next, kept as a
+// quotient and a remainder so that each row costs additions only.
+template <typename Int>
+class FloorTracker {
 public:
-  SourceAxis(double a, double rowStep, double step, double limit)
-      : a_(a), rowStep_(rowStep), step_(step), limit_(limit) {
-    if (step == 0) return;
-    zeroAt_ = -a / step;
-    zeroRowStep_ = -rowStep / step;
-    lowOffset_ = std::min(0.0, limit / step);
-    highOffset_ = std::max(0.0, limit / step);
-  }
-  double At(double column) const { return a_ + step_ * column; }
-  double Step() const { return step_; }
+  FloorTracker(Int g, Int rowStep, Int d)
+      : d_(d), q_(FloorDiv(g, d)), m_(g - q_ * d), qRow_(FloorDiv(rowStep, d)), mRow_(rowStep - qRow_ * d) {}
+  Int Value() const { return q_; }
   void NextRow() {
-    a_ += rowStep_;
-    zeroAt_ += zeroRowStep_;
-  }
-  // Narrows the real interval [from, to) to where the axis is inside the pattern, give or take a
-  // hair: an estimate that the exact fixed-point test then trims.
-  void Narrow(double& from, double& to) const {
-    constexpr double kHair = 1.0 / 256;
-    if (step_ == 0) {
-      if (!(a_ >= 0 && a_ < limit_)) to = from;
-      return;
-    }
-    from = std::max(from, zeroAt_ + lowOffset_ - kHair);
-    to = std::min(to, zeroAt_ + highOffset_ + kHair);
+    q_ += qRow_;
+    m_ += mRow_;
+    if (m_ >= d_) m_ -= d_, ++q_;
   }
 
 private:
-  double a_, rowStep_, step_, limit_;
-  double zeroAt_ = 0, zeroRowStep_ = 0;  // column where the coordinate is 0
-  double lowOffset_ = 0, highOffset_ = 0;
+  Int d_, q_, m_, qRow_, mRow_;
 };
 
-// Smallest integer >= v, for 0 <= v < 2^31 (without a library call).
-int CeilNonNegative(double v) {
-  const int i = static_cast<int>(v);
-  return i + (i < v);
+// One source axis of a rotation in 16.16 fixed point. In the current row the position at column
+// c is Pos + Step * c, inside the pattern while 0 <= it < Limit; Pos grows by RowStep per row.
+// The columns inside form one run, found exactly from two floor divisions kept row by row.
+template <typename Int>
+class SourceAxis {
+public:
+  SourceAxis(Int pos, Int rowStep, Int step, Int limit)
+      : pos_(pos), rowStep_(rowStep), step_(step), limit_(limit),
+        low_(pos, rowStep, Divisor(step)), high_(pos - limit, rowStep, Divisor(step)) {}
+  Int At(Int column) const { return pos_ + step_ * column; }
+  // Narrows [from, to) to the columns where the axis is inside the pattern.
+  void Narrow(Int& from, Int& to) const {
+    if (step_ > 0) {  // inside for -floor(pos / step) <= c < -floor((pos - limit) / step)
+      from = std::max(from, -low_.Value());
+      to = std::min(to, -high_.Value());
+    } else if (step_ < 0) {  // inside for floor((pos - limit) / -step) < c <= floor(pos / -step)
+      from = std::max(from, high_.Value() + 1);
+      to = std::min(to, low_.Value() + 1);
+    } else if (!(pos_ >= 0 && pos_ < limit_)) {
+      to = from;
+    }
+  }
+  void NextRow() {
+    pos_ += rowStep_;
+    low_.NextRow();
+    high_.NextRow();
+  }
+
+private:
+  static Int Divisor(Int step) { return step > 0 ? step : step < 0 ? -step : 1; }
+  Int pos_, rowStep_, step_, limit_;
+  FloorTracker<Int> low_, high_;  // floor(pos / |step|), floor((pos - limit) / |step|)
+};
+
+// A rotation worked out relative to its anchor (x, y): destination pixel (x + c, y + r) of the
+// box reads the source at Pos + Step * c + RowStep * r on each axis (columns and rows counted
+// from the box's corner, BoxLeft and BoxTop from the anchor). Being relative, the same drawing
+// at another anchor gives the same pixels moved.
+struct TurnGeometry {
+  int64_t BoxLeft = 0, BoxTop = 0, BoxRight = 0, BoxBottom = 0;
+  int64_t PosX = 0, PosY = 0, StepX = 0, StepY = 0, RowStepX = 0, RowStepY = 0, LimitX = 0, LimitY = 0;
+  // The same positions and steps unrounded, in source pixels.
+  double ExactX = 0, ExactY = 0, ExactStepX = 0, ExactStepY = 0, ExactRowStepX = 0, ExactRowStepY = 0;
+};
+
+// Whole pixels within +-2^40 of the anchor: far beyond any surface, and exact in a double.
+int64_t BoxEdge(double v) { return static_cast<int64_t>(std::clamp(v, -0x1p40, 0x1p40)); }
+
+TurnGeometry TurnOf(int pw, int ph, int w, int h, double pivotX, double pivotY, int angle) {
+  const double ca = CosAngle(angle), sa = SinAngle(angle);
+  const double px = pivotX * w, py = pivotY * h;  // pivot within the scaled pattern
+  // Bounding box of the turned pattern: its four corners relative to the pivot, turned.
+  double minX = HUGE_VAL, maxX = -HUGE_VAL, minY = HUGE_VAL, maxY = -HUGE_VAL;
+  for (const double cx : {-px, w - px}) {
+    for (const double cy : {-py, h - py}) {
+      const double tx = cx * ca - cy * sa, ty = cx * sa + cy * ca;
+      minX = std::min(minX, tx), maxX = std::max(maxX, tx);
+      minY = std::min(minY, ty), maxY = std::max(maxY, ty);
+    }
+  }
+  TurnGeometry g;
+  g.BoxLeft = BoxEdge(std::floor(minX)), g.BoxRight = BoxEdge(std::ceil(maxX));
+  g.BoxTop = BoxEdge(std::floor(minY)), g.BoxBottom = BoxEdge(std::ceil(maxY));
+  // The centre of the box's corner pixel is (u, v) from the anchor; turning back by the angle
+  // gives its offset from the pivot, (u ca + v sa, -u sa + v ca), scaled to source pixels by k.
+  const double kx = static_cast<double>(pw) / w, ky = static_cast<double>(ph) / h;
+  const double u = g.BoxLeft + 0.5, v = g.BoxTop + 0.5;
+  g.ExactX = kx * (px + u * ca + v * sa), g.ExactStepX = kx * ca, g.ExactRowStepX = kx * sa;
+  g.ExactY = ky * (py - u * sa + v * ca), g.ExactStepY = -ky * sa, g.ExactRowStepY = ky * ca;
+  g.PosX = ToFixed(g.ExactX), g.StepX = ToFixed(g.ExactStepX), g.RowStepX = ToFixed(g.ExactRowStepX);
+  g.PosY = ToFixed(g.ExactY), g.StepY = ToFixed(g.ExactStepY), g.RowStepY = ToFixed(g.ExactRowStepY);
+  g.LimitX = static_cast<int64_t>(pw) << kFixBits, g.LimitY = static_cast<int64_t>(ph) << kFixBits;
+  return g;
+}
+
+// Calls visit(row, column, count, fx, fy) for each row of the turn anchored at (x, y) that has
+// pixels inside `clip`: `count` destination pixels from (column, row) whose source positions start
+// at (fx, fy) (16.16, inside the pattern) and step by (StepX, StepY). Int must hold every position
+// of the box (see TurnRows).
+template <typename Int, typename Visit>
+void TurnRowsIn(const TurnGeometry& g, int x, int y, const TRect& clip, Visit visit) {
+  const int64_t left = x + g.BoxLeft, top = y + g.BoxTop;
+  const int64_t firstRow = std::max<int64_t>(top, clip.Top), endRow = std::min<int64_t>(y + g.BoxBottom, clip.Bottom);
+  const Int fromColumn = std::max<int64_t>(left, clip.Left) - left;
+  const Int toColumn = std::min<int64_t>(x + g.BoxRight, clip.Right) - left;
+  if (fromColumn >= toColumn || firstRow >= endRow) return;
+  const Int skipped = firstRow - top;
+  SourceAxis<Int> ax(Int(g.PosX) + Int(g.RowStepX) * skipped, g.RowStepX, g.StepX, g.LimitX);
+  SourceAxis<Int> ay(Int(g.PosY) + Int(g.RowStepY) * skipped, g.RowStepY, g.StepY, g.LimitY);
+  for (int64_t row = firstRow; row < endRow; ++row, ax.NextRow(), ay.NextRow()) {
+    Int from = fromColumn, to = toColumn;
+    ax.Narrow(from, to);
+    ay.Narrow(from, to);
+    if (from < to)
+      visit(static_cast<int>(row), static_cast<int>(left + from), static_cast<int>(to - from),
+            static_cast<uint64_t>(ax.At(from)), static_cast<uint64_t>(ay.At(from)));
+  }
+}
+
+// TurnRowsIn in 64 bits when every position of the box fits them with room to spare (any real
+// drawing), else in 128.
+template <typename Visit>
+void TurnRows(const TurnGeometry& turn, int x, int y, const TRect& clip, Visit visit) {
+  // Where the clip begins far inside the box (a huge drawing), the positions start from there:
+  // the rounded steps would drift on the way. Boxes of ordinary drawings start at their corner.
+  constexpr int64_t kFar = int64_t{1} << 20;
+  TurnGeometry g = turn;
+  const int64_t skipColumns = clip.Left - (x + g.BoxLeft), skipRows = clip.Top - (y + g.BoxTop);
+  if (skipColumns > kFar || skipRows > kFar) {
+    const int64_t dc = std::max<int64_t>(skipColumns, 0), dr = std::max<int64_t>(skipRows, 0);
+    g.BoxLeft += dc, g.BoxTop += dr;
+    const double c = static_cast<double>(dc), r = static_cast<double>(dr);
+    g.PosX = ToFixed(g.ExactX + g.ExactStepX * c + g.ExactRowStepX * r);
+    g.PosY = ToFixed(g.ExactY + g.ExactStepY * c + g.ExactRowStepY * r);
+  }
+  const double columns = static_cast<double>(g.BoxRight - g.BoxLeft), rows = static_cast<double>(g.BoxBottom - g.BoxTop);
+  const auto reach = [&](int64_t pos, int64_t step, int64_t rowStep, int64_t limit) {
+    return std::abs(static_cast<double>(pos)) + std::abs(static_cast<double>(step)) * columns +
+           std::abs(static_cast<double>(rowStep)) * rows + static_cast<double>(limit);
+  };
+  constexpr double kSafe = 0x1p60;
+  if (reach(g.PosX, g.StepX, g.RowStepX, g.LimitX) < kSafe && reach(g.PosY, g.StepY, g.RowStepY, g.LimitY) < kSafe)
+    TurnRowsIn<int64_t>(g, x, y, clip, visit);
+  else
+    TurnRowsIn<__int128>(g, x, y, clip, visit);
 }
 
 }  // namespace
@@ -516,62 +625,77 @@ void Gather(uint16_t* out, int n, const uint16_t* src, int pitch, Fix& fx, Fix& 
   for (int i = 0; i < n; ++i, fx += dx, fy += dy) out[i] = src[static_cast<size_t>(fy >> kFixBits) * pitch + (fx >> kFixBits)];
 }
 
-#if defined(ZK_X86_AVX2)
-// Gather for 32-bit positions, eight pixels at a time, for processors with AVX2. Each lane reads
-// 32 bits at its pixel and keeps the low 16: the last pixel of a picture is followed by padding.
-__attribute__((target("avx2"))) void GatherAvx2(uint16_t* out, int n, const uint16_t* src, int pitch, uint32_t& fx,
-                                                uint32_t& fy, uint32_t dx, uint32_t dy) {
-  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  __m256i vx = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(fx)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(dx))));
-  __m256i vy = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(fy)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(dy))));
-  const __m256i stepX = _mm256_set1_epi32(static_cast<int>(dx * 8)), stepY = _mm256_set1_epi32(static_cast<int>(dy * 8));
-  const __m256i rowPitch = _mm256_set1_epi32(pitch), low16 = _mm256_set1_epi32(0xFFFF);
-  int i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(vy, kFixBits), rowPitch), _mm256_srli_epi32(vx, kFixBits));
-    const __m256i got = _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(src), at, 2), low16);
-    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(got, got), 0x08);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm256_castsi256_si128(packed));
-    vx = _mm256_add_epi32(vx, stepX);
-    vy = _mm256_add_epi32(vy, stepY);
-  }
-  fx += dx * static_cast<uint32_t>(i);
-  fy += dy * static_cast<uint32_t>(i);
-  Gather(out + i, n - i, src, pitch, fx, fy, dx, dy);
-}
-#else
-void GatherAvx2(uint16_t* out, int n, const uint16_t* src, int pitch, uint32_t& fx, uint32_t& fy, uint32_t dx, uint32_t dy) {
-  Gather(out, n, src, pitch, fx, fy, dx, dy);
-}
-#endif
-
 // One destination row of a rotation. Every position passed in lies inside the pattern, so Fix may
 // be 32 bits wide (stepping modulo 2^32 stays exact) whenever the pattern is below 65536 pixels.
-template <bool Keyed, typename Fix, void (*GatherRow)(uint16_t*, int, const uint16_t*, int, Fix&, Fix&, Fix, Fix)>
+template <bool Keyed, typename Fix>
 void RotateRow(uint16_t* dst, int n, const uint16_t* src, int pitch, uint64_t fx64, uint64_t fy64, uint64_t dx64,
                uint64_t dy64, uint16_t key) {
   Fix fx = static_cast<Fix>(fx64), fy = static_cast<Fix>(fy64);
   const Fix dx = static_cast<Fix>(dx64), dy = static_cast<Fix>(dy64);
   if constexpr (!Keyed) {
-    GatherRow(dst, n, src, pitch, fx, fy, dx, dy);
+    Gather(dst, n, src, pitch, fx, fy, dx, dy);
   } else {
     uint16_t chunk[kGatherChunk];
     for (int done = 0; done < n; done += kGatherChunk) {
       const int count = std::min(n - done, kGatherChunk);
-      GatherRow(chunk, count, src, pitch, fx, fy, dx, dy);
+      Gather(chunk, count, src, pitch, fx, fy, dx, dy);
       kMixRows[kHaveAvx2][true][true](dst + done, chunk, count, key, 0);
     }
   }
 }
 
+#if defined(ZK_X86_AVX2)
+// Eight source pixels at the 16.16 positions (vx, vy), in the low halves of 32-bit lanes; the
+// positions then move on by (stepX, stepY). Each lane reads 32 bits at its pixel: the last pixel
+// of a picture is followed by padding.
+__attribute__((target("avx2"))) inline __m256i Fetch8(const uint16_t* src, __m256i rowPitch, __m256i& vx, __m256i& vy,
+                                                      __m256i stepX, __m256i stepY) {
+  const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(vy, kFixBits), rowPitch), _mm256_srli_epi32(vx, kFixBits));
+  const __m256i got = _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(src), at, 2), _mm256_set1_epi32(0xFFFF));
+  vx = _mm256_add_epi32(vx, stepX);
+  vy = _mm256_add_epi32(vy, stepY);
+  return got;
+}
+
+// RotateRow for 32-bit positions on processors with AVX2: sixteen pixels fetched and put down at
+// once, keyed ones leaving the destination as it is.
+template <bool Keyed>
+__attribute__((target("avx2"))) void RotateRowAvx2(uint16_t* dst, int n, const uint16_t* src, int pitch, uint64_t fx64,
+                                                   uint64_t fy64, uint64_t dx64, uint64_t dy64, uint16_t key) {
+  const auto fx = static_cast<uint32_t>(fx64), fy = static_cast<uint32_t>(fy64);
+  const auto dx = static_cast<uint32_t>(dx64), dy = static_cast<uint32_t>(dy64);
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i vx = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(fx)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(dx))));
+  __m256i vy = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(fy)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(dy))));
+  const __m256i stepX = _mm256_set1_epi32(static_cast<int>(dx * 8)), stepY = _mm256_set1_epi32(static_cast<int>(dy * 8));
+  const __m256i rowPitch = _mm256_set1_epi32(pitch), key16 = _mm256_set1_epi16(static_cast<short>(key));
+  int i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m256i first = Fetch8(src, rowPitch, vx, vy, stepX, stepY);
+    const __m256i second = Fetch8(src, rowPitch, vx, vy, stepX, stepY);
+    // Packing works within 128-bit halves; the permutation puts the sixteen pixels in order.
+    __m256i out = _mm256_permute4x64_epi64(_mm256_packus_epi32(first, second), 0xD8);
+    uint16_t* const at = dst + i;
+    if (Keyed) out = _mm256_blendv_epi8(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), _mm256_cmpeq_epi16(out, key16));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
+  }
+  const auto done = static_cast<uint32_t>(i);
+  RotateRow<Keyed, uint32_t>(dst + i, n - i, src, pitch, fx + dx * done, fy + dy * done, dx, dy, key);
+}
+#else
+template <bool Keyed>
+void RotateRowAvx2(uint16_t* dst, int n, const uint16_t* src, int pitch, uint64_t fx, uint64_t fy, uint64_t dx, uint64_t dy,
+                   uint16_t key) {
+  RotateRow<Keyed, uint32_t>(dst, n, src, pitch, fx, fy, dx, dy, key);
+}
+#endif
+
 using RotateRowFn = void (*)(uint16_t*, int, const uint16_t*, int, uint64_t, uint64_t, uint64_t, uint64_t, uint16_t);
 
 // [avx2][keyed][32-bit positions]
 constexpr RotateRowFn kRotateRows[2][2][2] = {
-    {{RotateRow<false, uint64_t, Gather<uint64_t>>, RotateRow<false, uint32_t, Gather<uint32_t>>},
-     {RotateRow<true, uint64_t, Gather<uint64_t>>, RotateRow<true, uint32_t, Gather<uint32_t>>}},
-    {{RotateRow<false, uint64_t, Gather<uint64_t>>, RotateRow<false, uint32_t, GatherAvx2>},
-     {RotateRow<true, uint64_t, Gather<uint64_t>>, RotateRow<true, uint32_t, GatherAvx2>}},
+    {{RotateRow<false, uint64_t>, RotateRow<false, uint32_t>}, {RotateRow<true, uint64_t>, RotateRow<true, uint32_t>}},
+    {{RotateRow<false, uint64_t>, RotateRowAvx2<false>}, {RotateRow<true, uint64_t>, RotateRowAvx2<true>}},
 };
 
 }  // namespace
@@ -581,59 +705,57 @@ void TPictureCollectionItem::DrawRotated(TDirectDrawSurface* dest, int x, int y,
   const PreparedPattern* p = DrawablePattern(prepared_, patterns_, dest, index);
   if (p == nullptr || w <= 0 || h <= 0 || !std::isfinite(pivotX) || !std::isfinite(pivotY)) return;
 
-  const double ca = CosAngle(angle), sa = SinAngle(angle);
-  const double px = pivotX * w, py = pivotY * h;  // pivot within the scaled pattern
-
-  // Bounding box of the turned pattern: its four corners relative to the pivot, turned.
-  double minX = HUGE_VAL, maxX = -HUGE_VAL, minY = HUGE_VAL, maxY = -HUGE_VAL;
-  for (const double cx : {-px, w - px}) {
-    for (const double cy : {-py, h - py}) {
-      const double tx = x + cx * ca - cy * sa, ty = y + cx * sa + cy * ca;
-      minX = std::min(minX, tx), maxX = std::max(maxX, tx);
-      minY = std::min(minY, ty), maxY = std::max(maxY, ty);
-    }
-  }
-  const double surfW = dest->Width(), surfH = dest->Height();
-  const double boxL = std::clamp(std::floor(minX), 0.0, surfW), boxR = std::clamp(std::ceil(maxX), 0.0, surfW);
-  const int boxT = static_cast<int>(std::clamp(std::floor(minY), 0.0, surfH));
-  const int boxB = static_cast<int>(std::clamp(std::ceil(maxY), 0.0, surfH));
-  if (boxL >= boxR || boxT >= boxB) return;
-
-  // Destination pixel centre (X + 0.5, Y + 0.5) is (u, v) from (x, y); turning back by the angle
-  // gives its offset from the pivot, (u ca + v sa, -u sa + v ca), scaled to source pixels by k.
   const int pw = p->Src.Width(), ph = p->Src.Height();
-  const double kx = static_cast<double>(pw) / w, ky = static_cast<double>(ph) / h;
-  const double u0 = 0.5 - x, v0 = boxT + 0.5 - y;
-  SourceAxis axisX(kx * (px + u0 * ca + v0 * sa), kx * sa, kx * ca, pw);
-  SourceAxis axisY(ky * (py - u0 * sa + v0 * ca), ky * ca, -ky * sa, ph);
-  const int64_t stepX = ToFixed(axisX.Step()), stepY = ToFixed(axisY.Step());
-  const int64_t limX = static_cast<int64_t>(pw) << kFixBits, limY = static_cast<int64_t>(ph) << kFixBits;
-
+  const TurnGeometry turn = TurnOf(pw, ph, w, h, pivotX, pivotY, angle);
   const int pitch = Picture.Width;
   const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
   const RotateRowFn rotateRow = kRotateRows[kHaveAvx2][Transparent && !p->Opaque][pw <= UINT16_MAX && ph <= UINT16_MAX];
+  const auto stepX = static_cast<uint64_t>(turn.StepX), stepY = static_cast<uint64_t>(turn.StepY);
+  TurnRows(turn, x, y, dest->ClientRect(), [&](int row, int column, int count, uint64_t fx, uint64_t fy) {
+    rotateRow(dest->Row(row) + column, count, origin, pitch, fx, fy, stepX, stepY, colorKey565_);
+  });
+}
 
-  for (int dy = boxT; dy < boxB; ++dy, axisX.NextRow(), axisY.NextRow()) {
-    double from = boxL, to = boxR;
-    axisX.Narrow(from, to);
-    axisY.Narrow(from, to);
-    if (from >= to) continue;
+// ---------------------------------------------------------------------------------------------
+// Turned patterns: DrawRotated's rows worked out once per angle
+// ---------------------------------------------------------------------------------------------
 
-    // Trim the estimate to the exact fixed-point positions. They are linear in the column, so the
-    // columns inside form one run; the test is done in 128 bits, free of overflow for any step.
-    const int base = CeilNonNegative(from);
-    const int64_t fx0 = ToFixed(axisX.At(base)), fy0 = ToFixed(axisY.At(base));
-    const auto inside = [&](int column) {
-      using Wide = __int128;
-      const Wide fx = Wide(fx0) + Wide(stepX) * (column - base), fy = Wide(fy0) + Wide(stepY) * (column - base);
-      return fx >= 0 && fx < limX && fy >= 0 && fy < limY;
-    };
-    int lo = base, hi = CeilNonNegative(to);
-    while (lo < hi && !inside(lo)) ++lo;
-    while (hi > lo && !inside(hi - 1)) --hi;
-    if (lo == hi) continue;
-    const int64_t fx = fx0 + stepX * (lo - base), fy = fy0 + stepY * (lo - base);  // inside: no overflow
-    rotateRow(dest->Row(dy) + lo, hi - lo, origin, pitch, static_cast<uint64_t>(fx), static_cast<uint64_t>(fy),
-              static_cast<uint64_t>(stepX), static_cast<uint64_t>(stepY), colorKey565_);
+TTurnedPattern TPictureCollectionItem::Turned(int index, int w, int h, double pivotX, double pivotY) const {
+  TTurnedPattern turned;
+  if (!prepared_ || index < 0 || static_cast<size_t>(index) >= patterns_.size()) return turned;
+  if (w <= 0 || h <= 0 || w > TTurnedPattern::MaxSize || h > TTurnedPattern::MaxSize) return turned;
+  if (!(std::abs(pivotX) <= TTurnedPattern::MaxSize && std::abs(pivotY) <= TTurnedPattern::MaxSize)) return turned;
+  const PreparedPattern& p = patterns_[index];
+  const int pw = p.Src.Width(), ph = p.Src.Height(), pitch = Picture.Width;
+  const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p.Src.Top) * pitch + p.Src.Left;
+  turned.key_ = colorKey565_;
+  turned.keyed_ = Transparent && !p.Opaque;
+  // Anchored at (0, 0) with nothing clipped: every row lies within MaxSize^2 + MaxSize of it.
+  constexpr int kReach = 1 << 24;
+  const TRect everywhere{-kReach, -kReach, kReach, kReach};
+  for (int angle = 0; angle < 256; ++angle) {
+    turned.firstRow_[angle] = static_cast<uint32_t>(turned.rows_.size());
+    const TurnGeometry turn = TurnOf(pw, ph, w, h, pivotX, pivotY, angle);
+    TurnRows(turn, 0, 0, everywhere, [&](int row, int column, int count, uint64_t fx, uint64_t fy) {
+      turned.rows_.push_back(TTurnedPattern::Row{column, row, count, static_cast<uint32_t>(turned.pixels_.size())});
+      turned.pixels_.resize(turned.pixels_.size() + static_cast<size_t>(count));
+      Gather(turned.pixels_.data() + turned.rows_.back().First, count, origin, pitch, fx, fy,
+             static_cast<uint64_t>(turn.StepX), static_cast<uint64_t>(turn.StepY));
+    });
+  }
+  turned.firstRow_[256] = static_cast<uint32_t>(turned.rows_.size());
+  return turned;
+}
+
+void TTurnedPattern::Draw(TDirectDrawSurface* dest, int x, int y, int angle) const {
+  if (dest == nullptr || rows_.empty()) return;
+  const MixRowFn put = kMixRows[kHaveAvx2][keyed_][true];
+  const int64_t width = dest->Width(), height = dest->Height();
+  for (uint32_t k = firstRow_[angle & 255], end = firstRow_[(angle & 255) + 1]; k < end; ++k) {
+    const Row& r = rows_[k];
+    const int64_t row = static_cast<int64_t>(y) + r.Y, left = static_cast<int64_t>(x) + r.X;
+    const int64_t from = std::max<int64_t>(left, 0), to = std::min<int64_t>(left + r.Count, width);
+    if (row < 0 || row >= height || from >= to) continue;
+    put(dest->Row(static_cast<int>(row)) + from, pixels_.data() + r.First + (from - left), static_cast<int>(to - from), key_, 0);
   }
 }

@@ -87,6 +87,8 @@ struct TPicture {
   bool Empty() const { return Pixels.empty(); }
 };
 
+class TTurnedPattern;
+
 // One item of an image list. Fields named as they are stored in the file.
 class TPictureCollectionItem {
 public:
@@ -133,6 +135,8 @@ public:
   // 256), so that the point at fractions (pivotX, pivotY) of it lands on (x, y).
   void DrawRotated(TDirectDrawSurface* dest, int x, int y, int w, int h, int index, double pivotX,
                    double pivotY, int angle) const;
+  // DrawRotated of pattern `index` at this size and pivot for every angle, worked out now.
+  TTurnedPattern Turned(int index, int w, int h, double pivotX, double pivotY) const;
 
   // Drawing internals, filled by Prepare().
   struct Span { uint16_t Skip, Count; };           // opaque run after `Skip` keyed pixels
@@ -151,6 +155,30 @@ private:
   std::vector<uint32_t> rowSpanStart_;             // per pattern row: first index into spans_; one end entry
   std::vector<Span> spans_;                        // colour-key runs, pattern by pattern, row by row
   friend struct PictureDrawAccess;
+};
+
+// Pattern `index` of an item scaled to w x h and turned by each of the 256 angles, worked out once
+// for a picture drawn turned many times a frame: Draw(dest, x, y, angle) paints exactly what
+// item.DrawRotated(dest, x, y, w, h, index, pivotX, pivotY, angle) paints. Made by
+// TPictureCollectionItem::Turned; empty (drawing nothing) when the item cannot draw the pattern,
+// w or h is not in 1..MaxSize, or a pivot fraction is not finite or lies beyond +-MaxSize.
+class TTurnedPattern {
+public:
+  static constexpr int MaxSize = 256;
+  bool Empty() const { return rows_.empty(); }
+  void Draw(TDirectDrawSurface* dest, int x, int y, int angle) const;
+
+private:
+  struct Row {
+    int32_t X, Y, Count;  // X and Y from the anchor
+    uint32_t First;       // its first pixel in pixels_
+  };
+  std::array<uint32_t, 257> firstRow_{};  // per angle its first entry in rows_; one end entry
+  std::vector<Row> rows_;
+  std::vector<uint16_t> pixels_;
+  uint16_t key_ = 0;
+  bool keyed_ = false;
+  friend class TPictureCollectionItem;
 };
 
 struct TPictureCollection {

@@ -383,6 +383,9 @@ public:
   void DrawMinimap();
 
 private:
+  // The skid mark turned by every angle, worked out once (it is drawn a hundred times a frame).
+  TTurnedPattern TurnedMark = TurnedSkidMark();
+  static TTurnedPattern TurnedSkidMark();
   void RunCrashSequence();
   void RunRollOut();
   double RoadX() const;

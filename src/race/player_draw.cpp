@@ -32,7 +32,7 @@ constexpr std::array<TMinimapPiece, kPieceCodes> MinimapPieces = [] {
 
 constexpr double kSlope = 0.36208;
 constexpr int kCellW = 10, kCellH = 15;
-constexpr int kMarkImage = imgSkidMark, kLeftPanelImage = imgLeftPanel, kRightPanelImage = imgRightPanel,
+constexpr int kMarkImage = imgSkidMark, kMarkW = 10, kMarkH = 14, kLeftPanelImage = imgLeftPanel, kRightPanelImage = imgRightPanel,
               kRightPanelX = RightPanelX;
 constexpr int kDotImage = imgMapRivalDot, kMinimapDotMaxY = 192;
 // The player's marker: at (MapMarkerX, MapMarkerTopY) for the bike on grid row 6, a cell lower for each row further down.
@@ -71,13 +71,19 @@ void DrawPlayerMarker(TDirectDrawSurface* surface, double cx, double cy, int w, 
                   kMarkerColor, kMarkerOpacity);
 }
 
+TTurnedPattern TPlayer::TurnedSkidMark() {
+  TDXImageList* const list2 = GameImageList(2);
+  if (list2 == nullptr || list2->Items.Count() <= kMarkImage) return TTurnedPattern{};
+  return list2->Item(kMarkImage).Turned(0, kMarkW, kMarkH, 0.5, 0.5);
+}
+
 void TPlayer::Render() {
   TDXImageList& list2 = *GameImageList(2);
   TDirectDrawSurface* const surface = GameSurface();
-  const TPictureCollectionItem& mark = list2.Item(kMarkImage);
+  if (TurnedMark.Empty()) TurnedMark = TurnedSkidMark();  // the pictures were not ready when the bike was made
   for (int k = 1; k <= MarkSlots; ++k) {
     const TSkidMark& m = Marks[k];
-    if (m.Used) mark.DrawRotated(surface, Trunc(m.X), Trunc(m.Y), 10, 14, 0, 0.5, 0.5, m.Angle);
+    if (m.Used) TurnedMark.Draw(surface, Trunc(m.X), Trunc(m.Y), m.Angle);
   }
 
   X = 400;

@@ -273,11 +273,17 @@ void TBackgroundSprite::Render() {
 
 bool TBackgroundSprite::CoversSurface() const {
   if (Image == nullptr || Engine == nullptr || Engine->Surface == nullptr || columns_ <= 0 || rows_ <= 0) return false;
+  // The part of the surface left to the map; the pictures drawn later cover the rest.
   const TRect& s = Engine->SurfaceRect;
-  if (DrawArea.Left > s.Left || DrawArea.Top > s.Top || DrawArea.Right < s.Right || DrawArea.Bottom < s.Bottom) return false;
+  const TRect part{std::max(DrawArea.Left, s.Left), std::max(DrawArea.Top, s.Top), std::min(DrawArea.Right, s.Right),
+                   std::min(DrawArea.Bottom, s.Bottom)};
   const TRect map = GetBounds();
-  if (map.Left > s.Left || map.Top > s.Top || map.Right < s.Right || map.Bottom < s.Bottom) return false;
-  return VisitCells([&](int32_t pattern, int, int) { return Image->PatternOpaque(pattern); });
+  if (map.Left > part.Left || map.Top > part.Top || map.Right < part.Right || map.Bottom < part.Bottom) return false;
+  const TRect cell = Image->PatternRect(0);
+  return VisitCells([&](int32_t pattern, int x, int y) {
+    const bool inPart = x < part.Right && x + cell.Width() > part.Left && y < part.Bottom && y + cell.Height() > part.Top;
+    return !inPart || Image->PatternOpaque(pattern);
+  });
 }
 
 TRect TBackgroundSprite::GetBounds() const {

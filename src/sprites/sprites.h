@@ -51,7 +51,8 @@ public:
   virtual void Render() {}
   virtual void Step(int /*elapsed*/) {}
   virtual TRect GetBounds() const;
-  // Whether Render alone paints every pixel of the engine's surface with opaque pictures.
+  // Whether Render paints every pixel of the engine's surface with opaque pictures, but for what
+  // later sprites are bound to paint over (a background's DrawArea).
   virtual bool CoversSurface() const { return false; }
 
   void Kill();
@@ -108,7 +109,7 @@ public:
 
   TPictureCollectionItem* Image = nullptr;  // not owned
   // The part of the surface the map is drawn in: cells are clipped to it. The whole surface by
-  // default; narrower where opaque pictures drawn later cover the rest.
+  // default; narrower only where opaque pictures drawn later in every frame cover the rest.
   TRect DrawArea{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
   int32_t MapColumns() const { return columns_; }
   int32_t MapRows() const { return rows_; }
@@ -124,8 +125,8 @@ public:
 
   void Render() override;
   TRect GetBounds() const override;
-  // The map covers the surface, the draw area takes it all in, and every cell on it is an opaque
-  // pattern.
+  // The map covers the part of the surface in the draw area with opaque patterns (the pictures
+  // drawn later cover the rest).
   bool CoversSurface() const override;
 
 private:

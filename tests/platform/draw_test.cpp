@@ -560,4 +560,40 @@ TEST(DrawRotated, KeyedPixelsStayTransparent) {
   EXPECT_EQ(s.Row(9)[11], Coord565(1, 0));  // its neighbour
 }
 
+// ---------------------------------------------------------------------------------------------
+// Turned patterns
+// ---------------------------------------------------------------------------------------------
+
+// Drawn from the rows worked out beforehand, every angle paints what DrawRotated paints: keyed
+// and opaque, scaled, about a pivot off the centre, whole and cut by each edge of the surface.
+TEST(TurnedPattern, PaintsWhatDrawRotatedPaints) {
+  for (const bool transparent : {false, true}) {
+    const TPictureCollectionItem item = MakeItem(8, 6, 2, 1, transparent, DiagonalKey);
+    const TTurnedPattern turned = item.Turned(1, 11, 15, 0.3, 0.6);
+    ASSERT_FALSE(turned.Empty());
+    for (const auto& [x, y] : {std::pair{20, 20}, std::pair{2, 20}, std::pair{38, 21}, std::pair{19, 1}, std::pair{20, 39}}) {
+      for (int angle = -3; angle < 259; ++angle) {
+        SCOPED_TRACE(std::to_string(angle) + " at " + std::to_string(x) + "," + std::to_string(y) + (transparent ? " keyed" : ""));
+        TDirectDrawSurface want = MakeSurface(40, 40), got = MakeSurface(40, 40);
+        item.DrawRotated(&want, x, y, 11, 15, 1, 0.3, 0.6, angle);
+        turned.Draw(&got, x, y, angle);
+        ASSERT_EQ(Differences(got, [&](int px, int py) { return want.Row(py)[px]; }), "");
+      }
+    }
+  }
+}
+
+TEST(TurnedPattern, EmptyWhereNothingCanBeWorkedOut) {
+  const TPictureCollectionItem item = MakeItem(8, 6, 1, 1, true, DiagonalKey);
+  EXPECT_TRUE(item.Turned(1, 8, 6, 0.5, 0.5).Empty());  // no such pattern
+  EXPECT_TRUE(item.Turned(0, 0, 6, 0.5, 0.5).Empty());
+  EXPECT_TRUE(item.Turned(0, TTurnedPattern::MaxSize + 1, 6, 0.5, 0.5).Empty());
+  EXPECT_TRUE(item.Turned(0, 8, 6, NAN, 0.5).Empty());
+  EXPECT_TRUE(item.Turned(0, 8, 6, 0.5, 1e9).Empty());
+  TDirectDrawSurface s = MakeSurface(4, 4);
+  TTurnedPattern{}.Draw(&s, 1, 1, 0);
+  item.Turned(0, 8, 6, 0.5, 0.5).Draw(nullptr, 1, 1, 0);
+  EXPECT_EQ(Differences(s, [](int, int) { return kBackground; }), "");
+}
+
 }  // namespace

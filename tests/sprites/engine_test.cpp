@@ -531,7 +531,7 @@ TEST_F(SpriteTreeTest, BackgroundKeepsToItsDrawArea) {
 }
 
 // The frame need not be cleared under a backdrop that paints every pixel: a map over the whole
-// surface, drawn in full, of patterns without keyed pixels, drawn first.
+// surface (or its draw area), drawn in full, of patterns without keyed pixels, drawn first.
 TEST_F(SpriteTreeTest, BackdropCoversTheSurfaceOnlyWhenItPaintsEveryPixel) {
   TPictureCollectionItem item = MakeSolidPatterns(72, 72, {0x405060, 0x708090});
   auto* bg = new TBackgroundSprite(&engine);
@@ -548,8 +548,15 @@ TEST_F(SpriteTreeTest, BackdropCoversTheSurfaceOnlyWhenItPaintsEveryPixel) {
   bg->X = 1;
   EXPECT_FALSE(engine.BackdropCoversSurface()) << "a strip left of the map";
   bg->X = -30;
+  // A narrower draw area leaves the rest to pictures drawn later: only the cells in it count.
   bg->DrawArea = TRect{0, 0, 700, 600};
-  EXPECT_FALSE(engine.BackdropCoversSurface()) << "a narrower draw area";
+  EXPECT_TRUE(engine.BackdropCoversSurface()) << "a narrower draw area";
+  bg->SetCell(11, 5, -1);  // x 762 to 834
+  EXPECT_TRUE(engine.BackdropCoversSurface()) << "an empty cell right of the draw area";
+  bg->SetCell(10, 5, -1);  // x 690 to 762
+  EXPECT_FALSE(engine.BackdropCoversSurface()) << "an empty cell reaching into the draw area";
+  bg->SetCell(10, 5, 1);
+  bg->SetCell(11, 5, 1);
   bg->DrawArea = TRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
   Add(&engine, "below", 1);
   EXPECT_FALSE(engine.BackdropCoversSurface()) << "not the first drawn";
