@@ -29,6 +29,9 @@ public:
 // The active backend; a headless one when Sys_Init has not run.
 SysBackendImpl& Sys_Impl();
 
+// The handler given to Sys_SetDisplayLostHandler (nullptr when none).
+TDisplayLostHandler Sys_DisplayLostHandler();
+
 // Backends report every key-down that is not a key repeat (see Sys_TakeKeyTap).
 void Sys_NoteKeyDown(int vk);
 

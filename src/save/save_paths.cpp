@@ -49,5 +49,7 @@ std::string SaveGameFiles() {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) return folder + ": " + ec.message();
-  return SaveSaveFiles(SaveFilePathsIn(folder));
+  const std::string problem = SaveSaveFiles(SaveFilePathsIn(folder));
+  Sys_FilesSaved();
+  return problem;
 }
