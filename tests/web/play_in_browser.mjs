@@ -85,14 +85,18 @@ function failWithConsole(message) {
 }
 
 const frames = () => evaluate('typeof Module !== "undefined" && Module._zk_frame_count ? Module._zk_frame_count() : 0');
+// Waits until the game has run `count` frames, `from` a frame count; fails after `limitMs`.
+async function waitForFrame(count, from, limitMs, problem) {
+  const deadline = Date.now() + limitMs;
+  while ((await frames()) < from + count) {
+    if (Date.now() > deadline) failWithConsole(problem);
+    await sleep(20);
+  }
+}
 // Waits until the game has run `count` more frames (generous bound: 30 ms a frame and 20 s more).
 async function waitFrames(count) {
   const start = await frames();
-  const deadline = Date.now() + 20000 + count * 30;
-  while ((await frames()) < start + count) {
-    if (Date.now() > deadline) failWithConsole(`the game ran fewer than ${count} frames in time (from frame ${start})`);
-    await sleep(20);
-  }
+  await waitForFrame(count, start, 20000 + count * 30, `the game ran fewer than ${count} frames in time (from frame ${start})`);
 }
 
 // Windows virtual-key codes and the DOM's key names for the keys the test presses.
@@ -164,12 +168,15 @@ async function compareWithNative(name, maxShare = MaxDifferingShare) {
 }
 
 async function openGame() {
+  const before = await evaluate('performance.timeOrigin');
   await send('Page.navigate', { url: `${serverUrl}/play` });
   const deadline = Date.now() + 60000;
-  while ((await frames()) < 1) {
-    if (Date.now() > deadline) failWithConsole('no frame within 60 s of loading the page');
+  // The new document (not the one before, whose game may still count frames) and its first frame.
+  while ((await evaluate('performance.timeOrigin')) === before) {
+    if (Date.now() > deadline) failWithConsole('the page did not load within 60 s');
     await sleep(20);
   }
+  await waitForFrame(1, 0, deadline - Date.now(), 'no frame within 60 s of loading the page');
   return evaluate('Module.zkFirstFrameMs');
 }
 
