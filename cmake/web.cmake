@@ -45,11 +45,13 @@ function(zk_web_game target)
   add_dependencies(${target} zk_web_data)
   target_link_libraries(${target} PRIVATE zk_game)
   set_target_properties(${target} PROPERTIES SUFFIX ".html" RUNTIME_OUTPUT_DIRECTORY ${ZK_WEB_OUTPUT}
-    LINK_DEPENDS "${CMAKE_SOURCE_DIR}/web/shell.html;${CMAKE_SOURCE_DIR}/web/pre.js;${_fonts_stamp}")
+    LINK_DEPENDS "${CMAKE_SOURCE_DIR}/web/shell.html;${CMAKE_SOURCE_DIR}/web/pre.js;${CMAKE_SOURCE_DIR}/web/link-flags.rsp;${_fonts_stamp}")
   target_link_options(${target} PRIVATE
-    -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864
+    -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864 -sMINIFY_HTML=0  # Debian's emcc cannot run htmlmin
     -lGL -sFORCE_FILESYSTEM=1 -lidbfs.js -sEXPORTED_FUNCTIONS=[_main,_malloc,_free]
     -sEXPORTED_RUNTIME_METHODS=[FS,IDBFS,addRunDependency,removeRunDependency]
+    # The JavaScript functions SDL's own code calls (its $ names would not survive the shell).
+    @${CMAKE_SOURCE_DIR}/web/link-flags.rsp
     --shell-file ${CMAKE_SOURCE_DIR}/web/shell.html --pre-js ${CMAKE_SOURCE_DIR}/web/pre.js
     --preload-file ${_stage}@/Data)
 endfunction()

@@ -1,6 +1,5 @@
-// Runs in the page before the game starts: the game's command line, the save folder kept in
-// IndexedDB (read back before main runs), and the sound started by the player's first key or click
-// (browsers keep an AudioContext silent until then).
+// Runs in the page before the game starts: the game's command line and the save folder kept in
+// IndexedDB (read back before main runs).
 Module['arguments'] = ['--data', '/', '--save-dir', '/save'];
 Module['preRun'] = (Module['preRun'] || []).concat([function() {
   FS.mkdir('/save');
@@ -12,19 +11,3 @@ Module['preRun'] = (Module['preRun'] || []).concat([function() {
   });
 }]);
 
-(function() {
-  var Original = window.AudioContext || window.webkitAudioContext;
-  if (!Original) return;
-  var contexts = [];
-  var Tracked = function(options) {
-    var context = new Original(options);
-    contexts.push(context);
-    return context;
-  };
-  Tracked.prototype = Original.prototype;
-  window.AudioContext = window.webkitAudioContext = Tracked;
-  var resume = function() {
-    contexts.forEach(function(context) { if (context.state === 'suspended') context.resume(); });
-  };
-  ['keydown', 'mousedown', 'touchstart'].forEach(function(type) { window.addEventListener(type, resume, true); });
-})();

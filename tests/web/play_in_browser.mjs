@@ -66,7 +66,8 @@ socket.onmessage = (event) => {
   } else if (message.method === 'Runtime.consoleAPICalled') {
     consoleLines.push(message.params.args.map((a) => a.value ?? a.description).join(' '));
   } else if (message.method === 'Runtime.exceptionThrown') {
-    consoleLines.push('exception: ' + JSON.stringify(message.params.exceptionDetails).slice(0, 500));
+    const details = message.params.exceptionDetails;
+    consoleLines.push('exception: ' + (details.exception?.description ?? JSON.stringify(details)).slice(0, 1500));
   }
 };
 function send(method, params = {}) {
@@ -80,16 +81,17 @@ async function evaluate(expression) {
   return result.result.value;
 }
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-function failWithConsole(message) {
-  fail(`${message}\n  page console:\n    ${consoleLines.slice(-30).join('\n    ')}`);
+async function failWithConsole(message) {
+  const status = await evaluate('document.getElementById("status").textContent').catch(() => '');
+  fail(`${message}\n  the page says: ${status}\n  page console:\n    ${consoleLines.slice(-30).join('\n    ')}`);
 }
 
-const frames = () => evaluate('typeof Module !== "undefined" && Module._zk_frame_count ? Module._zk_frame_count() : 0');
+const frames = () => evaluate('typeof Module !== "undefined" && Module.calledRun ? Module._zk_frame_count() : 0');
 // Waits until the game has run `count` frames, `from` a frame count; fails after `limitMs`.
 async function waitForFrame(count, from, limitMs, problem) {
   const deadline = Date.now() + limitMs;
   while ((await frames()) < from + count) {
-    if (Date.now() > deadline) failWithConsole(problem);
+    if (Date.now() > deadline) await failWithConsole(problem);
     await sleep(20);
   }
 }
@@ -164,7 +166,7 @@ async function compareWithNative(name, maxShare = MaxDifferingShare) {
   writeFileSync(join(outDir, `${name}.web.rgba`), web);
   const share = differingShare(web, readFileSync(join(shotsDir, `${name}.rgba`)));
   console.log(`web: ${name}: ${(share * 100).toFixed(2)}% of the pixels differ from the native game's`);
-  if (share > maxShare) failWithConsole(`the ${name} differs from the native game's picture (${outDir}/${name}.web.rgba)`);
+  if (share > maxShare) await failWithConsole(`the ${name} differs from the native game's picture (${outDir}/${name}.web.rgba)`);
 }
 
 async function openGame() {
@@ -173,7 +175,7 @@ async function openGame() {
   const deadline = Date.now() + 60000;
   // The new document (not the one before, whose game may still count frames) and its first frame.
   while ((await evaluate('performance.timeOrigin')) === before) {
-    if (Date.now() > deadline) failWithConsole('the page did not load within 60 s');
+    if (Date.now() > deadline) await failWithConsole('the page did not load within 60 s');
     await sleep(20);
   }
   await waitForFrame(1, 0, deadline - Date.now(), 'no frame within 60 s of loading the page');
@@ -219,20 +221,22 @@ console.log(`web: race at ${rate.toFixed(1)} frames a second in headless Chromiu
 const moved = differingShare(raceFirst, await canvasPixels());
 await keyUp('up');
 console.log(`web: ${(moved * 100).toFixed(1)}% of the pixels changed over 600 frames of the race`);
-if (moved < 0.05) failWithConsole('the race does not move');
+if (moved < 0.05) await failWithConsole('the race does not move');
 
 // --- leaving the race and the game through the menu saves; the reload finds the saves ---
 await press('escape');
 await press('y');
 await waitFrames(10);
 await press('escape');
-await press('y');
+// Yes ends the game: its frames stop.
+await keyDown('y');
+await keyUp('y');
 const stored = await evaluate(`new Promise((resolve) => {
   const started = Date.now();
   const look = () => (Module.zkSavesStored || 0) > 0 ? resolve(true) : Date.now() - started > 10000 ? resolve(false) : setTimeout(look, 20);
   look();
 })`);
-if (!stored) failWithConsole('the saves were not stored in the browser after the game ended');
+if (!stored) await failWithConsole('the saves were not stored in the browser after the game ended');
 await openGame();
 await waitFrames(10);
 const saves = await evaluate(`(() => {
