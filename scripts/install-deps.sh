@@ -3,6 +3,8 @@
 #   install-deps.sh          everything (what CI and scripts/test.sh need)
 #   install-deps.sh play     only what building and playing the game needs (zkscored is then built
 #                            without its PostgreSQL store unless libpq-dev is there)
+#   install-deps.sh web      what scripts/build-web.sh needs besides: Debian's Emscripten, dpkg-dev
+#                            for apt-get source, and deb-src entries for the archive apt uses
 # Quiet, and quick when everything is already installed (one dpkg query).
 set -euo pipefail
 
@@ -10,7 +12,7 @@ PLAY_PACKAGES=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libsdl2-image-dev libx11-dev
   libfontconfig-dev libxmp-dev libcurl4-openssl-dev libpng-dev
-  libcpp-httplib-dev libsqlite3-dev
+  libcpp-httplib-dev libsqlite3-dev zlib1g-dev
   fonts-league-spartan fonts-dejavu-core
 )
 TEST_PACKAGES=(
@@ -21,8 +23,27 @@ TEST_PACKAGES=(
   postgresql libpq-dev
 )
 
-PACKAGES=("${PLAY_PACKAGES[@]}")
-if [ "${1:-all}" != play ]; then PACKAGES+=("${TEST_PACKAGES[@]}"); fi
+WEB_PACKAGES=(emscripten dpkg-dev)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+
+# The browser build compiles Debian's own sources of its libraries: apt needs deb-src entries for
+# the archive it installs from (made from the deb822 file of the deb entries).
+add_source_entries() {
+  local list=/etc/apt/sources.list.d/debian.sources
+  if grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then return 0; fi
+  [ -f "$list" ] || { echo "install-deps: no $list to make deb-src entries from; add them by hand" >&2; exit 1; }
+  sed 's/^Types: deb$/Types: deb-src/' "$list" | $SUDO tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  $SUDO apt-get update -qq
+}
+
+case "${1:-all}" in
+  play) PACKAGES=("${PLAY_PACKAGES[@]}") ;;
+  web) PACKAGES=("${WEB_PACKAGES[@]}"); add_source_entries ;;
+  *) PACKAGES=("${PLAY_PACKAGES[@]}" "${TEST_PACKAGES[@]}") ;;
+esac
 
 installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${PACKAGES[@]}" 2>/dev/null | awk '/install ok installed/ {print $1}' || true)
 missing=()
@@ -34,9 +55,6 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
 echo "install-deps: installing ${missing[*]}"
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -36,8 +36,7 @@ int main(int argc, char** argv) {
       if (replay) SetSaveWritesAllowed(false);
     });
     if (replay) App_StartReplay(std::move(*replay));
-    while (App_RunOnce() && !PlaybackEnded()) {
-    }
+    Sys_RunFrameLoop([] { return App_RunOnce() && !PlaybackEnded(); });
     if (const std::string mismatch = ReplayPlaybackProblem(); replay && !mismatch.empty()) {
       std::fprintf(stderr, "zubokranz: %s: %s\n", commandLine.ReplayFile.c_str(), mismatch.c_str());
     }

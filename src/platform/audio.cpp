@@ -9,6 +9,9 @@
 // call log, device or not.
 #include <SDL.h>
 #include <SDL_mixer.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>  // before xmp.h, which includes it inside its extern "C"
+#endif
 #include <xmp.h>
 
 #include <cstdio>
@@ -103,6 +106,9 @@ bool OpenMixer(TAudioDevice& d) {
 
 // A sound server's socket, or an ALSA sound card.
 bool SoundOutputExists() {
+#ifdef __EMSCRIPTEN__
+  return true;  // the browser's Web Audio
+#endif
   std::error_code ec;
   if (const char* runtime = SDL_getenv("XDG_RUNTIME_DIR")) {
     const std::filesystem::path dir(runtime);

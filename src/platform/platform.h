@@ -537,7 +537,8 @@ bool Sys_QuitRequested();
 // wherever the game is, a message box included: `handler` runs first (the game saves there; it
 // must not touch the display), then one line naming the display goes to standard error and the
 // program ends with status 1. Wayland reports a lost compositor as the end of the session, a Quit
-// event. nullptr: nothing runs before the end.
+// event. nullptr: nothing runs before the end. In a browser the handler also runs whenever the
+// page is hidden or closed (the player may not come back), and the game goes on.
 using TDisplayLostHandler = void (*)();
 void Sys_SetDisplayLostHandler(TDisplayLostHandler handler);
 
@@ -588,6 +589,15 @@ void Sys_ShowError(const std::string& message);
 void Sys_SetWindowIcon(const std::string& pngPath);
 // Only the message box (for what has already gone to standard error).
 void Sys_ShowMessageBox(const std::string& message);
+
+// Runs `step` once per frame until it returns false. On the desktop a plain loop; in a browser
+// the page's own loop runs it once per animation frame, and this call never returns (nothing of
+// the caller's stack frame may be used by `step`).
+void Sys_RunFrameLoop(bool (*step)());
+
+// The game's save files were written: in a browser they are copied to the page's lasting storage
+// (IndexedDB), in the background. Nothing on the desktop.
+void Sys_FilesSaved();
 
 // Headless backend only: scripted input and the simulated clock.
 void Sys_HeadlessPushEvent(const SysEvent& ev);
@@ -672,7 +682,8 @@ void Mus_Free(int handle);
 std::vector<std::string>& Snd_CallLog();
 
 // ---------------------------------------------------------------------------------------------
-// Network: one blocking HTTP GET.
+// Network: one blocking HTTP GET (in a browser, to the server the page came from: the address
+// may then be a path alone).
 // ---------------------------------------------------------------------------------------------
 
 struct HttpGetRequest {

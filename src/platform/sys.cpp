@@ -147,6 +147,16 @@ void Sys_CatchQuitSignals() {
 }
 
 void Sys_SetDisplayLostHandler(TDisplayLostHandler handler) { displayLostHandler = handler; }
+TDisplayLostHandler Sys_DisplayLostHandler() { return displayLostHandler; }
+
+#ifndef __EMSCRIPTEN__
+void Sys_RunFrameLoop(bool (*step)()) {
+  while (step()) {
+  }
+}
+
+void Sys_FilesSaved() {}
+#endif
 
 void Sys_EndForLostDisplay(const char* display) {
   static bool ending = false;  // the handler itself may meet the broken connection again

@@ -32,6 +32,9 @@ SysBackendImpl& Sys_Impl();
 // The simulated clock moved on `ms`: a running recording of the effects takes that much time.
 void Snd_AdvanceRecording(double ms);
 
+// The handler given to Sys_SetDisplayLostHandler (nullptr when none).
+TDisplayLostHandler Sys_DisplayLostHandler();
+
 // Backends report every key-down that is not a key repeat (see Sys_TakeKeyTap).
 void Sys_NoteKeyDown(int vk);
 

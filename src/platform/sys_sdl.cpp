@@ -1,7 +1,11 @@
 // The SDL backend: a real window presenting the 16-bit surface through a streaming texture,
 // the keyboard and mouse, the real clock and the desktop's URL handler.
 #include <SDL.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#else
 #include <SDL_image.h>
+#endif
 
 #include <bit>
 #include <cstdio>
@@ -56,8 +60,12 @@ int ControlCharOf(SDL_Keycode k) {
   }
 }
 
-// The video drivers of the desktop sessions the environment names, in SDL's order of preference.
+// The video drivers of the desktop sessions the environment names, in SDL's order of preference;
+// in a browser the page's canvas.
 std::string DesktopVideoDrivers() {
+#ifdef __EMSCRIPTEN__
+  return "emscripten";
+#endif
   std::string drivers;
   const auto set = [](const char* name) {
     const char* value = SDL_getenv(name);
@@ -89,7 +97,9 @@ public:
       if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0)
         throw EGameError(std::string(NoDisplayMessage) + " (" + SDL_GetError() + ")");
     }
+#ifndef __EMSCRIPTEN__
     if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) Sys_WatchX11Connection();
+#endif
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_StartTextInput();
@@ -105,7 +115,9 @@ public:
 
   // Before SDL starts, so that the child begins with a clean slate.
   void StartRendererProbe() {
+#ifndef __EMSCRIPTEN__
     if (choice_ == TRendererChoice::Auto) probe_.Start();
+#endif
   }
 
   bool PollEvent(SysEvent& ev) override {
@@ -121,7 +133,12 @@ public:
     return false;
   }
 
+  // In a browser the next animation frame comes anyway, and waiting would stop the page.
   void WaitEvent(int timeoutMs) override {
+#ifdef __EMSCRIPTEN__
+    (void)timeoutMs;
+    return;
+#endif
     SDL_Event e;
     if (SDL_WaitEventTimeout(&e, timeoutMs)) Translate(e);
   }
@@ -196,7 +213,17 @@ public:
 
   bool OpenURL(const std::string& address) override { return SDL_OpenURL(address.c_str()) == 0; }
 
+  // A browser tab cannot be minimised: the page hides the game's picture and the game pauses as
+  // when minimised, until the next key or click shows it again.
   void Minimize() override {
+#ifdef __EMSCRIPTEN__
+    if (window_ == nullptr || hiddenInPage_) return;
+    if (fullScreen_) SDL_SetWindowFullscreen(window_, 0);
+    EM_ASM(if (Module.canvas) Module.canvas.style.visibility = 'hidden';);
+    hiddenInPage_ = true;
+    pending_.push_back({SysEventType::Minimized});
+    return;
+#endif
     if (window_) SDL_MinimizeWindow(window_);
   }
 
@@ -216,6 +243,11 @@ public:
   // a loop that also ends on a quit signal and on the end of the session (which is passed on to
   // the game as a Quit event); a lost display ends the program from within it as anywhere else.
   void ShowErrorBox(const std::string& message) override {
+#ifdef __EMSCRIPTEN__
+    // A page cannot wait in a loop of its own: the browser's box waits instead.
+    EM_ASM(alert(UTF8ToString($0)), message.c_str());
+    return;
+#endif
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0 || !OnAScreen()) return;
     const bool boxWindow = window_ == nullptr;
     try {
@@ -254,6 +286,9 @@ public:
 private:
   // A missing or damaged icon leaves the window without one, said in one line naming the file.
   void ApplyIcon() {
+#ifdef __EMSCRIPTEN__
+    // The page's tab has the site's icon.
+#else
     std::vector<uint8_t> bytes;
     try {
       bytes = ReadWholeFile(iconPath_);
@@ -269,6 +304,7 @@ private:
     }
     SDL_SetWindowIcon(window_, icon);
     SDL_FreeSurface(icon);
+#endif
   }
 
   void CreateWindow() {
@@ -300,10 +336,15 @@ private:
                  static_cast<unsigned long long>(slept_));
   }
 
+  // In a browser SDL's software renderer draws straight into the canvas.
   bool UseGpu() {
+#ifdef __EMSCRIPTEN__
+    return false;
+#else
     if (choice_ != TRendererChoice::Auto) return choice_ == TRendererChoice::Gpu;
     driverName_ = probe_.Finish();
     return !IsSoftwareRasteriser(driverName_);
+#endif
   }
 
   // A streaming texture in a 32-bit format the renderer takes natively, so that the one
@@ -393,7 +434,11 @@ private:
   // Never lets frames run faster than the refresh rate in use: where the present did not wait for
   // the vertical blank, sleep until the next refresh period. Deadlines accumulate, so the average
   // rate holds even when single frames are late.
+  // In a browser the page's animation frames pace the game already.
   void PaceFrame() {
+#ifdef __EMSCRIPTEN__
+    return;
+#endif
     const int hz = RefreshRate() > 0 ? RefreshRate() : kFallbackRefresh;
     const Uint64 freq = SDL_GetPerformanceFrequency();
     const Uint64 period = freq / static_cast<Uint64>(hz);
@@ -452,6 +497,7 @@ private:
         break;
       case SDL_KEYDOWN:
       case SDL_KEYUP: {
+        if (e.type == SDL_KEYDOWN) ShowAgainInPage();
         const int vk = VirtualKeyOf(e.key.keysym.sym);
         if (vk == 0) break;
         if (e.type == SDL_KEYDOWN && !e.key.repeat) Sys_NoteKeyDown(vk);
@@ -486,6 +532,7 @@ private:
         break;
       }
       case SDL_MOUSEBUTTONDOWN:
+        ShowAgainInPage();
         // The second press of a double click is the double-click event; its release is not a click.
         if (e.button.button == SDL_BUTTON_LEFT && e.button.clicks == 2)
           pending_.push_back(MouseEvent(SysEventType::MouseDoubleClick, e.button.x, e.button.y));
@@ -498,6 +545,17 @@ private:
         break;
     }
     return pending_.size() != before;
+  }
+
+  // After the boss key in a browser: the picture shows again and the game comes back as from the
+  // taskbar.
+  void ShowAgainInPage() {
+#ifdef __EMSCRIPTEN__
+    if (!hiddenInPage_) return;
+    hiddenInPage_ = false;
+    EM_ASM(if (Module.canvas) Module.canvas.style.visibility = 'visible';);
+    pending_.push_back({SysEventType::Restored});
+#endif
   }
 
   // False for SDL's off-screen and dummy drivers, whose windows nobody sees (nor answers).
@@ -569,8 +627,11 @@ private:
   Uint32 textureFormat_ = SDL_PIXELFORMAT_RGB565;
   TRgb565Converter converter_;
   TFrameChanges changes_;
-  TRendererChoice choice_;
+  [[maybe_unused]] TRendererChoice choice_;  // not asked in a browser
+#ifndef __EMSCRIPTEN__
   TRendererProbe probe_;
+#endif
+  bool hiddenInPage_ = false;
   std::string driverName_;  // the OpenGL driver's name, when it was asked
   bool frameStats_;
   uint64_t frames_ = 0, presented_ = 0, slept_ = 0;

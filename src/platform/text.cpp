@@ -1,9 +1,12 @@
-// Text on the back surface: outline fonts found through fontconfig, rasterised by SDL_ttf and
+// Text on the back surface: outline fonts found through fontconfig (in a browser, among the
+// files shipped in Data/Fonts), rasterised by SDL_ttf and
 // blended onto the 16-bit surface. Fonts and rasterised strings are cached, so that the texts the
 // game redraws every frame cost a lookup and a blend.
 #include <SDL.h>
 #include <SDL_ttf.h>
+#ifndef __EMSCRIPTEN__
 #include <fontconfig/fontconfig.h>
+#endif
 #include <strings.h>
 
 #include <algorithm>
@@ -50,6 +53,35 @@ constexpr double kStandInSizeScale = 0.8;
 // first; nullptr accepts whatever fontconfig offers.
 constexpr const char* kFallbackFamilies[] = {"League Spartan", "DejaVu Sans", nullptr};
 
+#ifdef __EMSCRIPTEN__
+// The faces shipped with the page, the same files fontconfig picks on the desktop.
+struct ShippedFace {
+  const char* Family;
+  const char* File;
+  bool Bold;
+};
+constexpr ShippedFace kShippedFaces[] = {
+    {"League Spartan", "Data/Fonts/LeagueSpartan-Bold.otf", true},
+    {"DejaVu Sans", "Data/Fonts/DejaVuSans-Bold.ttf", true},
+};
+
+bool StartFaceLookup() { return true; }
+
+bool MatchFace(const char* family, bool bold, FaceFile& out) {
+  for (const ShippedFace& face : kShippedFaces) {
+    if (family != nullptr && strcasecmp(face.Family, family) != 0) continue;
+    const std::string path = Sys_DataPath(face.File);
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+      std::fclose(f);
+      out = FaceFile{path, 0, bold && !face.Bold};
+      return true;
+    }
+  }
+  return false;
+}
+#else
+bool StartFaceLookup() { return FcInit(); }
+
 bool HasFamily(FcPattern* font, const char* family) {
   FcChar8* name = nullptr;
   for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &name) == FcResultMatch; ++i)
@@ -84,6 +116,7 @@ bool MatchFace(const char* family, bool bold, FaceFile& out) {
   FcPatternDestroy(font);
   return found;
 }
+#endif
 
 bool FindFace(const char* family, bool bold, FaceFile& out) {
   if (family != nullptr && *family != '\0' && MatchFace(family, bold, out)) return true;
@@ -216,7 +249,7 @@ private:
     if (TTF_Init() != 0) return Fail(std::string("text renderer unavailable: ") + TTF_GetError());
     ttfStarted_ = true;
     FaceFile any;
-    if (!FcInit() || !FindFace(nullptr, false, any)) {
+    if (!StartFaceLookup() || !FindFace(nullptr, false, any)) {
       TTF_Quit();
       ttfStarted_ = false;
       return Fail("no outline font found; text will not be drawn");

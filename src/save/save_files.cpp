@@ -197,7 +197,9 @@ std::string SaveGameFiles() {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) return folder + ": " + ec.message();
-  return SaveSaveFiles(SaveFilePathsIn(folder));
+  const std::string problem = SaveSaveFiles(SaveFilePathsIn(folder));
+  Sys_FilesSaved();
+  return problem;
 }
 
 std::string WriteToSaveFolder(const std::string& name, std::string_view content) {

@@ -87,7 +87,7 @@ inline std::vector<JsonValue> JsonList(httplib::Client& client) {
 class InProcessServer {
 public:
   explicit InProcessServer(int rateLimitPerMinute = 0, const fs::path& database = {})
-      : InProcessServer(scored::ServerSettings{rateLimitPerMinute, nullptr, {}}, database) {}
+      : InProcessServer(scored::ServerSettings{rateLimitPerMinute, nullptr, {}, nullptr}, database) {}
   InProcessServer(const scored::ServerSettings& settings, const fs::path& database)
       : store_(scored::OpenSqliteStore((database.empty() ? dir_.Path() / "scores.db" : database).string())),
         server_(*store_, settings) {

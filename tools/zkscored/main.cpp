@@ -22,7 +22,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zkscored [--listen HOST:PORT] [--db FILE] [--rate-limit N/MIN]\n"
+    "usage: zkscored [--listen HOST:PORT] [--db FILE] [--rate-limit N/MIN] [--web DIR]\n"
     "       zkscored --copy-from FILE --db postgresql://USER@HOST/DB\n"
     "\n"
     "The world high-score server of Zubo Kranz: takes the scores the game sends and shows the\n"
@@ -37,6 +37,8 @@ constexpr const char* kUsage =
     "                       database --db names, then ends\n"
     "  --rate-limit N/MIN   submissions accepted per client address and minute (default 10/MIN;\n"
     "                       0 turns the limit off; counted by each server on its own)\n"
+    "  --web DIR            also serves the browser version of the game (DIR as\n"
+    "                       scripts/build-web.sh makes it, e.g. build-web/web) at /play/\n"
     "  --help, --version    this text, the version\n"
     "\n"
     "Logs one line per request to standard error. Stops cleanly on SIGINT or SIGTERM.\n";
@@ -50,6 +52,7 @@ struct Settings {
   std::string Database = "zkscored.db";
   std::string CopyFrom;  // an SQLite file to copy into Database instead of serving
   int RateLimit = 10;
+  std::string WebFolder;
 };
 
 bool ParseNumber(std::string_view text, int max, int& out) {
@@ -167,7 +170,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
-    if ((arg == "--listen" || arg == "--db" || arg == "--rate-limit" || arg == "--copy-from") && !hasValue) {
+    if ((arg == "--listen" || arg == "--db" || arg == "--rate-limit" || arg == "--copy-from" || arg == "--web") &&
+        !hasValue) {
       return Usage(arg + " needs a value");
     } else if (arg == "--listen" && hasValue) {
       if (!ParseListen(argv[++i], settings)) return Usage("--listen takes HOST:PORT, e.g. 127.0.0.1:8080");
@@ -177,6 +181,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--copy-from" && hasValue) {
       settings.CopyFrom = argv[++i];
       if (settings.CopyFrom.empty()) return Usage("--copy-from takes a file name");
+    } else if (arg == "--web" && hasValue) {
+      settings.WebFolder = argv[++i];
+      if (settings.WebFolder.empty()) return Usage("--web takes a folder");
     } else if (arg == "--rate-limit" && hasValue) {
       if (!ParseRateLimit(argv[++i], settings.RateLimit)) return Usage("--rate-limit takes N/MIN, e.g. 10/MIN");
     } else {
@@ -197,6 +204,16 @@ int main(int argc, char** argv) {
     setrlimit(RLIMIT_NOFILE, &files);
   }
 
+  std::shared_ptr<const scored::WebFiles> web;
+  if (!settings.WebFolder.empty()) {
+    try {
+      web = std::make_shared<const scored::WebFiles>(scored::WebFiles::Load(settings.WebFolder));
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "zkscored: --web: %s\n", e.what());
+      return kExitFailure;
+    }
+  }
+
   // A server that cannot listen leaves no database of its own making behind.
   const bool databaseExisted =
       scored::IsPostgresAddress(settings.Database) || std::filesystem::exists(settings.Database);
@@ -212,7 +229,11 @@ int main(int argc, char** argv) {
   int status = kExitFailure;
   bool listened = false;
   {
-    scored::ScoreServer server(*store, scored::ServerSettings{settings.RateLimit, stderr});
+    scored::ServerSettings serverSettings;
+    serverSettings.RateLimitPerMinute = settings.RateLimit;
+    serverSettings.Log = stderr;
+    serverSettings.Web = web;
+    scored::ScoreServer server(*store, serverSettings);
     const int port = server.Bind(settings.Host, settings.Port);
     listened = port >= 0;
     if (!listened) {
@@ -221,6 +242,10 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr, "zkscored: listening on http://%s:%d/ with database %s\n", settings.Host.c_str(), port,
                    shownDatabase.c_str());
+      if (web != nullptr)
+        std::fprintf(stderr, "zkscored: the game plays at http://%s:%d%s (%zu files from %s, %.1f MB to download)\n",
+                     settings.Host.c_str(), port, std::string(scored::WebPath).c_str(), web->Count(),
+                     settings.WebFolder.c_str(), static_cast<double>(web->DownloadBytes()) / 1e6);
       StopOnSignal stopper(server);
       status = server.Serve() ? 0 : kExitFailure;
       stopper.Finish();

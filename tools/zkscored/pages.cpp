@@ -29,6 +29,8 @@ main { max-width: 48rem; margin: 0 auto; padding: 2rem 1rem 3rem; }
 h1 { margin: 0 0 .25rem; font-size: 1.9rem; letter-spacing: .02em; }
 h1 span { color: var(--accent); }
 p.note { margin: 0 0 1.5rem; color: var(--muted); }
+p.play { margin: -1rem 0 1.5rem; font-weight: 600; }
+p.play a { color: var(--accent); }
 table { width: 100%; border-collapse: collapse; background: var(--panel); border-radius: .5rem;
   overflow: hidden; box-shadow: 0 1px 3px rgba(0, 0, 0, .15); }
 th, td { padding: .55rem .8rem; text-align: left; border-bottom: 1px solid var(--line); }
@@ -64,7 +66,10 @@ td.empty { text-align: center; color: var(--muted); padding: 2rem; }
 <main>
 <h1>Zubo Kranz <span>World High Scores</span></h1>
 <p class="note">The best 100 results sent from the game.</p>
-<table>
+)";
+constexpr std::string_view kPlayLink = R"(<p class="play"><a href="/play/">Play Zubo Kranz in your browser</a></p>
+)";
+constexpr std::string_view kTableHead = R"(<table>
 <thead><tr><th class="rank">Rank</th><th class="name">Name</th><th class="score">Score</th><th class="country">Country</th><th class="date">Date</th></tr></thead>
 <tbody>
 )";
@@ -129,10 +134,12 @@ std::string HtmlEscape(std::string_view text) {
   return out;
 }
 
-std::string WorldPageHtml(const std::vector<ScoreRow>& rows, int64_t now) {
+std::string WorldPageHtml(const std::vector<ScoreRow>& rows, int64_t now, bool linkToGame) {
   const std::vector<ListEntry> entries = RankRows(rows, now);
   std::string out(kPageHead);
-  out.reserve(out.size() + rows.size() * 220 + kPageTail.size());
+  out.reserve(out.size() + kPlayLink.size() + kTableHead.size() + rows.size() * 220 + kPageTail.size());
+  if (linkToGame) out += kPlayLink;
+  out += kTableHead;
   for (size_t i = 0; i < rows.size(); ++i) {
     out += entries[i].New ? "<tr class=\"new\">" : "<tr>";
     AppendCell(out, "rank", std::to_string(entries[i].Rank));

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -110,8 +111,9 @@ int64_t CopySqliteScores(const std::string& sqlitePath, ScoreStore& to);
 
 std::string HtmlEscape(std::string_view text);
 // The world list, `rows` best first as Top gives them, at time `now` (seconds since 1970): ranks
-// shared by equal scores, the newest entry of the last NewEntrySeconds marked.
-std::string WorldPageHtml(const std::vector<ScoreRow>& rows, int64_t now);
+// shared by equal scores, the newest entry of the last NewEntrySeconds marked; with a link to the
+// browser version when the server has it.
+std::string WorldPageHtml(const std::vector<ScoreRow>& rows, int64_t now, bool linkToGame = false);
 std::string WorldPageJson(const std::vector<ScoreRow>& rows, int64_t now);
 
 // ---- the server ----
@@ -156,10 +158,34 @@ struct HeadCheck {
 // Judges the start of what a connection sent against the limits.
 HeadCheck CheckRequestHead(std::string_view bytes, const ConnectionLimits& limits);
 
+// The browser version of the game (scripts/build-web.sh), served at /play/.
+struct WebFile {
+  std::string ContentType;
+  std::string Body;
+  std::string Gzip;  // the body gzipped, when kept so (empty: sent as it is, or compressed per request)
+  std::string ETag;
+};
+constexpr std::string_view WebPage = "zubokranz.html";
+constexpr std::string_view WebPath = "/play/";
+class WebFiles {
+public:
+  // Reads the page, script, WebAssembly and data files of `folder`; throws std::runtime_error
+  // naming the folder or file when one cannot be read or the page is missing.
+  static WebFiles Load(const std::string& folder);
+  const WebFile* Find(std::string_view name) const;
+  size_t Count() const { return files_.size(); }
+  // What a browser downloads (compressed where kept so).
+  size_t DownloadBytes() const;
+
+private:
+  std::map<std::string, WebFile, std::less<>> files_;
+};
+
 struct ServerSettings {
   int RateLimitPerMinute = 10;
   std::FILE* Log = nullptr;  // one line per request, control characters escaped; none when null
   ConnectionLimits Limits;
+  std::shared_ptr<const WebFiles> Web;  // the game at /play/ and a link to it on the world page; none when null
 };
 
 constexpr int ListenBacklog = 512;

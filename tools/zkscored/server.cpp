@@ -57,7 +57,7 @@ bool RateLimiter::Allow(const std::string& address, std::chrono::steady_clock::t
 
 struct ScoreServer::Impl {
   Impl(ScoreStore& s, const ServerSettings& settings)
-      : store(s), log(settings.Log), limiter(settings.RateLimitPerMinute),
+      : store(s), web(settings.Web), log(settings.Log), limiter(settings.RateLimitPerMinute),
         http(settings.Limits, [this](const std::string& address, std::string_view method, std::string_view target,
                                      int status, size_t bytes) { LogLine(address, method, target, status, bytes); }) {}
 
@@ -77,7 +77,7 @@ struct ScoreServer::Impl {
     if (format == "json") {
       res.set_content(WorldPageJson(store.Top(WorldListSize), Now()), "application/json; charset=utf-8");
     } else if (format.empty() || format == "html") {
-      res.set_content(WorldPageHtml(store.Top(WorldListSize), Now()), "text/html; charset=utf-8");
+      res.set_content(WorldPageHtml(store.Top(WorldListSize), Now(), web != nullptr), "text/html; charset=utf-8");
     } else {
       return Answer(res, 400, "unknown format (html or json)");
     }
@@ -96,6 +96,29 @@ struct ScoreServer::Impl {
     }
   }
 
+  // A file of the browser version: revalidated on every load (the names never change), sent gzipped
+  // where it is kept so and the browser takes it.
+  void ServeWebFile(const httplib::Request& req, httplib::Response& res, std::string_view name) const {
+    const WebFile* const file = web->Find(name);
+    if (file == nullptr) return Answer(res, 404, "no such file");
+    res.set_header("Cache-Control", "no-cache");
+    res.set_header("ETag", file->ETag);
+    res.set_header("X-Content-Type-Options", "nosniff");
+    if (req.get_header_value("If-None-Match") == file->ETag) {
+      res.status = 304;
+      return;
+    }
+    if (!file->Gzip.empty()) {
+      res.set_header("Vary", "Accept-Encoding");
+      if (req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos) {
+        res.set_header("Content-Encoding", "gzip");
+        res.set_content(file->Gzip, file->ContentType.c_str());
+        return;
+      }
+    }
+    res.set_content(file->Body, file->ContentType.c_str());
+  }
+
   void LogLine(const std::string& address, std::string_view method, std::string_view target, int status,
                size_t bytes) const {
     if (log == nullptr) return;
@@ -108,6 +131,7 @@ struct ScoreServer::Impl {
   }
 
   ScoreStore& store;
+  std::shared_ptr<const WebFiles> web;
   std::FILE* log;
   RateLimiter limiter;
   GuardedServer http;
@@ -133,6 +157,16 @@ ScoreServer::ScoreServer(ScoreStore& store, const ServerSettings& settings)
   });
   impl.http.Get(kScriptPath, [&impl](const httplib::Request& req, httplib::Response& res) { impl.Route(req, res); });
   impl.http.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_redirect(kWorldPage); });
+  if (impl.web != nullptr) {
+    // The page's own files are addressed relative to it: the page is /play/, not /play.
+    impl.http.Get("/play", [](const httplib::Request&, httplib::Response& res) { res.set_redirect(std::string(WebPath)); });
+    impl.http.Get(std::string(WebPath), [&impl](const httplib::Request& req, httplib::Response& res) {
+      impl.ServeWebFile(req, res, WebPage);
+    });
+    impl.http.Get(std::string(WebPath) + "([A-Za-z0-9_.-]+)", [&impl](const httplib::Request& req, httplib::Response& res) {
+      impl.ServeWebFile(req, res, req.matches[1].str());
+    });
+  }
   impl.http.set_logger([&impl](const httplib::Request& req, const httplib::Response& res) {
     impl.LogLine(req.remote_addr, req.method, req.target, res.status, res.body.size());
   });
