@@ -163,6 +163,10 @@ void OpenVehicleSelection();
 void UpdateVehicleSelection();
 void SelectPreviousVehicle();
 void SelectNextVehicle();
+// The marks of model 1..5's four rating rows: top speed, handling, acceleration, brakes. A
+// higher BrakeRating brakes weaker, so its row counts down from the best brakes of the five
+// (the strongest shows as many marks as the weakest's rating, and the reverse).
+std::array<int, 4> VehicleRatingMarks(int model);
 void DrawVehicleRatings();
 void LeaveVehicleSelection();
 

@@ -1,5 +1,7 @@
 // The vehicle selection screen: a picture of the model, its four ratings as rows of marks, arrows
 // to step through the five models with a cross-fade, START and BACK.
+#include <algorithm>
+
 #include "race/player.h"
 #include "screens/screens.h"
 #include "sprites/sprites.h"
@@ -14,6 +16,17 @@ constexpr int kRatingMarkImage = 54, kRatingMarkX = 546, kRatingMarkPitch = 18;
 constexpr int kRatingRowY[4] = {396, 424, 454, 486};
 constexpr int kPictureX = 456, kPictureY = 180;
 constexpr int kFadeStep = 20;
+
+// The lowest plus the highest BrakeRating of the five models: the brakes' marks mirror the rating
+// within that range, so the marks keep the range of the ratings while their order follows BrakeDecel.
+constexpr int kBrakeMarksMirror = [] {
+  int lowest = VehicleModels[1].BrakeRating, highest = lowest;
+  for (int m = 1; m <= VehicleModelCount; ++m) {
+    lowest = std::min(lowest, VehicleModels[m].BrakeRating);
+    highest = std::max(highest, VehicleModels[m].BrakeRating);
+  }
+  return lowest + highest;
+}();
 
 TMyImageSprite* VehiclePicture = nullptr;
 TMyImageSprite* VehiclePictureNext = nullptr;
@@ -82,14 +95,18 @@ void SelectNextVehicle() {
   StartSwitch();
 }
 
+std::array<int, 4> VehicleRatingMarks(int model) {
+  const TVehicleModel& v = VehicleModel(model);
+  return {v.TopSpeedRating, v.HandlingRating, v.AccelRating, kBrakeMarksMirror - v.BrakeRating};
+}
+
 void DrawVehicleRatings() {
   TPictureCollectionItem* mark = GameImageList(1) ? &GameImageList(1)->Item(kRatingMarkImage) : nullptr;
   TDirectDrawSurface* surface = GameSurface();
   if (mark == nullptr || surface == nullptr) return;
-  const TVehicleModel& v = VehicleModel(Shell.SelectedVehicle);
-  const int ratings[4] = {v.TopSpeedRating, v.HandlingRating, v.AccelRating, v.BrakeRating};
+  const std::array<int, 4> marks = VehicleRatingMarks(Shell.SelectedVehicle);
   for (int row = 0; row < 4; ++row)
-    for (int i = 0; i < ratings[row]; ++i)
+    for (int i = 0; i < marks[row]; ++i)
       mark->Draw(surface, kRatingMarkX + kRatingMarkPitch * i, kRatingRowY[row], 0);
 }
 
