@@ -111,6 +111,8 @@ public:
   // points to, keeps to the road's direction and works its throttle and brake by the road
   // ahead. Lane changes, crashes to come and its dodging of others are not foreseen.
   void Forecast(int n, int frames, TPointF* path) const;
+  // The same for a rider of model `model` seen with its centre at (x, y), its heading and speed.
+  void Forecast(const TRiderSeen& seen, int frames, TPointF* path) const;
 
   void Step(int elapsed) override;
   void Render() override {}
@@ -193,6 +195,13 @@ struct TSkidMark {
 constexpr int MarkSlots = 100;
 
 constexpr int MinimapColumns = 16, MinimapRows = 12;
+// The minimap shows the road ahead: its rows start this many rows before the view's (grid row i
+// is track row ViewRow + i - MinimapRowsAhead), so the bike's row (grid row MinimapBikeRow) sits
+// at the bottom of the map's window and the rows above it reach beyond the top of the picture.
+constexpr int MinimapRowsAhead = 4;
+constexpr int MinimapBikeRow = 6 + MinimapRowsAhead;
+// The map's window shows grid rows 1 .. MinimapShownRows (the rest lie under its frame).
+constexpr int MinimapShownRows = 10;
 
 // The bonus for the finishing place, [1..6].
 constexpr std::array<int32_t, 7> RankBonusTable{0, 800, 600, 400, 300, 200, 100};
@@ -263,6 +272,8 @@ public:
   // Values the race screen takes from the bike after the sprites moved.
   int NeedleAngle() const;
   void SetScrollVelocity() const;
+  // The level's clock runs down by the frame's real time (ExactFrameMs), stopping at zero and once
+  // the level is over; each second crossed in the last ten ticks; TimeUp within a frame of zero.
   void RunRaceClock();
 
   // The frame step and what it is made of.
@@ -292,6 +303,8 @@ public:
 
   // Drawing.
   void Render() override;
+  // The track row of the minimap's grid row 1.
+  int MinimapFirstRow() const { return Race.ViewRow + 1 - MinimapRowsAhead; }
   void BuildMinimapGrid();
   void DrawMinimap();
 

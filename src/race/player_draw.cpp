@@ -31,9 +31,10 @@ constexpr std::array<TMinimapPiece, kPieceCodes> MinimapPieces = [] {
 
 constexpr double kSlope = 0.36208;
 constexpr int kCellW = 10, kCellH = 15;
-constexpr int kBikeMinimapRow = 6;
 constexpr int kMarkImage = 10, kLeftPanelImage = 2, kRightPanelImage = 3, kRightPanelX = 626;
 constexpr int kDotImage = 10, kMinimapDotMaxY = 192;
+// The player's marker: at (708, 116) for the bike on grid row 6, a cell lower for each row further down.
+constexpr int kMarkerImage = 11, kMarkerX = 708, kMarkerY = 116 + kCellH * (MinimapBikeRow - 6);
 
 const TMinimapPiece& PieceOf(int code) { return MinimapPieces[code >= 0 && code < kPieceCodes ? code : 0]; }
 
@@ -87,8 +88,8 @@ void TPlayer::Render() {
 void TPlayer::BuildMinimapGrid() {
   for (auto& column : MinimapGrid) column.fill(0);
   for (int i = 1; i <= MinimapRows; ++i) {
-    const int r = Race.ViewRow + i;
-    if (r > TrackRows) continue;
+    const int r = MinimapFirstRow() - 1 + i;
+    if (r < 1 || r > TrackRows) continue;
     for (int j = 1; j <= MinimapColumns; ++j) {
       const int c = Race.ViewCol + j;
       const int code = Race.TrackCode(r, c);
@@ -142,8 +143,8 @@ void TPlayer::DrawMinimap() {
 
   const double s = RoadY() / CellSize * kCellH;
   const double k = kSlope * s;
-  if (const int d = FirstPieceColumn(MinimapGrid, kBikeMinimapRow); d != 0) {
-    const TMinimapPiece& piece = PieceOf(MinimapGrid[d][kBikeMinimapRow]);
+  if (const int d = FirstPieceColumn(MinimapGrid, MinimapBikeRow); d != 0) {
+    const TMinimapPiece& piece = PieceOf(MinimapGrid[d][MinimapBikeRow]);
     const double f = piece.BikeBase + piece.BikeSlope * k;
     MinimapShift = 708 - ((d - 1) * kCellW + 631 + f) + 9;
   }
@@ -159,9 +160,12 @@ void TPlayer::DrawMinimap() {
     const TCar& rivals = *Race.Traffic;
     const TPictureCollectionItem& dot = list3.Item(kDotImage);
     int l = 0;
+    const int firstRow = MinimapFirstRow() - 1;
+    // Rivals in view, and those ahead of the picture (the map shows their rows, not the road).
+    const double pictureTopY = Race.ViewRow * CellSize - RoadY();
     for (int i = 1; i <= RivalCount; ++i) {
-      if (!rivals.Racing[i] || !rivals.InView[i]) continue;
-      const double rows = (rivals.PosY[i] - Race.ViewRow * CellSize) / CellSize * kCellH;
+      if (!rivals.Racing[i] || !(rivals.InView[i] || rivals.PosY[i] < pictureTopY)) continue;
+      const double rows = (rivals.PosY[i] - firstRow * CellSize) / CellSize * kCellH;
       const int e = RoundHalfEven(rows - 14 + 32);
       const int b = e / kCellH;
       if (b < 1 || b > MinimapRows) continue;
@@ -177,5 +181,5 @@ void TPlayer::DrawMinimap() {
 
   list3.Item(12).Draw(surface, kRightPanelX, 0, 0);
   list3.Item(13).Draw(surface, kRightPanelX, 195, 0);
-  list3.Item(11).Draw(surface, 708, 116, 0);
+  list3.Item(kMarkerImage).Draw(surface, kMarkerX, kMarkerY, 0);
 }

@@ -123,6 +123,12 @@ TEST_F(Drawing, RivalsInViewAreDrawnCrashedOnesFirstAndShownOnTheMinimap) {
   r.Racing[1] = false;
   EXPECT_EQ(Rendered(kRoadArea), roadAlone);
   EXPECT_EQ(Pixels(kMinimapArea), minimapAlone);
+
+  // Ahead of the picture: not drawn, but dotted on the map of the road ahead.
+  PlaceRival(1, 300, -150, 2);
+  r.InView[1] = false;
+  EXPECT_EQ(Rendered(kRoadArea), roadAlone);
+  EXPECT_NE(Pixels(kMinimapArea), minimapAlone);
 }
 
 struct PieceCase {
@@ -139,7 +145,7 @@ TEST_P(MinimapPieces, RowsBecomePiecesBesideTheirInnerLane) {
   for (auto& row : TheRace().TrackMap) row.fill(tileGround);
   TheRace().ViewRow = 700;
   TheRace().ViewCol = 300;
-  const int row = TheRace().ViewRow + 4, lane = 8;  // grid row 4, grid column 8
+  const int row = Bike().MinimapFirstRow() + 3, lane = 8;  // grid row 4, grid column 8
   TheRace().TrackMap[row][TheRace().ViewCol + lane - 1] = static_cast<uint8_t>(c.LeftCode);
   TheRace().TrackMap[row][TheRace().ViewCol + lane] = tileInnerLane;
   TheRace().TrackMap[row][TheRace().ViewCol + lane + 1] = tileInnerLane;  // only the first counts
@@ -164,14 +170,15 @@ TEST_F(Drawing, MinimapStartLineAndTheMapsEdge) {
   for (auto& row : TheRace().TrackMap) row.fill(tileGround);
   TheRace().ViewRow = 700;
   TheRace().ViewCol = 300;
-  TheRace().TrackMap[701][305] = tileStartFinish;
-  TheRace().TrackMap[702][316] = tileStartFinish;  // the last column: no room for the piece
+  const int first = Bike().MinimapFirstRow();
+  TheRace().TrackMap[first][305] = tileStartFinish;
+  TheRace().TrackMap[first + 1][316] = tileStartFinish;  // the last column: no room for the piece
   Bike().BuildMinimapGrid();
   EXPECT_EQ(Bike().MinimapGrid[6][1], 7);
   for (int j = 1; j <= MinimapColumns; ++j) EXPECT_EQ(Bike().MinimapGrid[j][2], 0);
 
   // Rows past the map's end stay empty.
-  TheRace().ViewRow = 1495;
+  TheRace().ViewRow = 1500 - 5 + MinimapRowsAhead;  // row 1500 on grid row 5
   TheRace().TrackMap[1500][301] = 10;
   TheRace().TrackMap[1500][302] = tileInnerLane;
   Bike().BuildMinimapGrid();
@@ -180,7 +187,8 @@ TEST_F(Drawing, MinimapStartLineAndTheMapsEdge) {
     for (int j = 1; j <= MinimapColumns; ++j) EXPECT_EQ(Bike().MinimapGrid[j][i], 0);
 }
 
-// The bike's row decides where the minimap lies; with that row empty it stays where it was.
+// The bike's row (the view's row 6, near the bottom of the map) decides where the minimap lies;
+// with that row empty it stays where it was.
 TEST_F(Drawing, MinimapPlacementFollowsTheBikesRowAndKeepsItWhenEmpty) {
   for (auto& row : TheRace().TrackMap) row.fill(tileGround);
   TheRace().ViewRow = 700;
@@ -193,8 +201,8 @@ TEST_F(Drawing, MinimapPlacementFollowsTheBikesRowAndKeepsItWhenEmpty) {
   EXPECT_DOUBLE_EQ(Bike().MinimapShift, 708 - (4 * 10 + 631 + 4) + 9);
   const std::vector<uint16_t> drawn = Pixels(kMinimapArea);
   TheRace().TrackMap[706].fill(tileGround);
-  TheRace().TrackMap[707][310] = 10;
-  TheRace().TrackMap[707][311] = tileInnerLane;
+  TheRace().TrackMap[705][310] = 10;  // a row above the bike's, shown but not the bike's
+  TheRace().TrackMap[705][311] = tileInnerLane;
   Bike().DrawMinimap();
   EXPECT_DOUBLE_EQ(Bike().MinimapShift, 708 - (4 * 10 + 631 + 4) + 9);
   EXPECT_NE(Pixels(kMinimapArea), drawn);
