@@ -7,6 +7,10 @@
 // throttle stays open while such a rehearsal keeps the hull on road cells and out of the way of
 // the rivals, each riding on as it is seen to ride; when the preferred line would need the brake,
 // the nearest line that does not is taken, one clear of the rivals coming up from behind first.
+//
+// The expert rider judges the race as it is. The human rider makes the same judgement on what
+// the screen showed a reaction time ago (THumanGlance), reckoned on to the present by the keys it
+// has pressed since, with the road it has not yet seen carried on as it last saw it.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -63,21 +67,42 @@ TBikeView ViewOf(const TRace& race, const TPlayer& bike) {
                    bike.HeadingAcc / 2, bike.Speed};
 }
 
-double SmoothCentreOfRow(const TRace& race, int row) {
-  double sum = 0;
-  for (int r = row - kSmoothRows; r <= row + kSmoothRows; ++r) sum += race.RoadCenterX[std::clamp(r, 1, TrackRows)];
-  return sum / (2 * kSmoothRows + 1);
-}
+// The road as the rider knows it: the track from FirstSeenRow on (0: all of it); rows beyond that
+// are taken to go on as the first seen rows run.
+struct TRoadSight {
+  const TRace& Race;
+  int FirstSeenRow = 0;
 
-// The road's centre line at world y: averaged over a few rows and carried on between the rows'
-// middles, since in a shift the centre of the lane cells steps a column every second row while
-// the road's edges run straight along the diagonal.
-double CentreAt(const TRace& race, double y) {
-  const double r = y / CellSize - 0.5;
-  const int row = static_cast<int>(std::floor(r));
-  const double t = r - row;
-  return SmoothCentreOfRow(race, row) * (1 - t) + SmoothCentreOfRow(race, row + 1) * t;
-}
+  // The road's centre line in a row; beyond the seen rows carried on along the first two seen.
+  double RowCentre(int row) const {
+    const int r = std::clamp(row, 1, TrackRows);
+    if (r >= FirstSeenRow) return Race.RoadCenterX[r];
+    const double first = Race.RoadCenterX[FirstSeenRow];
+    return first + (first - Race.RoadCenterX[std::min(FirstSeenRow + 2, TrackRows)]) / 2 * (FirstSeenRow - r);
+  }
+  double SmoothCentreOfRow(int row) const {
+    double sum = 0;
+    for (int r = row - kSmoothRows; r <= row + kSmoothRows; ++r) sum += RowCentre(r);
+    return sum / (2 * kSmoothRows + 1);
+  }
+  // The road's centre line at world y: averaged over a few rows and carried on between the rows'
+  // middles, since in a shift the centre of the lane cells steps a column every second row while
+  // the road's edges run straight along the diagonal.
+  double CentreAt(double y) const {
+    const double r = y / CellSize - 0.5;
+    const int row = static_cast<int>(std::floor(r));
+    const double t = r - row;
+    return SmoothCentreOfRow(row) * (1 - t) + SmoothCentreOfRow(row + 1) * t;
+  }
+  // Whether world pixel (x, y) is on a road cell; beyond the seen rows, on the first seen row
+  // carried along the expected centre line.
+  bool IsRoad(int x, int y) const {
+    const int row = y / CellSize;
+    if (y < 0 || row >= FirstSeenRow) return Race.IsRoadTile(x, y);
+    const double shift = RowCentre(row) - RowCentre(FirstSeenRow);
+    return Race.IsRoadTile(static_cast<int>(std::lround(x - shift)), FirstSeenRow * CellSize + y % CellSize);
+  }
+};
 
 // A rival as the rehearsal sees it coming.
 struct TRivalPath {
@@ -96,28 +121,45 @@ struct TRivalPaths {
 // Frames of a rehearsal at the frame rate in use.
 int RehearsalFrames() { return std::min(kMaxRehearsalFrames, static_cast<int>(kRehearsalFrames / SpeedFactor)); }
 
-TRivalPaths RivalPathsNear(const TRace& race, const TBikeView& bike, const TVehicleModel& bikeModel) {
+// A rival as the rider sees it now: its centre (world pixels) and the pixels it covers a frame
+// at the reference rate (0 for a crashed one).
+struct TSeenRival {
+  double X = 0, Y = 0, Step = 0;
+};
+
+// Adds the rival to the paths when it matters to the bike (ahead within reach, or coming up from
+// behind): its offset, urgency and whether it overtakes or rides alongside. Its path to come is
+// left for the caller to fill; nullptr when it does not matter.
+TRivalPath* AddRival(TRivalPaths& paths, const TRoadSight& road, const TBikeView& bike, double bikeStep,
+                     const TSeenRival& rival) {
+  const double ahead = bike.Y - rival.Y;
+  const bool overtaking = ahead < -kRivalBehind && ahead >= -kOvertakerRange && rival.Step > bikeStep;
+  if ((ahead < -kRivalBehind && !overtaking) || ahead > kRivalAhead || paths.Count == RivalCount) return nullptr;
+  TRivalPath& p = paths.Path[paths.Count++];
+  p.Offset = rival.X - road.CentreAt(rival.Y);
+  p.Overtaking = overtaking;
+  p.Beside = std::fabs(ahead) < kBesideRange;
+  const double closing = bikeStep - rival.Step;
+  const double frames = overtaking          ? kRivalHorizonFrames
+                        : ahead <= kRivalNear ? 0
+                        : closing > 0.05      ? (ahead - kRivalNear) / closing
+                                              : kRivalHorizonFrames;
+  p.Urgency = frames < kRivalHorizonFrames ? 1 / (frames + 20) : 0;
+  return &p;
+}
+
+// The racing rivals as they are, each foreseen by the riders' own rules.
+TRivalPaths RivalPathsNear(const TRoadSight& road, const TBikeView& bike, const TVehicleModel& bikeModel) {
   TRivalPaths paths;
-  if (race.Traffic == nullptr) return paths;
-  const TCar& rivals = *race.Traffic;
+  if (road.Race.Traffic == nullptr) return paths;
+  const TCar& rivals = *road.Race.Traffic;
   const double bikeStep = PixelsPerFrame(bikeModel, bike.Speed);
   for (int i = 1; i <= RivalCount; ++i) {
     if (!rivals.Racing[i]) continue;
-    const double ahead = bike.Y - rivals.CenterY[i];
     const double step = rivals.Crashed[i] ? 0 : PixelsPerFrame(VehicleModel(rivals.Model[i]), rivals.Speed[i]);
-    const bool overtaking = ahead < -kRivalBehind && ahead >= -kOvertakerRange && step > bikeStep;
-    if ((ahead < -kRivalBehind && !overtaking) || ahead > kRivalAhead) continue;
-    TRivalPath& p = paths.Path[paths.Count++];
-    p.Offset = rivals.CenterX[i] - CentreAt(race, rivals.CenterY[i]);
-    p.Overtaking = overtaking;
-    p.Beside = std::fabs(ahead) < kBesideRange;
-    const double closing = bikeStep - step;
-    const double frames = overtaking          ? kRivalHorizonFrames
-                          : ahead <= kRivalNear ? 0
-                          : closing > 0.05      ? (ahead - kRivalNear) / closing
-                                                : kRivalHorizonFrames;
-    p.Urgency = frames < kRivalHorizonFrames ? 1 / (frames + 20) : 0;
-    rivals.Forecast(i, RehearsalFrames(), p.At.data());
+    if (TRivalPath* p = AddRival(paths, road, bike, bikeStep, {rivals.CenterX[i], rivals.CenterY[i], step})) {
+      rivals.Forecast(i, RehearsalFrames(), p->At.data());
+    }
   }
   return paths;
 }
@@ -146,10 +188,10 @@ double PreferredLine(const TRivalPaths& rivals, double present) {
 
 // The heading (angle units) the bike steers for from (x, y): toward the line `offset` from the
 // centre line, a speed-dependent distance ahead.
-double PursuitHeading(const TRace& race, double x, double y, double speed, double offset) {
+double PursuitHeading(const TRoadSight& road, double x, double y, double speed, double offset) {
   const double lookAhead = kLookAheadBase + kLookAheadPerSpeed * std::max(0.0, speed);
   const double targetY = std::max(y - lookAhead, static_cast<double>(CellSize));
-  return std::atan2(CentreAt(race, targetY) + offset - x, y - targetY) * kAngleUnitsPerRadian;
+  return std::atan2(road.CentreAt(targetY) + offset - x, y - targetY) * kAngleUnitsPerRadian;
 }
 
 // The size of the bike's collision quad (HullQuad).
@@ -157,9 +199,9 @@ struct THullShape {
   double Radius = 0, Angle = 0;  // corners this far from the centre, this far (angle units) off the heading
 };
 
-bool OnRoad(const TRace& race, const TQuad& corners) {
+bool OnRoad(const TRoadSight& road, const TQuad& corners) {
   return std::all_of(corners.begin(), corners.end(), [&](const TPointF& p) {
-    return race.IsRoadTile(static_cast<int>(std::lround(p.X)), static_cast<int>(std::lround(p.Y)));
+    return road.IsRoad(static_cast<int>(std::lround(p.X)), static_cast<int>(std::lround(p.Y)));
   });
 }
 
@@ -213,7 +255,7 @@ enum class TPedal { Throttle, Coast, Brake };
 
 // What the rehearsal starts from.
 struct TSituation {
-  const TRace& Race;
+  const TRoadSight& Road;
   const TVehicleModel& Model;
   TBikeView Bike;
   THullShape Hull;
@@ -223,6 +265,9 @@ struct TSituation {
 
 constexpr int kAlwaysClear = 1 << 20;
 
+// The picture the human rider watches (the race window).
+constexpr double kPictureWidth = 800, kPictureHeight = 600;
+
 // The bike in a rehearsal.
 struct TRehearsedBike {
   double X = 0, Y = 0, HeadingAcc = 0, Speed = 0;
@@ -230,8 +275,8 @@ struct TRehearsedBike {
   explicit TRehearsedBike(const TBikeView& bike) : X(bike.X), Y(bike.Y), HeadingAcc(bike.Heading * 2), Speed(bike.Speed) {}
 
   // The steering key (-1 left, 1 right, 0 none) that pure pursuit of the line `offset` asks for.
-  int SteerKey(const TRace& race, double offset) const {
-    const double error = PursuitHeading(race, X, Y, Speed, offset) - HeadingAcc / 2;
+  int SteerKey(const TRoadSight& road, double offset) const {
+    const double error = PursuitHeading(road, X, Y, Speed, offset) - HeadingAcc / 2;
     return std::fabs(error) > kSteerDeadBand ? (error > 0 ? 1 : -1) : 0;
   }
   // One frame with the steering key and the pedal, as the bike's driving model rides it.
@@ -259,14 +304,14 @@ int ClearFrames(const TSituation& s, double offset, TPedal pedal) {
   TRehearsedBike bike(s.Bike);
   TLean lean = s.Lean;
   for (int f = 0; f < frames && bike.Speed > kSafeSpeed; ++f) {
-    const int key = bike.SteerKey(s.Race, offset);
+    const int key = bike.SteerKey(s.Road, offset);
     lean.Step(key, std::round(bike.HeadingAcc / 2), bike.Speed, SpeedFactor);
     TPedal now = f < pedalFrames ? pedal : TPedal::Brake;
     if (now == TPedal::Brake && !lean.MayBrake()) now = TPedal::Coast;
     bike.Ride(s.Model, key, now);
     if (bike.Y < CellSize) break;
     const TQuad corners = bike.Hull(s.Hull);
-    if (!OnRoad(s.Race, corners)) return f;
+    if (!OnRoad(s.Road, corners)) return f;
     for (int k = 0; k < s.Rivals.Count; ++k) {
       if (!s.Rivals.Path[k].Overtaking && MeetsRival(corners, s.Rivals.Path[k], f)) return f;
     }
@@ -285,7 +330,7 @@ bool ClearOfOvertakers(const TSituation& s, double offset) {
   const int frames = std::min(RehearsalFrames(), static_cast<int>(kOvertakeFrames / SpeedFactor));
   TRehearsedBike bike(s.Bike);
   for (int f = 0; f < frames; ++f) {
-    bike.Ride(s.Model, bike.SteerKey(s.Race, offset), TPedal::Throttle);
+    bike.Ride(s.Model, bike.SteerKey(s.Road, offset), TPedal::Throttle);
     const TQuad corners = bike.Hull(s.Hull);
     if (std::any_of(first, last, [&](const TRivalPath& p) { return p.Overtaking && MeetsRival(corners, p, f); })) {
       return false;
@@ -294,22 +339,17 @@ bool ClearOfOvertakers(const TSituation& s, double offset) {
   return true;
 }
 
-}  // namespace
-
-TRaceKeys TAutopilot::Keys(const TRace& race) const {
+// The keys for the situation: the line and the pedal, judged as the file's head describes.
+TRaceKeys Decide(const TSituation& s, double speedCap) {
   TRaceKeys keys;
-  if (race.Player == nullptr) return keys;
-  const TPlayer& player = *race.Player;
-  const TVehicleModel& m = player.Model();
-  const TBikeView bike = ViewOf(race, player);
-  const TSituation s{race, m, bike, THullShape{player.HullRadius * m.HullScale, player.HullAngle}, LeanOf(player),
-                     RivalPathsNear(race, bike, m)};
-  const double present = bike.X - CentreAt(race, bike.Y);
+  const TBikeView& bike = s.Bike;
+  const TVehicleModel& m = s.Model;
+  const double present = bike.X - s.Road.CentreAt(bike.Y);
 
   // The line: the preferred one, or when that asks for the brake (or meets a rival from behind),
   // the nearest to the present line that lets the throttle stay open, clear of the rivals from
   // behind if any is.
-  const bool belowCap = bike.Speed < SpeedCap * 160 * TopSpeedFactor(m);
+  const bool belowCap = bike.Speed < speedCap * 160 * TopSpeedFactor(m);
   double offset = PreferredLine(s.Rivals, present);
   bool throttle = belowCap && ThrottleIsSafe(s, offset) && ClearOfOvertakers(s, offset);
   const double from = std::clamp(present, -kMaxLineOffset, kMaxLineOffset);
@@ -341,7 +381,7 @@ TRaceKeys TAutopilot::Keys(const TRace& race) const {
     }
   }
 
-  const double error = PursuitHeading(race, bike.X, bike.Y, bike.Speed, offset) - bike.Heading;
+  const double error = PursuitHeading(s.Road, bike.X, bike.Y, bike.Speed, offset) - bike.Heading;
   keys.Left = error < -kSteerDeadBand;
   keys.Right = error > kSteerDeadBand;
 
@@ -353,4 +393,115 @@ TRaceKeys TAutopilot::Keys(const TRace& race) const {
     keys.Down = s.Lean.MayBrake() && bike.Speed > kSafeSpeed;
   }
   return keys;
+}
+
+THullShape HullOf(const TPlayer& player) {
+  return THullShape{player.HullRadius * player.Model().HullScale, player.HullAngle};
+}
+
+// Frames the human rider's eyes lag behind the screen at the rate in use.
+int ReactionFrames() {
+  return std::min(TAutopilot::GlanceSlots - 1, (TAutopilot::HumanReactionMs * FrameRateInUse() + 999) / 1000);
+}
+
+// What the screen shows the human rider now.
+THumanGlance GlanceAt(const TRace& race, const TPlayer& player) {
+  THumanGlance g;
+  const TBikeView bike = ViewOf(race, player);
+  g.X = bike.X;
+  g.Y = bike.Y;
+  g.Heading = bike.Heading;
+  g.Speed = bike.Speed;
+  const TLean lean = LeanOf(player);
+  g.LeanSide = lean.Side;
+  g.LeanDepth = lean.Depth;
+  g.LeanStartHeading = lean.StartHeading;
+  g.PrevKey = lean.PrevKey;
+  g.FirstSeenRow = std::max(1, player.MinimapFirstRow());
+  if (race.Traffic == nullptr) return g;
+  const TCar& rivals = *race.Traffic;
+  const double left = race.ViewCol * CellSize - (race.Road != nullptr ? race.Road->X : 0);
+  const double top = race.ViewRow * CellSize - (race.Road != nullptr ? race.Road->Y : 0);
+  for (int i = 1; i <= RivalCount; ++i) {
+    const double x = rivals.CenterX[i] - left, y = rivals.CenterY[i] - top;
+    if (!rivals.Racing[i] || !rivals.InView[i] || x < 0 || x >= kPictureWidth || y < 0 || y >= kPictureHeight) continue;
+    g.Rivals[g.RivalCount++] = TRiderSeen{rivals.CenterX[i], rivals.CenterY[i], rivals.Heading[i],
+                                          rivals.Crashed[i] ? 0 : rivals.Speed[i], rivals.Model[i]};
+  }
+  return g;
+}
+
+}  // namespace
+
+TRaceKeys TAutopilot::Keys(const TRace& race) {
+  if (race.Player == nullptr) return TRaceKeys{};
+  if (Rider == TRider::Human) return HumanKeys(race);
+  const TPlayer& player = *race.Player;
+  const TVehicleModel& m = player.Model();
+  const TRoadSight road{race};
+  const TBikeView bike = ViewOf(race, player);
+  return Decide(TSituation{road, m, bike, HullOf(player), LeanOf(player), RivalPathsNear(road, bike, m)}, SpeedCap);
+}
+
+TRaceKeys TAutopilot::HumanKeys(const TRace& race) {
+  const TPlayer& player = *race.Player;
+  if (&race != glancedRace_ || race.Level != glancedLevel_) {
+    glancedRace_ = &race;
+    glancedLevel_ = race.Level;
+    glances_ = 0;
+    held_ = TRaceKeys{};
+    heldFor_.fill(HumanHoldFrames);
+  }
+  // This frame's glance goes into the memory; the decision rests on the one from the reaction
+  // time ago (or the oldest, at the start of a level), reckoned on by the keys pressed since.
+  const int64_t now = glances_++;
+  glance_[now % GlanceSlots] = GlanceAt(race, player);
+  const int64_t seen = std::max<int64_t>(0, now - ReactionFrames());
+  const THumanGlance& g = glance_[seen % GlanceSlots];
+
+  const TVehicleModel& m = player.Model();
+  const TRoadSight road{race, g.FirstSeenRow};
+  TRehearsedBike reckoned(TBikeView{g.X, g.Y, g.Heading, g.Speed});
+  TLean lean{g.LeanSide, g.LeanDepth, g.LeanStartHeading, g.PrevKey};
+  for (int64_t f = seen; f < now; ++f) {
+    const TRaceKeys& k = glance_[f % GlanceSlots].Keys;
+    const int key = k.Left ? -1 : k.Right ? 1 : 0;
+    lean.Step(key, std::round(reckoned.HeadingAcc / 2), reckoned.Speed, SpeedFactor);
+    reckoned.Ride(m, key, k.Up ? TPedal::Throttle : k.Down ? TPedal::Brake : TPedal::Coast);
+  }
+  const TBikeView bike{reckoned.X, reckoned.Y, reckoned.HeadingAcc / 2, std::max(0.0, reckoned.Speed)};
+
+  // The rivals seen then, foreseen by the riders' rules from where they were.
+  TRivalPaths rivals;
+  const int lag = static_cast<int>(now - seen);
+  const double bikeStep = PixelsPerFrame(m, bike.Speed);
+  for (int k = 0; k < g.RivalCount && race.Traffic != nullptr; ++k) {
+    std::array<TPointF, kMaxRehearsalFrames + TAutopilot::GlanceSlots> path;
+    const int frames = lag + RehearsalFrames();
+    race.Traffic->Forecast(g.Rivals[k], frames, path.data());
+    const TPointF at = lag > 0 ? path[lag - 1] : TPointF{g.Rivals[k].X, g.Rivals[k].Y};
+    const double step = PixelsPerFrame(VehicleModel(g.Rivals[k].Model), g.Rivals[k].Speed);
+    if (TRivalPath* p = AddRival(rivals, road, bike, bikeStep, TSeenRival{at.X, at.Y, step})) {
+      std::copy(path.begin() + lag, path.begin() + frames, p->At.begin());
+    }
+  }
+  const TRaceKeys keys = HoldKeys(Decide(TSituation{road, m, bike, HullOf(player), lean, rivals}, SpeedCap));
+  glance_[now % GlanceSlots].Keys = keys;
+  return keys;
+}
+
+// Each key keeps its state for HumanHoldFrames frames after it changed; a key goes down only
+// while the opposite one is up.
+TRaceKeys TAutopilot::HoldKeys(const TRaceKeys& wanted) {
+  bool* const heldKeys[4] = {&held_.Left, &held_.Right, &held_.Up, &held_.Down};
+  const bool wantedKeys[4] = {wanted.Left, wanted.Right, wanted.Up, wanted.Down};
+  for (int k = 0; k < 4; ++k) {
+    ++heldFor_[k];
+    const bool opposite = *heldKeys[k ^ 1];
+    if (wantedKeys[k] != *heldKeys[k] && heldFor_[k] >= HumanHoldFrames && !(wantedKeys[k] && opposite)) {
+      *heldKeys[k] = wantedKeys[k];
+      heldFor_[k] = 0;
+    }
+  }
+  return held_;
 }

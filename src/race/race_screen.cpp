@@ -62,14 +62,17 @@ void UpdateRace(int lagCount) {
 void RunRaceFrame(TRace& race, int lagCount) {
   // The autopilot judges the screen the frame starts with, as a player does before the key
   // poll; the bike's lean reads its steering keys in this frame's move, as it reads the poll's.
+  // The human rider's keys take the keyboard's own way: they are the keys the poll holds.
   const TRaceKeys autopilotKeys = Autopilot.On ? Autopilot.Keys(race) : TRaceKeys{};
+  const bool keyboard = !Autopilot.On || Autopilot.Rider == TRider::Human;
   if (Autopilot.On) {
     LeftHeld = autopilotKeys.Left;
     RightHeld = autopilotKeys.Right;
+    if (keyboard) RaceKeysHeld = autopilotKeys;
   }
   GameSpriteEngine().Move(lagCount);
   TPlayer& bike = *race.Player;
-  TRaceKeys keys = Autopilot.On ? autopilotKeys : RaceKeysHeld;
+  TRaceKeys keys = keyboard ? RaceKeysHeld : autopilotKeys;
   keys = ReplayRaceKeys(keys);  // recorded, or replaced by the replay being played
   CopyKeysToBike(bike, keys);
   race.SpeedNeedle->Angle = bike.NeedleAngle();

@@ -146,6 +146,7 @@ void TAutoPlay::Act() {
 
 int TAutoPlay::Run() {
   Autopilot.On = true;
+  Autopilot.Rider = options_.Rider;
   long long lastChange = 0;
   int lastScreen = -1, lastPopup = -1, lastLevel = -1;
   for (;;) {

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "race/race.h"
+
 struct TAutoPlayOptions {
   int RefreshRate = 60;
   bool SendScores = false;     // "Yes" to sending the score (a score server was given)
   long long SoakSeconds = -1;  // >= 0: play games back to back for this much simulated time
+  TRider Rider = TRider::Expert;
 };
 
 // Plays on the started game (MForm created). One game: from the main menu through START and the

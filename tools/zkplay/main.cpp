@@ -20,7 +20,7 @@ const TProgramInfo Program{
     "usage: zkplay [--data DIR] [--save-dir DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
     "       zkplay [--data DIR] [--seed N] [--rate HZ] --storm EVENTS\n"
     "       zkplay [--data DIR] [--save-dir DIR] [--seed N] [--rate HZ] [--score-server URL] --autopilot\n"
-    "              [--soak SECONDS]\n"
+    "              [--rider expert|human] [--soak SECONDS]\n"
     "       zkplay [--data DIR] [--save-dir DIR] --replay FILE\n"
     "Runs the real game headless from a script, with a simulated clock and a fixed seed.\n"
     "SCRIPT - reads the commands from standard input and runs each line as it arrives.\n"
@@ -39,6 +39,9 @@ const TProgramInfo Program{
     "                        the high-score table (or the main menu when the score misses the\n"
     "                        table) and prints the final state line; status 1 when the game stops\n"
     "                        making progress\n"
+    "  --rider expert|human  with --autopilot: who rides, the expert (the default), who sees the\n"
+    "                        whole race at once, or the human rider, who sees only the screen a\n"
+    "                        quarter of a second late and holds its keys for at least four frames\n"
     "  --soak SECONDS        with --autopilot: plays games back to back for SECONDS of simulated\n"
     "                        time and prints the resident memory after the first game, at the\n"
     "                        end and at its peak\n"
@@ -67,7 +70,8 @@ const TProgramInfo Program{
     "  replay FILE           from the main menu, plays the recorded game in FILE to its end\n"
     "  track                 prints the current level's track as one line of JSON\n"
     "  autopilot on|off      the autopilot rides the races instead of the race keys (popups\n"
-    "                        still take the script's keys)\n"
+    "                        still take the script's keys); on is the expert rider\n"
+    "  autopilot expert|human  the autopilot on, with that rider (see --rider)\n"
     "  expect FIELD VALUE    ends with status 1 unless the state's FIELD (a.b for nested\n"
     "                        fields) is VALUE; VALUE may start with >, <, >= or <=\n"
     "Exit status: 0 when the script ran through, 1 when an expect failed, 2 for a wrong\n"
@@ -118,6 +122,8 @@ int main(int argc, char** argv) {
   options.DataDir = DefaultGameDir(argv[0]);
   long long seed = 1, stormEvents = -1, soakSeconds = -1;
   bool autopilot = false;
+  TRider rider = TRider::Expert;
+  bool riderGiven = false;
   std::string scorServer, scriptPath, replayPath, saveDir;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -136,6 +142,11 @@ int main(int argc, char** argv) {
       if (!ParseInt(argv[++i], stormEvents) || stormEvents < 0) return Usage("--storm takes a number of events");
     } else if (arg == "--autopilot") {
       autopilot = true;
+    } else if (arg == "--rider" && hasValue) {
+      const std::string name = argv[++i];
+      if (name != "expert" && name != "human") return Usage("--rider takes expert or human");
+      rider = name == "human" ? TRider::Human : TRider::Expert;
+      riderGiven = true;
     } else if (arg == "--soak" && hasValue) {
       if (!ParseInt(argv[++i], soakSeconds) || soakSeconds < 0) return Usage("--soak takes a number of seconds");
     } else if (arg == "--replay" && hasValue) {
@@ -161,6 +172,7 @@ int main(int argc, char** argv) {
     return RunReplayOption(replayPath, options);
   }
   if (soakSeconds >= 0 && !autopilot) return Usage("--soak needs --autopilot");
+  if (riderGiven && !autopilot) return Usage("--rider needs --autopilot");
   if (autopilot && !scriptPath.empty()) return Usage("--autopilot takes no script");
   if (scriptPath.empty() && !autopilot) return Usage("no script given");
   const bool fromStdin = scriptPath == "-";
@@ -180,7 +192,7 @@ int main(int argc, char** argv) {
     config.DataRoot = options.DataDir;
     if (!scorServer.empty()) SetScoreServer(scorServer);
     game.Start(config, static_cast<uint64_t>(seed));
-    status = autopilot ? RunAutoPlay(TAutoPlayOptions{options.RefreshRate, !scorServer.empty(), soakSeconds})
+    status = autopilot ? RunAutoPlay(TAutoPlayOptions{options.RefreshRate, !scorServer.empty(), soakSeconds, rider})
                        : RunScript(script, fromStdin ? "<stdin>" : scriptPath, options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zkplay: %s\n", e.what());

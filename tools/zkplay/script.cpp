@@ -487,8 +487,11 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
     } else if (cmd == "autopilot") {
       std::string state;
       in >> state;
-      if (state != "on" && state != "off") return fail("autopilot takes on or off");
-      Autopilot.On = state == "on";
+      if (state != "on" && state != "off" && state != "expert" && state != "human") {
+        return fail("autopilot takes on, off, expert or human");
+      }
+      Autopilot.On = state != "off";
+      if (state != "off") Autopilot.Rider = state == "human" ? TRider::Human : TRider::Expert;
     } else if (cmd == "expect") {
       std::string name, expected;
       if (!(in >> name)) return fail("expect takes a field name and a value");

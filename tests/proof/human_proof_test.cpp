@@ -1,0 +1,58 @@
+// What a player can finish: the human rider (a quarter of a second late, only what the screen
+// shows, keys held for whole moments) rides levels 1-10 of twenty fixed tracks on the slowest
+// bike (3) and the fastest (2), at 60 and 144 Hz. One test per level, bike and rate; each prints
+// the share finished and the median and worst time left (negative: the time the rider overran).
+// On the levels it has been made to master (kProvenLevels) it must finish at least 80 % of the
+// tracks in time; the others it does not yet (README: The human rider), and they only measure.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+#include <tuple>
+
+#include "autopilot_ride.h"
+
+namespace {
+
+using autopilot_ride::RideFixture;
+using autopilot_ride::TLevelRun;
+using autopilot_ride::TRider;
+
+constexpr int kSeeds = 20;
+constexpr int kMustFinish = kSeeds * 8 / 10;
+// The clock runs this much longer than the level's limit, so that an overrun shows its size.
+constexpr int32_t kOvertimeMs = 20000;
+constexpr std::array<bool, LevelCount + 1> kProvenLevels{false, true, false, true, true};
+
+class HumanProof : public RideFixture, public testing::WithParamInterface<std::tuple<int, int, int>> {};
+
+TEST_P(HumanProof, HumanRiderFinishesTheProvenLevels) {
+  const auto [rate, model, level] = GetParam();
+  std::array<int32_t, kSeeds> timeLeft{};
+  int finished = 0, crashes = 0;
+  for (int seed = 1; seed <= kSeeds; ++seed) {
+    const TLevelRun run = Ride(static_cast<uint64_t>(seed), level, rate, TRider::Human, 1, model, kOvertimeMs);
+    timeLeft[seed - 1] = run.Finished ? run.TimeLeftMs : -kOvertimeMs;
+    finished += run.Finished && run.TimeLeftMs >= 0 ? 1 : 0;
+    crashes += run.Crashes;
+  }
+  std::sort(timeLeft.begin(), timeLeft.end());
+  const double median = (timeLeft[kSeeds / 2 - 1] + timeLeft[kSeeds / 2]) / 2000.0;
+  std::printf("human rider, level %d, bike %d at %d Hz: %d of %d finished, time left median %.1f s, worst %.1f s, "
+              "%d crashes\n",
+              level, model, rate, finished, kSeeds, median, timeLeft[0] / 1000.0, crashes);
+  if (kProvenLevels[level]) EXPECT_GE(finished, kMustFinish) << "level " << level << ", bike " << model << " at " << rate << " Hz";
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, HumanProof,
+                         testing::Combine(testing::Values(60, 144), testing::Values(3, 2),
+                                          testing::Range(1, LevelCount + 1)),
+                         [](const testing::TestParamInfo<std::tuple<int, int, int>>& info) {
+                           return "Level" + std::to_string(std::get<2>(info.param)) + "Bike" +
+                                  std::to_string(std::get<1>(info.param)) + "At" +
+                                  std::to_string(std::get<0>(info.param)) + "Hz";
+                         });
+
+}  // namespace
