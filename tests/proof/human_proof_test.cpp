@@ -24,7 +24,9 @@ constexpr int kSeeds = 20;
 constexpr int kMustFinish = kSeeds * 8 / 10;
 // The clock runs this much longer than the level's limit, so that an overrun shows its size.
 constexpr int32_t kOvertimeMs = 20000;
+// Levels measured to finish at least 80 % at 60 Hz on both bikes; 144 Hz is not measured yet.
 constexpr std::array<bool, LevelCount + 1> kProvenLevels{false, true, false, true, true};
+constexpr int kProvenRate = 60;
 
 class HumanProof : public RideFixture, public testing::WithParamInterface<std::tuple<int, int, int>> {};
 
@@ -43,7 +45,7 @@ TEST_P(HumanProof, HumanRiderFinishesTheProvenLevels) {
   std::printf("human rider, level %d, bike %d at %d Hz: %d of %d finished, time left median %.1f s, worst %.1f s, "
               "%d crashes\n",
               level, model, rate, finished, kSeeds, median, timeLeft[0] / 1000.0, crashes);
-  if (kProvenLevels[level]) EXPECT_GE(finished, kMustFinish) << "level " << level << ", bike " << model << " at " << rate << " Hz";
+  if (rate == kProvenRate && kProvenLevels[level]) EXPECT_GE(finished, kMustFinish) << "level " << level << ", bike " << model << " at " << rate << " Hz";
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, HumanProof,
