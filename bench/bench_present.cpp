@@ -60,6 +60,47 @@ BENCHMARK(BM_Present565ToXrgb_SDL);
 BENCHMARK(BM_Present565ToXbgr_Ours);
 BENCHMARK(BM_Present565ToXbgr_SDL);
 
+// A whole frame through SDL's software renderer into a window-like XRGB8888 surface: our
+// conversion into a locked streaming texture, then the renderer's copy. The texture either has
+// an alpha channel (the renderer blends and converts every pixel) or the window's own format with
+// blending off (the renderer copies rows), the latter being what the game creates.
+void PresentThroughRenderer(benchmark::State& state, Uint32 textureFormat, SDL_BlendMode mode, const Target& target) {
+  const TDirectDrawSurface frame = MakeFrame();
+  const TRgb565Converter converter(target.Layout);
+  SDL_Surface* window = SDL_CreateRGBSurfaceWithFormat(0, kW, kH, 32, SDL_PIXELFORMAT_RGB888);
+  SDL_Renderer* renderer = window != nullptr ? SDL_CreateSoftwareRenderer(window) : nullptr;
+  SDL_Texture* texture =
+      renderer != nullptr ? SDL_CreateTexture(renderer, textureFormat, SDL_TEXTUREACCESS_STREAMING, kW, kH) : nullptr;
+  if (texture == nullptr) {
+    state.SkipWithError(SDL_GetError());
+  } else {
+    SDL_SetTextureBlendMode(texture, mode);
+    for (auto _ : state) {
+      void* pixels = nullptr;
+      int pitch = 0;
+      SDL_LockTexture(texture, nullptr, &pixels, &pitch);
+      for (int y = 0; y < kH; ++y)
+        converter.Convert(frame.Row(y), reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + y * pitch), kW);
+      SDL_UnlockTexture(texture);
+      SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+      SDL_RenderFlush(renderer);
+      benchmark::ClobberMemory();
+    }
+  }
+  if (texture != nullptr) SDL_DestroyTexture(texture);
+  if (renderer != nullptr) SDL_DestroyRenderer(renderer);
+  SDL_FreeSurface(window);
+}
+
+void BM_PresentSoftware_ArgbTexture(benchmark::State& state) {
+  PresentThroughRenderer(state, SDL_PIXELFORMAT_ARGB8888, SDL_BLENDMODE_BLEND, kXrgb);
+}
+void BM_PresentSoftware_WindowFormat(benchmark::State& state) {
+  PresentThroughRenderer(state, SDL_PIXELFORMAT_RGB888, SDL_BLENDMODE_NONE, kXrgb);
+}
+BENCHMARK(BM_PresentSoftware_ArgbTexture);
+BENCHMARK(BM_PresentSoftware_WindowFormat);
+
 // The idle case: a frame equal to the last one, found unchanged.
 void BM_PresentUnchangedFrame(benchmark::State& state) {
   const TDirectDrawSurface frame = MakeFrame();

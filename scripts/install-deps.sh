@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build, run and test Zubo Kranz.
 #   install-deps.sh          everything (what CI and scripts/test.sh need)
-#   install-deps.sh play     only what building and playing the game needs
+#   install-deps.sh play     only what building and playing the game needs (zkscored is then built
+#                            without its PostgreSQL store unless libpq-dev is there)
 # Quiet, and quick when everything is already installed (one dpkg query).
 set -euo pipefail
 
@@ -17,6 +18,7 @@ TEST_PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth openbox xdotool wmctrl x11-utils imagemagick openmpt123
   chromium
+  postgresql libpq-dev
 )
 
 PACKAGES=("${PLAY_PACKAGES[@]}")

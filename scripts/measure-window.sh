@@ -8,11 +8,10 @@
 #   - start-up: exec to the first frame in the window (the first SDL_RenderPresent), median of
 #     10 starts.
 # Usage: scripts/measure-window.sh [GAME_DIR] [label]
-#   GAME_DIR holds zubokranz and Data/ (default build-release/game; build it with
-#   cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release && cmake --build build-release).
+#   GAME_DIR holds zubokranz and Data/ (default build/game, the Release game scripts/play.sh builds).
 # The machine's load is printed first: CPU shares on a busy machine say little.
 set -euo pipefail
-GAME_DIR=$(cd "${1:-build-release/game}" && pwd)
+GAME_DIR=$(cd "${1:-build/game}" && pwd)
 LABEL=${2:-$(basename "$(dirname "$GAME_DIR")")}
 STARTS=${ZK_MEASURE_STARTS:-10}
 SECONDS_MEASURED=${ZK_MEASURE_SECONDS:-10}

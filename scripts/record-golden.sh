@@ -4,11 +4,18 @@
 # (last.zkreplay) becomes tests/golden/NAME.zkreplay, and its final state, as zkplay --replay
 # finds it, becomes the expectations of tests/golden/NAME.zk, which ctest runs (golden.NAME).
 # Re-record only when a change of the game's behaviour is meant; commit the new files with it.
-#   scripts/record-golden.sh [BUILD_DIR]     (default build-dev; zkplay and the game built there;
-#                                             needs python3)
+#   scripts/record-golden.sh [BUILD_DIR]     (zkplay and the game built there; needs python3)
+# The default is the first of build/, build-quick/ and build-test/ (the folders scripts/play.sh and
+# scripts/test.sh make) that holds zkplay and the game.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-BUILD=${1:-${BUILD_DIR:-build-dev}}
+default_build() {
+  for b in build build-quick build-test; do
+    if [ -x "$b/bin/zkplay" ] && [ -d "$b/game/Data" ]; then echo "$b"; return; fi
+  done
+  echo build
+}
+BUILD=${1:-${BUILD_DIR:-$(default_build)}}
 ZKPLAY=$BUILD/bin/zkplay
 [ -x "$ZKPLAY" ] && [ -d "$BUILD/game/Data" ] || { echo "record-golden: build zkplay and the game in $BUILD first" >&2; exit 2; }
 work=$(mktemp -d)

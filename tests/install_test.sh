@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the game into a temporary prefix, makes the prefix read-only and runs the installed
-# game (on SDL's off-screen driver, asked for explicitly) through start-up and exit: SIGTERM and
-# then SIGINT each end it with status 0, and its saves are in the player's XDG data folder.
+# Installs the game (with its score server) into a temporary prefix, makes the prefix read-only
+# and runs the installed game (on SDL's off-screen driver, asked for explicitly) through start-up
+# and exit: SIGTERM and then SIGINT each end it with status 0, and its saves are in the player's
+# XDG data folder.
 #   install_test.sh BUILD_DIR
 set -uo pipefail
 BUILD=$(cd "$1" && pwd)
@@ -11,7 +12,7 @@ trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 prefix=$work/prefix
 
 cmake --install "$BUILD" --prefix "$prefix" > "$work/install.log" || fail "cmake --install failed: $(cat "$work/install.log")"
-for f in bin/zubokranz share/zubokranz/Data/Res/Res1.dxg share/zubokranz/Data/Music/Menu.xm \
+for f in bin/zubokranz bin/zkscored share/zubokranz/Data/Res/Res1.dxg share/zubokranz/Data/Music/Menu.xm \
          share/applications/zubokranz.desktop share/icons/hicolor/128x128/apps/zubokranz.png; do
   [ -e "$prefix/$f" ] || fail "$f was not installed"
 done

@@ -28,6 +28,27 @@ cp -r "$GAME_DIR" "$work/damaged"
 head -c 100 "$GAME_DIR/Data/Res/Sounds.dxw" > "$work/damaged/Data/Res/Sounds.dxw"
 expect_error "damaged sound list" "Sounds.dxw" "$BIN_DIR/zkplay" --data "$work/damaged" "$work/run.zk"
 
+# A FIFO by a data file's name is refused at once, not waited on.
+cp -r "$GAME_DIR" "$work/fifo"
+rm "$work/fifo/Data/Res/Res1.dxg"
+mkfifo "$work/fifo/Data/Res/Res1.dxg"
+expect_error "FIFO as an image list" "Res1.dxg: not a regular file" timeout 60 "$BIN_DIR/zkplay" --data "$work/fifo" "$work/run.zk"
+
+# Music that is missing, damaged or not a file plays silently, said in one line naming the file.
+music_problem() {  # DESCRIPTION EXPECTED-WORDS (Data/Music/Menu.xm prepared in $work/music)
+  timeout 120 "$BIN_DIR/zkplay" --data "$work/music" "$work/run.zk" > "$work/out" 2> "$work/err" || fail "$1: status $?"
+  grep -q "Menu.xm: $2" "$work/err" || fail "$1: no line naming the file (got: $(cat "$work/err"))"
+  echo "$1: $(head -n 1 "$work/err")"
+}
+cp -r "$GAME_DIR" "$work/music"
+rm "$work/music/Data/Music/Menu.xm"
+music_problem "missing music" "cannot open file"
+mkfifo "$work/music/Data/Music/Menu.xm"
+music_problem "a FIFO as music" "not a regular file"
+rm "$work/music/Data/Music/Menu.xm"
+head -c 300 "$GAME_DIR/Data/Music/Menu.xm" > "$work/music/Data/Music/Menu.xm"
+music_problem "damaged music" "not a music module"
+
 # No display: the game's own choice of video driver (none forced), with no session named and
 # with a session that does not answer. One clear line, status 1, at once.
 no_display() {  # DESCRIPTION ENVIRONMENT...

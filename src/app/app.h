@@ -75,8 +75,12 @@ void App_DispatchEvent(const SysEvent& ev);
 void App_DispatchWindowEvent(const SysEvent& ev);
 
 // Plays a recorded game back, from the main menu as FormCreate leaves it: its game starts at once
-// and follows the record frame by frame until its end (PlaybackEnded()).
+// and follows the record frame by frame until its end (PlaybackEnded()). The playback also ends
+// when its game leaves the race screen, so a record never reaches the menus. From here on the
+// run writes no save file (SetSaveWritesAllowed), opens no web page and sends no score.
 void App_StartReplay(TReplay replay);
+// True while a replay plays.
+bool App_PlayingReplay();
 // The frame's start while a replay plays: the record's events before the frame are applied and
 // the frame's record returned (its timing set, its lag count in `lagCount`); nullptr when no
 // replay plays, or once it has ended (the frame must not run then).

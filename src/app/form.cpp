@@ -85,7 +85,7 @@ void TMForm::RunFrame(int lagCount) {
   if (!MDXDraw.CanDraw()) return;
   const TReplayFrame* const replayed = App_ReplayFrameBegins(lagCount);
   if (ReplayMode() == TReplayMode::Playing && replayed == nullptr) return;
-  MDXDraw.Fill(0);
+  if (!MDXSpriteEngine->Engine.BackdropCoversSurface()) MDXDraw.Fill(0);
   MDXSpriteEngine->Draw();
   PollInput();
   if (replayed != nullptr) ApplyPolledKeys(*replayed);
@@ -110,7 +110,8 @@ void TMForm::SaveAllAndExit() {
   MDXSpriteEngine->FreeDead();
   const std::string problem = SaveGameFiles();
   if (!problem.empty()) Sys_ShowError("Your settings and high scores could not be saved.\n" + problem);
-  if (FILE* f = std::fopen("play.url", "rb")) {
+  FILE* const f = App_PlayingReplay() ? nullptr : std::fopen("play.url", "rb");
+  if (f != nullptr) {
     std::fclose(f);
     Sys_OpenURL("play.url");
   }

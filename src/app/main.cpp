@@ -30,7 +30,11 @@ int main(int argc, char** argv) {
     config.DataRoot = commandLine.DataDir;
     config.Renderer = commandLine.Renderer;
     config.FrameStats = commandLine.FrameStats;
-    game.Start(config);
+    // A replay's run leaves the save folder as it is from the start: not even a damaged file is
+    // moved aside.
+    game.Start(config, std::nullopt, [&] {
+      if (replay) SetSaveWritesAllowed(false);
+    });
     if (replay) App_StartReplay(std::move(*replay));
     while (App_RunOnce() && !PlaybackEnded()) {
     }

@@ -2,6 +2,7 @@
 // the window while a replay plays (the player watches; Esc, the close button or a quit end it).
 #include "app/app.h"
 #include "replay/replay.h"
+#include "save/save.h"
 
 namespace {
 
@@ -38,6 +39,10 @@ void ApplyReplayEvent(const TReplayEvent& e) {
     default: break;
   }
 }
+
+// A recorded game lives on the race screen: a record that leaves it (through "Exit to menu?",
+// which no kept record does) would go on to drive the menus, so the playback ends there.
+bool InRecordedGame() { return Shell.CurrentScreen == scrRace; }
 
 // While a replay plays, the window's events reach only the window: the game follows the record.
 void DispatchDuringPlayback(const SysEvent& ev) {
@@ -78,6 +83,8 @@ void App_DispatchEvent(const SysEvent& ev) {
 }
 
 void App_StartReplay(TReplay replay) {
+  // Replays are files people share: what one plays must not reach the player's files.
+  SetSaveWritesAllowed(false);
   Shell.SelectedVehicle = replay.Vehicle;
   StartPlayback(std::move(replay));
   if (Shell.PopupKind != popNone) ClosePopup();
@@ -88,6 +95,12 @@ void App_StartReplay(TReplay replay) {
 const TReplayFrame* App_ReplayFrameBegins(int& lagCount) {
   if (ReplayMode() != TReplayMode::Playing) return nullptr;
   TReplayEvent e;
-  while (NextPlaybackEvent(e)) ApplyReplayEvent(e);
+  while (InRecordedGame() && NextPlaybackEvent(e)) ApplyReplayEvent(e);
+  if (!InRecordedGame()) {
+    EndPlayback();
+    return nullptr;
+  }
   return NextPlaybackFrame(lagCount);
 }
+
+bool App_PlayingReplay() { return ReplayMode() == TReplayMode::Playing; }

@@ -219,9 +219,18 @@ bool Snd_Playing(int index) {
 
 int Mus_Load(const std::string& path) {
   Log("music-load " + std::filesystem::path(path).filename().string());
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = ReadWholeFile(path);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zubokranz: %s; playing without this music\n", e.what());
+    return 0;
+  }
   xmp_context ctx = xmp_create_context();
   if (ctx == nullptr) return 0;
-  if (xmp_load_module(ctx, path.c_str()) != 0) {
+  if (const int error = xmp_load_module_from_memory(ctx, bytes.data(), static_cast<long>(bytes.size())); error != 0) {
+    std::fprintf(stderr, "zubokranz: %s: not a music module that can be played (%s); playing without this music\n",
+                 path.c_str(), error == -XMP_ERROR_FORMAT ? "unknown format" : "damaged");
     xmp_free_context(ctx);
     return 0;
   }

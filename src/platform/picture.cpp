@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define ZK_X86_AVX2 1
+#endif
+
 #include "platform/draw_pixel.h"
 #include "platform/platform.h"
 
@@ -44,13 +49,23 @@ int64_t CountOf(const PatternGrid& g) { return std::min<int64_t>(g.columns * g.r
 // Clipping
 // ---------------------------------------------------------------------------------------------
 
-// The part of the rectangle (left, top, width, height) on the surface; computed in 64 bits so that
+// The part of the rectangle (left, top, width, height) inside `area`; computed in 64 bits so that
 // far-off positions cannot overflow. Empty (Width() <= 0 or Height() <= 0) when nothing shows.
-TRect ClipToSurface(int64_t left, int64_t top, int64_t width, int64_t height, const TDirectDrawSurface& s) {
-  const int64_t l = std::max<int64_t>(left, 0), t = std::max<int64_t>(top, 0);
-  const int64_t r = std::min<int64_t>(left + width, s.Width()), b = std::min<int64_t>(top + height, s.Height());
+TRect ClipToArea(int64_t left, int64_t top, int64_t width, int64_t height, const TRect& area) {
+  const int64_t l = std::max<int64_t>(left, area.Left), t = std::max<int64_t>(top, area.Top);
+  const int64_t r = std::min<int64_t>(left + width, area.Right), b = std::min<int64_t>(top + height, area.Bottom);
   if (l >= r || t >= b) return TRect{};
   return TRect{static_cast<int>(l), static_cast<int>(t), static_cast<int>(r), static_cast<int>(b)};
+}
+
+TRect ClipToSurface(int64_t left, int64_t top, int64_t width, int64_t height, const TDirectDrawSurface& s) {
+  return ClipToArea(left, top, width, height, s.ClientRect());
+}
+
+// `area` limited to the surface.
+TRect AreaOnSurface(const TRect& area, const TDirectDrawSurface& s) {
+  return TRect{std::max(area.Left, 0), std::max(area.Top, 0), std::min(area.Right, s.Width()),
+               std::min(area.Bottom, s.Height())};
 }
 
 bool IsEmpty(const TRect& r) { return r.Width() <= 0 || r.Height() <= 0; }
@@ -88,6 +103,15 @@ void AppendRowSpans(std::vector<Span>& spans, const uint16_t* row, int width, ui
     while (x < width && row[x] != key) ++x;
     AppendSpan(spans, static_cast<uint32_t>(opaqueStart - keyedStart), static_cast<uint32_t>(x - opaqueStart));
   }
+}
+
+// Whether the w x h block at `origin` (rows `pitch` pixels apart) holds the key colour.
+bool HoldsKey(const uint16_t* origin, int pitch, int w, int h, uint16_t key) {
+  for (int y = 0; y < h; ++y) {
+    const uint16_t* row = origin + static_cast<size_t>(y) * pitch;
+    if (std::find(row, row + w, key) != row + w) return true;
+  }
+  return false;
 }
 
 // Copies n >= 1 pixels inline: runs are short, and a library call per run costs more than the
@@ -226,7 +250,8 @@ void TPictureCollectionItem::Prepare() {
   const int count = static_cast<int>(CountOf(grid));
   if (count <= 0) return;
 
-  pixels565_.resize(pixelCount);
+  // One pixel more than the picture: the 32-bit gathers of the rotation may read past the last.
+  pixels565_.resize(pixelCount + 1);
   std::transform(pic.Pixels.begin(), pic.Pixels.end(), pixels565_.begin(), RGB888To565);
   colorKey565_ = RGB888To565(ColorRefToRGB888(TransparentColor));
 
@@ -241,6 +266,7 @@ void TPictureCollectionItem::Prepare() {
       rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
       AppendRowSpans(spans_, origin + static_cast<size_t>(y) * pic.Width, p.Src.Width(), colorKey565_);
     }
+    p.Opaque = !Transparent || !HoldsKey(origin, pic.Width, p.Src.Width(), p.Src.Height(), colorKey565_);
   }
   rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
   prepared_ = true;
@@ -273,11 +299,19 @@ static const TPictureCollectionItem::PreparedPattern* DrawablePattern(
 // Draw: copy with colour key
 // ---------------------------------------------------------------------------------------------
 
+bool TPictureCollectionItem::PatternOpaque(int index) const {
+  return prepared_ && index >= 0 && static_cast<size_t>(index) < patterns_.size() && patterns_[index].Opaque;
+}
+
 void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int index) const {
+  if (dest != nullptr) Draw(dest, x, y, index, dest->ClientRect());
+}
+
+void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int index, const TRect& area) const {
   const PreparedPattern* p = DrawablePattern(prepared_, patterns_, dest, index);
   if (p == nullptr) return;
   const int pw = p->Src.Width(), ph = p->Src.Height();
-  const TRect clip = ClipToSurface(x, y, pw, ph, *dest);
+  const TRect clip = ClipToArea(x, y, pw, ph, AreaOnSurface(area, *dest));
   if (IsEmpty(clip)) return;
 
   const int pitch = Picture.Width;
@@ -291,7 +325,7 @@ void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int in
     uint16_t* dstRow = dest->Row(dy);
     const Span* first = spans + rowStart[row];
     const Span* end = spans + rowStart[row + 1];
-    if (!Transparent)
+    if (p->Opaque)
       CopyPixels(dstRow + clip.Left, srcRow + (clip.Left - x), static_cast<size_t>(clip.Width()));
     else if (wholeRows)
       CopyRowSpans(dstRow + x, srcRow, first, end);
@@ -327,20 +361,106 @@ StretchStep StretchFrom(int64_t i, int64_t srcSize, int64_t dstSize) {
                      2 * (srcSize % dstSize), 2 * dstSize};
 }
 
-// One destination row of a stretch from source row `src`.
+// Destination columns are handled in runs of at most this many, whose source columns are worked
+// out once per drawing and shared by every row.
+constexpr int kColumnRun = 512;
+
+// out[i] = src[columns[i]].
+void GatherColumns(uint16_t* out, const uint16_t* src, const int32_t* columns, int n) {
+  for (int i = 0; i < n; ++i) out[i] = src[columns[i]];
+}
+
+#if defined(__SSE2__)
+// Blend565 on eight pixels: the same 32-bit arithmetic, four lanes at a time.
+inline __m128i Blend8(__m128i s, __m128i d, __m128i a16) {
+  const __m128i mask = _mm_set1_epi32(static_cast<int>(kSpread565Mask)), zero = _mm_setzero_si128();
+  const auto half = [&](__m128i s32, __m128i d32) {
+    const __m128i sp = _mm_and_si128(_mm_or_si128(s32, _mm_slli_epi32(s32, 16)), mask);
+    const __m128i dp = _mm_and_si128(_mm_or_si128(d32, _mm_slli_epi32(d32, 16)), mask);
+    const __m128i diff = _mm_sub_epi32(sp, dp);
+    // diff * a modulo 2^32 from 16-bit products (a < 2^16): the low half's full product plus the
+    // high half's low product moved up.
+    const __m128i prod = _mm_add_epi32(_mm_mullo_epi16(diff, a16), _mm_slli_epi32(_mm_mulhi_epu16(diff, a16), 16));
+    __m128i r = _mm_and_si128(_mm_add_epi32(dp, _mm_srli_epi32(prod, 5)), mask);
+    r = _mm_or_si128(r, _mm_srli_epi32(r, 16));
+    return _mm_srai_epi32(_mm_slli_epi32(r, 16), 16);  // the low 16 bits, sign-extended for the pack
+  };
+  return _mm_packs_epi32(half(_mm_unpacklo_epi16(s, zero), _mm_unpacklo_epi16(d, zero)),
+                         half(_mm_unpackhi_epi16(s, zero), _mm_unpackhi_epi16(d, zero)));
+}
+#endif
+
+// Puts the n pixels of `src` onto `dst`: copied when Opaque, else blended with opacity a32; when
+// Keyed, pixels equal to `key` leave the destination as it is.
 template <bool Keyed, bool Opaque>
-void StretchRow(uint16_t* dst, int n, const uint16_t* src, StretchStep s, uint16_t key, uint32_t a32) {
-  for (int i = 0; i < n; ++i) {
-    const uint16_t p = src[s.pos];
+void MixRow(uint16_t* dst, const uint16_t* src, int n, uint16_t key, uint32_t a32) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i key8 = _mm_set1_epi16(static_cast<short>(key)), a16 = _mm_set1_epi16(static_cast<short>(a32));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+    __m128i out = Opaque ? s : Blend8(s, d, a16);
+    if (Keyed) {
+      const __m128i keep = _mm_cmpeq_epi16(s, key8);
+      out = _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, out));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), out);
+  }
+#endif
+  for (; i < n; ++i) {
+    const uint16_t p = src[i];
     if (!Keyed || p != key) dst[i] = Opaque ? p : Blend565(Spread565(p), dst[i], a32);
-    Advance(s);
   }
 }
 
-using StretchRowFn = void (*)(uint16_t*, int, const uint16_t*, StretchStep, uint16_t, uint32_t);
-constexpr StretchRowFn kStretchRows[2][2] = {
-    {StretchRow<false, false>, StretchRow<false, true>},
-    {StretchRow<true, false>, StretchRow<true, true>},
+#if defined(ZK_X86_AVX2)
+const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+
+// Blend565 on eight pixels held in 32-bit lanes, the result in the low 16 bits, sign-extended.
+__attribute__((target("avx2"))) inline __m256i BlendLanesAvx2(__m256i s32, __m256i d32, __m256i a) {
+  const __m256i mask = _mm256_set1_epi32(static_cast<int>(kSpread565Mask));
+  const __m256i sp = _mm256_and_si256(_mm256_or_si256(s32, _mm256_slli_epi32(s32, 16)), mask);
+  const __m256i dp = _mm256_and_si256(_mm256_or_si256(d32, _mm256_slli_epi32(d32, 16)), mask);
+  const __m256i prod = _mm256_mullo_epi32(_mm256_sub_epi32(sp, dp), a);
+  __m256i r = _mm256_and_si256(_mm256_add_epi32(dp, _mm256_srli_epi32(prod, 5)), mask);
+  r = _mm256_or_si256(r, _mm256_srli_epi32(r, 16));
+  return _mm256_srai_epi32(_mm256_slli_epi32(r, 16), 16);
+}
+
+// MixRow sixteen pixels at a time, for processors with AVX2 (chosen at run time).
+template <bool Keyed, bool Opaque>
+__attribute__((target("avx2"))) void MixRowAvx2(uint16_t* dst, const uint16_t* src, int n, uint16_t key, uint32_t a32) {
+  const __m256i key16 = _mm256_set1_epi16(static_cast<short>(key)), a = _mm256_set1_epi32(static_cast<int>(a32));
+  const __m256i zero = _mm256_setzero_si256();
+  int i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
+    __m256i out = s;
+    if (!Opaque) {
+      // Unpacking and packing both work within 128-bit lanes, so the pixel order comes back.
+      out = _mm256_packs_epi32(BlendLanesAvx2(_mm256_unpacklo_epi16(s, zero), _mm256_unpacklo_epi16(d, zero), a),
+                               BlendLanesAvx2(_mm256_unpackhi_epi16(s, zero), _mm256_unpackhi_epi16(d, zero), a));
+    }
+    if (Keyed) out = _mm256_blendv_epi8(out, d, _mm256_cmpeq_epi16(s, key16));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), out);
+  }
+  MixRow<Keyed, Opaque>(dst + i, src + i, n - i, key, a32);
+}
+#else
+constexpr bool kHaveAvx2 = false;
+template <bool Keyed, bool Opaque>
+void MixRowAvx2(uint16_t* dst, const uint16_t* src, int n, uint16_t key, uint32_t a32) {
+  MixRow<Keyed, Opaque>(dst, src, n, key, a32);
+}
+#endif
+
+using MixRowFn = void (*)(uint16_t*, const uint16_t*, int, uint16_t, uint32_t);
+// [avx2][keyed][opaque]
+constexpr MixRowFn kMixRows[2][2][2] = {
+    {{MixRow<false, false>, MixRow<false, true>}, {MixRow<true, false>, MixRow<true, true>}},
+    {{MixRowAvx2<false, false>, MixRowAvx2<false, true>}, {MixRowAvx2<true, false>, MixRowAvx2<true, true>}},
 };
 
 }  // namespace
@@ -356,14 +476,28 @@ void TPictureCollectionItem::DrawBlended(TDirectDrawSurface* dest, const TRect& 
 
   const int pitch = Picture.Width;
   const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
-  const StretchStep across = StretchFrom(clip.Left - static_cast<int64_t>(destRect.Left), p->Src.Width(), dw);
-  StretchStep down = StretchFrom(clip.Top - static_cast<int64_t>(destRect.Top), p->Src.Height(), dh);
-  const StretchRowFn stretchRow = kStretchRows[Transparent][alpha >= 255];
+  StretchStep across = StretchFrom(clip.Left - static_cast<int64_t>(destRect.Left), p->Src.Width(), dw);
+  const StretchStep firstDown = StretchFrom(clip.Top - static_cast<int64_t>(destRect.Top), p->Src.Height(), dh);
+  const bool opaque = alpha >= 255, keyed = Transparent && !p->Opaque;
+  const MixRowFn mixRow = kMixRows[kHaveAvx2][keyed][opaque];
   const uint32_t a32 = Alpha32(std::min(alpha, 255));
 
-  for (int dy = clip.Top; dy < clip.Bottom; ++dy) {
-    stretchRow(dest->Row(dy) + clip.Left, clip.Width(), origin + down.pos * pitch, across, colorKey565_, a32);
-    Advance(down);
+  int32_t columns[kColumnRun];
+  uint16_t pixels[kColumnRun];
+  for (int left = clip.Left; left < clip.Right; left += kColumnRun) {
+    const int n = std::min(clip.Right - left, kColumnRun);
+    for (int i = 0; i < n; ++i, Advance(across)) columns[i] = static_cast<int32_t>(across.pos);
+    StretchStep down = firstDown;
+    for (int dy = clip.Top; dy < clip.Bottom; ++dy, Advance(down)) {
+      uint16_t* const dst = dest->Row(dy) + left;
+      const uint16_t* const srcRow = origin + down.pos * pitch;
+      if (opaque && !keyed) {
+        GatherColumns(dst, srcRow, columns, n);
+      } else {
+        GatherColumns(pixels, srcRow, columns, n);
+        mixRow(dst, pixels, n, colorKey565_, a32);
+      }
+    }
   }
 }
 
@@ -382,38 +516,62 @@ void Gather(uint16_t* out, int n, const uint16_t* src, int pitch, Fix& fx, Fix& 
   for (int i = 0; i < n; ++i, fx += dx, fy += dy) out[i] = src[static_cast<size_t>(fy >> kFixBits) * pitch + (fx >> kFixBits)];
 }
 
-void CopyUnlessKey(uint16_t* dst, const uint16_t* src, int n, uint16_t key) {
-  for (int i = 0; i < n; ++i) dst[i] = src[i] == key ? dst[i] : src[i];
+#if defined(ZK_X86_AVX2)
+// Gather for 32-bit positions, eight pixels at a time, for processors with AVX2. Each lane reads
+// 32 bits at its pixel and keeps the low 16: the last pixel of a picture is followed by padding.
+__attribute__((target("avx2"))) void GatherAvx2(uint16_t* out, int n, const uint16_t* src, int pitch, uint32_t& fx,
+                                                uint32_t& fy, uint32_t dx, uint32_t dy) {
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i vx = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(fx)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(dx))));
+  __m256i vy = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(fy)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(dy))));
+  const __m256i stepX = _mm256_set1_epi32(static_cast<int>(dx * 8)), stepY = _mm256_set1_epi32(static_cast<int>(dy * 8));
+  const __m256i rowPitch = _mm256_set1_epi32(pitch), low16 = _mm256_set1_epi32(0xFFFF);
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(vy, kFixBits), rowPitch), _mm256_srli_epi32(vx, kFixBits));
+    const __m256i got = _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(src), at, 2), low16);
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(got, got), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm256_castsi256_si128(packed));
+    vx = _mm256_add_epi32(vx, stepX);
+    vy = _mm256_add_epi32(vy, stepY);
+  }
+  fx += dx * static_cast<uint32_t>(i);
+  fy += dy * static_cast<uint32_t>(i);
+  Gather(out + i, n - i, src, pitch, fx, fy, dx, dy);
 }
+#else
+void GatherAvx2(uint16_t* out, int n, const uint16_t* src, int pitch, uint32_t& fx, uint32_t& fy, uint32_t dx, uint32_t dy) {
+  Gather(out, n, src, pitch, fx, fy, dx, dy);
+}
+#endif
 
 // One destination row of a rotation. Every position passed in lies inside the pattern, so Fix may
 // be 32 bits wide (stepping modulo 2^32 stays exact) whenever the pattern is below 65536 pixels.
-template <bool Keyed, typename Fix>
-void RotateRow(uint16_t* dst, int n, const uint16_t* src, int pitch, Fix fx, Fix fy, Fix dx, Fix dy, uint16_t key) {
+template <bool Keyed, typename Fix, void (*GatherRow)(uint16_t*, int, const uint16_t*, int, Fix&, Fix&, Fix, Fix)>
+void RotateRow(uint16_t* dst, int n, const uint16_t* src, int pitch, uint64_t fx64, uint64_t fy64, uint64_t dx64,
+               uint64_t dy64, uint16_t key) {
+  Fix fx = static_cast<Fix>(fx64), fy = static_cast<Fix>(fy64);
+  const Fix dx = static_cast<Fix>(dx64), dy = static_cast<Fix>(dy64);
   if constexpr (!Keyed) {
-    Gather(dst, n, src, pitch, fx, fy, dx, dy);
+    GatherRow(dst, n, src, pitch, fx, fy, dx, dy);
   } else {
     uint16_t chunk[kGatherChunk];
     for (int done = 0; done < n; done += kGatherChunk) {
       const int count = std::min(n - done, kGatherChunk);
-      Gather(chunk, count, src, pitch, fx, fy, dx, dy);
-      CopyUnlessKey(dst + done, chunk, count, key);
+      GatherRow(chunk, count, src, pitch, fx, fy, dx, dy);
+      kMixRows[kHaveAvx2][true][true](dst + done, chunk, count, key, 0);
     }
   }
 }
 
 using RotateRowFn = void (*)(uint16_t*, int, const uint16_t*, int, uint64_t, uint64_t, uint64_t, uint64_t, uint16_t);
 
-template <bool Keyed, typename Fix>
-void RotateRowAs(uint16_t* dst, int n, const uint16_t* src, int pitch, uint64_t fx, uint64_t fy, uint64_t dx, uint64_t dy,
-                 uint16_t key) {
-  RotateRow<Keyed, Fix>(dst, n, src, pitch, static_cast<Fix>(fx), static_cast<Fix>(fy), static_cast<Fix>(dx),
-                        static_cast<Fix>(dy), key);
-}
-
-constexpr RotateRowFn kRotateRows[2][2] = {
-    {RotateRowAs<false, uint64_t>, RotateRowAs<false, uint32_t>},
-    {RotateRowAs<true, uint64_t>, RotateRowAs<true, uint32_t>},
+// [avx2][keyed][32-bit positions]
+constexpr RotateRowFn kRotateRows[2][2][2] = {
+    {{RotateRow<false, uint64_t, Gather<uint64_t>>, RotateRow<false, uint32_t, Gather<uint32_t>>},
+     {RotateRow<true, uint64_t, Gather<uint64_t>>, RotateRow<true, uint32_t, Gather<uint32_t>>}},
+    {{RotateRow<false, uint64_t, Gather<uint64_t>>, RotateRow<false, uint32_t, GatherAvx2>},
+     {RotateRow<true, uint64_t, Gather<uint64_t>>, RotateRow<true, uint32_t, GatherAvx2>}},
 };
 
 }  // namespace
@@ -453,7 +611,7 @@ void TPictureCollectionItem::DrawRotated(TDirectDrawSurface* dest, int x, int y,
 
   const int pitch = Picture.Width;
   const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
-  const RotateRowFn rotateRow = kRotateRows[Transparent][pw <= UINT16_MAX && ph <= UINT16_MAX];
+  const RotateRowFn rotateRow = kRotateRows[kHaveAvx2][Transparent && !p->Opaque][pw <= UINT16_MAX && ph <= UINT16_MAX];
 
   for (int dy = boxT; dy < boxB; ++dy, axisX.NextRow(), axisY.NextRow()) {
     double from = boxL, to = boxR;

@@ -112,6 +112,9 @@ public:
   void Prepare();
   void Unprepare();
   bool Prepared() const { return prepared_; }
+  // Whether Draw of pattern `index` covers its whole rectangle (prepared, in range, and no pixel
+  // left out by the colour key).
+  bool PatternOpaque(int index) const;
   // Frees the decoded picture (keeping its size) once the item is prepared. Drawing goes on;
   // Prepare() then keeps what it has, and writing the item to a file is refused.
   void ReleaseSource();
@@ -121,6 +124,8 @@ public:
   // null, or index is negative or not below PatternCount(). All clip to the surface.
   // Copies pattern `index` with its top-left at (x, y); the colour key applies when Transparent.
   void Draw(TDirectDrawSurface* dest, int x, int y, int index) const;
+  // The same, drawing only inside `area` (a rectangle of the surface).
+  void Draw(TDirectDrawSurface* dest, int x, int y, int index, const TRect& area) const;
   // Stretches the pattern into destRect, blending with opacity alpha (0 draws nothing, 255 is an
   // opaque copy); the colour key applies when Transparent.
   void DrawBlended(TDirectDrawSurface* dest, const TRect& destRect, int index, int alpha) const;
@@ -134,6 +139,7 @@ public:
   struct PreparedPattern {
     TRect Src;                                     // within the picture
     uint32_t FirstRow = 0;                         // its first row's entry in rowSpanStart_
+    bool Opaque = false;                           // no pixel of it is keyed (or the item is not Transparent)
   };
 
 private:

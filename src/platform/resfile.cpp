@@ -519,7 +519,8 @@ std::vector<uint8_t> WriteWaveList(const TWaveCollection& list) {
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a FIFO or a device by the file's name is refused below, not waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) ThrowResError(path, "cannot open file (" + ErrnoText() + ")");
   struct Closer {
     int fd;

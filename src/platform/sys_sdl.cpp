@@ -216,11 +216,23 @@ public:
   }
 
 private:
+  // A missing or damaged icon leaves the window without one, said in one line naming the file.
   void ApplyIcon() {
-    if (SDL_Surface* icon = IMG_Load(iconPath_.c_str())) {
-      SDL_SetWindowIcon(window_, icon);
-      SDL_FreeSurface(icon);
+    std::vector<uint8_t> bytes;
+    try {
+      bytes = ReadWholeFile(iconPath_);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "zubokranz: %s; the window has no icon\n", e.what());
+      return;
     }
+    SDL_Surface* const icon = IMG_Load_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1);
+    if (icon == nullptr) {
+      std::fprintf(stderr, "zubokranz: %s: not a readable PNG picture (%s); the window has no icon\n", iconPath_.c_str(),
+                   IMG_GetError());
+      return;
+    }
+    SDL_SetWindowIcon(window_, icon);
+    SDL_FreeSurface(icon);
   }
 
   void CreateWindow() {
@@ -259,17 +271,24 @@ private:
   }
 
   // A streaming texture in a 32-bit format the renderer takes natively, so that the one
-  // conversion is ours; SDL converts only where the renderer offers no such format.
+  // conversion is ours; SDL converts only where the renderer offers no such format. The window's
+  // own format comes first: the software renderer then copies rows instead of converting pixels.
   void CreateTexture() {
     if (texture_) SDL_DestroyTexture(texture_);
     SDL_RendererInfo info{};
     SDL_GetRendererInfo(renderer_, &info);
+    const Uint32 windowFormat = SDL_GetWindowPixelFormat(window_);
     Uint32 format = SDL_PIXELFORMAT_RGB565;
-    for (Uint32 i = 0; i < info.num_texture_formats && format == SDL_PIXELFORMAT_RGB565; ++i) {
-      if (Is8BitChannels32(info.texture_formats[i])) format = info.texture_formats[i];
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
+      const Uint32 offered = info.texture_formats[i];
+      if (!Is8BitChannels32(offered)) continue;
+      if (format == SDL_PIXELFORMAT_RGB565 || offered == windowFormat) format = offered;
+      if (offered == windowFormat) break;
     }
     texture_ = SDL_CreateTexture(renderer_, format, SDL_TEXTUREACCESS_STREAMING, 800, 600);
     if (!texture_) throw EGameError(std::string("cannot create the display texture: ") + SDL_GetError());
+    // Every pixel we write is opaque: a plain copy, never an alpha blend.
+    SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     textureFormat_ = format;
     if (format != SDL_PIXELFORMAT_RGB565) converter_ = TRgb565Converter(LayoutOf(format));
     changes_.Invalidate();

@@ -78,12 +78,13 @@ int TBonus::ScreenY(const TSlot& s) const {
 }
 
 // The sprite engine's own query decides: a corner where a deeper sprite lies over the bike's
-// rectangle does not count.
+// rectangle does not count. The tree is walked only for corners on the bike's rectangle.
 bool TBonus::BikeCoversBox(int x, int y) {
   if (Race.Player == nullptr || Engine == nullptr) return false;
   const std::array<std::array<int, 2>, 4> corners{{{x, y}, {x + kBoxWidth, y}, {x, y + kBoxHeight}, {x + kBoxWidth, y + kBoxHeight}}};
-  return std::any_of(corners.begin(), corners.end(),
-                     [&](const auto& p) { return Engine->SpriteAt(p[0], p[1]) == Race.Player; });
+  return std::any_of(corners.begin(), corners.end(), [&](const auto& p) {
+    return Race.Player->MayBeAt(p[0], p[1]) && Engine->SpriteAt(p[0], p[1]) == Race.Player;
+  });
 }
 
 void TBonus::Take(TSlot& s) {

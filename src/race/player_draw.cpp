@@ -1,5 +1,6 @@
 // The bike's drawing step: skid marks, the bike, the rivals, the side panels and the minimap of
 // the road ahead.
+#include <climits>
 #include <cmath>
 
 #include "race/player.h"
@@ -83,6 +84,19 @@ void TPlayer::Render() {
   list2.Item(kLeftPanelImage).Draw(surface, 0, 0, 0);
   list2.Item(kRightPanelImage).Draw(surface, kRightPanelX, 0, 0);
   DrawMinimap();
+}
+
+TRect TPlayer::RoadArea() const {
+  TDXImageList* const list2 = GameImageList(2);
+  TDirectDrawSurface* const surface = GameSurface();
+  if (list2 == nullptr || surface == nullptr) return TRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+  const TPictureCollectionItem& left = list2->Item(kLeftPanelImage);
+  const TPictureCollectionItem& right = list2->Item(kRightPanelImage);
+  const int h = surface->Height();
+  if (!left.PatternOpaque(0) || !right.PatternOpaque(0) || left.Height() < h || right.Height() < h ||
+      kRightPanelX + right.Width() < surface->Width())
+    return TRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+  return TRect{left.Width(), INT_MIN, kRightPanelX, INT_MAX};
 }
 
 void TPlayer::BuildMinimapGrid() {

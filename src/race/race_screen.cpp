@@ -44,6 +44,7 @@ void TRace::BuildRace() {
   SpeedNeedle = new TPointer(2, kNeedleImage, kNeedlePivotX, kNeedlePivotY, kNeedleX, kNeedleY);
   SpeedNeedle->Angle = kNeedleRestAngle;
   Player = new TPlayer(*this, Vehicle);
+  Road->DrawArea = Player->RoadArea();
   Traffic = new TCar(*this);
   ObstacleTests = RaceObstacleTests;
   Lives = 3;

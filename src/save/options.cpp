@@ -36,6 +36,7 @@ uint16_t BossKey = 0;
 std::array<THighScore, 12> HighScores{};
 
 void ForgetSaveState() {
+  ForgetSaveFiles();
   Options = TGameOptions{};
   BossKeyShift = 0;
   BossKey = 0;

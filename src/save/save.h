@@ -84,8 +84,11 @@ void LoadOptions(const std::string& path = OptionsFilePath());
 void SaveOptions(const std::string& path = OptionsFilePath());
 void SaveHighScores(const std::string& path = HighScoreFilePath());
 
-// Start-up: LoadHighScores, LoadOptions, the digest check. Never throws; returns what the player
-// should be told (empty when all is well), which has also gone to standard error.
+// Start-up: takes the save folder's lock (when the folder exists), then LoadHighScores,
+// LoadOptions, the digest check. Never throws; returns what the player should be told (empty
+// when all is well), which has also gone to standard error.
+// - While another game holds the folder's lock, the files are read but this game saves nothing
+//   (the player is told so); the files stay the other game's.
 // - A file that cannot be read is reported and kept aside as "<file>.bad" (or "<file>.bad.1" ..
 //   "<file>.bad.9"; when all ten are taken the oldest is replaced) before the exit writes over
 //   it; the game goes on with the default settings or table. A file that cannot even be copied
@@ -94,12 +97,17 @@ void SaveHighScores(const std::string& path = HighScoreFilePath());
 //   two renames is finished (the waiting "<file>.tmp" makes the pair agree) and that pair
 //   loaded; otherwise the table file is kept aside as above and the default table is used.
 std::string LoadSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
-// Exit: writes the options file, then the high-score file, creating their folder when missing.
+// Exit: writes the options file, then the high-score file, creating their folder when missing
+// and taking its lock (a folder another game holds is not written: that is the failure returned).
 // Never throws; returns the failure ("<path>: <reason>", also on standard error), or an empty
 // text when both files were written. Both new files are completely on disk
 // before either replaces its old one, so however the exit is cut short, the next start finds
 // the old pair or the new one.
 std::string SaveSaveFiles(const TSaveFilePaths& paths = GameSaveFilePaths());
+// Whether this run may write or move its save files at all (true at program start, and again
+// after ForgetSaveState). A replay being played turns it off: nothing it does reaches the files,
+// and a file that cannot be read is left in its place.
+void SetSaveWritesAllowed(bool allowed);
 // SaveSaveFiles into SaveFolder(), which is created first when it does not exist yet.
 std::string SaveGameFiles();
 // Another file of the game's (a replay) written into SaveFolder() as "<SaveFolder()>/<name>", as

@@ -14,6 +14,10 @@ std::string playerNotice;
 // Set when a save file could neither be read nor copied: the exit then writes nothing, so the
 // player's file is not lost under a new one.
 bool keepFilesAsTheyAre = false;
+// Off while a replay plays.
+bool writesAllowed = true;
+// Why another game's folder is not written, when its lock was refused at start-up.
+std::string folderRefused;
 
 // Standard error only.
 void Note(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }
@@ -27,6 +31,8 @@ void Report(const std::string& message) {
 // Keeps the file aside before the exit writes over it, and says where; when even that fails,
 // the exit leaves both files alone.
 void KeepAsideReporting(const std::string& path) {
+  // Nothing is written at exit then: the file stays in its place, beside its partner.
+  if (keepFilesAsTheyAre || !writesAllowed) return;
   try {
     Report(path + ": kept as " + KeepAside(path));
   } catch (const std::exception& e) {
@@ -103,6 +109,14 @@ bool FinishInterruptedSave(const TSaveFilePaths& paths) {
 
 std::string FolderOf(const std::string& path) { return std::filesystem::path(path).parent_path().string(); }
 
+// The lock of the folder about to be written; the failure to report when another game holds it.
+std::string LockFolderForWriting(const std::string& folder) {
+  std::string problem;
+  if (!folderRefused.empty()) return folderRefused;
+  if (folder.empty() || LockSaveFolder(folder, problem)) return {};
+  return problem + "; nothing saved";
+}
+
 }  // namespace
 
 TSaveFilePaths SaveFilePathsIn(const std::string& folder) {
@@ -119,9 +133,24 @@ bool SaveFileExists(const std::string& fileName) {
   }
 }
 
+void ForgetSaveFiles() {
+  writesAllowed = true;
+  folderRefused.clear();
+  UnlockSaveFolder();
+}
+
+void SetSaveWritesAllowed(bool allowed) { writesAllowed = allowed; }
+
 std::string LoadSaveFiles(const TSaveFilePaths& paths) {
   playerNotice.clear();
   keepFilesAsTheyAre = false;
+  folderRefused.clear();
+  const std::string folder = FolderOf(paths.Options);
+  std::error_code ec;
+  if (std::string problem; writesAllowed && std::filesystem::is_directory(folder, ec) && !LockSaveFolder(folder, problem)) {
+    folderRefused = problem + ": this game does not save its settings, high scores or replays";
+    Report(folderRefused);
+  }
   const TLoadResult table = LoadReporting(LoadHighScores, paths.HighScores);
   const TLoadResult options = LoadReporting(LoadOptions, paths.Options);
   if (options == TLoadResult::Failed) ResetOptions();
@@ -139,6 +168,7 @@ std::string LoadSaveFiles(const TSaveFilePaths& paths) {
 }
 
 std::string SaveSaveFiles(const TSaveFilePaths& paths) {
+  if (!writesAllowed) return {};
   if (keepFilesAsTheyAre) {
     const std::string why = paths.Options + ", " + paths.HighScores + ": not saved, a file that could not be read is left as it was";
     Note(why);
@@ -147,6 +177,10 @@ std::string SaveSaveFiles(const TSaveFilePaths& paths) {
   try {
     for (const std::string& folder : {FolderOf(paths.Options), FolderOf(paths.HighScores)})
       if (const std::string done = EnsureSaveFolder(folder); !done.empty()) Note(done);
+    if (const std::string refused = LockFolderForWriting(FolderOf(paths.Options)); !refused.empty()) {
+      Note(refused);
+      return refused;
+    }
     TFileReplacement options(paths.Options, OptionsFileText());
     TFileReplacement highScores(paths.HighScores, HighScoreFileText());
     options.Commit();
@@ -163,8 +197,13 @@ std::string SaveSaveFiles(const TSaveFilePaths& paths) {
 std::string WriteToSaveFolder(const std::string& name, std::string_view content) {
   const std::string folder = SaveFolder();
   const std::string path = (std::filesystem::path(folder) / name).string();
+  if (!writesAllowed) return {};
   try {
     if (const std::string done = EnsureSaveFolder(folder); !done.empty()) Note(done);
+    if (const std::string refused = LockFolderForWriting(folder); !refused.empty()) {
+      Note(refused);
+      return refused;
+    }
     WriteSaveFile(path, content);
     return std::string();
   } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +19,6 @@ namespace {
 constexpr const char* TempSuffix = ".tmp";
 constexpr const char* BackupSuffix = ".bad";
 constexpr int BackupNameCount = 10;  // "<file>.bad", then "<file>.bad.1" .. "<file>.bad.9"
-constexpr size_t CopyChunk = 64 * 1024;
 
 TSaveStepHook stepHook;
 
@@ -80,12 +80,18 @@ size_t ReadSome(const TFileHandle& file, const std::string& path, char* buffer, 
   }
 }
 
-// A file being written: created (or truncated), filled, then flushed to disk and closed by
-// Finish(). Throws EGameError naming the file.
+void RemoveFile(const std::string& path) {
+  Call(TSaveStep::Remove, path, [&] { return ::unlink(path.c_str()); });
+}
+
+// A temporary file being written: whatever stale entry had its name is removed (a symbolic link
+// itself, never what it points to), the file is created new, filled, then flushed to disk and
+// closed by Finish(). Throws EGameError naming the file.
 class TNewFile {
 public:
   explicit TNewFile(std::string path) : path_(std::move(path)) {
-    const int fd = OpenRegular(path_, O_WRONLY | O_CREAT | O_TRUNC);
+    RemoveFile(path_);
+    const int fd = OpenRegular(path_, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
     if (fd < 0) throw FileError(path_, errno);
     file_ = TFileHandle(fd);
   }
@@ -107,10 +113,6 @@ private:
   std::string path_;
   TFileHandle file_;
 };
-
-void RemoveFile(const std::string& path) {
-  Call(TSaveStep::Remove, path, [&] { return ::unlink(path.c_str()); });
-}
 
 // Makes a rename in `fileName`'s folder durable. Best effort.
 void SyncFolderOf(const std::string& fileName) {
@@ -140,7 +142,33 @@ std::string BackupNameFor(const std::string& path) {
   return oldest;
 }
 
+// The save folder this game holds the lock of, and the open folder that carries the lock.
+std::string lockedFolder;
+TFileHandle lockHandle;
+
 }  // namespace
+
+bool LockSaveFolder(const std::string& folder, std::string& problem) {
+  if (lockHandle.Get() >= 0 && lockedFolder == folder) return true;
+  UnlockSaveFolder();
+  TFileHandle dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.Get() < 0) {
+    problem = folder + ": " + std::strerror(errno);
+    return false;
+  }
+  if (::flock(dir.Get(), LOCK_EX | LOCK_NB) != 0) {
+    problem = folder + (errno == EWOULDBLOCK ? ": in use by another game" : ": cannot be locked: " + std::string(std::strerror(errno)));
+    return false;
+  }
+  lockHandle = std::move(dir);
+  lockedFolder = folder;
+  return true;
+}
+
+void UnlockSaveFolder() {
+  lockHandle = TFileHandle();
+  lockedFolder.clear();
+}
 
 void SetSaveStepHook(TSaveStepHook hook) { stepHook = std::move(hook); }
 
@@ -214,19 +242,10 @@ void RenameSaveFile(const std::string& from, const std::string& to) {
 }
 
 std::string KeepAside(const std::string& path) {
-  const TFileHandle source = OpenForReading(path);
+  // Only a regular file that opens is moved: anything else is left where the player put it.
+  OpenForReading(path);
   const std::string backup = BackupNameFor(path);
-  const std::string copy = TemporaryPathOf(backup);
-  try {
-    TNewFile out(copy);
-    std::array<char, CopyChunk> buffer;
-    while (const size_t n = ReadSome(source, path, buffer.data(), buffer.size())) out.Write({buffer.data(), n});
-    out.Finish();
-    RenameSaveFile(copy, backup);
-  } catch (...) {
-    RemoveFile(copy);
-    throw;
-  }
+  RenameSaveFile(path, backup);
   return backup;
 }
 

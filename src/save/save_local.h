@@ -76,7 +76,8 @@ void AppendLine(std::string& out, std::string_view line);
 std::string OptionsFileText();
 std::string HighScoreFileText();
 
-// The name under which a new content waits until it replaces `path`.
+// The name under which a new content waits until it replaces `path`. The save folder's lock
+// (LockSaveFolder) keeps two games from sharing it; a stale file of that name is replaced.
 std::string TemporaryPathOf(const std::string& path);
 
 // A new content for `path`, complete and flushed to disk under TemporaryPathOf(path); Commit()
@@ -102,12 +103,22 @@ void WriteSaveFile(const std::string& path, std::string_view content);
 // Renames `from` to `to`, replacing `to`, and makes the rename durable. Throws EGameError.
 void RenameSaveFile(const std::string& from, const std::string& to);
 
-// Copies the file to the first of "<path>.bad", "<path>.bad.1" .. "<path>.bad.9" that is free,
-// or in place of the oldest of them when none is, and returns the backup's name. Throws
-// EGameError when the file cannot be read (the file is then untouched) or the copy not written.
+// Moves the file (by a rename) to the first of "<path>.bad", "<path>.bad.1" .. "<path>.bad.9"
+// that is free, or in place of the oldest of them when none is, and returns the backup's name.
+// Throws EGameError when the file does not open for reading or cannot be renamed (the file is
+// then untouched).
 std::string KeepAside(const std::string& path);
 
 // Makes `folder` a folder: created when missing; anything else by that name is renamed aside
 // first (to "<folder>.bad" ...). Returns what was done, for the player; empty when nothing was.
 // Throws EGameError.
 std::string EnsureSaveFolder(const std::string& folder);
+
+// The lock of a save folder, held by one game at a time (flock on the folder). Taking it again
+// for the folder already held does nothing; another folder releases the first. False when
+// another game holds it (or the folder cannot be opened: then nothing is written either); the
+// reason is in `problem`.
+bool LockSaveFolder(const std::string& folder, std::string& problem);
+void UnlockSaveFolder();
+// Back to the state at program start: writes allowed, no lock held or refused.
+void ForgetSaveFiles();

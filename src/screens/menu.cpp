@@ -397,7 +397,9 @@ void ActivateItem(int32_t item) {
   Activate();
 }
 
-void OpenWebPage(const std::string& address) { (void)Sys_OpenURL(address); }
+void OpenWebPage(const std::string& address) {
+  if (ReplayMode() != TReplayMode::Playing) (void)Sys_OpenURL(address);
+}
 
 std::string HomePageAddress() {
 #ifdef ZK_HOME_PAGE

@@ -247,7 +247,7 @@ void UpdatePopup(int lagCount) {
       break;
     case popSending:
       if (Shell.SendStarted) {
-        SendScoreOnline(Shell.PlayerName, GameScore(), Options.Country);
+        if (ReplayMode() != TReplayMode::Playing) SendScoreOnline(Shell.PlayerName, GameScore(), Options.Country);
         ClosePopup();
         ReturnFromRace(1, true);
       } else {

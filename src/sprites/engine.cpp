@@ -138,13 +138,23 @@ TSprite* TSprite::SpriteAt(int x, int y) {
 }
 
 void TSprite::VisitAt(TSprite*& result, double x, double y) {
-  if (Visible) {
-    const int px = RoundHalfEven(x), py = RoundHalfEven(y);
-    const int left = RoundHalfEven(X), top = RoundHalfEven(Y);
-    const bool inside = left <= px && px <= left + Width && top <= py && py <= top + Height;
-    if (inside && (result == nullptr || Z > result->Z)) result = this;
-  }
+  if (Visible && Holds(x, y) && (result == nullptr || Z > result->Z)) result = this;
   for (TSprite* child : children_) child->VisitAt(result, x - X, y - Y);
+}
+
+bool TSprite::Holds(double x, double y) const {
+  const int px = RoundHalfEven(x), py = RoundHalfEven(y);
+  const int left = RoundHalfEven(X), top = RoundHalfEven(Y);
+  return left <= px && px <= left + Width && top <= py && py <= top + Height;
+}
+
+// The same subtractions, in the same order, as SpriteAt and VisitAt make on the way down.
+double TSprite::PointForChildrenX(double x) const { return (Parent != nullptr ? Parent->PointForChildrenX(x) : x) - X; }
+double TSprite::PointForChildrenY(double y) const { return (Parent != nullptr ? Parent->PointForChildrenY(y) : y) - Y; }
+
+bool TSprite::MayBeAt(int x, int y) const {
+  if (!Visible || Parent == nullptr) return false;
+  return Holds(Parent->PointForChildrenX(x), Parent->PointForChildrenY(y));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -220,13 +230,13 @@ void TBackgroundSprite::SetCell(int column, int row, int32_t value) {
   cells_[static_cast<size_t>(row) * columns_ + column] = value;
 }
 
-// Draws the map once, without wrapping: only the cells that can fall on the surface are visited,
-// the map's first visible cell being found from the sprite's position.
-void TBackgroundSprite::Render() {
-  if (Image == nullptr || Engine == nullptr || columns_ <= 0 || rows_ <= 0) return;
+// The map is drawn once, without wrapping: only the cells that can fall on the surface are
+// visited, the map's first visible cell being found from the sprite's position.
+template <typename Visit>
+bool TBackgroundSprite::VisitCells(Visit visit) const {
   const TRect cell = Image->PatternRect(0);
   const int cw = cell.Width(), ch = cell.Height();
-  if (cw <= 0 || ch <= 0) return;
+  if (cw <= 0 || ch <= 0) return true;
 
   const TRect& surfaceRect = Engine->SurfaceRect;
   const int nx = (surfaceRect.Right + cw) / cw + 1;
@@ -242,13 +252,32 @@ void TBackgroundSprite::Render() {
   const int ex = std::min(sx + columns_ - skipx, nx);
   const int ey = std::min(sy + rows_ - skipy, ny);
 
-  TDirectDrawSurface* const surface = Engine->Surface;
   for (int r = sy; r < ey; ++r) {
     for (int c = sx; c < ex; ++c) {
-      const int32_t v = CellPattern(c - sx + skipx, r - sy + skipy);
-      if (v >= 0) Image->Draw(surface, c * cw + ox, r * ch + oy, v);
+      if (!visit(CellPattern(c - sx + skipx, r - sy + skipy), c * cw + ox, r * ch + oy)) return false;
     }
   }
+  return true;
+}
+
+void TBackgroundSprite::Render() {
+  if (Image == nullptr || Engine == nullptr || columns_ <= 0 || rows_ <= 0) return;
+  TDirectDrawSurface* const surface = Engine->Surface;
+  const TRect cell = Image->PatternRect(0);
+  VisitCells([&](int32_t pattern, int x, int y) {
+    const bool inArea = x < DrawArea.Right && x + cell.Width() > DrawArea.Left && y < DrawArea.Bottom && y + cell.Height() > DrawArea.Top;
+    if (pattern >= 0 && inArea) Image->Draw(surface, x, y, pattern, DrawArea);
+    return true;
+  });
+}
+
+bool TBackgroundSprite::CoversSurface() const {
+  if (Image == nullptr || Engine == nullptr || Engine->Surface == nullptr || columns_ <= 0 || rows_ <= 0) return false;
+  const TRect& s = Engine->SurfaceRect;
+  if (DrawArea.Left > s.Left || DrawArea.Top > s.Top || DrawArea.Right < s.Right || DrawArea.Bottom < s.Bottom) return false;
+  const TRect map = GetBounds();
+  if (map.Left > s.Left || map.Top > s.Top || map.Right < s.Right || map.Bottom < s.Bottom) return false;
+  return VisitCells([&](int32_t pattern, int, int) { return Image->PatternOpaque(pattern); });
 }
 
 TRect TBackgroundSprite::GetBounds() const {
@@ -270,6 +299,11 @@ TSpriteEngine::~TSpriteEngine() { DestroyChildren(); }
 void TSpriteEngine::Draw() {
   DrawCount = 0;
   TSprite::Draw();
+}
+
+bool TSpriteEngine::BackdropCoversSurface() const {
+  const std::vector<TSprite*>& order = DrawOrder();
+  return Visible && !order.empty() && order.front()->Visible && order.front()->CoversSurface();
 }
 
 void TSpriteEngine::FreeDead() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -49,12 +50,17 @@ public:
   virtual void Render() {}
   virtual void Step(int /*elapsed*/) {}
   virtual TRect GetBounds() const;
+  // Whether Render alone paints every pixel of the engine's surface with opaque pictures.
+  virtual bool CoversSurface() const { return false; }
 
   void Kill();
   void SetZ(int32_t value);
   void Move(int elapsed);
   void Draw();
   TSprite* SpriteAt(int x, int y);
+  // Whether SpriteAt(x, y) on the root of this sprite's tree may answer this sprite: it is visible
+  // and the point lies on its rectangle, edges included (a deeper sprite may still lie over it).
+  bool MayBeAt(int x, int y) const;
 
 protected:
   TSprite();  // the engine's own constructor: no parent
@@ -66,6 +72,11 @@ private:
   void RemoveChild(TSprite* child);
   void InsertByZ(TSprite* child);
   void VisitAt(TSprite*& result, double x, double y);
+  // The point (x, y) of SpriteAt on the root, as this sprite's children are handed it.
+  double PointForChildrenX(double x) const;
+  double PointForChildrenY(double y) const;
+  // The inside test of VisitAt, for a point as this sprite's parent hands it.
+  bool Holds(double x, double y) const;
 
   std::vector<TSprite*> children_;   // creation order
   std::vector<TSprite*> drawOrder_;  // ascending Z; among equals the newest first
@@ -95,6 +106,9 @@ public:
   ~TBackgroundSprite() override;
 
   TPictureCollectionItem* Image = nullptr;  // not owned
+  // The part of the surface the map is drawn in: cells are clipped to it. The whole surface by
+  // default; narrower where opaque pictures drawn later cover the rest.
+  TRect DrawArea{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
   int32_t MapColumns() const { return columns_; }
   int32_t MapRows() const { return rows_; }
 
@@ -109,8 +123,16 @@ public:
 
   void Render() override;
   TRect GetBounds() const override;
+  // The map covers the surface, the draw area takes it all in, and every cell on it is an opaque
+  // pattern.
+  bool CoversSurface() const override;
 
 private:
+  // Calls visit(pattern, x, y) for each cell that can fall on the surface, in drawing order, until
+  // visit returns false; answers whether it went through them all.
+  template <typename Visit>
+  bool VisitCells(Visit visit) const;
+
   int32_t columns_ = 0, rows_ = 0;
   std::vector<int32_t> cells_;
 };
@@ -129,6 +151,9 @@ public:
   void Draw();
   void FreeDead();
   virtual void SetSurface(TDirectDrawSurface* surface);
+  // Whether the sprite drawn first paints the whole surface opaquely, so that what the surface
+  // held before a Draw cannot show.
+  bool BackdropCoversSurface() const;
 };
 
 // The component on the form: owns one engine and renders into the form's display.

@@ -1,5 +1,6 @@
 // The form's key events: the boss key, Alt+Enter, and typing into the name entry.
 #include "app/shell_util.h"
+#include "test_names.h"
 
 namespace {
 
@@ -12,7 +13,10 @@ struct BossCase {
   bool Matches;
 };
 
-void PrintTo(const BossCase& c, std::ostream* os) { *os << "shift " << c.Shift << " key " << c.Key; }
+void PrintTo(const BossCase& c, std::ostream* os) {
+  *os << (c.Shift & ssAlt ? "Alt " : "") << (c.Shift & ssShift ? "Shift " : "") << (c.Shift & ssCtrl ? "Ctrl " : "")
+      << "F" << c.Key - VK_F1 + 1;
+}
 
 class BossKeyMatch : public HeadlessGame, public testing::WithParamInterface<BossCase> {};
 
@@ -35,7 +39,8 @@ TEST_P(BossKeyMatch, OnlyTheExactCombinationHides) {
 INSTANTIATE_TEST_SUITE_P(Table, BossKeyMatch,
                          testing::Values(BossCase{ssAlt, VK_F9, true}, BossCase{0, VK_F9, false},
                                          BossCase{ssAlt | ssShift, VK_F9, false},
-                                         BossCase{ssCtrl, VK_F9, false}, BossCase{ssAlt, VK_F1 + 7, false}));
+                                         BossCase{ssCtrl, VK_F9, false}, BossCase{ssAlt, VK_F1 + 7, false}),
+                         test_names::Printed());
 
 using BossKey_ = HeadlessGame;
 

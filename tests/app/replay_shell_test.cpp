@@ -2,6 +2,7 @@
 // ends and plays back to the same state frame for frame; the window's events do not reach a game
 // being played back, Esc ends the playback, and a record that no longer fits the game is told.
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -144,6 +145,53 @@ TEST_F(ReplayedGame, ARecordThatNoLongerFitsTheGameIsTold) {
   PlayBack(std::move(replay));
   EXPECT_TRUE(PlaybackEnded());
   EXPECT_NE(ReplayPlaybackProblem().find("before its game did"), std::string::npos) << ReplayPlaybackProblem();
+}
+
+// The save folder's files and their bytes.
+std::map<std::string, std::string> FilesIn(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    files[entry.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return files;
+}
+
+// A shared record, checksum and all, whose game is left through "Exit to menu?" and which then
+// goes on with key presses and activations of every item, as one that clears the high scores,
+// switches the music off, opens the web pages and exits would.
+TEST_F(ReplayedGame, AHostileRecordNeverReachesTheMenusNorTheFiles) {
+  RideRecordedGame();
+  TReplay replay = ReadReplayFile(SavePath(ReplayFileName));
+  constexpr uint32_t kLeaveAt = 300;
+  ASSERT_GT(replay.Frames.size(), kLeaveAt + 2);
+  replay.Frames.resize(kLeaveAt);
+  std::erase_if(replay.Events, [](const TReplayEvent& e) { return e.Frame >= kLeaveAt; });
+  constexpr uint8_t kEsc = 128, kYes = 32;
+  replay.Frames.push_back(TReplayFrame{0, kEsc, 0});
+  replay.Frames.push_back(TReplayFrame{0, kYes, 0});
+  for (uint32_t f = kLeaveAt + 2; f < kLeaveAt + 600; ++f) {
+    replay.Frames.push_back(TReplayFrame{0, f % 2 == 0 ? kYes : uint8_t{0}, 0});
+    if (f % 3 == 0) replay.Events.push_back(TReplayEvent{f, rekActivate, 0, static_cast<int32_t>(f / 3 % 18), 0});
+  }
+  ASSERT_TRUE(DecodeReplay(EncodeReplay(replay), replay, *std::make_unique<std::string>()));
+  const std::string tableBefore = HighScoreDigest();
+  const bool musicBefore = Options.Music;
+  const auto filesBefore = FilesIn(GameDir() + "/Data/Save");
+
+  PlayBack(replay);
+  EXPECT_TRUE(PlaybackEnded());
+  EXPECT_EQ(ReplayFrameCount(), kLeaveAt + 2) << "the playback ends where its game was left";
+  EXPECT_NE(ReplayPlaybackProblem(), "");
+  ASSERT_EQ(Shell.CurrentScreen, scrMainMenu) << "the record did leave the race";
+  drive.Frames(20);
+  EXPECT_EQ(ReplayFrameCount(), kLeaveAt + 2);
+  EXPECT_FALSE(Form().Terminated);
+  EXPECT_EQ(HighScoreDigest(), tableBefore);
+  EXPECT_EQ(Options.Music, musicBefore);
+  // Even the exit after a replay writes nothing.
+  Form().SaveAllAndExit();
+  EXPECT_EQ(FilesIn(GameDir() + "/Data/Save"), filesBefore);
 }
 
 TEST_F(ReplayedGame, AGameLeftThroughExitToMenuIsNotKept) {

@@ -8,6 +8,7 @@
 
 #include "audio_test_util.h"
 #include "platform/platform.h"
+#include "test_names.h"
 
 namespace fs = std::filesystem;
 
@@ -89,6 +90,6 @@ TEST_P(MixerDevice, MusicCanBeReplacedAndFreedWhilePlaying) {
   fs::remove(file);
 }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, MixerDevice, ::testing::Values("dummy", "no-such-driver"));
+INSTANTIATE_TEST_SUITE_P(Drivers, MixerDevice, ::testing::Values("dummy", "no-such-driver"), test_names::Printed());
 
 }  // namespace

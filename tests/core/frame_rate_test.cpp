@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/core.h"
+#include "test_names.h"
 
 namespace {
 
@@ -9,6 +10,8 @@ struct AdaptCase {
   int Refresh, Measured;
   int RateUsed;
 };
+
+void PrintTo(const AdaptCase& c, std::ostream* os) { *os << "refresh " << c.Refresh << " measured " << c.Measured; }
 
 class FrameRateAdaptation : public testing::TestWithParam<AdaptCase> {};
 
@@ -32,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
                     AdaptCase{85, 0, 85},
                     AdaptCase{0, 0, 60},     // a display that reports no rate
                     AdaptCase{0, 1500, 60},  // ... and a timer running unpaced
-                    AdaptCase{0, 30, 30}));
+                    AdaptCase{0, 30, 30}),
+    test_names::Printed());
 
 TEST(FrameRateAdaptationValues, EightyFiveHertzIsTheReference) {
   AdaptFrameRate(85, 85);

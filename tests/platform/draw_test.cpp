@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/draw_pixel.h"
 #include "platform/platform.h"
 
 namespace {
@@ -294,6 +295,34 @@ TEST(Clipping, EveryOperationShowsTheSameWindowOfAnUnclippedDrawing) {
   }
 }
 
+// Draw limited to an area: the unlimited drawing inside it, the surface untouched outside.
+TEST(Clipping, DrawInAnAreaKeepsToIt) {
+  const TPictureCollectionItem item = MakeItem(8, 6, 1, 1, true, DiagonalKey);
+  const TRect areas[] = {{3, 2, 9, 7}, {-5, -5, 4, 40}, {6, 0, 40, 3}, {20, 20, 30, 30}, {5, 5, 5, 9}};
+  for (const TRect& area : areas) {
+    SCOPED_TRACE(std::to_string(area.Left) + "," + std::to_string(area.Top));
+    TDirectDrawSurface whole = MakeSurface(12, 10), limited = MakeSurface(12, 10);
+    item.Draw(&whole, 2, 1, 0);
+    item.Draw(&limited, 2, 1, 0, area);
+    EXPECT_EQ(Differences(limited, [&](int x, int y) {
+                const bool inside = x >= area.Left && x < area.Right && y >= area.Top && y < area.Bottom;
+                return inside ? whole.Row(y)[x] : kBackground;
+              }),
+              "");
+  }
+}
+
+TEST(PatternOpaque, OnlyPatternsWithoutAKeyedPixel) {
+  const TPictureCollectionItem keyed = MakeItem(8, 6, 2, 1, true, [](int x, int y) { return x == 7 && y == 5; });
+  EXPECT_FALSE(keyed.PatternOpaque(0));
+  const TPictureCollectionItem plain = MakeItem(8, 6, 2, 1, true, [](int, int) { return false; });
+  EXPECT_TRUE(plain.PatternOpaque(1));
+  EXPECT_FALSE(plain.PatternOpaque(2));
+  EXPECT_FALSE(plain.PatternOpaque(-1));
+  const TPictureCollectionItem notTransparent = MakeItem(8, 6, 1, 1, false, DiagonalKey);
+  EXPECT_TRUE(notTransparent.PatternOpaque(0));
+}
+
 TEST(Clipping, FarOffPositionsDrawNothing) {
   const TPictureCollectionItem item = MakeItem(8, 6, 1, 1, false, [](int, int) { return false; });
   TDirectDrawSurface s = MakeSurface(12, 10);
@@ -368,6 +397,25 @@ TEST(DrawBlended, OpacityMixesEachChannel) {
           EXPECT_NEAR((got >> shift) & mask, want, 1.0) << x << "," << y << " channel at bit " << shift;
         }
       }
+  }
+}
+
+// Every row length, so that pixels handled many at a time and those left over agree: each pixel
+// is its own blend of pattern and surface, keyed pixels untouched.
+TEST(DrawBlended, EveryPixelOfARowBlendsAlone) {
+  constexpr int kAlpha = 77;
+  for (int w = 1; w <= 40; ++w) {
+    SCOPED_TRACE(w);
+    const TPictureCollectionItem item = MakeItem(w, 2, 1, 1, true, [](int x, int y) { return (x + y) % 3 == 0; });
+    TDirectDrawSurface s(w, 2);
+    const auto under = [](int x, int y) { return static_cast<uint16_t>(0x9A3C + 2417 * x + 911 * y); };
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < w; ++x) s.Row(y)[x] = under(x, y);
+    item.DrawBlended(&s, Bounds(0, 0, w, 2), 0, kAlpha);
+    EXPECT_EQ(Differences(s, [&](int x, int y) {
+                return (x + y) % 3 == 0 ? under(x, y) : Blend565(Spread565(Coord565(x, y)), under(x, y), Alpha32(kAlpha));
+              }),
+              "");
   }
 }
 
@@ -461,12 +509,16 @@ TEST(DrawRotated, ShrunkToOnePixelShowsTheCentre) {
 }
 
 TEST(DrawRotated, UnturnedEqualsDrawIncludingTheKey) {
-  for (const bool transparent : {false, true}) {
-    const TPictureCollectionItem item = MakeItem(8, 6, 2, 2, transparent, DiagonalKey);
-    TDirectDrawSurface a = MakeSurface(12, 10), b = MakeSurface(12, 10);
-    item.Draw(&a, 3, 2, 3);
-    item.DrawRotated(&b, 3, 2, 8, 6, 3, 0, 0, 0);
-    EXPECT_EQ(Differences(b, [&](int x, int y) { return a.Row(y)[x]; }), "");
+  // Small and wide patterns: rows shorter than, and many times, what is fetched at once.
+  for (const auto& [pw, ph] : {std::pair{8, 6}, std::pair{45, 7}}) {
+    for (const bool transparent : {false, true}) {
+      SCOPED_TRACE(std::to_string(pw) + (transparent ? " keyed" : " opaque"));
+      const TPictureCollectionItem item = MakeItem(pw, ph, 2, 2, transparent, DiagonalKey);
+      TDirectDrawSurface a = MakeSurface(pw + 4, ph + 4), b = MakeSurface(pw + 4, ph + 4);
+      item.Draw(&a, 3, 2, 3);
+      item.DrawRotated(&b, 3, 2, pw, ph, 3, 0, 0, 0);
+      EXPECT_EQ(Differences(b, [&](int x, int y) { return a.Row(y)[x]; }), "");
+    }
   }
 }
 

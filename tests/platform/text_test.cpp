@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "test_names.h"
 
 namespace {
 
@@ -269,7 +270,8 @@ TEST_P(GlyphStrip, DrawsAndMeasuresAsTheCanvasDoes) {
 INSTANTIATE_TEST_SUITE_P(HudReadOuts, GlyphStrip,
                          testing::Values(StripCase{22, false, "01 : 07"}, StripCase{22, false, "1234567890"},
                                          StripCase{22, false, "0"}, StripCase{14, false, "2/6"},
-                                         StripCase{14, false, "11/12"}, StripCase{28, true, "90817"}));
+                                         StripCase{14, false, "11/12"}, StripCase{28, true, "90817"}),
+                         test_names::Printed());
 
 TEST(GlyphStripUse, CharactersOutsideTheStripAreSkipped) {
   TCanvas canvas;

@@ -10,6 +10,7 @@
 
 #include "race/race.h"
 #include "test_graphics.h"
+#include "test_names.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                     HudCase{"lives", [](TRace& r) { r.Lives = 2; }, 18, "2", 113, 342, true},
                     HudCase{"lives", [](TRace& r) { r.Lives = -1; }, 18, "0", 113, 342, true},
                     HudCase{"speed without a bike", [](TRace&) {}, 18, "0", 91, 578, true},
-                    HudCase{"rank", [](TRace& r) { r.PlayerRank = 2; r.RacerCount = 6; }, 24, "2/6", 635, 185, false}));
+                    HudCase{"rank", [](TRace& r) { r.PlayerRank = 2; r.RacerCount = 6; }, 24, "2/6", 635, 185, false}),
+    test_names::Printed());
 
 }  // namespace

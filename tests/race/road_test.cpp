@@ -100,7 +100,8 @@ void PrintTo(const TScrollCase& c, std::ostream* os) { *os << c.Name; }
 
 class RoadScroll : public RoadTest, public testing::WithParamInterface<TScrollCase> {};
 
-TEST_P(RoadScroll, SlidesWrapsAtMostOnceAndMovesTheViewWithinTheMap) {
+// Slides, wraps at most once a step and moves the view, within the map.
+TEST_P(RoadScroll, SlidesAndWrapsOnce) {
   const TScrollCase& c = GetParam();
   TScrollBackground* road = MakeRaceRoad();
   road->X = c.X;

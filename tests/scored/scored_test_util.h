@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +43,19 @@ private:
   fs::path path_;
 };
 
+// The first column of the first row of `sql` on the SQLite file at `path`, -1 when none.
+inline int64_t SqliteValue(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_stmt* s = nullptr;
+  int64_t value = -1;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+    value = sqlite3_column_int64(s, 0);
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return value;
+}
+
 // The request target the game sends for `payload`.
 inline std::string SubmissionTarget(const std::string& payload) {
   return std::string(SubmitScorePathAndQuery) + BitTextToCode(BytesToBitText(payload));
@@ -73,8 +87,10 @@ inline std::vector<JsonValue> JsonList(httplib::Client& client) {
 class InProcessServer {
 public:
   explicit InProcessServer(int rateLimitPerMinute = 0, const fs::path& database = {})
+      : InProcessServer(scored::ServerSettings{rateLimitPerMinute, nullptr, {}}, database) {}
+  InProcessServer(const scored::ServerSettings& settings, const fs::path& database)
       : store_(scored::OpenSqliteStore((database.empty() ? dir_.Path() / "scores.db" : database).string())),
-        server_(*store_, scored::ServerSettings{rateLimitPerMinute, nullptr}) {
+        server_(*store_, settings) {
     port_ = server_.Bind("127.0.0.1", 0);
     EXPECT_GT(port_, 0);
     thread_ = std::thread([this] { server_.Serve(); });
@@ -85,6 +101,7 @@ public:
     thread_.join();
   }
   scored::ScoreStore& Store() { return *store_; }
+  int Port() const { return port_; }
   httplib::Client Client() const {
     httplib::Client client("127.0.0.1", port_);
     client.set_read_timeout(std::chrono::seconds(30));
@@ -148,6 +165,7 @@ public:
     }
     return exited_ ? status_ : -1;
   }
+  pid_t Pid() const { return pid_; }
   std::string Log() const {
     std::ifstream in(log_);
     std::stringstream text;

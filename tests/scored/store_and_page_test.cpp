@@ -1,6 +1,6 @@
-// The SQLite store (schema, versions, files that are not ours) and the world list's page and JSON.
+// The SQLite store's files it cannot use (see store_test.cpp for what every store does) and the
+// world list's page and JSON.
 #include <gmock/gmock.h>
-#include <sqlite3.h>
 
 #include "scored_test_util.h"
 
@@ -9,43 +9,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 using scored_test::TempDir;
-
-int64_t Sql(const std::string& path, const char* sql) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  sqlite3_stmt* s = nullptr;
-  int64_t value = -1;
-  if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
-    value = sqlite3_column_int64(s, 0);
-  sqlite3_finalize(s);
-  sqlite3_close(db);
-  return value;
-}
-
-TEST(SqliteStore, KeepsScoresAcrossReopeningInRankOrder) {
-  const TempDir dir;
-  const std::string path = (dir.Path() / "scores.db").string();
-  {
-    const auto store = scored::OpenSqliteStore(path);
-    store->Add({{"First", 700, "A"}, 100, "10.0.0.1"});
-    store->Add({{"Second", 900, "B"}, 200, "10.0.0.2"});
-    store->Add({{"Third", 700, "C"}, 300, "10.0.0.3"});
-  }
-  const auto store = scored::OpenSqliteStore(path);
-  EXPECT_EQ(store->Count(), 3);
-  const std::vector<scored::ScoreRow> rows = store->Top(10);
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0].Name, "Second");
-  EXPECT_EQ(rows[1].Name, "First") << "the earlier of two equal scores ranks first";
-  EXPECT_EQ(rows[2].Name, "Third");
-  EXPECT_EQ(rows[2].Country, "C");
-  EXPECT_EQ(rows[2].ReceivedAt, 300);
-  EXPECT_EQ(store->Top(2).size(), 2u);
-
-  EXPECT_EQ(Sql(path, "PRAGMA user_version"), scored::SqliteSchemaVersion);
-  EXPECT_EQ(Sql(path, "SELECT count(*) FROM scores WHERE address = '10.0.0.2'"), 1) << "the client's address is kept";
-  EXPECT_EQ(Sql(path, "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'scores_by_rank'"), 1);
-}
+const auto Sql = scored_test::SqliteValue;
 
 TEST(SqliteStore, RefusesFilesItCannotUseAndNamesThem) {
   const TempDir dir;

@@ -1,5 +1,6 @@
 // What a click does on the main menu and on the row of tabs the sub-screens keep.
 #include "app/shell_util.h"
+#include "test_names.h"
 
 namespace {
 
@@ -52,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(Table, MainMenuItem,
                                          MenuCase{3, scrOptions, 0, false},
                                          MenuCase{4, scrHighScores, 0, false},
                                          MenuCase{5, scrMainMenu, 0, true},
-                                         MenuCase{6, scrMainMenu, 1, false}));
+                                         MenuCase{6, scrMainMenu, 1, false}),
+                         test_names::Printed());
 
 // The sub-screen each of the first four main-menu buttons opens.
 uint8_t ScreenOfTab(int tab) {
@@ -105,7 +107,7 @@ std::vector<TabCase> AllTabCases() {
   return out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, TabSwitch, testing::ValuesIn(AllTabCases()));
+INSTANTIATE_TEST_SUITE_P(Table, TabSwitch, testing::ValuesIn(AllTabCases()), test_names::Printed());
 
 using Tabs = HeadlessGame;
 
@@ -197,6 +199,7 @@ INSTANTIATE_TEST_SUITE_P(Table, BackToMenu,
                          testing::Values(BackCase{1, 10, true}, BackCase{1, 10, false},
                                          BackCase{2, 9, true}, BackCase{2, 9, false},
                                          BackCase{3, 12, true}, BackCase{3, 12, false},
-                                         BackCase{4, 9, true}, BackCase{4, 9, false}));
+                                         BackCase{4, 9, true}, BackCase{4, 9, false}),
+                         test_names::Printed());
 
 }  // namespace

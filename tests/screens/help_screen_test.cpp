@@ -52,7 +52,8 @@ TEST_P(HelpArrowFromNothing, SelectsThePreviousButtonWithoutTurning) {
   EXPECT_EQ(Shell.HelpPage, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Arrows, HelpArrowFromNothing, ::testing::Values(VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT));
+INSTANTIATE_TEST_SUITE_P(Arrows, HelpArrowFromNothing, ::testing::Values(VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT),
+                         screens_test::ArrowKeyName);
 
 TEST_F(HelpScreen, EscapeGoesBackWithHelpSelected) {
   Tap(VK_ESCAPE);

@@ -49,7 +49,8 @@ TEST_P(HighScoreArrowFromNothing, SelectsTheClearButton) {
   EXPECT_EQ(Shell.HoverItem, 7);
 }
 
-INSTANTIATE_TEST_SUITE_P(Arrows, HighScoreArrowFromNothing, ::testing::Values(VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT));
+INSTANTIATE_TEST_SUITE_P(Arrows, HighScoreArrowFromNothing, ::testing::Values(VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT),
+                         screens_test::ArrowKeyName);
 
 TEST_F(HighScoreScreen, EscapeGoesBackWithHighScoresSelected) {
   Tap(VK_ESCAPE);

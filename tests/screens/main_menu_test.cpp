@@ -160,6 +160,7 @@ TEST_P(IntroAtRate, ButtonsLandExactlyOnTheirRows) {
   EXPECT_GE(frames, static_cast<int>(600 / (25.0 * 85 / GetParam())));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, IntroAtRate, testing::Values(85, 60, 23, 7));
+INSTANTIATE_TEST_SUITE_P(Rates, IntroAtRate, testing::Values(85, 60, 23, 7),
+                         [](const auto& info) { return std::to_string(info.param) + "Hz"; });
 
 }  // namespace

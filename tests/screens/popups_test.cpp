@@ -5,6 +5,7 @@
 
 #include "app/shell_util.h"
 #include "save/save.h"
+#include "test_names.h"
 
 namespace {
 
@@ -59,7 +60,8 @@ TEST_P(PopupDefault, QuestionsOpenOnTheirDefaultAnswer) {
 
 INSTANTIATE_TEST_SUITE_P(Table, PopupDefault,
                          testing::Values(DefaultCase{1, 12}, DefaultCase{2, 12}, DefaultCase{4, 12},
-                                         DefaultCase{9, 11}));
+                                         DefaultCase{9, 11}),
+                         test_names::Printed());
 
 // A popup with a panel shades the whole screen behind it, so the question stands out; the shade
 // goes with the popup.
@@ -243,7 +245,7 @@ TEST_P(TimedCaption, ShowsForItsNumberOfFrames) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TimedCaption,
-                         testing::Values(TimedCase{6, 182}, TimedCase{3, 273}));
+                         testing::Values(TimedCase{6, 182}, TimedCase{3, 273}), test_names::Printed());
 
 TEST_F(Popup, PauseClosesOnPOrEscape) {
   EnterRace();
@@ -358,7 +360,8 @@ TEST_P(CloseButton, AsksOnlyOnTheMainMenu) {
 
 INSTANTIATE_TEST_SUITE_P(Table, CloseButton,
                          testing::Values(CloseCase{0, 1}, CloseCase{1, 0}, CloseCase{2, 0},
-                                         CloseCase{3, 0}, CloseCase{4, 0}));
+                                         CloseCase{3, 0}, CloseCase{4, 0}),
+                         test_names::Printed());
 
 TEST_F(Popup, CloseButtonInTheRaceAsksWhetherToLeaveIt) {
   EnterBareRace();

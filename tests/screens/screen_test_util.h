@@ -11,6 +11,17 @@
 
 namespace screens_test {
 
+// Names the cases of a test over the arrow keys.
+inline std::string ArrowKeyName(const testing::TestParamInfo<int>& info) {
+  switch (info.param) {
+    case VK_UP: return "Up";
+    case VK_DOWN: return "Down";
+    case VK_LEFT: return "Left";
+    case VK_RIGHT: return "Right";
+    default: return "Key" + std::to_string(info.param);
+  }
+}
+
 // The live sprite of the game's engine that shows picture `image` of image list `list`.
 inline TMyImageSprite* SpriteShowing(int list, int image) {
   const TPictureCollectionItem* wanted = &GameImageList(list)->Item(image);

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
 #include "sprite_test_util.h"
 #include "sprites/sprites.h"
+#include "test_names.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -189,6 +191,8 @@ struct OverlapCase {
   bool drawn;
 };
 
+void PrintTo(const OverlapCase& c, std::ostream* os) { *os << "at " << c.x << " " << c.y; }
+
 class DrawBoundsTest : public SpriteTreeTest, public ::testing::WithParamInterface<OverlapCase> {};
 
 // A 10 x 10 sprite against the 800 x 600 surface: touching an edge is not overlapping, and the
@@ -210,7 +214,8 @@ INSTANTIATE_TEST_SUITE_P(Edges, DrawBoundsTest,
                                            OverlapCase{-9.5, 0, false},   // rounds to -10
                                            OverlapCase{-8.5, 0, true},    // rounds to -8
                                            OverlapCase{799.5, 0, false},  // rounds to 800
-                                           OverlapCase{798.5, 0, true}));
+                                           OverlapCase{798.5, 0, true}),
+                         test_names::Printed());
 
 TEST_F(SpriteTreeTest, DrawWithoutASurfaceRendersNothing) {
   TSpriteEngine bare;
@@ -290,6 +295,8 @@ struct PointCase {
   bool found;
 };
 
+void PrintTo(const PointCase& c, std::ostream* os) { *os << "at " << c.x << " " << c.y; }
+
 class SpriteAtEdgeTest : public SpriteTreeTest, public ::testing::WithParamInterface<PointCase> {};
 
 TEST_P(SpriteAtEdgeTest, AllFourEdgesBelongToTheSprite) {
@@ -303,7 +310,8 @@ TEST_P(SpriteAtEdgeTest, AllFourEdgesBelongToTheSprite) {
 INSTANTIATE_TEST_SUITE_P(Rect32x48At100, SpriteAtEdgeTest,
                          ::testing::Values(PointCase{132, 148, true}, PointCase{100, 100, true},
                                            PointCase{133, 100, false}, PointCase{99, 100, false},
-                                           PointCase{100, 149, false}, PointCase{100, 99, false}));
+                                           PointCase{100, 149, false}, PointCase{100, 99, false}),
+                         test_names::Printed());
 
 TEST_F(SpriteTreeTest, SpriteAtPrefersStrictlyHigherDepthThenTheFirstCreated) {
   auto square = [&](const std::string& name, int32_t z) {
@@ -332,6 +340,25 @@ TEST_F(SpriteTreeTest, SpriteAtSkipsInvisibleSpritesButSearchesTheirChildren) {
 
   EXPECT_EQ(engine.SpriteAt(55, 65), nullptr);
   EXPECT_EQ(engine.SpriteAt(62, 72), child);
+}
+
+// MayBeAt answers what SpriteAt would for a lone sprite: same rounding of the nested offsets,
+// edges included, nothing while hidden.
+TEST_F(SpriteTreeTest, MayBeAtAgreesWithSpriteAtForALoneSprite) {
+  TLogSprite* parent = Add(&engine, "parent");
+  parent->X = 10.5;
+  parent->Y = -3.5;
+  parent->Width = parent->Height = 0;
+  TLogSprite* s = Add(parent, "s");
+  s->X = 20.5;
+  s->Y = 30.25;
+  s->Width = 7;
+  s->Height = 4;
+  for (const bool visible : {true, false}) {
+    s->Visible = visible;
+    for (int y = 20; y < 36; ++y)
+      for (int x = 25; x < 45; ++x) EXPECT_EQ(s->MayBeAt(x, y), engine.SpriteAt(x, y) == s) << x << "," << y;
+  }
 }
 
 // --- image sprite animation -------------------------------------------------------------------
@@ -485,6 +512,47 @@ TEST_F(SpriteTreeTest, BackgroundDrawsTheVisibleRowsOnlyAndSkipsEmptyCells) {
       ASSERT_EQ(PixelAt(surface, x, y), expected) << "at " << x << "," << y;
     }
   }
+}
+
+TEST_F(SpriteTreeTest, BackgroundKeepsToItsDrawArea) {
+  TPictureCollectionItem item = MakeSolidPatterns(72, 72, {0x405060});
+  auto* bg = new TBackgroundSprite(&engine);
+  bg->SetMapSize(12, 9);
+  bg->SetImage(&item);
+  bg->X = -30;
+  bg->DrawArea = TRect{100, -50, 650, 1000};
+  const uint16_t untouched = 0xFFFF;
+  surface.Fill(untouched);
+  engine.Draw();
+  for (int x = 0; x < 800; x += 3) {
+    const uint16_t expected = x >= 100 && x < 650 ? RGB888To565(0x405060) : untouched;
+    ASSERT_EQ(PixelAt(surface, x, 300), expected) << "at " << x;
+  }
+}
+
+// The frame need not be cleared under a backdrop that paints every pixel: a map over the whole
+// surface, drawn in full, of patterns without keyed pixels, drawn first.
+TEST_F(SpriteTreeTest, BackdropCoversTheSurfaceOnlyWhenItPaintsEveryPixel) {
+  TPictureCollectionItem item = MakeSolidPatterns(72, 72, {0x405060, 0x708090});
+  auto* bg = new TBackgroundSprite(&engine);
+  bg->SetZ(2);
+  bg->SetMapSize(13, 10);
+  bg->SetImage(&item);
+  bg->X = -30;
+  bg->Y = -20;
+  EXPECT_TRUE(engine.BackdropCoversSurface());
+
+  bg->SetCell(5, 5, -1);
+  EXPECT_FALSE(engine.BackdropCoversSurface()) << "an empty cell";
+  bg->SetCell(5, 5, 1);
+  bg->X = 1;
+  EXPECT_FALSE(engine.BackdropCoversSurface()) << "a strip left of the map";
+  bg->X = -30;
+  bg->DrawArea = TRect{0, 0, 700, 600};
+  EXPECT_FALSE(engine.BackdropCoversSurface()) << "a narrower draw area";
+  bg->DrawArea = TRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+  Add(&engine, "below", 1);
+  EXPECT_FALSE(engine.BackdropCoversSurface()) << "not the first drawn";
 }
 
 // --- the component on the form ----------------------------------------------------------------

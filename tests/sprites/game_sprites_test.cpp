@@ -10,6 +10,7 @@
 #include "sprite_test_util.h"
 #include "sprites/sprites.h"
 #include "test_graphics.h"
+#include "test_names.h"
 
 namespace {
 
@@ -93,6 +94,8 @@ struct WrapCase {
   double pos, speed, expectedPos;
 };
 
+void PrintTo(const WrapCase& c, std::ostream* os) { *os << "from " << c.pos << " by " << c.speed; }
+
 class GameSpriteWrapTest : public GameSpriteTest, public ::testing::WithParamInterface<WrapCase> {};
 
 // Four patterns: from 3.5 on the position restarts so that the rounded frame stays below 4.
@@ -109,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(FourFrames, GameSpriteWrapTest,
                                            WrapCase{3.0, 0.5, 0},      // 3.5 would round to 4 as well
                                            WrapCase{2.9, 0.5, 3.4},    // below the limit it runs on
                                            WrapCase{2.0, 1.4, 3.4},
-                                           WrapCase{3.7, 0.5, 0.2}));  // the base step's wrap
+                                           WrapCase{3.7, 0.5, 0.2}),  // the base step's wrap
+                         test_names::Printed());
 
 TEST_F(GameSpriteTest, FrameRatePercentSetsTheSpeedForTheNextStep) {
   FrameTimeMs = 15;
@@ -206,6 +210,10 @@ struct LookCase {
   int32_t hoverZ, normalZ;
 };
 
+void PrintTo(const LookCase& c, std::ostream* os) {
+  *os << (c.popupRaise ? "popup raise" : "no raise") << (c.swapZ ? " swap" : " no swap");
+}
+
 class MenuButtonLookTest : public GameSpriteTest, public ::testing::WithParamInterface<LookCase> {};
 
 TEST_P(MenuButtonLookTest, HoverAndNormalSwitchPictureFrameAndDepth) {
@@ -227,13 +235,20 @@ TEST_P(MenuButtonLookTest, HoverAndNormalSwitchPictureFrameAndDepth) {
 
 INSTANTIATE_TEST_SUITE_P(Flags, MenuButtonLookTest,
                          ::testing::Values(LookCase{false, false, 4, 4}, LookCase{false, true, 5, 4},
-                                           LookCase{true, false, 17, 15}, LookCase{true, true, 5, 4}));
+                                           LookCase{true, false, 17, 15}, LookCase{true, true, 5, 4}),
+                         test_names::Printed());
 
 struct HitCase {
   int32_t hitWidth, hitHeight;
   double px, py;
   bool inside;
 };
+
+void PrintTo(const HitCase& c, std::ostream* os) {
+  if (c.hitWidth >= 0) *os << "hit width " << c.hitWidth << " ";
+  if (c.hitHeight >= 0) *os << "hit height " << c.hitHeight << " ";
+  *os << "at " << c.px << " " << c.py;
+}
 
 class MenuButtonHitTest : public GameSpriteTest, public ::testing::WithParamInterface<HitCase> {};
 
@@ -252,7 +267,8 @@ INSTANTIATE_TEST_SUITE_P(
                       HitCase{-1, -1, 306, 100, true}, HitCase{-1, -1, 305.5, 110, false},
                       HitCase{-1, -1, 400, 120, true}, HitCase{-1, -1, 400, 120.5, false},
                       HitCase{50, -1, 356, 110, true}, HitCase{50, -1, 357, 110, false},
-                      HitCase{-1, 5, 400, 105, true}, HitCase{-1, 5, 400, 106, false}));
+                      HitCase{-1, 5, 400, 105, true}, HitCase{-1, 5, 400, 106, false}),
+    test_names::Printed());
 
 // --- text caret -------------------------------------------------------------------------------
 
@@ -283,6 +299,8 @@ struct NeedleCase {
   std::vector<std::pair<int, int>> covered, clear;
 };
 
+void PrintTo(const NeedleCase& c, std::ostream* os) { *os << "angle " << c.angle; }
+
 class PointerRenderTest : public GameSpriteTest, public ::testing::WithParamInterface<NeedleCase> {};
 
 // The 20 x 10 needle with base (100, 200) and pivot (0.7, 0.5): the pivot point (14, 5) of the
@@ -309,6 +327,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Half a turn: the long side points right, x 115..134.
         NeedleCase{128, {{132, 210}, {117, 210}}, {{108, 210}, {120, 198}}},
         // Angles are taken modulo a full turn.
-        NeedleCase{256 + 64, {{120, 198}, {120, 214}}, {{108, 210}}}));
+        NeedleCase{256 + 64, {{120, 198}, {120, 214}}, {{108, 210}}}),
+    test_names::Printed());
 
 }  // namespace

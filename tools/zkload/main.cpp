@@ -2,6 +2,8 @@
 // submissions (each a new name) or world-list requests, as fast as answered or at R requests a
 // second in all, and reports throughput, latency percentiles and the answers by status.
 //   zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT
+//   zkload --attack [--seconds S] [--idle N] [--slowloris N] [--from ADDR] [--slow-from ADDR]
+//          [--server-pid PID] [--probe-limit-ms MS] HOST:PORT
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -18,7 +20,9 @@
 #include <thread>
 #include <vector>
 
+#include "attack.h"
 #include "online/score_code.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -138,20 +142,48 @@ double Percentile(const std::vector<double>& sorted, double p) {
   return sorted[std::min(sorted.size() - 1, static_cast<size_t>(p * static_cast<double>(sorted.size())))];
 }
 
-int Usage() {
-  std::fprintf(stderr, "usage: zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT\n");
-  return 2;
-}
+constexpr TProgramInfo kProgram{
+    "zkload",
+    "usage: zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT\n"
+    "       zkload --attack [--seconds S] [--idle N] [--slowloris N] [--from ADDR] [--slow-from ADDR]\n"
+    "              [--server-pid PID] [--probe-limit-ms MS] HOST:PORT\n"
+    "\n"
+    "Puts load on a running zkscored at HOST:PORT and reports throughput, latency percentiles and\n"
+    "the answers by status. With --attack, plays hostile clients (idle connections, slow senders,\n"
+    "oversized requests) against it for a bounded time while a probe client measures its answers,\n"
+    "and ends with status 1 when a target is missed.\n"
+    "\n"
+    "  --connections N    connections kept busy at once (default 64)\n"
+    "  --seconds S        how long (default 10)\n"
+    "  --rate R           requests a second over all connections (default 0: as fast as answered)\n"
+    "  --page             ask for the world list instead of sending score submissions\n"
+    "  --answered FILE    write the names of the submissions answered 200 to FILE, one a line\n"
+    "  --attack           the hostile clients and the probe (--idle, --slowloris: how many; --from,\n"
+    "                     --slow-from: source addresses; --server-pid: whose memory to watch;\n"
+    "                     --probe-limit-ms: the slowest answer the probe accepts)\n"
+    "  --help, --version  this text, the version\n"};
+
+int Usage(const std::string& problem) { return Sys_UsageError(kProgram, problem); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (Sys_AnswerHelpOrVersion(kProgram, argc, argv)) return 0;
   Settings s;
-  bool haveTarget = false;
+  AttackSettings attack;
+  bool haveTarget = false, attacking = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--connections" && i + 1 < argc) s.Connections = std::max(1, std::atoi(argv[++i]));
-    else if (arg == "--seconds" && i + 1 < argc) s.Seconds = std::max(1, std::atoi(argv[++i]));
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--connections" && hasValue) s.Connections = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--seconds" && hasValue) s.Seconds = attack.Seconds = std::clamp(std::atoi(argv[++i]), 1, 3600);
+    else if (arg == "--attack") attacking = true;
+    else if (arg == "--idle" && hasValue) attack.Idle = std::clamp(std::atoi(argv[++i]), 0, 10000);
+    else if (arg == "--slowloris" && hasValue) attack.Slowloris = std::clamp(std::atoi(argv[++i]), 0, 1000);
+    else if (arg == "--from" && hasValue) attack.From = argv[++i];
+    else if (arg == "--slow-from" && hasValue) attack.SlowFrom = argv[++i];
+    else if (arg == "--server-pid" && hasValue) attack.ServerPid = std::atoi(argv[++i]);
+    else if (arg == "--probe-limit-ms" && hasValue) attack.ProbeLimitMs = std::clamp(std::atoi(argv[++i]), 1, 60000);
     else if (arg == "--page") s.Page = true;
     else if (arg == "--answered" && i + 1 < argc) s.AnsweredFile = argv[++i];
     else if (arg == "--rate" && i + 1 < argc) s.Rate = std::max(0, std::atoi(argv[++i]));
@@ -159,9 +191,14 @@ int main(int argc, char** argv) {
       s.Host = arg.substr(0, arg.find(':'));
       s.Port = std::atoi(arg.c_str() + arg.find(':') + 1);
       haveTarget = true;
-    } else return Usage();
+    } else return Usage("unknown argument " + arg);
   }
-  if (!haveTarget) return Usage();
+  if (!haveTarget) return Usage("no HOST:PORT given");
+  if (attacking) {
+    attack.Host = s.Host;
+    attack.Port = s.Port;
+    return RunAttack(attack);
+  }
 
   std::vector<Tally> tallies(static_cast<size_t>(s.Connections));
   std::vector<std::thread> workers;

@@ -133,7 +133,7 @@ void TAutoPlay::Act() {
   switch (Shell.CurrentScreen) {
     case scrMainMenu:
       if (Shell.MenuIntroActive) Frame();
-      else ClickItem(1);  // START
+      else ClickItem(1);  // PLAY
       break;
     case scrVehicleSelection:
       if (Shell.VehicleSwitchPhase != 0) Frame();

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -57,6 +58,7 @@ struct NewScore {
   std::string Address;  // the client's
 };
 
+// A store that cannot take or give scores answers 503; the reason goes to the log.
 class StoreError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
@@ -71,12 +73,38 @@ public:
   // At most `count` entries, best score first; among equal scores the earlier entry first.
   virtual std::vector<ScoreRow> Top(int count) = 0;
   virtual int64_t Count() = 0;
+  // Adds every score `next` hands out, in order, as one transaction where the store has them:
+  // `next` fills the (emptied) batch and returns false once it has handed out the last one.
+  virtual void AddAll(const std::function<bool(std::vector<NewScore>&)>& next);
+  // True when other servers write to the same store too, so a list read earlier may miss their
+  // entries however recent it is.
+  virtual bool SharedWithOtherServers() const { return false; }
 };
 
 // SQLite file at `path`, created with its schema when new, migrated when older. Throws StoreError
 // naming the file when it cannot be opened or was made by a newer server.
 std::unique_ptr<ScoreStore> OpenSqliteStore(const std::string& path);
 constexpr int SqliteSchemaVersion = 1;
+
+// PostgreSQL database at a libpq address (postgresql://user@host:port/db?...): the schema
+// created on first use, migrated when older, refused when newer; a pool of connections, each
+// opened anew after the database closed it. Throws StoreError naming the address (without its
+// password) when the database cannot be reached or used, or when this server was built without
+// libpq.
+std::unique_ptr<ScoreStore> OpenPostgresStore(const std::string& address);
+constexpr int PostgresSchemaVersion = 1;
+bool HavePostgres();  // whether this server was built with the PostgreSQL store
+
+// The store --db names: a postgresql:// or postgres:// address, else an SQLite file.
+bool IsPostgresAddress(std::string_view database);
+std::unique_ptr<ScoreStore> OpenStore(const std::string& database);
+// `database` as logs and messages show it: an address's password replaced by "***".
+std::string DatabaseForDisplay(const std::string& database);
+
+// Copies every score of the SQLite file at `sqlitePath` (opened read-only, never changed) into
+// `to`, which must hold no scores, in their order of arrival; returns how many. Throws StoreError
+// naming the file or the problem.
+int64_t CopySqliteScores(const std::string& sqlitePath, ScoreStore& to);
 
 // ---- pages ----
 
@@ -104,17 +132,45 @@ private:
   std::unordered_map<std::string, Window> windows_;
 };
 
+// What one client may hold and send. Connections wait for their request heads without a worker;
+// a request beyond a limit is answered at once (status in brackets) and its connection closed.
+struct ConnectionLimits {
+  int PerAddress = 256;  // connections from one address [503]
+  int Total = 4000;      // connections in all, at most the open-file limit less a few [503]
+  int HeadSeconds = 10;  // from the connection to its first request head [408]
+  int KeepAliveSeconds = 5;  // from an answer to the next request head; then closed
+  int IoSeconds = 10;        // reading a request's body and writing its answer
+  size_t RequestLineBytes = 8192;  // [414]
+  size_t HeadBytes = 16384;        // request line and headers [431]
+  int HeaderLines = 64;            // [431]
+  size_t BodyBytes = 4096;         // Content-Length [413]; chunked bodies are refused [411]
+  int RequestsPerConnection = 1000;
+  int Workers = 16;  // threads answering complete requests
+};
+
+struct HeadCheck {
+  int Status = 0;         // 0: not complete yet; 200: within the limits; else the answer
+  size_t Length = 0;      // the head's bytes up to and with its blank line (when 200)
+  size_t BodyLength = 0;  // its Content-Length
+};
+// Judges the start of what a connection sent against the limits.
+HeadCheck CheckRequestHead(std::string_view bytes, const ConnectionLimits& limits);
+
 struct ServerSettings {
   int RateLimitPerMinute = 10;
-  std::FILE* Log = nullptr;  // one line per request; none when null
+  std::FILE* Log = nullptr;  // one line per request, control characters escaped; none when null
+  ConnectionLimits Limits;
 };
+
+constexpr int ListenBacklog = 512;
 
 // The HTTP side: routes, limits and the request log over a store the caller owns.
 class ScoreServer {
 public:
   ScoreServer(ScoreStore& store, const ServerSettings& settings);
   ~ScoreServer();
-  // Binds to `host`:`port` (0: a port the system chooses); returns the port, or -1.
+  // Binds to `host`:`port` (0: a port the system chooses) with a backlog of ListenBacklog;
+  // returns the port, or -1.
   int Bind(const std::string& host, int port);
   // Serves until Stop; false when it could not serve at all.
   bool Serve();

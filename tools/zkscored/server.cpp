@@ -1,8 +1,7 @@
 // The HTTP side of zkscored: one script address that takes submissions and shows the world list.
-#include <httplib.h>
-
 #include <ctime>
 
+#include "connections.h"
 #include "scored.h"
 
 namespace scored {
@@ -11,10 +10,8 @@ namespace {
 constexpr const char* kScriptPath = "/cgi/version.pl";
 constexpr const char* kProgram = "ZuboKranz";
 constexpr const char* kWorldPage = "/cgi/version.pl?prg=ZuboKranz&show&type=0";
-// A connection holds a worker while it lives; enough workers for a busy evening.
-constexpr size_t kWorkers = 64;
-constexpr size_t kKeepAliveRequests = 1000;
 constexpr size_t kLoggedTargetLength = 160;
+constexpr size_t kLoggedMethodLength = 16;
 
 int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
 
@@ -23,11 +20,22 @@ void Answer(httplib::Response& res, int status, const std::string& text) {
   res.set_content(text + "\n", "text/plain; charset=utf-8");
 }
 
-// The request target as a log shows it: printable, and cut short.
-std::string LoggedTarget(const std::string& target) {
+// A request field as a log shows it: printable ASCII and spaces, every other byte (and the backslash) as
+// \xHH, cut short after `limit` bytes.
+std::string Logged(std::string_view field, size_t limit = kLoggedTargetLength) {
+  if (field.empty()) return "-";
   std::string out;
-  for (const char c : target.substr(0, kLoggedTargetLength)) out += c > 0x20 && c < 0x7F ? c : '?';
-  if (target.size() > kLoggedTargetLength) out += "...(" + std::to_string(target.size()) + " bytes)";
+  char hex[8];
+  for (const char c : field.substr(0, limit)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+      out += c;
+    } else {
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      out += hex;
+    }
+  }
+  if (field.size() > limit) out += "...(" + std::to_string(field.size()) + " bytes)";
   return out;
 }
 
@@ -48,7 +56,10 @@ bool RateLimiter::Allow(const std::string& address, std::chrono::steady_clock::t
 }
 
 struct ScoreServer::Impl {
-  Impl(ScoreStore& s, const ServerSettings& settings) : store(s), log(settings.Log), limiter(settings.RateLimitPerMinute) {}
+  Impl(ScoreStore& s, const ServerSettings& settings)
+      : store(s), log(settings.Log), limiter(settings.RateLimitPerMinute),
+        http(settings.Limits, [this](const std::string& address, std::string_view method, std::string_view target,
+                                     int status, size_t bytes) { LogLine(address, method, target, status, bytes); }) {}
 
   void Submit(const httplib::Request& req, httplib::Response& res) {
     if (!limiter.Allow(req.remote_addr, std::chrono::steady_clock::now()))
@@ -57,10 +68,6 @@ struct ScoreServer::Impl {
     const SubmissionCheck check = CheckSubmission(req.get_param_value("inf"));
     if (!check.Valid) return Answer(res, 400, "bad submission: " + check.Error);
     store.Add(NewScore{*check.Valid, Now(), req.remote_addr});
-    {
-      const std::lock_guard<std::mutex> lock(cacheMutex);
-      ++generation;
-    }
     Answer(res, 200, "score received: " + std::to_string(check.Valid->Score));
   }
 
@@ -68,30 +75,13 @@ struct ScoreServer::Impl {
     if (req.get_param_value("type") != "0") return Answer(res, 400, "unknown list type");
     const std::string format = req.get_param_value("format");
     if (format == "json") {
-      res.set_content(WorldPageJson(*WorldList(), Now()), "application/json; charset=utf-8");
+      res.set_content(WorldPageJson(store.Top(WorldListSize), Now()), "application/json; charset=utf-8");
     } else if (format.empty() || format == "html") {
-      res.set_content(WorldPageHtml(*WorldList(), Now()), "text/html; charset=utf-8");
+      res.set_content(WorldPageHtml(store.Top(WorldListSize), Now()), "text/html; charset=utf-8");
     } else {
       return Answer(res, 400, "unknown format (html or json)");
     }
     res.set_header("Cache-Control", "no-cache");
-  }
-
-  // The top of the store, cached until the next accepted submission.
-  std::shared_ptr<const std::vector<ScoreRow>> WorldList() {
-    uint64_t seen;
-    {
-      const std::lock_guard<std::mutex> lock(cacheMutex);
-      if (cached && cachedGeneration == generation) return cached;
-      seen = generation;
-    }
-    auto rows = std::make_shared<const std::vector<ScoreRow>>(store.Top(WorldListSize));
-    const std::lock_guard<std::mutex> lock(cacheMutex);
-    if (seen == generation) {
-      cached = rows;
-      cachedGeneration = seen;
-    }
-    return rows;
   }
 
   void Route(const httplib::Request& req, httplib::Response& res) {
@@ -101,36 +91,34 @@ struct ScoreServer::Impl {
       if (req.has_param("show")) return Show(req, res);
       Answer(res, 400, "unknown request");
     } catch (const std::exception& e) {
-      if (log != nullptr) std::fprintf(log, "zkscored: store failed: %s\n", e.what());
-      Answer(res, 500, "the score store failed");
+      if (log != nullptr) std::fprintf(log, "zkscored: the score store failed: %s\n", Logged(e.what(), 1000).c_str());
+      Answer(res, 503, "the score store is unavailable; try again later");
     }
   }
 
-  void Log(const httplib::Request& req, const httplib::Response& res) const {
+  void LogLine(const std::string& address, std::string_view method, std::string_view target, int status,
+               size_t bytes) const {
     if (log == nullptr) return;
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
     char when[32] = "";
     if (gmtime_r(&now, &utc) != nullptr) std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    std::fprintf(log, "%s %s %s %s %d %zu\n", when, req.remote_addr.c_str(), req.method.c_str(),
-                 LoggedTarget(req.target).c_str(), res.status, res.body.size());
+    std::fprintf(log, "%s %s %s %s %d %zu\n", when, Logged(address).c_str(), Logged(method, kLoggedMethodLength).c_str(),
+                 Logged(target).c_str(), status, bytes);
   }
 
   ScoreStore& store;
   std::FILE* log;
   RateLimiter limiter;
-  httplib::Server http;
-  std::mutex cacheMutex;
-  uint64_t generation = 0;
-  uint64_t cachedGeneration = 0;
-  std::shared_ptr<const std::vector<ScoreRow>> cached;
+  GuardedServer http;
 };
 
 ScoreServer::ScoreServer(ScoreStore& store, const ServerSettings& settings)
     : impl_(std::make_unique<Impl>(store, settings)) {
   Impl& impl = *impl_;
-  impl.http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
-  impl.http.set_keep_alive_max_count(kKeepAliveRequests);
+  impl.http.set_keep_alive_max_count(settings.Limits.RequestsPerConnection);
+  impl.http.set_keep_alive_timeout(settings.Limits.KeepAliveSeconds);
+  impl.http.set_payload_max_length(settings.Limits.BodyBytes);
   impl.http.set_tcp_nodelay(true);
   // Not SO_REUSEPORT (cpp-httplib's default): a second server on a port in use must fail rather
   // than share the port's requests with the first.
@@ -145,17 +133,19 @@ ScoreServer::ScoreServer(ScoreStore& store, const ServerSettings& settings)
   });
   impl.http.Get(kScriptPath, [&impl](const httplib::Request& req, httplib::Response& res) { impl.Route(req, res); });
   impl.http.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_redirect(kWorldPage); });
-  impl.http.set_logger([&impl](const httplib::Request& req, const httplib::Response& res) { impl.Log(req, res); });
+  impl.http.set_logger([&impl](const httplib::Request& req, const httplib::Response& res) {
+    impl.LogLine(req.remote_addr, req.method, req.target, res.status, res.body.size());
+  });
 }
 
 ScoreServer::~ScoreServer() = default;
 
 int ScoreServer::Bind(const std::string& host, int port) {
-  if (port == 0) return impl_->http.bind_to_any_port(host);
-  return impl_->http.bind_to_port(host, port) ? port : -1;
+  const int bound = port == 0 ? impl_->http.bind_to_any_port(host) : impl_->http.bind_to_port(host, port) ? port : -1;
+  return bound >= 0 && impl_->http.SetBacklog(ListenBacklog) ? bound : -1;
 }
 
-bool ScoreServer::Serve() { return impl_->http.listen_after_bind(); }
+bool ScoreServer::Serve() { return impl_->http.Serve(); }
 void ScoreServer::Stop() { impl_->http.stop(); }
 bool ScoreServer::Running() const { return impl_->http.is_running(); }
 

@@ -1,7 +1,11 @@
 // The score store in one SQLite file: write-ahead log, one prepared statement per query, the
-// schema versioned by PRAGMA user_version.
+// schema versioned by PRAGMA user_version. Submissions arriving together are committed together
+// (each Add still returns only once its entry is committed); the file is checked to be the one
+// opened before each commit; the best entries are kept until this or another server writes.
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <condition_variable>
 #include <iterator>
 #include <utility>
 
@@ -121,27 +125,69 @@ Connection OpenConfigured(const std::string& path) {
   return db;
 }
 
+// The file's identity, to tell it from a file put in its place.
+struct FileId {
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> IdOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileId{st.st_dev, st.st_ino};
+}
+
 class SqliteStore final : public ScoreStore {
 public:
   explicit SqliteStore(const std::string& path)
-      : db_(OpenConfigured(path)),
+      : path_(path),
+        db_(OpenConfigured(path)),
         insert_(db_.get(), "INSERT INTO scores (name, score, country, received_at, address) VALUES (?, ?, ?, ?, ?)"),
         top_(db_.get(), "SELECT id, name, score, country, received_at FROM scores ORDER BY score DESC, id LIMIT ?"),
-        count_(db_.get(), "SELECT count(*) FROM scores") {}
+        count_(db_.get(), "SELECT count(*) FROM scores"),
+        dataVersion_(db_.get(), "PRAGMA data_version") {
+    const std::optional<FileId> id = IdOf(path);
+    if (!id) throw StoreError("the database file vanished as it was opened");
+    file_ = *id;
+  }
 
+  // Joins the group of entries waiting for the next commit. The first waiter that finds no
+  // commit running commits every entry waiting, in one transaction; the others wait for it.
   void Add(const NewScore& score) override {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    const Use s(insert_);
-    sqlite3_bind_text(*s, 1, score.Entry.Name.data(), static_cast<int>(score.Entry.Name.size()), SQLITE_STATIC);
-    sqlite3_bind_int64(*s, 2, score.Entry.Score);
-    sqlite3_bind_text(*s, 3, score.Entry.Country.data(), static_cast<int>(score.Entry.Country.size()), SQLITE_STATIC);
-    sqlite3_bind_int64(*s, 4, score.ReceivedAt);
-    sqlite3_bind_text(*s, 5, score.Address.data(), static_cast<int>(score.Address.size()), SQLITE_STATIC);
-    if (sqlite3_step(*s) != SQLITE_DONE) throw StoreError(sqlite3_errmsg(db_.get()));
+    Waiter me{&score, false, {}};
+    std::unique_lock<std::mutex> lock(groupMutex_);
+    waiting_.push_back(&me);
+    while (!me.Done) {
+      if (committing_) {
+        committed_.wait(lock);
+        continue;
+      }
+      committing_ = true;
+      std::vector<Waiter*> group;
+      group.swap(waiting_);
+      lock.unlock();
+      std::string failure;
+      try {
+        CommitGroup(group);
+      } catch (const std::exception& e) {
+        failure = e.what();
+      }
+      lock.lock();
+      for (Waiter* w : group) {
+        w->Failure = failure;
+        w->Done = true;
+      }
+      committing_ = false;
+      committed_.notify_all();
+    }
+    if (!me.Failure.empty()) throw StoreError(me.Failure);
   }
 
   std::vector<ScoreRow> Top(int count) override {
     const std::lock_guard<std::mutex> lock(mutex_);
+    const int64_t version = DataVersion();
+    if (topValid_ && version == topVersion_ && count == topCount_) return topRows_;
     const Use s(top_);
     sqlite3_bind_int(*s, 1, count);
     std::vector<ScoreRow> rows;
@@ -156,6 +202,10 @@ public:
       rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) throw StoreError(sqlite3_errmsg(db_.get()));
+    topRows_ = rows;
+    topVersion_ = version;
+    topCount_ = count;
+    topValid_ = true;
     return rows;
   }
 
@@ -167,14 +217,71 @@ public:
   }
 
 private:
+  struct Waiter {
+    const NewScore* Score;
+    bool Done = false;
+    std::string Failure;
+  };
+
+  // Under mutex_: changes when another connection (another server) has committed.
+  int64_t DataVersion() {
+    const Use s(dataVersion_);
+    if (sqlite3_step(*s) != SQLITE_ROW) throw StoreError(sqlite3_errmsg(db_.get()));
+    return sqlite3_column_int64(*s, 0);
+  }
+
+  // Refuses to write into a file that is no longer the one at the path: removed or replaced,
+  // the entries would be lost with it.
+  void CheckFileInPlace() const {
+    const std::optional<FileId> id = IdOf(path_);
+    if (!id) throw StoreError(path_ + ": the database file was removed; restart the server to create it anew");
+    if (!(*id == file_)) throw StoreError(path_ + ": the database file was replaced; restart the server to open the new one");
+  }
+
+  void CommitGroup(const std::vector<Waiter*>& group) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    CheckFileInPlace();
+    topValid_ = false;
+    db_.Execute("BEGIN IMMEDIATE");
+    try {
+      for (const Waiter* w : group) Insert(*w->Score);
+      db_.Execute("COMMIT");
+    } catch (...) {
+      sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
+  }
+
+  void Insert(const NewScore& score) {
+    const Use s(insert_);
+    sqlite3_bind_text(*s, 1, score.Entry.Name.data(), static_cast<int>(score.Entry.Name.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(*s, 2, score.Entry.Score);
+    sqlite3_bind_text(*s, 3, score.Entry.Country.data(), static_cast<int>(score.Entry.Country.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(*s, 4, score.ReceivedAt);
+    sqlite3_bind_text(*s, 5, score.Address.data(), static_cast<int>(score.Address.size()), SQLITE_STATIC);
+    if (sqlite3_step(*s) != SQLITE_DONE) throw StoreError(sqlite3_errmsg(db_.get()));
+  }
+
   static std::string ColumnText(sqlite3_stmt* s, int column) {
     const unsigned char* text = sqlite3_column_text(s, column);
     return text != nullptr ? std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(s, column)) : "";
   }
 
-  std::mutex mutex_;
-  Connection db_;  // declared before the statements, so it closes after them
-  Statement insert_, top_, count_;
+  const std::string path_;
+  FileId file_;
+  std::mutex mutex_;  // the connection and the statements
+  Connection db_;     // declared before the statements, so it closes after them
+  Statement insert_, top_, count_, dataVersion_;
+  // The best entries as last read, valid while data_version stays and this server has not written.
+  bool topValid_ = false;
+  int64_t topVersion_ = 0;
+  int topCount_ = 0;
+  std::vector<ScoreRow> topRows_;
+  // The group commit: entries waiting, and whether a commit is running.
+  std::mutex groupMutex_;
+  std::condition_variable committed_;
+  std::vector<Waiter*> waiting_;
+  bool committing_ = false;
 };
 
 }  // namespace
