@@ -303,14 +303,11 @@ public:
 
   // Drawing.
   void Render() override;
-<<<<<<< HEAD
   // The track row of the minimap's grid row 1.
   int MinimapFirstRow() const { return Race.ViewRow + 1 - MinimapRowsAhead; }
-=======
   // The part of the screen Render leaves to the road: between the side panels where both are
   // opaque pictures the height of the screen, else all of it.
   TRect RoadArea() const;
->>>>>>> main
   void BuildMinimapGrid();
   void DrawMinimap();
 
