@@ -22,12 +22,6 @@ constexpr int FallbackRefreshRate = 60;  // used when the display reports 0
 void AdaptFrameRate(int refreshRate, int measuredRate);
 // Back to the figures of program start (no refresh rate known, 15 ms frames, factor 1).
 void ResetFrameTiming();
-// The frame rate in use (ReferenceFrameRate / SpeedFactor, rounded), which FrameTimeMs truncates.
-int32_t FrameRateInUse();
-// The whole milliseconds of this frame in real time, 1000 / FrameRateInUse() with the fraction
-// left over carried in `carry` (kept by the caller between frames, 0 at its start; in units of
-// 1/rate ms), so that n frames add up to 1000 n / rate ms rounded down: a second per `rate` frames.
-int32_t ExactFrameMs(int32_t& carry);
 
 // ---------------------------------------------------------------------------------------------
 // Random generator: one for the whole game, seeded from the clock at start, or fixed by tests.

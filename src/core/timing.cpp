@@ -1,7 +1,4 @@
 // Frame timing and the frame's key edges.
-#include <algorithm>
-#include <cmath>
-
 #include "core/core.h"
 
 int32_t RefreshRate = 0;
@@ -29,17 +26,4 @@ void ResetFrameTiming() {
   MeasuredFrameRate = 0;
   FrameTimeMs = 15;
   SpeedFactor = 1.0;
-}
-
-int32_t FrameRateInUse() {
-  if (!(SpeedFactor > 0)) return 1000 / std::max<int32_t>(FrameTimeMs, 1);
-  return static_cast<int32_t>(std::clamp(std::lround(ReferenceFrameRate / SpeedFactor), 1L, 1000L));
-}
-
-int32_t ExactFrameMs(int32_t& carry) {
-  const int32_t rate = FrameRateInUse();
-  carry = std::clamp<int32_t>(carry, 0, rate - 1) + 1000;
-  const int32_t ms = carry / rate;
-  carry %= rate;
-  return ms;
 }

@@ -396,9 +396,8 @@ void TPlayer::StartLevel(bool next) {
 }
 
 void TPlayer::RunRaceClock() {
-  const int32_t before = Race.RaceTimeLeft, step = ExactFrameMs(Race.ClockCarry);
-  if (!TimeUp && !Finished && before - step >= 0) Race.RaceTimeLeft -= step;
-  if (Race.RaceTimeLeft < 10000 && Race.RaceTimeLeft / 1000 < before / 1000) PlaySound(sndClockTick);
+  if (Race.RaceTimeLeft <= 10000 && (Race.RaceTimeLeft + FrameTimeMs) / 1000 > Race.RaceTimeLeft / 1000) PlaySound(sndClockTick);
+  if (!TimeUp && !Finished && Race.RaceTimeLeft - FrameTimeMs >= 0) Race.RaceTimeLeft -= FrameTimeMs;
   if (FrameTimeMs + 1 >= Race.RaceTimeLeft) TimeUp = true;
 }
 
