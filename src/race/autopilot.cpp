@@ -401,7 +401,9 @@ THullShape HullOf(const TPlayer& player) {
 
 // Frames the human rider's eyes lag behind the screen at the rate in use.
 int ReactionFrames() {
-  return std::min(TAutopilot::GlanceSlots - 1, (TAutopilot::HumanReactionMs * FrameRateInUse() + 999) / 1000);
+  const double rate = SpeedFactor > 0 ? ReferenceFrameRate / SpeedFactor : ReferenceFrameRate;
+  return std::clamp(static_cast<int>(std::ceil(TAutopilot::HumanReactionMs * rate / 1000 - 1e-9)), 0,
+                    TAutopilot::GlanceSlots - 1);
 }
 
 // What the screen shows the human rider now.

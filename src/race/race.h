@@ -239,19 +239,62 @@ public:
 // The autopilot: a rider for tools and tests, never on in normal play
 // ---------------------------------------------------------------------------------------------
 
+// Who rides: the expert sees the whole track and the rivals at once; the human rider plays as a
+// person at the screen does.
+enum class TRider : uint8_t { Expert, Human };
+
+// A rider as seen on the screen: its centre (world pixels), heading (angle units), speed (0 for a
+// crashed one) and bike model.
+struct TRiderSeen {
+  double X = 0, Y = 0, Heading = 0, Speed = 0;
+  uint8_t Model = 1;
+};
+
+// What the human rider took in from the screen at the start of one frame, and the keys it held.
+struct THumanGlance {
+  double X = 0, Y = 0, Heading = 0, Speed = 0;  // the bike's centre (world pixels), heading, speed
+  int LeanSide = 0;
+  double LeanDepth = 0, LeanStartHeading = 0;
+  int PrevKey = 0;
+  int32_t FirstSeenRow = 0;  // the furthest track row shown (the minimap's top row)
+  std::array<TRiderSeen, 5> Rivals{};  // those in the picture
+  int RivalCount = 0;
+  TRaceKeys Keys{};  // what it held in that frame
+};
+
 struct TAutopilot {
   // While on, the race rides by Keys instead of the keyboard's race keys (the popups still take
   // the keyboard).
   bool On = false;
+  TRider Rider = TRider::Expert;
   // The share of the bike's top speed it rides at most.
   double SpeedCap = 1;
 
-  // The race keys a player would hold now, judged from what the screen shows: the road ahead
-  // (RowShape, RoadCenterX, the tiles), the bike's speed, heading and lean, the rivals near it.
+  // The race keys the rider holds now.
+  // The expert judges the race as it is: the road ahead (RowShape, RoadCenterX, the tiles), the
+  // bike's speed, heading and lean, the rivals near it, each foreseen by the riders' own rules.
   // It rides the racing line at full throttle, steers toward a point ahead, brakes before a
   // shift its speed would carry it off the road (never while leaning deep enough to fall), goes
   // around slower rivals, and never uses the handbrake or the horn.
-  TRaceKeys Keys(const TRace& race) const;
+  // The human rider judges as the expert does, but only on what the screen showed
+  // HumanReactionMs ago (the road cells in the picture and on the minimap, the rivals in the
+  // picture), from which it reckons the present by the keys it has pressed since; beyond the
+  // rows it has seen it expects the road to go on as it last saw it, and the rivals to ride
+  // straight on at their speed. It holds each key for at least HumanHoldFrames frames.
+  TRaceKeys Keys(const TRace& race);
+
+  static constexpr int HumanReactionMs = 250, HumanHoldFrames = 4;
+  static constexpr int GlanceSlots = 256;  // reaction frames at up to 1000 Hz
+
+private:
+  TRaceKeys HumanKeys(const TRace& race);
+  TRaceKeys HoldKeys(const TRaceKeys& wanted);
+  const TRace* glancedRace_ = nullptr;
+  int32_t glancedLevel_ = 0;
+  int64_t glances_ = 0;
+  std::array<THumanGlance, GlanceSlots> glance_{};
+  std::array<int, 4> heldFor_{};  // frames each of Left, Right, Up, Down has kept its state
+  TRaceKeys held_{};
 };
 extern TAutopilot Autopilot;
 
