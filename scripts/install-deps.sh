@@ -8,7 +8,7 @@ set -euo pipefail
 
 PLAY_PACKAGES=(
   build-essential cmake pkg-config git
-  libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libsdl2-image-dev
+  libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libsdl2-image-dev libx11-dev
   libfontconfig-dev libxmp-dev libcurl4-openssl-dev libpng-dev
   libcpp-httplib-dev libsqlite3-dev
   fonts-league-spartan fonts-dejavu-core

@@ -49,22 +49,26 @@ rm "$work/music/Data/Music/Menu.xm"
 head -c 300 "$GAME_DIR/Data/Music/Menu.xm" > "$work/music/Data/Music/Menu.xm"
 music_problem "damaged music" "not a music module"
 
+# The Data folder itself given to --data: the message names the folder that holds it.
+expect_error "the Data folder given to --data" "give the folder that holds it, --data $GAME_DIR)" \
+  "$BIN_DIR/zkplay" --data "$GAME_DIR/Data" "$work/run.zk"
+
 # No display: the game's own choice of video driver (none forced), with no session named and
-# with a session that does not answer. One clear line, status 1, at once.
-no_display() {  # DESCRIPTION ENVIRONMENT...
-  local what=$1; shift
+# with a session that does not answer (SDL's reason then follows). One clear line, status 1, at once.
+no_display() {  # DESCRIPTION EXPECTED-MESSAGE ENVIRONMENT...
+  local what=$1 expected=$2; shift 2
   local start=$(date +%s%N)
   env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" "$@" "$GAME_DIR/zubokranz" > "$work/out" 2> "$work/err"
   local status=$? ms=$(( ($(date +%s%N) - start) / 1000000 ))
   [ $status -eq 1 ] || fail "$what: status $status, not 1"
-  [ "$(cat "$work/err")" = "zubokranz: no display: set DISPLAY or run under a desktop session" ] ||
-    fail "$what: said '$(cat "$work/err")'"
+  [[ "$(cat "$work/err")" == $expected ]] || fail "$what: said '$(cat "$work/err")'"
   # Well under a second on an idle machine; the bound leaves room for a busy one.
   [ $ms -lt 10000 ] || fail "$what: took $ms ms"
-  echo "$what: status 1 after $ms ms"
+  echo "$what: status 1 after $ms ms: $(cat "$work/err")"
 }
-no_display "no display named"
-no_display "a display that does not answer" DISPLAY=:97 XDG_RUNTIME_DIR="$work"
+message="zubokranz: no display: set DISPLAY or run under a desktop session"
+no_display "no display named" "$message"
+no_display "a display that does not answer" "$message (?*)" DISPLAY=:97 XDG_RUNTIME_DIR="$work"
 
 # Data files: beside the executable first, then the installed data folder, then the working
 # directory; a file that none has is named with every folder tried.
@@ -103,8 +107,8 @@ if ! grep -qv 'no soundcards' /proc/asound/cards 2>/dev/null; then
   echo "no sound card: one line"
 fi
 cp -r "$GAME_DIR" "$work/swapped"
-cp "$GAME_DIR/Data/Res/Res2.dxg" "$work/swapped/Data/Res/Res1.dxg"
-expect_error "race pictures in place of the menu pictures" "Res1.dxg: the list has 43 items, the game needs 55" \
+cp "$GAME_DIR/Data/Res/Res3.dxg" "$work/swapped/Data/Res/Res1.dxg"
+expect_error "minimap pictures in place of the menu pictures" "Res1.dxg: the list has 14 items, the game needs 55" \
   "$BIN_DIR/zkplay" --data "$work/swapped" "$work/run.zk"
 
 echo "startup errors passed"

@@ -81,6 +81,9 @@ void App_DispatchWindowEvent(const SysEvent& ev);
 void App_StartReplay(TReplay replay);
 // True while a replay plays.
 bool App_PlayingReplay();
+// The race input of a frame that runs the race: the recorded one while a replay plays (`replayed`
+// is the frame's record), else the autopilot's judgement while it is on, else the keyboard's.
+TRaceInput App_RaceInput(const TReplayFrame* replayed);
 // The frame's start while a replay plays: the record's events before the frame are applied and
 // the frame's record returned (its timing set, its lag count in `lagCount`); nullptr when no
 // replay plays, or once it has ended (the frame must not run then).
@@ -138,8 +141,10 @@ bool App_ParseCommandLine(int argc, char** argv, TCommandLine& out, std::string&
 // Keyboard
 // ---------------------------------------------------------------------------------------------
 
-// Sets the frame's key edges and held steering keys (core.h) from the keyboard device.
+// Sets the frame's key edges (core.h) and the keyboard's race keys from the keyboard device.
 void PollInput();
+// The race keys the keyboard held at the last poll.
+const TRaceInput& KeyboardRaceInput();
 void ResetInputEdges();  // previous states back to "up" (start of a run)
 bool IsNameChar(char ch);
 void AppendChar(std::string& text, char ch, size_t maxLen);

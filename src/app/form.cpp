@@ -15,6 +15,10 @@ namespace {
 
 TDisplayModeOverride displayModeOverride = TDisplayModeOverride::None;
 
+// The part of the exit sequence that needs no display: a lost display ends the game with the
+// settings and high scores saved, as a quit signal does (a failure is on standard error).
+void SaveForLostDisplay() { SaveGameFiles(); }
+
 }  // namespace
 
 void App_SetDisplayModeOverride(TDisplayModeOverride mode) { displayModeOverride = mode; }
@@ -27,6 +31,7 @@ TMForm::TMForm() {
 
 TMForm::~TMForm() {
   if (Shell.Host == this) Shell.Host = nullptr;
+  Sys_SetDisplayLostHandler(nullptr);
   // The race's sprites go with the engine.
   ForgetRace();
   delete MDXSpriteEngine;
@@ -40,6 +45,7 @@ void TMForm::FormCreate() {
   MDXImageList3.LoadFromFile(Sys_RequireDataFile("Data/Res/Res3.dxg"), ImageListItemsNeeded[3]);
   MDXWaveList.LoadFromFile(Sys_RequireDataFile("Data/Res/Sounds.dxw"));
   const std::string saveFileNotice = LoadSaveFiles();
+  Sys_SetDisplayLostHandler(SaveForLostDisplay);  // not before: it would write defaults over them
   if (displayModeOverride != TDisplayModeOverride::None)
     Options.FullScreen = displayModeOverride == TDisplayModeOverride::FullScreen;
   Sys_SetWindowIcon(Sys_DataPath(WindowIconFile));
@@ -88,9 +94,10 @@ void TMForm::RunFrame(int lagCount) {
   if (!MDXSpriteEngine->Engine.BackdropCoversSurface()) MDXDraw.Fill(0);
   MDXSpriteEngine->Draw();
   PollInput();
-  if (replayed != nullptr) ApplyPolledKeys(*replayed);
-  RecordReplayFrame(lagCount);
-  UpdateCurrentScreen(lagCount);
+  if (replayed != nullptr) ApplyRecordedEdges(*replayed);
+  const TRaceInput raceInput = RaceFrameDue() ? App_RaceInput(replayed) : TRaceInput{};
+  RecordReplayFrame(lagCount, raceInput);
+  UpdateCurrentScreen(lagCount, raceInput);
   if (Shell.HoverItem != previousHover) PlaySound(sndSelect);
   MDXSpriteEngine->FreeDead();
   MeasuredFrameRate = MDXTimer.FrameRate;

@@ -14,6 +14,8 @@ struct EdgeKey {
 
 // Previous states start "up", so a key held while the game starts counts as pressed once.
 bool previousState[8];
+// The race keys the keyboard held at the last poll.
+TRaceInput keyboardRaceInput;
 
 constexpr size_t kCountryMaxLength = 16;
 constexpr int kCountryMaxWidth = 345;
@@ -53,8 +55,7 @@ void ResetInputEdges() {
   Sys_ClearKeyTaps();
   for (bool& p : previousState) p = false;
   for (const EdgeKey& k : kEdgeKeys) *k.Pressed = false;
-  LeftHeld = RightHeld = false;
-  RaceKeysHeld = TRaceKeys{};
+  keyboardRaceInput = TRaceInput{};
 }
 
 void PollInput() {
@@ -65,12 +66,12 @@ void PollInput() {
     *kEdgeKeys[i].Pressed = (!previousState[i] && now) || MForm->MDXInput.Tapped(kEdgeKeys[i].State);
     previousState[i] = now;
   }
-  LeftHeld = previousState[2];
-  RightHeld = previousState[3];
   const TDXInput& input = MForm->MDXInput;
-  RaceKeysHeld = TRaceKeys{LeftHeld, RightHeld, previousState[0], previousState[1], input.State(kSpaceState),
-                           input.State(kHornState)};
+  keyboardRaceInput = TRaceInput{previousState[2], previousState[3], previousState[0], previousState[1],
+                                 input.State(kSpaceState), input.State(kHornState)};
 }
+
+const TRaceInput& KeyboardRaceInput() { return keyboardRaceInput; }
 
 bool IsNameChar(char ch) {
   const unsigned char c = static_cast<unsigned char>(ch);

@@ -92,6 +92,13 @@ void App_StartReplay(TReplay replay) {
   StartRaceScreen();
 }
 
+TRaceInput App_RaceInput(const TReplayFrame* replayed) {
+  if (replayed != nullptr) return UnpackRaceInput(replayed->Keys);
+  const TRace* const race = CurrentRace();
+  if (Autopilot.On && race != nullptr) return Autopilot.Keys(*race);
+  return KeyboardRaceInput();
+}
+
 const TReplayFrame* App_ReplayFrameBegins(int& lagCount) {
   if (ReplayMode() != TReplayMode::Playing) return nullptr;
   TReplayEvent e;

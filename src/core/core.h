@@ -1,5 +1,6 @@
 // What every layer of the game reads: frame timing, the one random generator, the player's key
-// edges of the frame, the screen and popup numbers, and the saturating double -> int conversions.
+// edges of the frame, the race's input, the screen and popup numbers, and the saturating
+// double -> int conversions.
 // Includes no other folder of the game.
 #pragma once
 
@@ -36,18 +37,20 @@ uint64_t RandBits64();
 void SeedRandomAtStart(const uint64_t* fixedSeed);
 
 // ---------------------------------------------------------------------------------------------
-// The frame's key edges and held steering keys, set once a frame by the shell's key poll.
+// The frame's key edges, set once a frame by the shell's key poll (the menus and popups read them).
 // ---------------------------------------------------------------------------------------------
 
 extern bool UpPressed, DownPressed, LeftPressed, RightPressed, PausePressed, YesPressed, NoPressed,
     EscapePressed;
-extern bool LeftHeld, RightHeld;
 
-// The race's keys as the keyboard device holds them at the frame's key poll.
-struct TRaceKeys {
+// The race's input for one frame: the race keys held this frame. The shell fills one for every
+// race frame (from the keyboard's poll, the autopilot or a replay) and hands it to the race's
+// step, which reads no other input; a replay records exactly this. The one edge the bike's rules
+// ask for, a steering key that went down, the bike takes against the inputs it was given before.
+struct TRaceInput {
   bool Left = false, Right = false, Up = false, Down = false, Space = false, Horn = false;
+  friend bool operator==(const TRaceInput&, const TRaceInput&) = default;
 };
-extern TRaceKeys RaceKeysHeld;
 
 // ---------------------------------------------------------------------------------------------
 // Screens and popups by number

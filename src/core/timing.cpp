@@ -7,8 +7,6 @@ int32_t FrameTimeMs = 15;
 double SpeedFactor = 1.0;
 
 bool UpPressed, DownPressed, LeftPressed, RightPressed, PausePressed, YesPressed, NoPressed, EscapePressed;
-bool LeftHeld, RightHeld;
-TRaceKeys RaceKeysHeld;
 
 void AdaptFrameRate(int refreshRate, int measuredRate) {
   const int r = refreshRate > 0 ? refreshRate : FallbackRefreshRate;

@@ -21,6 +21,7 @@
 namespace {
 
 constexpr int OutputRate = 44100;
+constexpr int LoopFadeMs = 15;
 constexpr int OutputChannels = 2;
 constexpr int OutputChunkFrames = 1024;
 
@@ -203,7 +204,10 @@ void Snd_Play(int index) {
   TAudioDevice& d = Device();
   if (!d.Open || !ValidItem(d, index) || d.Items[index].Chunk == nullptr) return;
   Mix_HaltChannel(index);
-  Mix_PlayChannel(index, d.Items[index].Chunk, d.Items[index].Looped ? -1 : 0);
+  // A loop (the engine's sounds, the horn) fades in, so that one engine sound taking over from
+  // another does not start with a click.
+  if (d.Items[index].Looped) Mix_FadeInChannel(index, d.Items[index].Chunk, -1, LoopFadeMs);
+  else Mix_PlayChannel(index, d.Items[index].Chunk, 0);
 }
 
 void Snd_Stop(int index) {

@@ -244,8 +244,8 @@ class TCanvas {
 public:
   void SetFont(const TFontStyle& font) { font_ = font; }
   const TFontStyle& Font() const { return font_; }
-  // Draws text with its top-left corner at (x, y), transparent background.
-  void TextOut(TDirectDrawSurface* dest, int x, int y, std::string_view text);
+  // Draws text with its top-left corner at (x, y), transparent background, at opacity32 of 32.
+  void TextOut(TDirectDrawSurface* dest, int x, int y, std::string_view text, int opacity32 = 32);
   int TextWidth(std::string_view text);
   int TextHeight(std::string_view text);
 
@@ -437,8 +437,8 @@ struct SysConfig {
 };
 
 // What the SDL backend says when no display can be had (no X or Wayland session, or a server
-// that does not answer); off-screen and dummy video drivers are used only when SDL_VIDEODRIVER
-// names them.
+// that does not answer, followed then by SDL's reason in parentheses); off-screen and dummy video
+// drivers are used only when SDL_VIDEODRIVER names them.
 constexpr const char* NoDisplayMessage = "no display: set DISPLAY or run under a desktop session";
 
 // Starts the chosen backend. Throws EGameError when SDL cannot start or no display exists.
@@ -457,13 +457,22 @@ bool Sys_DataRootInstalled();
 // The file in the first folder that has it, or else its place under the data root. Sys_DataPath
 // ("Data/Res/Res1.dxg") joins with the platform's separator.
 std::string Sys_DataPath(std::string_view relative);
-// Like Sys_DataPath, but a file that no folder has throws EGameError naming every folder tried.
+// Like Sys_DataPath, but a file that no folder has throws EGameError naming every folder tried
+// (and, when the configured folder is a Data folder itself, the folder above it to give instead).
 std::string Sys_RequireDataFile(std::string_view relative);
 
 // SIGINT and SIGTERM: after Sys_CatchQuitSignals they no longer end the process but make
 // Sys_QuitRequested true, so that the game can end through its exit sequence.
 void Sys_CatchQuitSignals();
 bool Sys_QuitRequested();
+
+// A lost display (the X server ended or the connection to it broke) ends the program from
+// wherever the game is, a message box included: `handler` runs first (the game saves there; it
+// must not touch the display), then one line naming the display goes to standard error and the
+// program ends with status 1. Wayland reports a lost compositor as the end of the session, a Quit
+// event. nullptr: nothing runs before the end.
+using TDisplayLostHandler = void (*)();
+void Sys_SetDisplayLostHandler(TDisplayLostHandler handler);
 
 enum class SysEventType {
   None, CloseRequest, KeyDown, KeyUp, Char, MouseMove, MouseClick, MouseDoubleClick,
@@ -501,6 +510,9 @@ bool Sys_OpenURL(const std::string& address);
 void Sys_RaisePriority();
 void Sys_MinimizeWindow();
 // Shows an error to the player: a message box when a display exists, always on standard error.
+// The box is the game's own, in the game window: it waits for OK, but a quit signal closes it at
+// once (Sys_QuitRequested stays true for the caller) and a lost display ends the program as
+// anywhere else.
 void Sys_ShowError(const std::string& message);
 // Sets the window's icon from a PNG file (before or after the window opens); a missing or
 // unreadable file leaves the window without.

@@ -22,6 +22,7 @@ std::vector<std::string> dataFolders;
 int cursorCount = 0;  // as on Windows: the cursor shows while the count is >= 0
 std::bitset<256> keyTaps;
 volatile std::sig_atomic_t quitSignalled = 0;
+TDisplayLostHandler displayLostHandler = nullptr;
 
 constexpr const char* InstalledDataFolder = "/" ZK_DATA_FROM_BIN;  // <prefix>/share/zubokranz
 
@@ -72,6 +73,17 @@ std::string Join(const std::string& folder, std::string_view relative) {
 
 void OnQuitSignal(int) { quitSignalled = 1; }
 
+// Said when a file is missing from a --data folder that is itself a Data folder (it holds
+// Res/Res1.dxg): the option wants the folder above it.
+std::string DataFolderHint(std::string_view relative) {
+  if (configuredDataRoot.empty() || relative.substr(0, 5) != "Data/") return "";
+  const std::string root = Readable(configuredDataRoot);
+  if (!IsFile(Join(root, relative.substr(5)))) return "";
+  const size_t slash = root.rfind('/');
+  const std::string parent = slash == 0 ? "/" : root.substr(0, slash);
+  return " (" + root + " is a Data folder itself: give the folder that holds it, --data " + parent + ")";
+}
+
 }  // namespace
 
 void Sys_NoteKeyDown(int vk) {
@@ -121,7 +133,7 @@ std::string Sys_RequireDataFile(std::string_view relative) {
   if (IsFile(path)) return path;
   std::string tried;
   for (const std::string& folder : Folders()) tried += (tried.empty() ? "" : ", ") + folder;
-  throw EGameError(Join("", relative) + ": not found in " + tried);
+  throw EGameError(Join("", relative) + ": not found in " + tried + DataFolderHint(Join("", relative)));
 }
 
 void Sys_CatchQuitSignals() {
@@ -130,6 +142,22 @@ void Sys_CatchQuitSignals() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A write to a display server or peer that has gone must fail, not end the game unsaved.
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+void Sys_SetDisplayLostHandler(TDisplayLostHandler handler) { displayLostHandler = handler; }
+
+void Sys_EndForLostDisplay(const char* display) {
+  static bool ending = false;  // the handler itself may meet the broken connection again
+  if (!ending) {
+    ending = true;
+    if (displayLostHandler != nullptr) displayLostHandler();
+  }
+  std::fprintf(stderr, "zubokranz: lost the display %s: its server closed the connection\n",
+               display != nullptr && *display != '\0' ? display : "(unnamed)");
+  std::fflush(nullptr);
+  _exit(1);
 }
 
 bool Sys_QuitRequested() { return quitSignalled != 0; }

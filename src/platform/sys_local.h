@@ -54,3 +54,21 @@ private:
 // True for Mesa's software rasterisers and for no driver at all (an empty name).
 bool IsSoftwareRasteriser(std::string_view rendererName);
 SysBackendImpl* Sys_CreateHeadlessBackend(int refreshRate);
+
+// The game's own message box: the message in lines that fit its panel, an OK button below, all
+// in surface pixels.
+struct TMessageBoxLayout {
+  std::vector<std::string> Lines;
+  int LineHeight = 0;
+  TRect Panel, Button;
+};
+TMessageBoxLayout LayoutMessageBox(std::string_view message, TCanvas& canvas);
+// Draws the box in the middle of an otherwise black surface.
+void DrawMessageBox(TDirectDrawSurface& surface, const TMessageBoxLayout& box, TCanvas& canvas);
+
+// Makes a broken connection to the X server (the server ended or the link dropped) end the
+// program through Sys_EndForLostDisplay, wherever Xlib notices it.
+void Sys_WatchX11Connection();
+// The end for a lost display: the handler given to Sys_SetDisplayLostHandler (the game's saves),
+// one line on standard error naming `display`, status 1. Touches no display, never returns.
+[[noreturn]] void Sys_EndForLostDisplay(const char* display);

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr int kFallbackRefresh = 60;
+// How long the message box sleeps between looks at the quit signals when no event comes.
+constexpr int kMessageBoxPollMs = 100;
 
 // SDL key code to Windows virtual-key code; 0 for keys the game never sees.
 int VirtualKeyOf(SDL_Keycode k) {
@@ -84,8 +86,10 @@ public:
       if (sessions.empty()) throw EGameError(NoDisplayMessage);
       StartRendererProbe();
       SDL_SetHint(SDL_HINT_VIDEODRIVER, sessions.c_str());
-      if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) throw EGameError(NoDisplayMessage);
+      if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0)
+        throw EGameError(std::string(NoDisplayMessage) + " (" + SDL_GetError() + ")");
     }
+    if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) Sys_WatchX11Connection();
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_StartTextInput();
@@ -205,8 +209,37 @@ public:
     hasPlacement_ = false;
   }
 
+  // The game's own box in the game window (opened for it when the game has none yet), waiting in
+  // a loop that also ends on a quit signal and on the end of the session (which is passed on to
+  // the game as a Quit event); a lost display ends the program from within it as anywhere else.
   void ShowErrorBox(const std::string& message) override {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Zubo Kranz", message.c_str(), window_);
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 || !OnAScreen()) return;
+    const bool boxWindow = window_ == nullptr;
+    try {
+      if (boxWindow) OpenDisplay(false);
+    } catch (const EGameError&) {
+      return;  // no window to show it in: standard error has it
+    }
+    TDirectDrawSurface picture(TDXDraw::SurfaceWidth, TDXDraw::SurfaceHeight);
+    TCanvas canvas;
+    const TMessageBoxLayout box = LayoutMessageBox(message, canvas);
+    DrawMessageBox(picture, box, canvas);
+    const int cursor = SDL_ShowCursor(SDL_QUERY);
+    SDL_ShowCursor(SDL_ENABLE);
+    changes_.Invalidate();
+    bool answered = false;
+    while (!answered && !Sys_QuitRequested()) {
+      if (const TFrameChanges::Rows rows = changes_.Update(picture); !rows.Empty()) {
+        UploadRows(picture, rows);
+        ShowTexture();
+      }
+      SDL_Event e;
+      if (SDL_WaitEventTimeout(&e, kMessageBoxPollMs)) answered = AnswersMessageBox(e, box.Button);
+    }
+    SDL_ShowCursor(cursor);
+    if (boxWindow) CloseDisplay();
+    changes_.Invalidate();
+    nextDeadline_ = 0;
   }
 
   // Kept for the window, which gets it before it shows.
@@ -455,6 +488,35 @@ private:
         break;
     }
     return pending_.size() != before;
+  }
+
+  // False for SDL's off-screen and dummy drivers, whose windows nobody sees (nor answers).
+  static bool OnAScreen() {
+    const char* const driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && SDL_strcmp(driver, "offscreen") != 0 && SDL_strcmp(driver, "dummy") != 0;
+  }
+
+  // True when the event closes the message box whose OK button is `button`.
+  bool AnswersMessageBox(const SDL_Event& e, const TRect& button) {
+    switch (e.type) {
+      case SDL_QUIT:
+        pending_.push_back({SysEventType::Quit});
+        return true;
+      case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) return true;
+        if (SpoilsWindowPicture(e.window.event)) changes_.Invalidate();
+        return false;
+      case SDL_KEYDOWN:
+        switch (e.key.keysym.sym) {
+          case SDLK_RETURN: case SDLK_KP_ENTER: case SDLK_SPACE: case SDLK_ESCAPE: return true;
+          default: return false;
+        }
+      case SDL_MOUSEBUTTONUP:
+        return e.button.button == SDL_BUTTON_LEFT && e.button.x >= button.Left && e.button.x < button.Right &&
+               e.button.y >= button.Top && e.button.y < button.Bottom;
+      default:
+        return false;
+    }
   }
 
   static bool SpoilsWindowPicture(Uint8 windowEvent) {

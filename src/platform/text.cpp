@@ -270,8 +270,10 @@ TextRenderer g_text;
 // Blending the coverage onto the surface
 // ---------------------------------------------------------------------------------------------
 
-// Blends a w x h raster of coverage (0..32) in `color` with its top-left corner at (x, y).
-void BlendCoverage(TDirectDrawSurface& dest, int x, int y, int w, int h, const uint8_t* coverage, uint16_t color) {
+// Blends a w x h raster of coverage (0..32) in `color` at opacity32 of 32 with its top-left
+// corner at (x, y).
+void BlendCoverage(TDirectDrawSurface& dest, int x, int y, int w, int h, const uint8_t* coverage, uint16_t color,
+                   uint32_t opacity32 = 32) {
   const int l = std::max(x, 0), t = std::max(y, 0);
   const int r = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(x) + w, dest.Width()));
   const int b = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(y) + h, dest.Height()));
@@ -280,7 +282,7 @@ void BlendCoverage(TDirectDrawSurface& dest, int x, int y, int w, int h, const u
     const uint8_t* cov = &coverage[static_cast<size_t>(dy - y) * w + (l - x)];
     uint16_t* d = dest.Row(dy) + l;
     for (int i = 0; i < r - l; ++i) {
-      const uint32_t a = cov[i];
+      const uint32_t a = opacity32 >= 32 ? cov[i] : cov[i] * opacity32 >> 5;
       if (a == 0) continue;
       d[i] = a >= 32 ? color : Blend565(spread, d[i], a);
     }
@@ -293,13 +295,14 @@ void BlendCoverage(TDirectDrawSurface& dest, int x, int y, int w, int h, const u
 // Canvas
 // ---------------------------------------------------------------------------------------------
 
-void TCanvas::TextOut(TDirectDrawSurface* dest, int x, int y, std::string_view text) {
+void TCanvas::TextOut(TDirectDrawSurface* dest, int x, int y, std::string_view text, int opacity32) {
   if (dest == nullptr || text.empty()) return;
   CachedFont* font = g_text.FontFor(font_);
   if (font == nullptr) return;
   CachedString& s = g_text.StringFor(*font, text);
   if (!s.Rasterised) g_text.Rasterise(*font, s);
-  BlendCoverage(*dest, x, y, s.RasterW, s.RasterH, s.Coverage.data(), RGB565(font_.R, font_.G, font_.B));
+  BlendCoverage(*dest, x, y, s.RasterW, s.RasterH, s.Coverage.data(), RGB565(font_.R, font_.G, font_.B),
+                static_cast<uint32_t>(std::clamp(opacity32, 0, 32)));
 }
 
 int TCanvas::TextWidth(std::string_view text) {

@@ -14,9 +14,31 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <optional>
 
 #include "race/player.h"
+
+// What the human rider took in from the screen at the start of one frame, and the keys it held.
+struct THumanGlance {
+  double X = 0, Y = 0;  // the bike's centre (world pixels)
+  TBikeState State;
+  int32_t FirstSeenRow = 0;  // the furthest track row shown (the minimap's top row)
+  std::array<TRiderSeen, RivalCount> Rivals{};  // those in the picture
+  int RivalsSeen = 0;
+  TRaceInput Keys{};  // what it held in that frame
+};
+
+// The glances of the frames it lives through, newest last, for the level it rides.
+struct THumanMemory {
+  static constexpr int Slots = 256;  // reaction frames at up to 1000 Hz
+  const TRace* Race = nullptr;
+  int32_t Level = 0;
+  int64_t Glances = 0;
+  std::array<THumanGlance, Slots> Glance{};
+  std::array<int, 4> HeldFor{};  // frames each of Left, Right, Up, Down has kept its state
+  TRaceInput Held{};
+};
 
 TAutopilot Autopilot;
 
@@ -214,42 +236,8 @@ bool MeetsRival(const TQuad& corners, const TRivalPath& rival, int frame) {
   });
 }
 
-// The bike's lean as the steering keys work it (TPlayer::UpdateLean): a key held while the
-// heading turns more than 5 units from where it was when the key went down leans the bike deeper,
-// up to a depth that grows with the speed; without a key it recovers. Braking in a deep lean
-// throws the rider, so the autopilot brakes only up to kSafeBrakeLean.
-struct TLean {
-  int Side = 0;  // -1 left, 1 right
-  double Depth = 0, StartHeading = 0;
-  int PrevKey = 0;
-
-  void Step(int key, double heading, double speed, double sf) {
-    if (speed < 5) {
-      Side = 0;
-      Depth = 0;
-    } else if (key != 0 && Side != -key) {
-      if (PrevKey != key) StartHeading = heading;
-      if (Side != key) Depth = 0;
-      Side = key;
-      if (std::fabs(heading - StartHeading) > 5) Depth = std::min(Depth + 0.075 * sf, std::min(5.5, speed / 35));
-    } else if (Depth <= 0) {
-      Side = 0;
-    } else if (Side != 0) {
-      Depth = std::max(0.0, Depth - 0.1 * sf);
-    }
-    PrevKey = key;
-  }
-  bool MayBrake() const { return Side == 0 || Depth <= kSafeBrakeLean; }
-};
-
-TLean LeanOf(const TPlayer& player) {
-  TLean lean;
-  lean.Side = player.Lean;
-  lean.Depth = player.Lean != 0 ? 5.5 - player.FramePos : 0;
-  lean.StartHeading = player.LeanStartHeading;
-  lean.PrevKey = player.PrevSteerLeft ? -1 : player.PrevSteerRight ? 1 : 0;
-  return lean;
-}
+// Braking in a deep lean throws the rider, so the autopilot brakes only up to kSafeBrakeLean.
+bool MayBrake(const TBikeState& bike) { return bike.Lean == 0 || UprightLeanFrame - bike.LeanFrame <= kSafeBrakeLean; }
 
 enum class TPedal { Throttle, Coast, Brake };
 
@@ -259,40 +247,42 @@ struct TSituation {
   const TVehicleModel& Model;
   TBikeView Bike;
   THullShape Hull;
-  TLean Lean;
+  TBikeState State;  // the bike model's state
   TRivalPaths Rivals;
 };
 
 constexpr int kAlwaysClear = 1 << 20;
 
-// The picture the human rider watches (the race window).
-constexpr double kPictureWidth = 800, kPictureHeight = 600;
-
-// The bike in a rehearsal.
+// The bike in a rehearsal: the bike model's state, and where it is.
 struct TRehearsedBike {
-  double X = 0, Y = 0, HeadingAcc = 0, Speed = 0;
+  TBikeState State;
+  double X = 0, Y = 0;
 
-  explicit TRehearsedBike(const TBikeView& bike) : X(bike.X), Y(bike.Y), HeadingAcc(bike.Heading * 2), Speed(bike.Speed) {}
+  TRehearsedBike(const TBikeState& state, double x, double y) : State(state), X(x), Y(y) {}
+  // A rehearsal ends where the hull leaves the road: the bike it rides is on the road.
+  explicit TRehearsedBike(const TSituation& s) : State(s.State), X(s.Bike.X), Y(s.Bike.Y) { State.OnRoad = true; }
 
   // The steering key (-1 left, 1 right, 0 none) that pure pursuit of the line `offset` asks for.
   int SteerKey(const TRoadSight& road, double offset) const {
-    const double error = PursuitHeading(road, X, Y, Speed, offset) - HeadingAcc / 2;
+    const double error = PursuitHeading(road, X, Y, State.Speed, offset) - State.HeadingAcc / 2;
     return std::fabs(error) > kSteerDeadBand ? (error > 0 ? 1 : -1) : 0;
   }
-  // One frame with the steering key and the pedal, as the bike's driving model rides it.
+  // One frame of the bike model with the steering key and the pedal held.
   void Ride(const TVehicleModel& m, int key, TPedal pedal) {
-    const double sf = SpeedFactor;
-    HeadingAcc += key * SteerRate(m, Speed) * sf;
-    if (pedal == TPedal::Throttle) {
-      Speed += Speed <= 160 * TopSpeedFactor(m) ? AccelRate(m, Speed) * sf : -CoastDecel(m, Speed) * sf;
-    } else {
-      Speed -= (pedal == TPedal::Coast ? CoastDecel(m, Speed) : BrakeDecel(m)) * sf;
-    }
-    const double step = PixelsPerFrame(m, Speed) * sf, h = HeadingAcc / 2 / kAngleUnitsPerRadian;
-    X += std::sin(h) * step;
-    Y -= std::cos(h) * step;
+    TRaceInput input;
+    input.Left = key < 0;
+    input.Right = key > 0;
+    input.Up = pedal == TPedal::Throttle;
+    input.Down = pedal == TPedal::Brake;
+    Ride(m, input);
   }
-  TQuad Hull(const THullShape& shape) const { return HullQuad(X, Y, HeadingAcc / 2, shape.Radius, shape.Angle); }
+  void Ride(const TVehicleModel& m, const TRaceInput& input) {
+    RideBikeFrame(State, m, input);
+    const TPointF v = BikeVelocity(State);
+    X += v.X * ScrollStep * SpeedFactor;
+    Y += v.Y * ScrollStep * SpeedFactor;
+  }
+  TQuad Hull(const THullShape& shape) const { return HullQuad(X, Y, State.HeadingAcc / 2, shape.Radius, shape.Angle); }
 };
 
 // How many frames the bike keeps its hull on the road and clear of the rivals when it works
@@ -301,14 +291,11 @@ struct TRehearsedBike {
 // shift or the horizon ends.
 int ClearFrames(const TSituation& s, double offset, TPedal pedal) {
   const int frames = RehearsalFrames(), pedalFrames = static_cast<int>(kPedalFrames / SpeedFactor) + 1;
-  TRehearsedBike bike(s.Bike);
-  TLean lean = s.Lean;
-  for (int f = 0; f < frames && bike.Speed > kSafeSpeed; ++f) {
-    const int key = bike.SteerKey(s.Road, offset);
-    lean.Step(key, std::round(bike.HeadingAcc / 2), bike.Speed, SpeedFactor);
+  TRehearsedBike bike(s);
+  for (int f = 0; f < frames && bike.State.Speed > kSafeSpeed; ++f) {
     TPedal now = f < pedalFrames ? pedal : TPedal::Brake;
-    if (now == TPedal::Brake && !lean.MayBrake()) now = TPedal::Coast;
-    bike.Ride(s.Model, key, now);
+    if (now == TPedal::Brake && !MayBrake(bike.State)) now = TPedal::Coast;
+    bike.Ride(s.Model, bike.SteerKey(s.Road, offset), now);
     if (bike.Y < CellSize) break;
     const TQuad corners = bike.Hull(s.Hull);
     if (!OnRoad(s.Road, corners)) return f;
@@ -328,7 +315,7 @@ bool ClearOfOvertakers(const TSituation& s, double offset) {
   const TRivalPath* const last = first + s.Rivals.Count;
   if (std::none_of(first, last, [](const TRivalPath& p) { return p.Overtaking; })) return true;
   const int frames = std::min(RehearsalFrames(), static_cast<int>(kOvertakeFrames / SpeedFactor));
-  TRehearsedBike bike(s.Bike);
+  TRehearsedBike bike(s);
   for (int f = 0; f < frames; ++f) {
     bike.Ride(s.Model, bike.SteerKey(s.Road, offset), TPedal::Throttle);
     const TQuad corners = bike.Hull(s.Hull);
@@ -340,8 +327,8 @@ bool ClearOfOvertakers(const TSituation& s, double offset) {
 }
 
 // The keys for the situation: the line and the pedal, judged as the file's head describes.
-TRaceKeys Decide(const TSituation& s, double speedCap) {
-  TRaceKeys keys;
+TRaceInput Decide(const TSituation& s, double speedCap) {
+  TRaceInput keys;
   const TBikeView& bike = s.Bike;
   const TVehicleModel& m = s.Model;
   const double present = bike.X - s.Road.CentreAt(bike.Y);
@@ -349,7 +336,7 @@ TRaceKeys Decide(const TSituation& s, double speedCap) {
   // The line: the preferred one, or when that asks for the brake (or meets a rival from behind),
   // the nearest to the present line that lets the throttle stay open, clear of the rivals from
   // behind if any is.
-  const bool belowCap = bike.Speed < speedCap * 160 * TopSpeedFactor(m);
+  const bool belowCap = bike.Speed < speedCap * TopSpeed(m);
   double offset = PreferredLine(s.Rivals, present);
   bool throttle = belowCap && ThrottleIsSafe(s, offset) && ClearOfOvertakers(s, offset);
   const double from = std::clamp(present, -kMaxLineOffset, kMaxLineOffset);
@@ -390,7 +377,7 @@ TRaceKeys Decide(const TSituation& s, double speedCap) {
   if (throttle) {
     keys.Up = true;
   } else if (ClearFrames(s, offset, TPedal::Coast) != kAlwaysClear) {
-    keys.Down = s.Lean.MayBrake() && bike.Speed > kSafeSpeed;
+    keys.Down = MayBrake(s.State) && bike.Speed > kSafeSpeed;
   }
   return keys;
 }
@@ -399,11 +386,14 @@ THullShape HullOf(const TPlayer& player) {
   return THullShape{player.HullRadius * player.Model().HullScale, player.HullAngle};
 }
 
+// The picture the human rider watches (the race window).
+constexpr double kPictureWidth = 800, kPictureHeight = 600;
+
 // Frames the human rider's eyes lag behind the screen at the rate in use.
 int ReactionFrames() {
   const double rate = SpeedFactor > 0 ? ReferenceFrameRate / SpeedFactor : ReferenceFrameRate;
   return std::clamp(static_cast<int>(std::ceil(TAutopilot::HumanReactionMs * rate / 1000 - 1e-9)), 0,
-                    TAutopilot::GlanceSlots - 1);
+                    THumanMemory::Slots - 1);
 }
 
 // What the screen shows the human rider now.
@@ -412,13 +402,7 @@ THumanGlance GlanceAt(const TRace& race, const TPlayer& player) {
   const TBikeView bike = ViewOf(race, player);
   g.X = bike.X;
   g.Y = bike.Y;
-  g.Heading = bike.Heading;
-  g.Speed = bike.Speed;
-  const TLean lean = LeanOf(player);
-  g.LeanSide = lean.Side;
-  g.LeanDepth = lean.Depth;
-  g.LeanStartHeading = lean.StartHeading;
-  g.PrevKey = lean.PrevKey;
+  g.State = player.BikeState();
   g.FirstSeenRow = std::max(1, player.MinimapFirstRow());
   if (race.Traffic == nullptr) return g;
   const TCar& rivals = *race.Traffic;
@@ -427,7 +411,7 @@ THumanGlance GlanceAt(const TRace& race, const TPlayer& player) {
   for (int i = 1; i <= RivalCount; ++i) {
     const double x = rivals.CenterX[i] - left, y = rivals.CenterY[i] - top;
     if (!rivals.Racing[i] || !rivals.InView[i] || x < 0 || x >= kPictureWidth || y < 0 || y >= kPictureHeight) continue;
-    g.Rivals[g.RivalCount++] = TRiderSeen{rivals.CenterX[i], rivals.CenterY[i], rivals.Heading[i],
+    g.Rivals[g.RivalsSeen++] = TRiderSeen{rivals.CenterX[i], rivals.CenterY[i], rivals.Heading[i],
                                           rivals.Crashed[i] ? 0 : rivals.Speed[i], rivals.Model[i]};
   }
   return g;
@@ -435,50 +419,53 @@ THumanGlance GlanceAt(const TRace& race, const TPlayer& player) {
 
 }  // namespace
 
-TRaceKeys TAutopilot::Keys(const TRace& race) {
-  if (race.Player == nullptr) return TRaceKeys{};
+TAutopilot::TAutopilot() = default;
+TAutopilot::TAutopilot(TAutopilot&&) noexcept = default;
+TAutopilot& TAutopilot::operator=(TAutopilot&&) noexcept = default;
+TAutopilot::~TAutopilot() = default;
+
+TRaceInput TAutopilot::Keys(const TRace& race) {
+  if (race.Player == nullptr) return TRaceInput{};
   if (Rider == TRider::Human) return HumanKeys(race);
   const TPlayer& player = *race.Player;
   const TVehicleModel& m = player.Model();
   const TRoadSight road{race};
   const TBikeView bike = ViewOf(race, player);
-  return Decide(TSituation{road, m, bike, HullOf(player), LeanOf(player), RivalPathsNear(road, bike, m)}, SpeedCap);
+  return Decide(TSituation{road, m, bike, HullOf(player), player.BikeState(), RivalPathsNear(road, bike, m)}, SpeedCap);
 }
 
-TRaceKeys TAutopilot::HumanKeys(const TRace& race) {
+TRaceInput TAutopilot::HumanKeys(const TRace& race) {
   const TPlayer& player = *race.Player;
-  if (&race != glancedRace_ || race.Level != glancedLevel_) {
-    glancedRace_ = &race;
-    glancedLevel_ = race.Level;
-    glances_ = 0;
-    held_ = TRaceKeys{};
-    heldFor_.fill(HumanHoldFrames);
+  if (!memory_) memory_ = std::make_unique<THumanMemory>();  // once, on the human rider's first frame
+  THumanMemory& mem = *memory_;
+  if (&race != mem.Race || race.Level != mem.Level) {
+    mem.Race = &race;
+    mem.Level = race.Level;
+    mem.Glances = 0;
+    mem.Held = TRaceInput{};
+    mem.HeldFor.fill(HumanHoldFrames);
   }
   // This frame's glance goes into the memory; the decision rests on the one from the reaction
   // time ago (or the oldest, at the start of a level), reckoned on by the keys pressed since.
-  const int64_t now = glances_++;
-  glance_[now % GlanceSlots] = GlanceAt(race, player);
+  const int64_t now = mem.Glances++;
+  mem.Glance[now % THumanMemory::Slots] = GlanceAt(race, player);
   const int64_t seen = std::max<int64_t>(0, now - ReactionFrames());
-  const THumanGlance& g = glance_[seen % GlanceSlots];
+  const THumanGlance& g = mem.Glance[seen % THumanMemory::Slots];
 
   const TVehicleModel& m = player.Model();
   const TRoadSight road{race, g.FirstSeenRow};
-  TRehearsedBike reckoned(TBikeView{g.X, g.Y, g.Heading, g.Speed});
-  TLean lean{g.LeanSide, g.LeanDepth, g.LeanStartHeading, g.PrevKey};
-  for (int64_t f = seen; f < now; ++f) {
-    const TRaceKeys& k = glance_[f % GlanceSlots].Keys;
-    const int key = k.Left ? -1 : k.Right ? 1 : 0;
-    lean.Step(key, std::round(reckoned.HeadingAcc / 2), reckoned.Speed, SpeedFactor);
-    reckoned.Ride(m, key, k.Up ? TPedal::Throttle : k.Down ? TPedal::Brake : TPedal::Coast);
-  }
-  const TBikeView bike{reckoned.X, reckoned.Y, reckoned.HeadingAcc / 2, std::max(0.0, reckoned.Speed)};
+  TRehearsedBike reckoned(g.State, g.X, g.Y);
+  for (int64_t f = seen; f < now; ++f) reckoned.Ride(m, mem.Glance[f % THumanMemory::Slots].Keys);
+  TBikeState state = reckoned.State;
+  state.Speed = std::max(0.0, state.Speed);
+  const TBikeView bike{reckoned.X, reckoned.Y, state.HeadingAcc / 2, state.Speed};
 
   // The rivals seen then, foreseen by the riders' rules from where they were.
   TRivalPaths rivals;
   const int lag = static_cast<int>(now - seen);
   const double bikeStep = PixelsPerFrame(m, bike.Speed);
-  for (int k = 0; k < g.RivalCount && race.Traffic != nullptr; ++k) {
-    std::array<TPointF, kMaxRehearsalFrames + TAutopilot::GlanceSlots> path;
+  for (int k = 0; k < g.RivalsSeen && race.Traffic != nullptr; ++k) {
+    std::array<TPointF, kMaxRehearsalFrames + THumanMemory::Slots> path;
     const int frames = lag + RehearsalFrames();
     race.Traffic->Forecast(g.Rivals[k], frames, path.data());
     const TPointF at = lag > 0 ? path[lag - 1] : TPointF{g.Rivals[k].X, g.Rivals[k].Y};
@@ -487,23 +474,24 @@ TRaceKeys TAutopilot::HumanKeys(const TRace& race) {
       std::copy(path.begin() + lag, path.begin() + frames, p->At.begin());
     }
   }
-  const TRaceKeys keys = HoldKeys(Decide(TSituation{road, m, bike, HullOf(player), lean, rivals}, SpeedCap));
-  glance_[now % GlanceSlots].Keys = keys;
+  const TRaceInput keys = HoldKeys(Decide(TSituation{road, m, bike, HullOf(player), state, rivals}, SpeedCap));
+  mem.Glance[now % THumanMemory::Slots].Keys = keys;
   return keys;
 }
 
 // Each key keeps its state for HumanHoldFrames frames after it changed; a key goes down only
 // while the opposite one is up.
-TRaceKeys TAutopilot::HoldKeys(const TRaceKeys& wanted) {
-  bool* const heldKeys[4] = {&held_.Left, &held_.Right, &held_.Up, &held_.Down};
+TRaceInput TAutopilot::HoldKeys(const TRaceInput& wanted) {
+  THumanMemory& mem = *memory_;
+  bool* const heldKeys[4] = {&mem.Held.Left, &mem.Held.Right, &mem.Held.Up, &mem.Held.Down};
   const bool wantedKeys[4] = {wanted.Left, wanted.Right, wanted.Up, wanted.Down};
   for (int k = 0; k < 4; ++k) {
-    ++heldFor_[k];
+    ++mem.HeldFor[k];
     const bool opposite = *heldKeys[k ^ 1];
-    if (wantedKeys[k] != *heldKeys[k] && heldFor_[k] >= HumanHoldFrames && !(wantedKeys[k] && opposite)) {
+    if (wantedKeys[k] != *heldKeys[k] && mem.HeldFor[k] >= HumanHoldFrames && !(wantedKeys[k] && opposite)) {
       *heldKeys[k] = wantedKeys[k];
-      heldFor_[k] = 0;
+      mem.HeldFor[k] = 0;
     }
   }
-  return held_;
+  return mem.Held;
 }

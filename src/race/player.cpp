@@ -32,6 +32,107 @@ double CoastDecel(const TVehicleModel& m, double speed) {
 
 double PixelsPerFrame(const TVehicleModel& m, double speed) { return TopSpeedFactor(m) * speed / 16; }
 
+double TopSpeed(const TVehicleModel& m) { return 160 * TopSpeedFactor(m); }
+
+// ---------------------------------------------------------------------------------------------
+// The bike model
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// Leans to `side`: a new side starts at the lean picture's upright end, upright is frame 0.
+void LeanTo(TBikeState& b, int side) {
+  if (b.Lean == side) return;
+  b.Lean = side;
+  b.LeanFrame = side != 0 ? UprightLeanFrame : 0;
+}
+
+void DeepenLean(TBikeState& b, double depth, double rate) {
+  b.LeanFrame = std::max(b.LeanFrame - rate * SpeedFactor * 0.5, std::max(0.0, UprightLeanFrame - depth));
+}
+
+void RecoverLean(TBikeState& b, double rate) {
+  b.LeanFrame = std::min(b.LeanFrame + rate * SpeedFactor * 0.5, UprightLeanFrame);
+}
+
+// A held steering key leans the bike to its side (-1 left, 1 right), deeper once the heading has
+// turned more than 5 units since the key went down.
+void LeanWithKey(TBikeState& b, bool prevHeld, int side) {
+  if (!prevHeld) b.LeanStartHeading = b.Heading;
+  LeanTo(b, side);
+  if (std::fabs(b.Heading - b.LeanStartHeading) > 5) DeepenLean(b, b.Speed / 35, 0.15);
+}
+
+// Turns the heading by the steering rate, the way the bike rolls (backwards the other way).
+void Steer(TBikeState& b, const TVehicleModel& m, int side) {
+  const double sign = b.ScrollSpeed > 0 ? 1 : b.ScrollSpeed < 0 ? -1 : 0;
+  b.HeadingAcc = std::clamp(b.HeadingAcc + side * sign * SteerRate(m, b.Speed) * SpeedFactor, -128.0, 128.0);
+}
+
+}  // namespace
+
+void LeanBike(TBikeState& b, const TRaceInput& held) {
+  if (b.Finished) {
+    RecoverLean(b, 0.2);
+    if (b.LeanFrame == UprightLeanFrame) LeanTo(b, 0);
+    const double step = 1.0 * SpeedFactor;
+    b.HeadingAcc = b.HeadingAcc > 0 ? std::max(0.0, b.HeadingAcc - step) : std::min(0.0, b.HeadingAcc + step);
+    b.Heading = RoundHalfEven(b.HeadingAcc / 2);
+  } else if (b.Speed < 5) {
+    LeanTo(b, 0);
+  } else if (held.Left && b.Lean != 1) {
+    LeanWithKey(b, b.PrevSteerLeft, -1);
+  } else if (held.Right && b.Lean != -1) {
+    LeanWithKey(b, b.PrevSteerRight, 1);
+  } else if (b.LeanFrame == UprightLeanFrame) {
+    LeanTo(b, 0);
+  } else if (b.Lean != 0) {
+    RecoverLean(b, 0.2);
+  }
+  b.PrevSteerLeft = b.Controls.Left;
+  b.PrevSteerRight = b.Controls.Right;
+}
+
+void WorkControls(TBikeState& b, const TVehicleModel& m) {
+  const TRaceInput& c = b.Controls;
+  if (!c.Space) {
+    if (c.Left) Steer(b, m, -1);
+    if (c.Right) Steer(b, m, 1);
+  }
+  b.Decel = c.Down ? BrakeDecel(m) : 0;
+  if (!c.Up && !c.Down) b.Decel = CoastDecel(m, b.Speed);
+  if (c.Space) {
+    if (b.Speed > 0) b.Decel = 0.6;
+    if (b.Speed < 0) b.Decel = -0.6;
+  }
+  if (c.Up && !c.Down) {
+    if (b.Speed <= TopSpeed(m)) b.Speed += AccelRate(m, b.Speed) * SpeedFactor;
+    else b.Decel = CoastDecel(m, b.Speed);
+  }
+  if (!b.OnRoad && b.Speed > 80) b.Decel = 0.5;
+}
+
+void IntegrateSpeed(TBikeState& b, const TVehicleModel& m) {
+  b.Speed -= b.Decel * SpeedFactor;
+  if (b.Speed > 0 && b.Speed < 0.1) b.Speed = 0;
+  if (b.Speed < -8) b.Speed = -8;
+  if (b.Controls.Space && b.Speed > -1 && b.Speed < 1) b.Speed = 0;
+  b.ScrollSpeed = TopSpeedFactor(m) * b.Speed / 8;
+}
+
+void RideBikeFrame(TBikeState& b, const TVehicleModel& m, const TRaceInput& input) {
+  LeanBike(b, input);
+  WorkControls(b, m);
+  b.Heading = RoundHalfEven(b.HeadingAcc / 2);
+  IntegrateSpeed(b, m);
+  b.Controls = input;
+}
+
+TPointF BikeVelocity(const TBikeState& b) {
+  const double a = b.Heading * AngleToRadians;
+  return TPointF{std::sin(a) * b.ScrollSpeed, -std::cos(a) * b.ScrollSpeed};
+}
+
 // ---------------------------------------------------------------------------------------------
 // Sounds
 // ---------------------------------------------------------------------------------------------
@@ -73,6 +174,14 @@ constexpr TGearBand kGearBands[] = {
 // The shift band whose crossing chirps and leaves a mark.
 constexpr double kFirstShiftLow = 65;
 
+// The throttle sound of the gear band `speed` lies in (the fourth gear's outside them), for a
+// model of top speed factor m.
+int GearSoundAt(double speed, double m) {
+  for (const TGearBand& band : kGearBands)
+    if (band.State == TEngineSound::Gear && speed > band.Low * m && speed <= band.High * m) return band.Sound;
+  return sndGear4;
+}
+
 }  // namespace
 
 const char* EngineSoundName(TEngineSound s) {
@@ -104,7 +213,7 @@ void TPlayer::ResumeEngineSound(bool withHorn) const {
   switch (EngineSound) {
     case TEngineSound::Top: PlaySound(sndTopEnd); break;
     case TEngineSound::Idle: PlaySound(sndIdle); break;
-    case TEngineSound::Gear: PlaySound(sndGear4); break;
+    case TEngineSound::Gear: PlaySound(GearSoundAt(Speed, TopSpeedFactor())); break;
     case TEngineSound::Shift: PlaySound(sndGearShift); break;
     case TEngineSound::RollOff: PlaySound(sndRollOff); break;
     case TEngineSound::Skid: PlaySound(sndSkid); break;
@@ -121,7 +230,7 @@ void TPlayer::UpdateEngineSound() {
   }
   const double m = TopSpeedFactor();
   const double s = Speed;
-  if (ThrottleHeld && !HandbrakeHeld && !BrakeHeld) {
+  if (Controls.Up && !Controls.Space && !Controls.Down) {
     for (const TGearBand& band : kGearBands) {
       if (s > band.Low * m && s <= band.High * m && EngineSound != band.State) {
         PlayEngineSound(band.Sound);
@@ -132,11 +241,11 @@ void TPlayer::UpdateEngineSound() {
       }
     }
   }
-  if ((!ThrottleHeld && !HandbrakeHeld) || (ThrottleHeld && BrakeHeld)) {
+  if ((!Controls.Up && !Controls.Space) || (Controls.Up && Controls.Down)) {
     if (s > 40 && EngineSound != TEngineSound::RollOff) PlayEngineSound(sndRollOff);
     if (s <= 40 && EngineSound != TEngineSound::Idle) PlayEngineSound(sndIdle);
   }
-  if (HandbrakeHeld && EngineSound != TEngineSound::Skid && s != 0) PlayEngineSound(sndSkid);
+  if (Controls.Space && EngineSound != TEngineSound::Skid && s != 0) PlayEngineSound(sndSkid);
   if (EngineSound == TEngineSound::Skid && s == 0) PlayEngineSound(sndIdle);
 }
 
@@ -159,18 +268,8 @@ TPlayer::TPlayer(TRace& race, int model) : TMyImageSprite(2), Race(race), ModelN
 // Controls and speed
 // ---------------------------------------------------------------------------------------------
 
-void TPlayer::SteerLeft() {
-  const double sign = ScrollSpeed > 0 ? 1 : ScrollSpeed < 0 ? -1 : 0;
-  HeadingAcc = std::clamp(HeadingAcc - sign * SteerRate() * SpeedFactor, -128.0, 128.0);
-}
-
-void TPlayer::SteerRight() {
-  const double sign = ScrollSpeed > 0 ? 1 : ScrollSpeed < 0 ? -1 : 0;
-  HeadingAcc = std::clamp(HeadingAcc + sign * SteerRate() * SpeedFactor, -128.0, 128.0);
-}
-
 void TPlayer::ReadControls() {
-  if (HornHeld) {
+  if (Controls.Horn) {
     if (!HornOn) {
       HornOn = true;
       PlaySound(sndHorn);
@@ -179,29 +278,7 @@ void TPlayer::ReadControls() {
     HornOn = false;
     StopSound(sndHorn);
   }
-  if (!HandbrakeHeld) {
-    if (SteerLeftHeld) SteerLeft();
-    if (SteerRightHeld) SteerRight();
-  }
-  Decel = BrakeHeld ? BrakeDecel() : 0;
-  if (!ThrottleHeld && !BrakeHeld) Decel = CoastDecel();
-  if (HandbrakeHeld) {
-    if (Speed > 0) Decel = 0.6;
-    if (Speed < 0) Decel = -0.6;
-  }
-  if (ThrottleHeld && !BrakeHeld) {
-    if (Speed <= 160 * TopSpeedFactor()) Speed += AccelRate() * SpeedFactor;
-    else Decel = CoastDecel();
-  }
-  if (!OnRoad && Speed > 80) Decel = 0.5;
-}
-
-void TPlayer::IntegrateSpeed() {
-  Speed -= Decel * SpeedFactor;
-  if (Speed > 0 && Speed < 0.1) Speed = 0;
-  if (Speed < -8) Speed = -8;
-  if (HandbrakeHeld && Speed > -1 && Speed < 1) Speed = 0;
-  ScrollSpeed = TopSpeedFactor() * Speed / 8;
+  WorkControls(*this, Model());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -209,65 +286,30 @@ void TPlayer::IntegrateSpeed() {
 // ---------------------------------------------------------------------------------------------
 
 namespace {
-constexpr double kUprightFrame = 5.5;
+
+int LeanImage(const TVehicleModel& m, int side) {
+  return side < 0 ? m.LeanLeftImage : side > 0 ? m.LeanRightImage : m.UprightImage;
 }
 
-void TPlayer::LeanLeft() {
-  if (Lean == -1) return;
-  SelectImage(Model().LeanLeftImage);
-  FramePos = kUprightFrame;
-  Lean = -1;
-}
+}  // namespace
 
-void TPlayer::LeanRight() {
-  if (Lean == 1) return;
-  SelectImage(Model().LeanRightImage);
-  FramePos = kUprightFrame;
-  Lean = 1;
-}
-
-void TPlayer::Upright() {
-  if (Lean == 0) return;
-  SelectImage(Model().UprightImage);
-  FramePos = 0;
-  Lean = 0;
-}
-
-void TPlayer::DeepenLean(double depth, double rate) {
-  FramePos = std::max(FramePos - rate * SpeedFactor * 0.5, std::max(0.0, kUprightFrame - depth));
-}
-
-void TPlayer::RecoverLean(double rate) { FramePos = std::min(FramePos + rate * SpeedFactor * 0.5, kUprightFrame); }
-
-// A held steering key leans the bike to its side (-1 left, 1 right), deeper once the heading has
-// turned more than 5 units since the key went down.
-void TPlayer::LeanWithKey(bool prevHeld, int side) {
-  if (!prevHeld) LeanStartHeading = Heading;
-  if (side < 0) LeanLeft();
-  else LeanRight();
-  if (std::fabs(Heading - LeanStartHeading) > 5) DeepenLean(Speed / 35, 0.15);
+void TPlayer::ShowLeanPicture() {
+  SelectImage(LeanImage(Model(), Lean));
+  FramePos = LeanFrame;
 }
 
 void TPlayer::UpdateLean() {
-  if (Finished) {
-    RecoverLean(0.2);
-    if (FramePos == kUprightFrame) Upright();
-    const double step = 1.0 * SpeedFactor;
-    HeadingAcc = HeadingAcc > 0 ? std::max(0.0, HeadingAcc - step) : std::min(0.0, HeadingAcc + step);
-    Heading = RoundHalfEven(HeadingAcc / 2);
-  } else if (Speed < 5) {
-    Upright();
-  } else if (LeftHeld && Lean != 1) {
-    LeanWithKey(PrevSteerLeft, -1);
-  } else if (RightHeld && Lean != -1) {
-    LeanWithKey(PrevSteerRight, 1);
-  } else if (FramePos == kUprightFrame) {
-    Upright();
-  } else if (Lean != 0) {
-    RecoverLean(0.2);
-  }
-  PrevSteerLeft = SteerLeftHeld;
-  PrevSteerRight = SteerRightHeld;
+  LeanFrame = FramePos;
+  const int32_t side = Lean;
+  LeanBike(*this, Input);
+  if (Lean != side) SelectImage(LeanImage(Model(), Lean));
+  FramePos = LeanFrame;
+}
+
+TBikeState TPlayer::BikeState() const {
+  TBikeState state = *this;
+  state.LeanFrame = FramePos;
+  return state;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -280,7 +322,7 @@ int TPlayer::NeedleAngle() const {
 }
 
 void TPlayer::SetScrollVelocity() const {
-  const double a = Heading * AngleToRadians;
-  Race.ScrollVX = -std::sin(a) * ScrollSpeed;
-  Race.ScrollVY = std::cos(a) * ScrollSpeed;
+  const TPointF v = BikeVelocity(*this);
+  Race.ScrollVX = -v.X;
+  Race.ScrollVY = -v.Y;
 }

@@ -47,6 +47,8 @@ double SteerRate(const TVehicleModel& m, double speed);
 double CoastDecel(const TVehicleModel& m, double speed);
 // Pixels a rider of model `m` covers in a frame at `speed` (at the reference rate).
 double PixelsPerFrame(const TVehicleModel& m, double speed);
+// The fastest the throttle drives a rider of model `m`.
+double TopSpeed(const TVehicleModel& m);
 
 // Angle units (1/256 of a turn) to radians.
 constexpr double AngleToRadians = 0.024543692606170259676;
@@ -54,6 +56,48 @@ constexpr double AngleToRadians = 0.024543692606170259676;
 // The collision quad of a rider centred at world or screen (x, y), heading `heading` (angle
 // units): corners `radius` from the centre, `angle` either side of the heading and of its reverse.
 TQuad HullQuad(double x, double y, double heading, double radius, double angle);
+
+// ---------------------------------------------------------------------------------------------
+// The bike model: the player's driving rules of one frame as functions of a plain state. The
+// player's bike (TPlayer) is such a state and its step runs them; the autopilot rehearses copies
+// of it with the same functions.
+// ---------------------------------------------------------------------------------------------
+
+// The lean picture's frame at its upright end; 0 is the deepest lean.
+constexpr double UprightLeanFrame = 5.5;
+
+struct TBikeState {
+  double Speed = 0, ScrollSpeed = 0, HeadingAcc = 0, Decel = 0;
+  int32_t Heading = 0;     // HeadingAcc / 2 rounded (angle units): the heading the world scrolls by
+  int32_t Lean = 0;        // the side leant to: -1 left, 0 upright, 1 right
+  double LeanFrame = 0;    // the lean picture's frame: UprightLeanFrame down to 0 (deepest)
+  double LeanStartHeading = 0;  // Heading when the steering key of the lean went down
+  bool PrevSteerLeft = false, PrevSteerRight = false;  // the steering of Controls a frame before
+  // The race input the steering, the pedals and the horn answer: the previous race frame's.
+  TRaceInput Controls{};
+  bool OnRoad = false;    // the hull was on road cells when last tested
+  bool Finished = false;  // past the finish line: the controls are dead, the bike stands up
+};
+
+// The lean, by the steering keys held this frame: a key held leans the bike to its side (not
+// while it leans to the other), deeper (up to Speed / 35) once the heading has turned more than 5
+// units since the key went down (it was not held in the Controls a frame before); without a key
+// the bike stands up again. Below speed 5 it is upright; after the finish it stands up and
+// straightens its heading.
+void LeanBike(TBikeState& b, const TRaceInput& held);
+// Steering, throttle, brake, handbrake and the off-road drag by b.Controls: the heading turns
+// (not under the handbrake), the throttle adds speed up to TopSpeed, Decel is set.
+void WorkControls(TBikeState& b, const TVehicleModel& m);
+// Takes Decel off the speed with its limits (not below -8; the handbrake stops a slow bike) and
+// sets ScrollSpeed.
+void IntegrateSpeed(TBikeState& b, const TVehicleModel& m);
+// One frame of a bike that rides (not crashed, not finished, the clock running) in the bike's
+// order: LeanBike by `input`, WorkControls by b.Controls, Heading, IntegrateSpeed; then `input`
+// becomes the Controls of the next frame. OnRoad stays as it is (the bike's step tests its hull).
+void RideBikeFrame(TBikeState& b, const TVehicleModel& m, const TRaceInput& input);
+// The bike's velocity over the ground in world pixels per frame at the reference rate (a frame
+// moves it ScrollStep * SpeedFactor of this).
+TPointF BikeVelocity(const TBikeState& b);
 
 // ---------------------------------------------------------------------------------------------
 // Rival riders: five computer riders held in parallel arrays of one sprite, which drives them; the
@@ -208,7 +252,7 @@ constexpr std::array<int32_t, 7> RankBonusTable{0, 800, 600, 400, 300, 200, 100}
 // The rank bonus of a place; a place never set (0) or beyond the table counts as the last one.
 int32_t RankBonusFor(int rank, int racerCount);
 
-class TPlayer : public TMyImageSprite {
+class TPlayer : public TMyImageSprite, public TBikeState {
 public:
   // The bike of model `model` at (400, 400), depth 12, riding in `race`.
   TPlayer(TRace& race, int model);
@@ -217,16 +261,11 @@ public:
   int ModelNo = 1;
   const TVehicleModel& Model() const { return VehicleModel(ModelNo); }
 
-  double Speed = 0, ScrollSpeed = 0, HeadingAcc = 0, Decel = 0;
-  int32_t Heading = 0;
-  int32_t Lean = 0;
-  double LeanStartHeading = 0;
-  bool PrevSteerLeft = false, PrevSteerRight = false;
-  bool SteerLeftHeld = false, SteerRightHeld = false, ThrottleHeld = false, BrakeHeld = false,
-       HandbrakeHeld = false, HornHeld = false;
+  // The race input of the frame being moved: the lean takes it in this frame, the Controls in
+  // the next (RunRaceFrame).
+  TRaceInput Input{};
   bool HornOn = false;
   TEngineSound EngineSound = TEngineSound::None;
-  bool OnRoad = false, Finished = false;
   double CenterX = 0, CenterY = 0, HullRadius = 0, HullAngle = 0, MarkRadius = 0;
 
   int32_t HitPoints = 3;
@@ -244,6 +283,12 @@ public:
   std::array<std::array<uint8_t, MinimapRows + 1>, MinimapColumns + 1> MinimapGrid{};  // [col][row]
   // The minimap's horizontal placement; kept from the last frame whose bike row held a piece.
   double MinimapShift = 0;
+  // Drawing only, never read by the race's rules: the hit points the last frame showed, and how
+  // long the bike still blinks after a hit.
+  int32_t ShownHitPoints = 3;
+  int32_t HitBlinkMs = 0;
+  // The blink's on and off phases.
+  static constexpr int HitBlinkPhaseMs = 75;
 
   // Derived rates at the current speed.
   double TopSpeedFactor() const { return ::TopSpeedFactor(Model()); }
@@ -252,17 +297,15 @@ public:
   double SteerRate() const { return ::SteerRate(Model(), Speed); }
   double CoastDecel() const { return ::CoastDecel(Model(), Speed); }
 
-  // Driving.
+  // Driving: the bike model's rules on this bike. ReadControls also works the horn; UpdateLean
+  // also shows the lean's picture.
   void ReadControls();
-  void IntegrateSpeed();
-  void SteerLeft();
-  void SteerRight();
+  void IntegrateSpeed() { ::IntegrateSpeed(*this, Model()); }
   void UpdateLean();
-  void LeanLeft();
-  void LeanRight();
-  void Upright();
-  void DeepenLean(double depth, double rate);
-  void RecoverLean(double rate);
+  // The picture of the side Lean holds, at LeanFrame.
+  void ShowLeanPicture();
+  // The bike model's state as the autopilot sees it before the frame (the lean's frame as drawn).
+  TBikeState BikeState() const;
 
   // Engine and horn.
   void UpdateEngineSound();
@@ -292,6 +335,11 @@ public:
   void Revive();
   void PlaceOnRoad();
   void UpdateRank();
+  // The bike's world Y (pixels, the track's top at 0).
+  double WorldY() const;
+  // The bike's place among the racers now (1 = ahead of every rival) and their number, bike
+  // included; `previous` stands where the bike ties with a rival.
+  uint8_t RankAmongRacers(uint8_t previous, uint8_t& racers) const;
   void ScrollMarks();
   void AddMark(double x, double y);
   void CullMarks();
@@ -308,16 +356,24 @@ public:
   // The part of the screen Render leaves to the road: between the side panels where both are
   // opaque pictures the height of the screen, else all of it.
   TRect RoadArea() const;
+  void DrawShadowsAndMarker(const TPictureCollectionItem& image);
+  void DrawRivals(TDXImageList& list2);
   void BuildMinimapGrid();
   void DrawMinimap();
 
 private:
   void RunCrashSequence();
   void RunRollOut();
-  void LeanWithKey(bool prevHeld, int side);
   double RoadX() const;
   double RoadY() const;
 };
 
 // Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
 void StopEngineSounds(bool all);
+
+// The picture rival 1..RivalCount is drawn with for item `item` of its model: the counterpart in
+// the rival's own livery where the image list holds the liveries (per rival and model, upright,
+// crash, lean left, lean right, after the game's own items), the item itself otherwise.
+int RivalLiveryItem(const TDXImageList& list, int rival, int model, int item);
+// The ring under the player's riding bike, a w x h picture centred on (cx, cy), turned by heading.
+void DrawPlayerMarker(TDirectDrawSurface* surface, double cx, double cy, int w, int h, int heading);

@@ -41,7 +41,34 @@ const TMinimapPiece& PieceOf(int code) { return MinimapPieces[code >= 0 && code 
 
 int Trunc(double v) { return static_cast<int>(std::trunc(v)); }
 
+// Every bike lies on a soft shadow cast from the upper left, and a ring in the HUD's colour
+// marks the player's own. The rivals wear their own liveries where the image list holds them: per
+// rival and model the upright picture, the crash and the two leans, after the game's own items.
+constexpr double kShadowDX = 6, kShadowDY = 7, kShadowAcross = 0.22, kShadowAlong = 0.42;
+constexpr double kCrashShadowAcross = 0.3, kCrashShadowAlong = 0.4;
+constexpr int kShadowKeep = 17;
+constexpr double kMarkerAcross = 0.38, kMarkerAlong = 0.5, kMarkerThickness = 2.5;
+constexpr uint16_t kMarkerColor = RGB565(66, 252, 202);
+constexpr int kMarkerOpacity = 26;
+constexpr int kHitBlinkMs = 600;
+constexpr int kFirstLiveryItem = 43, kLiveryItemsPerModel = 4;
+
+double Radians(double angle) { return angle * AngleToRadians; }
+
 }  // namespace
+
+int RivalLiveryItem(const TDXImageList& list, int rival, int model, int item) {
+  const TVehicleModel& m = VehicleModel(model);
+  const int kind = item == m.UprightImage ? 0 : item == m.CrashImage ? 1 : item == m.LeanLeftImage ? 2 : item == m.LeanRightImage ? 3 : -1;
+  if (kind < 0 || model < 1 || model > VehicleModelCount) return item;
+  const int livery = kFirstLiveryItem + ((rival - 1) * VehicleModelCount + (model - 1)) * kLiveryItemsPerModel + kind;
+  return rival >= 1 && rival <= RivalCount && livery < list.Items.Count() ? livery : item;
+}
+
+void DrawPlayerMarker(TDirectDrawSurface* surface, double cx, double cy, int w, int h, int heading) {
+  DrawEllipseRing(surface, cx, cy, w * kMarkerAcross, h * kMarkerAlong, Radians(heading), kMarkerThickness,
+                  kMarkerColor, kMarkerOpacity);
+}
 
 void TPlayer::Render() {
   TDXImageList& list2 = *GameImageList(2);
@@ -54,32 +81,17 @@ void TPlayer::Render() {
 
   X = 400;
   Y = 400;
-  if (Image != nullptr) {
+  if (HitPoints < ShownHitPoints && !Crashed) HitBlinkMs = kHitBlinkMs;
+  ShownHitPoints = HitPoints;
+  if (HitBlinkMs > 0) HitBlinkMs -= FrameTimeMs;
+  if (Image != nullptr) DrawShadowsAndMarker(*Image);
+  if (Image != nullptr && (HitBlinkMs <= 0 || (HitBlinkMs / HitBlinkPhaseMs) % 2 == 1)) {
     const int w = Image->Width(), h = Image->Height();
     const int x = Crashed ? Trunc(X + Width / 2.0) : Trunc(X + w / 2.0);
     const int y = Crashed ? Trunc(Y) : Trunc(Y + h / 2.0);
     Image->DrawRotated(surface, x, y, w, h, Trunc(FramePos), 0.5, 0.5, Heading);
   }
-
-  if (Race.Traffic != nullptr) {
-    const TCar& rivals = *Race.Traffic;
-    const double dx = -Race.ViewCol * CellSize + RoadX(), dy = -Race.ViewRow * CellSize + RoadY();
-    for (const bool crashedPass : {true, false}) {
-      for (int i = 1; i <= RivalCount; ++i) {
-        if (!rivals.Racing[i] || !rivals.InView[i] || rivals.Crashed[i] != crashedPass) continue;
-        const TVehicleModel& m = VehicleModel(rivals.Model[i]);
-        const TPictureCollectionItem& picture = list2.Item(rivals.CurrentImage[i]);
-        const int x = RoundHalfEven(rivals.CenterX[i] + dx);
-        if (crashedPass) {
-          picture.DrawRotated(surface, x, RoundHalfEven(rivals.CenterY[i] + dy - m.CrashDrawHeight / 2.0),
-                              m.CrashDrawWidth, m.CrashDrawHeight, Trunc(rivals.LeanFrame[i]), 0.5, 0.5, 0);
-        } else {
-          picture.DrawRotated(surface, x, RoundHalfEven(rivals.CenterY[i] + dy), m.RiderDrawWidth,
-                              m.RiderDrawHeight, Trunc(rivals.LeanFrame[i]), 0.5, 0.5, Trunc(rivals.Heading[i]));
-        }
-      }
-    }
-  }
+  DrawRivals(list2);
 
   list2.Item(kLeftPanelImage).Draw(surface, 0, 0, 0);
   list2.Item(kRightPanelImage).Draw(surface, kRightPanelX, 0, 0);
@@ -97,6 +109,53 @@ TRect TPlayer::RoadArea() const {
       kRightPanelX + right.Width() < surface->Width())
     return TRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
   return TRect{left.Width(), INT_MIN, kRightPanelX, INT_MAX};
+}
+
+void TPlayer::DrawShadowsAndMarker(const TPictureCollectionItem& image) {
+  TDirectDrawSurface* const surface = GameSurface();
+  if (Race.Traffic != nullptr) {
+    const TCar& rivals = *Race.Traffic;
+    const double dx = -Race.ViewCol * CellSize + RoadX(), dy = -Race.ViewRow * CellSize + RoadY();
+    for (int i = 1; i <= RivalCount; ++i) {
+      if (!rivals.Racing[i] || !rivals.InView[i]) continue;
+      const TVehicleModel& m = VehicleModel(rivals.Model[i]);
+      const double x = rivals.CenterX[i] + dx + kShadowDX, y = rivals.CenterY[i] + dy + kShadowDY;
+      if (rivals.Crashed[i]) {
+        DrawSoftShadow(surface, x, y - m.CrashDrawHeight / 2.0, m.CrashDrawWidth * kCrashShadowAcross,
+                       m.CrashDrawHeight * kCrashShadowAlong, 0, kShadowKeep);
+      } else {
+        DrawSoftShadow(surface, x, y, m.RiderDrawWidth * kShadowAcross, m.RiderDrawHeight * kShadowAlong,
+                       Radians(Trunc(rivals.Heading[i])), kShadowKeep);
+      }
+    }
+  }
+  const int w = image.Width(), h = image.Height();
+  const double across = Crashed ? kCrashShadowAcross : kShadowAcross, along = Crashed ? kCrashShadowAlong : kShadowAlong;
+  const double cx = Crashed ? X + Width / 2.0 : X + w / 2.0, cy = Crashed ? Y : Y + h / 2.0;
+  DrawSoftShadow(surface, cx + kShadowDX, cy + kShadowDY, w * across, h * along, Radians(Heading), kShadowKeep);
+  if (!Crashed) DrawPlayerMarker(surface, cx, cy, w, h, Heading);
+}
+
+void TPlayer::DrawRivals(TDXImageList& list2) {
+  if (Race.Traffic == nullptr) return;
+  TDirectDrawSurface* const surface = GameSurface();
+  const TCar& rivals = *Race.Traffic;
+  const double dx = -Race.ViewCol * CellSize + RoadX(), dy = -Race.ViewRow * CellSize + RoadY();
+  for (const bool crashedPass : {true, false}) {
+    for (int i = 1; i <= RivalCount; ++i) {
+      if (!rivals.Racing[i] || !rivals.InView[i] || rivals.Crashed[i] != crashedPass) continue;
+      const TVehicleModel& m = VehicleModel(rivals.Model[i]);
+      const TPictureCollectionItem& picture = list2.Item(RivalLiveryItem(list2, i, rivals.Model[i], rivals.CurrentImage[i]));
+      const int x = RoundHalfEven(rivals.CenterX[i] + dx);
+      if (crashedPass) {
+        picture.DrawRotated(surface, x, RoundHalfEven(rivals.CenterY[i] + dy - m.CrashDrawHeight / 2.0),
+                            m.CrashDrawWidth, m.CrashDrawHeight, Trunc(rivals.LeanFrame[i]), 0.5, 0.5, 0);
+      } else {
+        picture.DrawRotated(surface, x, RoundHalfEven(rivals.CenterY[i] + dy), m.RiderDrawWidth,
+                            m.RiderDrawHeight, Trunc(rivals.LeanFrame[i]), 0.5, 0.5, Trunc(rivals.Heading[i]));
+      }
+    }
+  }
 }
 
 void TPlayer::BuildMinimapGrid() {

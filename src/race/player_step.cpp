@@ -92,7 +92,9 @@ void TPlayer::TouchRivals() {
   }
 }
 
-void TPlayer::UpdateRank() {
+double TPlayer::WorldY() const { return Race.ViewRow * CellSize + CenterY - RoadY(); }
+
+uint8_t TPlayer::RankAmongRacers(uint8_t previous, uint8_t& racers) const {
   std::array<double, RivalCount + 1> y{};
   int racing = 0;
   for (int i = 1; i <= RivalCount; ++i) {
@@ -101,20 +103,24 @@ void TPlayer::UpdateRank() {
     racing += races ? 1 : 0;
   }
   std::sort(y.begin() + 1, y.end());
-  const double p = Race.ViewRow * CellSize + CenterY - RoadY();
+  const double p = WorldY();
+  uint8_t rank = previous;
   if (p < y[1]) {
-    Race.PlayerRank = 1;
+    rank = 1;
   } else if (racing >= 1) {
     for (int j = 1; j < racing; ++j) {
       if (y[j] < p && p < y[j + 1]) {
-        Race.PlayerRank = static_cast<uint8_t>(j + 1);
+        rank = static_cast<uint8_t>(j + 1);
         break;
       }
     }
-    if (p > y[racing]) Race.PlayerRank = static_cast<uint8_t>(racing + 1);
+    if (p > y[racing]) rank = static_cast<uint8_t>(racing + 1);
   }
-  Race.RacerCount = static_cast<uint8_t>(racing + 1);
+  racers = static_cast<uint8_t>(racing + 1);
+  return rank;
 }
+
+void TPlayer::UpdateRank() { Race.PlayerRank = RankAmongRacers(Race.PlayerRank, Race.RacerCount); }
 
 // ---------------------------------------------------------------------------------------------
 // Hits, crashes, falls
@@ -149,11 +155,11 @@ void TPlayer::Bump(bool playSound, double newSpeed) {
 
 void TPlayer::CheckFall() {
   if (Crashed) return;
-  const double depth = 5.5 - FramePos;
+  const double depth = UprightLeanFrame - FramePos;
   const bool leaning = Lean != 0;
-  const bool falls = (HandbrakeHeld && Speed > 100 && LastMark > 10) ||
-                     (HandbrakeHeld && depth > 2 && leaning && LastMark > 8) ||
-                     (BrakeHeld && depth > 3 && leaning) || (BrakeHeld && depth > 2 && leaning && Speed > 100);
+  const bool falls = (Controls.Space && Speed > 100 && LastMark > 10) ||
+                     (Controls.Space && depth > 2 && leaning && LastMark > 8) ||
+                     (Controls.Down && depth > 3 && leaning) || (Controls.Down && depth > 2 && leaning && Speed > 100);
   if (!falls) return;
   CrashHeadingSet = true;
   Crash();
@@ -178,7 +184,8 @@ void TPlayer::Revive() {
   TimeUp = Crashed = EndSequenceStarted = false;
   Speed = ScrollSpeed = 0;
   SetAnimation(Model().UprightImage, 0);
-  Upright();
+  Lean = 0;
+  LeanFrame = 0;
   FrameSpeed = 0;
 }
 
@@ -253,7 +260,7 @@ void TPlayer::LayMarkIfDue() {
   const double left = (Heading - 128) * AngleToRadians, right = (Heading - 124) * AngleToRadians;
   MarkPointLeft = TPointF{cx + std::sin(left) * MarkRadius, cy - std::cos(left) * MarkRadius};
   MarkPointRight = TPointF{cx + std::sin(right) * MarkRadius, cy - std::cos(right) * MarkRadius};
-  if (!((HandbrakeHeld && std::fabs(ScrollSpeed) > 0.1) || ForceMark)) return;
+  if (!((Controls.Space && std::fabs(ScrollSpeed) > 0.1) || ForceMark)) return;
   const TSkidMark& last = Marks[std::clamp(LastMark, 1, MarkSlots)];
   const double distance = std::hypot(MarkPointRight.X - last.X, MarkPointRight.Y - last.Y);
   if (distance >= kMarkSpacing - ScrollSpeed * 0.5 * SpeedFactor) AddMark(MarkPointLeft.X, MarkPointLeft.Y);
@@ -347,7 +354,6 @@ void TPlayer::RunRollOut() {
   if (Speed > 0) {
     Speed -= 0.8 * SpeedFactor;
     ScrollSpeed = TopSpeedFactor() * Speed / 8;
-    SteerLeftHeld = SteerRightHeld = false;
     const int row = RoundHalfEven(Race.ViewRow * CellSize + CenterY - RoadY()) / CellSize;
     const int shape = Race.RowShapeAt(row);
     HeadingAcc = shape == segShiftLeft ? -37.78 : shape == segShiftRight ? 37.78 : 0;

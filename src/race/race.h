@@ -102,6 +102,9 @@ bool IsObstacleTile(int code);
 // The scrolling road, also the still full-screen background of the menus
 // ---------------------------------------------------------------------------------------------
 
+// A race's road moves ScrollStep * SpeedFactor of the race's scroll velocity each frame.
+constexpr double ScrollStep = 0.5;
+
 class TScrollBackground : public TBackgroundSprite {
 public:
   // A child of the game's engine at depth 2 with a map of columns x rows cells, all 0, showing
@@ -151,7 +154,8 @@ class TRace : public TRaceLevel {
 public:
   // A new game with the vehicle model 1..5 the player chose; no level set up, no sprites yet.
   explicit TRace(int32_t vehicle = 1);
-  // Frees every sprite of the race still alive.
+  // Frees no sprite: the race's sprites belong to the sprite engine (EndRace kills them, the
+  // engine's end frees them).
   ~TRace();
   TRace(const TRace&) = delete;
   TRace& operator=(const TRace&) = delete;
@@ -250,21 +254,12 @@ struct TRiderSeen {
   uint8_t Model = 1;
 };
 
-// What the human rider took in from the screen at the start of one frame, and the keys it held.
-struct THumanGlance {
-  double X = 0, Y = 0, Heading = 0, Speed = 0;  // the bike's centre (world pixels), heading, speed
-  int LeanSide = 0;
-  double LeanDepth = 0, LeanStartHeading = 0;
-  int PrevKey = 0;
-  int32_t FirstSeenRow = 0;  // the furthest track row shown (the minimap's top row)
-  std::array<TRiderSeen, 5> Rivals{};  // those in the picture
-  int RivalCount = 0;
-  TRaceKeys Keys{};  // what it held in that frame
-};
+// What the human rider remembers of the screens it saw (the autopilot's own file).
+struct THumanMemory;
 
 struct TAutopilot {
-  // While on, the race rides by Keys instead of the keyboard's race keys (the popups still take
-  // the keyboard).
+  // While on, the shell gives the race Keys as its input instead of the keyboard's race keys (the
+  // popups still take the keyboard).
   bool On = false;
   TRider Rider = TRider::Expert;
   // The share of the bike's top speed it rides at most.
@@ -279,22 +274,21 @@ struct TAutopilot {
   // The human rider judges as the expert does, but only on what the screen showed
   // HumanReactionMs ago (the road cells in the picture and on the minimap, the rivals in the
   // picture), from which it reckons the present by the keys it has pressed since; beyond the
-  // rows it has seen it expects the road to go on as it last saw it, and the rivals to ride
-  // straight on at their speed. It holds each key for at least HumanHoldFrames frames.
-  TRaceKeys Keys(const TRace& race);
+  // rows it has seen it expects the road to go on as it last saw it, and the rivals it saw to
+  // ride on by the riders' rules. It holds each key for at least HumanHoldFrames frames.
+  TRaceInput Keys(const TRace& race);
 
   static constexpr int HumanReactionMs = 250, HumanHoldFrames = 4;
-  static constexpr int GlanceSlots = 256;  // reaction frames at up to 1000 Hz
+
+  TAutopilot();
+  TAutopilot(TAutopilot&&) noexcept;
+  TAutopilot& operator=(TAutopilot&&) noexcept;
+  ~TAutopilot();
 
 private:
-  TRaceKeys HumanKeys(const TRace& race);
-  TRaceKeys HoldKeys(const TRaceKeys& wanted);
-  const TRace* glancedRace_ = nullptr;
-  int32_t glancedLevel_ = 0;
-  int64_t glances_ = 0;
-  std::array<THumanGlance, GlanceSlots> glance_{};
-  std::array<int, 4> heldFor_{};  // frames each of Left, Right, Up, Down has kept its state
-  TRaceKeys held_{};
+  TRaceInput HumanKeys(const TRace& race);
+  TRaceInput HoldKeys(const TRaceInput& wanted);
+  std::unique_ptr<THumanMemory> memory_;  // made on the human rider's first frame
 };
 extern TAutopilot Autopilot;
 
@@ -311,11 +305,11 @@ void EndRace();
 // Drops the race without a sound or a sprite call (its sprites are gone with their engine).
 void ForgetRace();
 // The race screen's frame while no popup is open: RunRaceFrame, then the HUD.
-void UpdateRace(int lagCount);
-// The race's frame without drawing: moves every sprite, hands the held keys (or the autopilot's)
-// to the bike, turns the needle, runs the clock, copies the view into the road and sets the
-// scroll velocity.
-void RunRaceFrame(TRace& race, int lagCount);
+void UpdateRace(int lagCount, const TRaceInput& input);
+// The race's frame without drawing, ridden by `input`: moves every sprite (the bike's lean takes
+// the input at once; its steering and pedals take it in the next frame), turns the needle, runs
+// the clock, copies the view into the road and sets the scroll velocity.
+void RunRaceFrame(TRace& race, int lagCount, const TRaceInput& input);
 // Stops the engine sounds (and with `all` the horn and the pickup and bump sounds too).
 void StopEngineSounds(bool all);
 // Plays again the engine sound of the bike's current state, with the horn when it was on.

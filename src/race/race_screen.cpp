@@ -2,7 +2,6 @@
 // bike operations the popups reach.
 #include "audio/audio.h"
 #include "race/player.h"
-#include "replay/replay.h"
 
 namespace {
 
@@ -18,15 +17,6 @@ void RaceObstacleTests(TRace& race, const TScrollBackground& road) {
     bike->Hit(bike->HitPoints);
   }
   if (race.Traffic != nullptr) race.Traffic->HitObstacles();
-}
-
-void CopyKeysToBike(TPlayer& bike, const TRaceKeys& keys) {
-  bike.SteerLeftHeld = keys.Left;
-  bike.SteerRightHeld = keys.Right;
-  bike.ThrottleHeld = keys.Up;
-  bike.BrakeHeld = keys.Down;
-  bike.HandbrakeHeld = keys.Space;
-  bike.HornHeld = keys.Horn;
 }
 
 }  // namespace
@@ -53,29 +43,18 @@ void TRace::BuildRace() {
 
 double TRace::PlayerSpeed() const { return Player != nullptr ? Player->Speed : 0; }
 
-void UpdateRace(int lagCount) {
+void UpdateRace(int lagCount, const TRaceInput& input) {
   TRace* const race = CurrentRace();
   if (race == nullptr || race->Player == nullptr) return;
-  RunRaceFrame(*race, lagCount);
+  RunRaceFrame(*race, lagCount, input);
   race->DrawHud();
 }
 
-void RunRaceFrame(TRace& race, int lagCount) {
-  // The autopilot judges the screen the frame starts with, as a player does before the key
-  // poll; the bike's lean reads its steering keys in this frame's move, as it reads the poll's.
-  // The human rider's keys take the keyboard's own way: they are the keys the poll holds.
-  const TRaceKeys autopilotKeys = Autopilot.On ? Autopilot.Keys(race) : TRaceKeys{};
-  const bool keyboard = !Autopilot.On || Autopilot.Rider == TRider::Human;
-  if (Autopilot.On) {
-    LeftHeld = autopilotKeys.Left;
-    RightHeld = autopilotKeys.Right;
-    if (keyboard) RaceKeysHeld = autopilotKeys;
-  }
-  GameSpriteEngine().Move(lagCount);
+void RunRaceFrame(TRace& race, int lagCount, const TRaceInput& input) {
   TPlayer& bike = *race.Player;
-  TRaceKeys keys = keyboard ? RaceKeysHeld : autopilotKeys;
-  keys = ReplayRaceKeys(keys);  // recorded, or replaced by the replay being played
-  CopyKeysToBike(bike, keys);
+  bike.Input = input;
+  GameSpriteEngine().Move(lagCount);
+  bike.Controls = input;
   race.SpeedNeedle->Angle = bike.NeedleAngle();
   bike.RunRaceClock();
   race.CopyViewToRoad();

@@ -74,7 +74,7 @@ double RoadHeading(uint8_t shape) {
 // on straights and shifts; on marked straights and straightening rows only up to 130.
 double SpeedAfterThrottle(const TVehicleModel& m, double speed, uint8_t lookShape) {
   const bool fullThrottle = lookShape == segStraight || lookShape == segShiftLeft || lookShape == segShiftRight;
-  if ((fullThrottle || speed <= 130) && speed <= 160 * TopSpeedFactor(m)) speed += AccelRate(m, speed) * SpeedFactor;
+  if ((fullThrottle || speed <= 130) && speed <= TopSpeed(m)) speed += AccelRate(m, speed) * SpeedFactor;
   return speed;
 }
 

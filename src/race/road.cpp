@@ -8,8 +8,6 @@
 namespace {
 
 // The scrolled distance is half the velocity per reference frame.
-constexpr double ScrollStep = 0.5;
-
 // Moves the view one cell against the direction the world scrolls, keeping the window on the map.
 void ShiftView(double velocity, int32_t& view, int windowCells, int mapCells) {
   if (velocity > 0 && view > 0) --view;

@@ -3,7 +3,7 @@
 //
 // What a game's course depends on, and so what a record holds: the seed the random generator is
 // given at the game's start (StartReplayGame reseeds it), the vehicle, and per frame of the game
-// the race keys the bike received, the frame's key edges, the frame's lag count and the frame
+// the race's input, the frame's key edges, the frame's lag count and the frame
 // timing in use (SpeedFactor, FrameTimeMs). What the window's events did between two frames to
 // the race's popups (a mouse hover, an activation by Enter or a click, a popup opened by the
 // boss key, a minimise, Alt+Enter or the close button) is kept as events.
@@ -25,9 +25,9 @@
 //   40      4     frame count F, 1..MaxReplayFrames
 //   44      4     event count E, 0..MaxReplayEvents
 //   48      4 F   frames, in order:
-//                   +0 race keys the bike received: bit 0 Left, 1 Right, 2 Up, 3 Down, 4 Space,
-//                      5 Horn; bits 6, 7: Left and Right as the key poll found them (the lean
-//                      reads those)
+//                   +0 the race's input (TRaceInput; 0 in a frame that does not run the race):
+//                      bit 0 Left, 1 Right, 2 Up, 3 Down, 4 Space, 5 Horn; bits 6, 7 zero (files
+//                      of older games may repeat Left and Right there; they are not read)
 //                   +1 key edges: bit 0 Up, 1 Down, 2 Left, 3 Right, 4 Pause, 5 Yes, 6 No, 7 Esc
 //                   +2 lag count, u16 (larger counts are kept as 65535)
 //   48+4F   20 E  events, in the order they happened:
@@ -87,9 +87,9 @@ bool DecodeReplay(std::string_view bytes, TReplay& out, std::string& problem);
 // regular file, unreadable or not a replay DecodeReplay accepts.
 TReplay ReadReplayFile(const std::string& path);
 
-// Packing of the race keys and the frame's key edges into a frame's two bytes.
-uint8_t PackRaceKeys(const TRaceKeys& keys);  // bits 0..5
-TRaceKeys UnpackRaceKeys(uint8_t bits);
+// Packing of the race's input and the frame's key edges into a frame's two bytes.
+uint8_t PackRaceInput(const TRaceInput& input);  // bits 0..5
+TRaceInput UnpackRaceInput(uint8_t bits);        // bits 6, 7 ignored
 uint8_t PackKeyEdges();              // from the core's *Pressed flags
 void UnpackKeyEdges(uint8_t bits);   // into them
 
@@ -113,13 +113,11 @@ bool EndReplayGame(int32_t score, int32_t lives, int32_t level);
 // The game was left without its end (Exit to menu): the record is dropped.
 void DropReplayGame();
 
-// Recording: a frame of the game begins, after the key poll (its edges are read here).
-void RecordReplayFrame(int lagCount);
+// Recording: a frame of the game begins, after the key poll (its edges are read here), with the
+// race's input of the frame (empty when the frame does not run the race).
+void RecordReplayFrame(int lagCount, const TRaceInput& raceInput);
 // Recording: something the window's events did before the next frame.
 void RecordReplayEvent(uint8_t kind, uint8_t popup, int32_t value);
-// The race keys the bike receives this frame: recording notes them, playback replaces them with
-// the recorded ones; otherwise they pass unchanged.
-TRaceKeys ReplayRaceKeys(const TRaceKeys& keys);
 
 // Playback of `replay` (the game itself is started by the shell, through StartReplayGame).
 void StartPlayback(TReplay replay);
@@ -129,9 +127,8 @@ bool NextPlaybackEvent(TReplayEvent& event);
 // Playback: the coming frame's record, with the frame timing it was recorded under set and its
 // lag count in `lagCount`; nullptr once the playback has ended.
 const TReplayFrame* NextPlaybackFrame(int& lagCount);
-// Playback, after the frame's key poll: the key edges and the held steering keys the poll found
-// when the frame was recorded.
-void ApplyPolledKeys(const TReplayFrame& frame);
+// Playback, after the frame's key poll: the key edges the poll found when the frame was recorded.
+void ApplyRecordedEdges(const TReplayFrame& frame);
 // Playback has ended: the game's end was reached, the record ran out or EndPlayback was called.
 bool PlaybackEnded();
 void EndPlayback();

@@ -90,12 +90,12 @@ std::string EventProblem(const TReplayEvent& e, uint32_t frameCount, uint32_t pr
 
 }  // namespace
 
-uint8_t PackRaceKeys(const TRaceKeys& k) {
+uint8_t PackRaceInput(const TRaceInput& k) {
   return static_cast<uint8_t>(k.Left | k.Right << 1 | k.Up << 2 | k.Down << 3 | k.Space << 4 | k.Horn << 5);
 }
 
-TRaceKeys UnpackRaceKeys(uint8_t b) {
-  return TRaceKeys{(b & 1) != 0, (b & 2) != 0, (b & 4) != 0, (b & 8) != 0, (b & 16) != 0, (b & 32) != 0};
+TRaceInput UnpackRaceInput(uint8_t b) {
+  return TRaceInput{(b & 1) != 0, (b & 2) != 0, (b & 4) != 0, (b & 8) != 0, (b & 16) != 0, (b & 32) != 0};
 }
 
 uint8_t PackKeyEdges() {

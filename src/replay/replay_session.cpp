@@ -11,13 +11,6 @@ namespace {
 // recording a frame does not allocate; a longer game grows the buffer now and then.
 constexpr size_t kFramesReserved = 131072, kEventsReserved = 4096;
 constexpr int kMaxStoredLag = 65535;
-// The key byte's bits for LeftHeld and RightHeld as the bike's lean reads them in the frame.
-constexpr uint8_t kPolledLeft = 64, kPolledRight = 128;
-
-uint8_t PolledSteeringBits() {
-  return static_cast<uint8_t>((LeftHeld ? kPolledLeft : 0) | (RightHeld ? kPolledRight : 0));
-}
-
 TReplayMode mode = TReplayMode::Off;
 TReplay record;
 // Playback: the frame about to be given, the next event, and the frame timing in effect.
@@ -115,27 +108,18 @@ void DropReplayGame() {
   if (mode == TReplayMode::Recording) mode = TReplayMode::Off;
 }
 
-void RecordReplayFrame(int lagCount) {
+void RecordReplayFrame(int lagCount, const TRaceInput& raceInput) {
   if (mode != TReplayMode::Recording) return;
   NoteTiming();
   if (mode != TReplayMode::Recording || !RoomFor(record.Frames.size() + 1, record.Events.size())) return;
   record.Frames.push_back(
-      TReplayFrame{PolledSteeringBits(), PackKeyEdges(), static_cast<uint16_t>(std::clamp(lagCount, 0, kMaxStoredLag))});
+      TReplayFrame{PackRaceInput(raceInput), PackKeyEdges(), static_cast<uint16_t>(std::clamp(lagCount, 0, kMaxStoredLag))});
 }
 
 void RecordReplayEvent(uint8_t kind, uint8_t popup, int32_t value) {
   if (mode != TReplayMode::Recording) return;
   NoteTiming();
   if (mode == TReplayMode::Recording) PushEvent(kind, popup, value, 0);
-}
-
-TRaceKeys ReplayRaceKeys(const TRaceKeys& keys) {
-  if (mode == TReplayMode::Recording && !record.Frames.empty()) {
-    // LeftHeld and RightHeld again: in a race frame the autopilot may have set them after the poll.
-    record.Frames.back().Keys = static_cast<uint8_t>(PolledSteeringBits() | PackRaceKeys(keys));
-  }
-  if (mode == TReplayMode::Playing && nextFrame > 0) return UnpackRaceKeys(record.Frames[nextFrame - 1].Keys);
-  return keys;
 }
 
 void StartPlayback(TReplay replay) {
@@ -170,11 +154,7 @@ const TReplayFrame* NextPlaybackFrame(int& lagCount) {
   return &frame;
 }
 
-void ApplyPolledKeys(const TReplayFrame& frame) {
-  UnpackKeyEdges(frame.Edges);
-  LeftHeld = (frame.Keys & kPolledLeft) != 0;
-  RightHeld = (frame.Keys & kPolledRight) != 0;
-}
+void ApplyRecordedEdges(const TReplayFrame& frame) { UnpackKeyEdges(frame.Edges); }
 
 bool PlaybackEnded() { return mode == TReplayMode::Playing && playbackEnded; }
 

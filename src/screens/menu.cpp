@@ -437,7 +437,9 @@ void MoveByArrows(const TArrowMoves* table, size_t count, TArrowOrder order) {
   }
 }
 
-void UpdateCurrentScreen(int lagCount) {
+bool RaceFrameDue() { return Shell.PopupKind == popNone && Shell.CurrentScreen == scrRace; }
+
+void UpdateCurrentScreen(int lagCount, const TRaceInput& raceInput) {
   if (Shell.PopupKind != popNone) {
     UpdatePopup(lagCount);
     if (Shell.CurrentScreen == scrOptions) DrawOptionsScreen();
@@ -449,7 +451,7 @@ void UpdateCurrentScreen(int lagCount) {
     case scrOptions: UpdateOptionsScreen(lagCount); break;
     case scrHighScores: UpdateHighScoreScreen(lagCount); break;
     case scrHelp: UpdateHelpScreen(lagCount); break;
-    case scrRace: UpdateRaceScreen(lagCount); break;
+    case scrRace: UpdateRaceScreen(lagCount, raceInput); break;
     default: break;
   }
 }
@@ -470,8 +472,8 @@ void StartRaceScreen() {
   OpenPopup(popLevelCaption);
 }
 
-void UpdateRaceScreen(int lagCount) {
-  UpdateRace(lagCount);
+void UpdateRaceScreen(int lagCount, const TRaceInput& input) {
+  UpdateRace(lagCount, input);
   if (EscapePressed) OpenPopup(popExitToMenu);
   if (PausePressed) OpenPopup(popPause);
 }

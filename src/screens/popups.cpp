@@ -1,5 +1,7 @@
 // Popup dialogs: questions, captions, pause, name entry, sending, the end-of-level tally and the
 // congratulations. At most one is open; while it is, its update runs instead of the screen's.
+#include <array>
+#include <cmath>
 #include <cstdio>
 
 #include "audio/audio.h"
@@ -49,6 +51,31 @@ void DrawLine(int style, const char* text, int x, int y) {
   DrawText(text, x, y, true, true);
 }
 
+// The captions over the road, outlined and shadowed.
+void DrawCaption(int style, const char* text, int x, int y) {
+  SetTextStyle(style);
+  DrawFramedText(text, x, y, true, true);
+}
+
+// The play area between the side panels, dimmed behind the pause.
+constexpr TRect kPlayArea{174, 0, 626, kScreenHeight};
+constexpr int kPauseDimming = 15;
+
+// The finale over the last level's congratulations: confetti falling over the play area in the
+// colours of the game, placed from their number and the time left (no random draw).
+void DrawFinale(int32_t msLeft) {
+  TDirectDrawSurface* const surface = GameSurface();
+  constexpr std::array<uint16_t, 5> kColors{RGB565(255, 222, 0), RGB565(66, 252, 202), RGB565(244, 9, 9),
+                                            RGB565(255, 255, 255), RGB565(255, 122, 26)};
+  const double t = (kCongratulationsMs - msLeft) / 1000.0;
+  for (int k = 0; k < 60; ++k) {
+    const uint32_t h = static_cast<uint32_t>(k) * 2654435761u;
+    const double x = kPlayArea.Left + 6 + (h >> 8) % (kPlayArea.Width() - 12) + 10 * std::sin(t * 3 + k);
+    const double y = std::fmod(static_cast<double>((h >> 4) % 700) + t * (90 + (h >> 20) % 80), 660.0) - 40;
+    DrawDisc(surface, x, y, 2.5 + (h >> 12) % 3, kColors[k % kColors.size()], 30);
+  }
+}
+
 // The game's own end, by its game over or its congratulations: the replay of the game is written
 // first, and a game being played back stops here.
 void FinishGame() {
@@ -62,19 +89,22 @@ void DrawPopupTexts(int kind) {
     case popExitGame: DrawLine(1, "Exit the game?", 382, 269); break;
     case popExitToMenu: DrawLine(1, "Exit to menu?", 382, 269); break;
     case popTimeOver:
-      DrawLine(5, "Your time is over,", 348, 217);
-      DrawLine(5, "Try again, please!", 348, 267);
+      DrawCaption(5, "Your time is over,", 348, 217);
+      DrawCaption(5, "Try again, please!", 348, 267);
       break;
     case popClearHighScores:
       DrawLine(3, "Do you want to clear", 382, 253);
       DrawLine(3, "the High Score Table?", 382, 283);
       break;
-    case popPause: DrawLine(5, "Pause", 400, 300); break;
+    case popPause:
+      BlendRect(GameSurface(), kPlayArea, 0, kPauseDimming);
+      DrawCaption(5, "Pause", 400, 300);
+      break;
     case popLevelCaption:
       std::snprintf(buf, sizeof buf, "Level %d", CurrentRace() != nullptr ? CurrentRace()->Level : 0);
-      DrawLine(5, buf, 400, 300);
+      DrawCaption(5, buf, 400, 300);
       break;
-    case popGameOver: DrawLine(5, "Game Over", 400, 300); break;
+    case popGameOver: DrawCaption(5, "Game Over", 400, 300); break;
     case popNameEntry:
       std::snprintf(buf, sizeof buf, "Your score is %d", GameScore());
       DrawLine(9, buf, 382, 253);
@@ -88,8 +118,9 @@ void DrawPopupTexts(int kind) {
       break;
     case popSending: DrawLine(1, "Sending...", 382, 269); break;
     case popCongratulations:
-      DrawLine(9, "CONGRATULATIONS!", 382, 259);
-      DrawLine(9, "You finished the race!", 382, 309);
+      if (const TRace* race = CurrentRace()) DrawFinale(race->ResultTimeLeft);
+      DrawCaption(9, "CONGRATULATIONS!", 382, 259);
+      DrawCaption(9, "You finished the race!", 382, 309);
       break;
     default: break;
   }

@@ -74,8 +74,11 @@ bool TryCountDown(int32_t& v, int32_t low, int32_t step);
 // The state machine and the main menu
 // ---------------------------------------------------------------------------------------------
 
-// The frame's screen step: the open popup's update, or else the current screen's.
-void UpdateCurrentScreen(int lagCount);
+// The frame's screen step: the open popup's update, or else the current screen's. `raceInput` is
+// the race's input when the step is a race frame (RaceFrameDue).
+void UpdateCurrentScreen(int lagCount, const TRaceInput& raceInput = {});
+// Whether this frame's screen step runs the race: the race screen without a popup.
+bool RaceFrameDue();
 // PlayGameTune with the race tune on the race screen, the menu tune everywhere else.
 void PlayScreenMusic();
 
@@ -101,7 +104,7 @@ void KillScreenBackground();
 // Builds the race screen for the selected vehicle and starts level 1 behind its caption.
 void StartRaceScreen();
 // The race's frame, then Esc asks "Exit to menu?" and P pauses (only the first of the two opens).
-void UpdateRaceScreen(int lagCount);
+void UpdateRaceScreen(int lagCount, const TRaceInput& input);
 // Tears the race screen down: the shell's part, then EndRace (every sprite of the race is freed
 // at once).
 void LeaveRaceScreen();

@@ -275,7 +275,28 @@ void DrawText(std::string_view text, int x, int y, bool centerX, bool centerY);
 int TextWidth(std::string_view text);
 int TextHeight(std::string_view text);
 int StyledTextWidth(std::string_view text, int style);
+// DrawText with a dark outline in the shade of the style's colour and a soft shadow below it to
+// the right: the captions and big texts that stand over the road.
+void DrawFramedText(std::string_view text, int x, int y, bool centerX, bool centerY);
 // DrawText in `style` for texts of digits, spaces, ':' and '/', from the style's glyph strip: no
 // font call and no allocation once the strip is built (on first use). Leaves the current style
 // as it was.
 void DrawDigits(std::string_view text, int x, int y, bool centerX, bool centerY, int style);
+
+// ---------------------------------------------------------------------------------------------
+// Shading the back surface (drawn over what is already there; clipped; nothing without a surface)
+// ---------------------------------------------------------------------------------------------
+
+// Blends `color` over every pixel of `rect` at opacity32 of 32 (black dims what lies below).
+void BlendRect(TDirectDrawSurface* surface, const TRect& rect, uint16_t color, int opacity32);
+// A soft shadow: an ellipse of radii rx (across) and ry (along), turned clockwise by `radians`
+// about its centre (cx, cy). Its inner half keeps keep32 of 32 parts of the light; from there the
+// shade fades out to nothing at the rim.
+void DrawSoftShadow(TDirectDrawSurface* surface, double cx, double cy, double rx, double ry, double radians,
+                    int keep32);
+// The outline of the same ellipse, `thickness` pixels wide with soft edges, in `color` blended at
+// opacity32 of 32.
+void DrawEllipseRing(TDirectDrawSurface* surface, double cx, double cy, double rx, double ry, double radians,
+                     double thickness, uint16_t color, int opacity32);
+// A disc of radius r with a soft edge, in `color` at opacity32 of 32.
+void DrawDisc(TDirectDrawSurface* surface, double cx, double cy, double r, uint16_t color, int opacity32);

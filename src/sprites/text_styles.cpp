@@ -77,6 +77,27 @@ void DrawText(std::string_view text, int x, int y, bool centerX, bool centerY) {
   Canvas().TextOut(GameSurface(), x, y, text);
 }
 
+void DrawFramedText(std::string_view text, int x, int y, bool centerX, bool centerY) {
+  if (centerX) x = static_cast<int>(std::trunc(x - TextWidth(text) / 2.0));
+  if (centerY) y = static_cast<int>(std::trunc(y - TextHeight(text) / 2.0));
+  TCanvas& canvas = Canvas();
+  TDirectDrawSurface* const surface = GameSurface();
+  const TFontStyle style = canvas.Font();
+  // A soft shadow: the text many times below and to the right, faintly, so that the layers add up
+  // toward the middle.
+  constexpr std::array<std::array<int, 2>, 9> kShadow{{{2, 3}, {3, 4}, {4, 5}, {2, 5}, {4, 3}, {3, 6}, {5, 4}, {5, 6}, {4, 7}}};
+  canvas.SetFont(TFontStyle{style.Face, style.Size, 0, 0, 0, style.Bold});
+  for (const auto& [dx, dy] : kShadow) canvas.TextOut(surface, x + dx, y + dy, text, 7);
+  // The outline: the text in a very dark shade of its colour, around it two pixels wide.
+  canvas.SetFont(TFontStyle{style.Face, style.Size, static_cast<uint8_t>(style.R / 7), static_cast<uint8_t>(style.G / 7),
+                            static_cast<uint8_t>(style.B / 7), style.Bold});
+  constexpr std::array<std::array<int, 2>, 12> kRing{{{-2, 0}, {2, 0}, {0, -2}, {0, 2}, {-1, -2}, {1, -2}, {-1, 2}, {1, 2},
+                                                      {-2, -1}, {-2, 1}, {2, -1}, {2, 1}}};
+  for (const auto& [dx, dy] : kRing) canvas.TextOut(surface, x + dx, y + dy, text);
+  canvas.SetFont(style);
+  canvas.TextOut(surface, x, y, text);
+}
+
 void DrawDigits(std::string_view text, int x, int y, bool centerX, bool centerY, int style) {
   if (style < 1 || style > TextStyleCount) return;
   TGlyphStrip& strip = strips[style];

@@ -298,17 +298,17 @@ TEST_F(QuickTaps, HeldKeysAndTapsStayApart) {
   drive.Press(VK_LEFT);
   drive.Frame();
   EXPECT_TRUE(LeftPressed);
-  EXPECT_TRUE(LeftHeld);
+  EXPECT_TRUE(KeyboardRaceInput().Left);
   drive.Frames(3);
   EXPECT_FALSE(LeftPressed);
-  EXPECT_TRUE(LeftHeld);
+  EXPECT_TRUE(KeyboardRaceInput().Left);
   drive.Release(VK_LEFT);
   drive.Press(VK_RIGHT);
   drive.Release(VK_RIGHT);
   drive.Frame();
   EXPECT_TRUE(RightPressed);
-  EXPECT_FALSE(RightHeld);
-  EXPECT_FALSE(LeftHeld);
+  EXPECT_FALSE(KeyboardRaceInput().Right);
+  EXPECT_FALSE(KeyboardRaceInput().Left);
 }
 
 }  // namespace

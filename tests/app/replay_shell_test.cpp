@@ -141,7 +141,7 @@ TEST_F(ReplayedGame, ARecordThatNoLongerFitsTheGameIsTold) {
   RideRecordedGame();
   TReplay replay = ReadReplayFile(SavePath(ReplayFileName));
   // The rider never steers now: the game goes on when the record has run out.
-  for (TReplayFrame& f : replay.Frames) f.Keys &= static_cast<uint8_t>(~PackRaceKeys({false, true}));
+  for (TReplayFrame& f : replay.Frames) f.Keys &= static_cast<uint8_t>(~PackRaceInput({false, true}));
   PlayBack(std::move(replay));
   EXPECT_TRUE(PlaybackEnded());
   EXPECT_NE(ReplayPlaybackProblem().find("before its game did"), std::string::npos) << ReplayPlaybackProblem();

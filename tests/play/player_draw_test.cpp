@@ -51,6 +51,7 @@ TEST_F(Drawing, TheBikeUprightAndCrashedHalfItsPictureHigher) {
   const TPictureCollectionItem& upright = Item2(bike.Model().UprightImage);
   const int w = upright.Width(), h = upright.Height();
   EXPECT_EQ(Rendered(kRoadArea), Reference(kRoadArea, [&](TDirectDrawSurface& s) {
+              DrawPlayerMarker(&s, 400 + w / 2.0, 400 + h / 2.0, w, h, 5);
               upright.DrawRotated(&s, 400 + w / 2, 400 + h / 2, w, h, 0, 0.5, 0.5, 5);
             }));
 
@@ -72,7 +73,10 @@ TEST_F(Drawing, MarksAreDrawnUntilCulled) {
   const TPictureCollectionItem& mark = Item2(10);
   const TPictureCollectionItem& upright = *bike.Image;
   const int w = upright.Width(), h = upright.Height();
-  auto bikeDraw = [&](TDirectDrawSurface& s) { upright.DrawRotated(&s, 400 + w / 2, 400 + h / 2, w, h, 0, 0.5, 0.5, 7); };
+  auto bikeDraw = [&](TDirectDrawSurface& s) {
+    DrawPlayerMarker(&s, 400 + w / 2.0, 400 + h / 2.0, w, h, 7);
+    upright.DrawRotated(&s, 400 + w / 2, 400 + h / 2, w, h, 0, 0.5, 0.5, 7);
+  };
   bike.Heading = 7;
   EXPECT_EQ(Rendered(kRoadArea), Reference(kRoadArea, [&](TDirectDrawSurface& s) {
               mark.DrawRotated(&s, 250, 150, 10, 14, 0, 0.5, 0.5, 0);
@@ -106,12 +110,19 @@ TEST_F(Drawing, RivalsInViewAreDrawnCrashedOnesFirstAndShownOnTheMinimap) {
   const TVehicleModel& m2 = VehicleModel(3);
   const TPictureCollectionItem& upright = *bike.Image;
   const int w = upright.Width(), h = upright.Height();
+  // Each rival wears its own livery: rivals on the same model differ, and none looks like the
+  // model as it comes.
+  const TDXImageList& list2 = *GameImageList(2);
+  EXPECT_NE(RivalLiveryItem(list2, 1, 2, m1.UprightImage), m1.UprightImage);
+  EXPECT_NE(RivalLiveryItem(list2, 1, 2, m1.UprightImage), RivalLiveryItem(list2, 2, 2, m1.UprightImage));
+  EXPECT_EQ(RivalLiveryItem(list2, 1, 2, 10), 10);  // not a picture of the model
   EXPECT_EQ(Rendered(kRoadArea), Reference(kRoadArea, [&](TDirectDrawSurface& s) {
+              DrawPlayerMarker(&s, 400 + w / 2.0, 400 + h / 2.0, w, h, 0);
               upright.DrawRotated(&s, 400 + w / 2, 400 + h / 2, w, h, 0, 0.5, 0.5, 0);
-              Item2(m2.CrashImage)
+              Item2(RivalLiveryItem(list2, 2, 3, m2.CrashImage))
                   .DrawRotated(&s, 470, 120 - m2.CrashDrawHeight / 2, m2.CrashDrawWidth, m2.CrashDrawHeight, 1, 0.5,
                                0.5, 0);
-              Item2(m1.UprightImage).DrawRotated(&s, 300, 200, m1.RiderDrawWidth, m1.RiderDrawHeight, 0, 0.5, 0.5, 3);
+              Item2(RivalLiveryItem(list2, 1, 2, m1.UprightImage)).DrawRotated(&s, 300, 200, m1.RiderDrawWidth, m1.RiderDrawHeight, 0, 0.5, 0.5, 3);
             }));
   EXPECT_NE(Pixels(kMinimapArea), minimapAlone);
 

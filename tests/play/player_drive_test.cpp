@@ -71,41 +71,41 @@ TEST_F(Driving, TopSpeedDependsOnTheModel) {
     TPlayer& bike = Bike();
     bike.ModelNo = model;
     bike.Speed = 0;
-    bike.ThrottleHeld = true;
+    bike.Controls.Up = true;
     double top = 0;
     for (int i = 0; i < 5000; ++i) {
       Drive(1);
       top = std::max(top, bike.Speed);
     }
-    const double limit = 160 * bike.TopSpeedFactor();
+    const double limit = TopSpeed(bike.Model());
     EXPECT_GT(top, limit);
     EXPECT_LT(top, limit + 0.3);
     EXPECT_NEAR(bike.Speed, limit, 0.3);
   }
-  EXPECT_NEAR(160 * TopSpeedFactor(VehicleModel(1)), 152.7272, 1e-4);
-  EXPECT_EQ(160 * TopSpeedFactor(VehicleModel(2)), 160);
+  EXPECT_NEAR(TopSpeed(VehicleModel(1)), 152.7272, 1e-4);
+  EXPECT_EQ(TopSpeed(VehicleModel(2)), 160);
 }
 
 TEST_F(Driving, SteeringNeedsMotionAndStopsAtAQuarterTurn) {
   TPlayer& bike = Bike();
-  bike.SteerLeftHeld = true;
+  bike.Controls.Left = true;
   Drive(50);
   EXPECT_EQ(bike.HeadingAcc, 0);
 
-  bike.SteerLeftHeld = false;
-  bike.SteerRightHeld = true;
+  bike.Controls.Left = false;
+  bike.Controls.Right = true;
   bike.Speed = 150;
-  bike.ThrottleHeld = true;
+  bike.Controls.Up = true;
   Drive(3000);
   EXPECT_EQ(bike.HeadingAcc, 128);
-  bike.SteerRightHeld = false;
-  bike.SteerLeftHeld = true;
+  bike.Controls.Right = false;
+  bike.Controls.Left = true;
   Drive(3000);
   EXPECT_EQ(bike.HeadingAcc, -128);
 
   // Rolling backwards turns the other way.
   bike.HeadingAcc = 0;
-  bike.ThrottleHeld = false;
+  bike.Controls.Up = false;
   bike.Speed = -4;
   bike.ScrollSpeed = bike.TopSpeedFactor() * bike.Speed / 8;
   bike.ReadControls();
@@ -116,8 +116,8 @@ TEST_F(Driving, HandbrakeIgnoresSteeringAndSnapsSmallSpeedsToZero) {
   TPlayer& bike = Bike();
   bike.Speed = 0.7;
   bike.ScrollSpeed = 1;
-  bike.HandbrakeHeld = true;
-  bike.SteerLeftHeld = true;
+  bike.Controls.Space = true;
+  bike.Controls.Left = true;
   Drive(1);
   EXPECT_EQ(bike.HeadingAcc, 0);
   EXPECT_EQ(bike.Speed, 0);
@@ -131,21 +131,21 @@ TEST_F(Driving, HandbrakeIgnoresSteeringAndSnapsSmallSpeedsToZero) {
 
 TEST_F(Driving, BrakeReversesToMinusEightAndCoastingBackwardsKeepsTheSpeed) {
   TPlayer& bike = Bike();
-  bike.BrakeHeld = true;
+  bike.Controls.Down = true;
   Drive(200);
   EXPECT_EQ(bike.Speed, -8);
   EXPECT_DOUBLE_EQ(bike.ScrollSpeed, bike.TopSpeedFactor() * -8 / 8);
-  bike.BrakeHeld = false;
+  bike.Controls.Down = false;
   Drive(50);
   EXPECT_EQ(bike.Speed, -8);
-  bike.ThrottleHeld = true;
+  bike.Controls.Up = true;
   Drive(1);
   EXPECT_DOUBLE_EQ(bike.Speed, -7.7);
 }
 
 TEST_F(Driving, OffTheRoadAboveEightyDragReplacesThrottle) {
   TPlayer& bike = Bike();
-  bike.ThrottleHeld = true;
+  bike.Controls.Up = true;
   bike.OnRoad = false;
   bike.Speed = 120;
   bike.ReadControls();
@@ -159,8 +159,8 @@ TEST_F(Driving, LeanDeepensWithTheTurnAndTheBikeStandsUpAgain) {
   TPlayer& bike = Bike();
   const TVehicleModel& m = bike.Model();
   bike.Speed = 140;
-  LeftHeld = true;
-  bike.SteerLeftHeld = true;
+  bike.Input.Left = true;
+  bike.Controls.Left = true;
   bike.UpdateLean();
   EXPECT_EQ(bike.Lean, -1);
   EXPECT_EQ(bike.Image, &GameImageList(2)->Item(m.LeanLeftImage));
@@ -170,21 +170,21 @@ TEST_F(Driving, LeanDeepensWithTheTurnAndTheBikeStandsUpAgain) {
   EXPECT_DOUBLE_EQ(bike.FramePos, 5.5 - 140 / 35.0);  // the deepest lean at this speed
 
   // Right while leaning left does nothing until the bike is upright again.
-  LeftHeld = false;
-  RightHeld = true;
+  bike.Input.Left = false;
+  bike.Input.Right = true;
   bike.UpdateLean();
   EXPECT_EQ(bike.Lean, -1);
-  RightHeld = false;
+  bike.Input.Right = false;
   for (int i = 0; i < 200 && bike.Lean != 0; ++i) bike.UpdateLean();
   EXPECT_EQ(bike.Lean, 0);
   EXPECT_EQ(bike.Image, &GameImageList(2)->Item(m.UprightImage));
 
   // Slow or reversing: always upright.
   bike.Speed = -3;
-  LeftHeld = true;
+  bike.Input.Left = true;
   bike.UpdateLean();
   EXPECT_EQ(bike.Lean, 0);
-  LeftHeld = false;
+  bike.Input.Left = false;
 }
 
 // The engine sound walked up through every band under throttle, at 1/4 band steps.
@@ -206,7 +206,7 @@ TEST_F(Driving, EngineSoundBandsFromIdleToTopEnd) {
       {150, TEngineSound::Gear, sndGear4}, {160, TEngineSound::Top, sndTopEnd},
   };
   bike.OnRoad = true;
-  bike.ThrottleHeld = true;
+  bike.Controls.Up = true;
   for (const Band& b : walk) {
     SCOPED_TRACE(b.Speed);
     Snd_CallLog().clear();
@@ -230,19 +230,19 @@ TEST_F(Driving, EngineSoundOffThrottleSkiddingAndOffRoad) {
   bike.Speed = 30;
   bike.UpdateEngineSound();
   EXPECT_EQ(bike.EngineSound, TEngineSound::Idle);
-  bike.ThrottleHeld = bike.BrakeHeld = true;  // both: rolling off
+  bike.Controls.Up = bike.Controls.Down = true;  // both: rolling off
   bike.Speed = 90;
   bike.UpdateEngineSound();
   EXPECT_EQ(bike.EngineSound, TEngineSound::RollOff);
-  bike.ThrottleHeld = bike.BrakeHeld = false;
-  bike.HandbrakeHeld = true;
+  bike.Controls.Up = bike.Controls.Down = false;
+  bike.Controls.Space = true;
   bike.UpdateEngineSound();
   EXPECT_EQ(bike.EngineSound, TEngineSound::Skid);
   bike.Speed = 0;
   bike.UpdateEngineSound();
   EXPECT_EQ(bike.EngineSound, TEngineSound::Idle);
-  bike.HandbrakeHeld = false;
-  bike.ThrottleHeld = true;
+  bike.Controls.Space = false;
+  bike.Controls.Up = true;
   bike.Speed = 100;
   bike.OnRoad = false;
   bike.UpdateEngineSound();
@@ -251,12 +251,12 @@ TEST_F(Driving, EngineSoundOffThrottleSkiddingAndOffRoad) {
 
 TEST_F(Driving, HornPlaysOnceWhileHeldAndStopsEveryFrameWhenReleased) {
   TPlayer& bike = Bike();
-  bike.HornHeld = true;
+  bike.Controls.Horn = true;
   bike.ReadControls();
   bike.ReadControls();
   EXPECT_EQ(Plays(sndHorn), 1);
   EXPECT_TRUE(bike.HornOn);
-  bike.HornHeld = false;
+  bike.Controls.Horn = false;
   bike.ReadControls();
   bike.ReadControls();
   EXPECT_FALSE(bike.HornOn);

@@ -128,9 +128,10 @@ TEST_F(Step, BrakingInADeepLeanFallsWithoutCostingALife) {
   TPlayer& bike = Bike();
   drive.Frame();
   bike.Speed = 60;
-  bike.LeanLeft();
+  bike.Lean = -1;
+  bike.ShowLeanPicture();
   bike.FramePos = 1;
-  bike.BrakeHeld = true;
+  bike.Controls.Down = true;
   bike.CheckFall();
   EXPECT_TRUE(bike.Crashed);
   EXPECT_TRUE(bike.CrashHeadingSet);
@@ -165,8 +166,8 @@ TEST_F(Step, FallRules) {
   for (const auto& c : cases) {
     TPlayer& bike = Bike();
     bike.Crashed = false;
-    bike.HandbrakeHeld = c.Handbrake;
-    bike.BrakeHeld = c.Brake;
+    bike.Controls.Space = c.Handbrake;
+    bike.Controls.Down = c.Brake;
     bike.Lean = c.Lean;
     bike.FramePos = c.FramePos;
     bike.Speed = c.Speed;
@@ -297,7 +298,7 @@ TEST_F(Step, TheFinishOpensTheTallyAfterTheRollOutAndTwoSeconds) {
   TheRace().ViewRow = FinishRowOf(TheRace().TrackLength) - 6;
   TheRace().CopyViewToRoad();
   bike.Speed = 40;
-  bike.ThrottleHeld = true;
+  bike.Controls.Up = true;
   drive.Frame();
   EXPECT_TRUE(bike.Finished);
   ASSERT_TRUE(RunUntil([&] { return bike.Speed == 0; }, 200));
@@ -361,7 +362,8 @@ TEST_F(Step, ALeanRecoveredToItsUprightEndStaysThereAndBrakingDoesNotThrowTheBik
   TPlayer& bike = Bike();
   drive.Frame();
   bike.Speed = 120;
-  bike.LeanLeft();
+  bike.Lean = -1;
+  bike.ShowLeanPicture();
   bike.FramePos = 5.3;  // recovering: two frames from the upright end
   drive.Press(VK_DOWN);
   for (int i = 0; i < 4; ++i) {

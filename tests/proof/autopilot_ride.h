@@ -66,16 +66,13 @@ protected:
     Autopilot.On = rider != TRider::ThrottleOnly;
     Autopilot.Rider = rider == TRider::Human ? ::TRider::Human : ::TRider::Expert;
     Autopilot.SpeedCap = speedCap;
-    RaceKeysHeld = TRaceKeys{};
-    RaceKeysHeld.Up = rider == TRider::ThrottleOnly;
-    LeftHeld = RightHeld = false;
     TLevelRun run;
     bool wasCrashed = false;
     int32_t hitPoints = race.Player->HitPoints;
     const int limit = (LevelTimeLimit[std::min(level, LevelCount)] + 20) * rate + overtimeMs * rate / 1000;
     lastPopup_ = popNone;
     for (; run.Frames < limit; ++run.Frames) {
-      RunRaceFrame(race, 1);
+      RunRaceFrame(race, 1, Autopilot.On ? Autopilot.Keys(race) : TRaceInput{.Up = true});
       if (race.Player->Crashed && !wasCrashed) ++run.Crashes;
       if (race.Player->HitPoints < hitPoints) ++run.Contacts;
       wasCrashed = race.Player->Crashed;

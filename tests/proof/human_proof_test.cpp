@@ -45,7 +45,9 @@ TEST_P(HumanProof, HumanRiderFinishesTheProvenLevels) {
   std::printf("human rider, level %d, bike %d at %d Hz: %d of %d finished, time left median %.1f s, worst %.1f s, "
               "%d crashes\n",
               level, model, rate, finished, kSeeds, median, timeLeft[0] / 1000.0, crashes);
-  if (rate == kProvenRate && kProvenLevels[level]) EXPECT_GE(finished, kMustFinish) << "level " << level << ", bike " << model << " at " << rate << " Hz";
+  if (rate == kProvenRate && kProvenLevels[level]) {
+    EXPECT_GE(finished, kMustFinish) << "level " << level << ", bike " << model << " at " << rate << " Hz";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, HumanProof,

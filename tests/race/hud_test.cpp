@@ -67,7 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
                     HudCase{"lives", [](TRace& r) { r.Lives = 2; }, 18, "2", 113, 342, true},
                     HudCase{"lives", [](TRace& r) { r.Lives = -1; }, 18, "0", 113, 342, true},
                     HudCase{"speed without a bike", [](TRace&) {}, 18, "0", 91, 578, true},
-                    HudCase{"rank", [](TRace& r) { r.PlayerRank = 2; r.RacerCount = 6; }, 24, "2/6", 635, 185, false}),
+                    HudCase{"rank", [](TRace& r) { r.PlayerRank = 2; r.RacerCount = 6; }, 24, "2/6", 736, 218, false},
+                    // Before the level's first frame has ranked anyone.
+                    HudCase{"rank at the level caption", [](TRace& r) { r.PlayerRank = 0; r.RacerCount = 0; }, 24, "1/1", 736, 218, false}),
     test_names::Printed());
 
 }  // namespace

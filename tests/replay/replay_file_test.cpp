@@ -21,7 +21,7 @@ TReplay SampleReplay() {
   r.FinalScore = 4321;
   r.FinalLives = 2;
   r.FinalLevel = 2;
-  r.Frames = {{0, 0, 12}, {PackRaceKeys({true, false, true, false, false, true}), 0x81, 12}, {255, 0xFF, 65535}};
+  r.Frames = {{0, 0, 12}, {PackRaceInput({true, false, true, false, false, true}), 0x81, 12}, {255, 0xFF, 65535}};
   r.Events = {{0, rekTiming, 0, 11, 1.0},
               {1, rekPopup, popPause, 1, 0},
               {1, rekHover, 0, 12, 0},
@@ -61,9 +61,11 @@ TEST(ReplayFile, ReadsBackWhatWasWritten) {
 }
 
 TEST(ReplayFile, KeysAndEdgesPackIntoTheirBits) {
-  const TRaceKeys keys{true, false, true, true, false, true};
-  const TRaceKeys back = UnpackRaceKeys(PackRaceKeys(keys));
-  EXPECT_EQ(PackRaceKeys(back), 0b101101);
+  const TRaceInput keys{true, false, true, true, false, true};
+  const TRaceInput back = UnpackRaceInput(PackRaceInput(keys));
+  EXPECT_EQ(PackRaceInput(back), 0b101101);
+  // Older games repeated Left and Right in bits 6 and 7: they are no input.
+  EXPECT_EQ(UnpackRaceInput(0b11000000), TRaceInput{});
   UnpackKeyEdges(0b10010001);
   EXPECT_TRUE(UpPressed && PausePressed && EscapePressed);
   EXPECT_FALSE(DownPressed || LeftPressed || RightPressed || YesPressed || NoPressed);

@@ -43,6 +43,7 @@ constexpr TPatch Tone(TShape shape, double seconds, double freq0, double freq1, 
 }
 
 // A steady engine note that loops: `hz` is the firing note, `rumble` the rate of its level wobble.
+// The pitch holds still (no vibrato), so that a loop does not warble.
 // Every engine sound shares the harmonic series and the intake and exhaust hiss up to about
 // 5 kHz, so idle, gears and top end sound like one engine at different revs.
 constexpr TPatch Engine(double hz, double seconds, double rumble, double rumbleDepth, double noise, double peak) {
@@ -52,8 +53,6 @@ constexpr TPatch Engine(double hz, double seconds, double rumble, double rumbleD
   p.Looped = true;
   p.Freq0 = hz;
   p.BrightHz = 6000;
-  p.VibHz = 4.0;
-  p.VibDepth = 0.012;
   p.TremHz = rumble;
   p.TremDepth = rumbleDepth;
   p.Noise = noise;
@@ -104,9 +103,13 @@ constexpr std::array<TEffect, 22> Effects = {{
        p.Partner = 2.0; p.PartnerLevel = 0.3; p.BrightHz = 7000;
      })},
     {"Pop", Tone(TShape::Sine, 0.08, 660, 990, 0.08, 0.4)},
-    {"Bump", With(Tone(TShape::Sine, 0.22, 120, 50, 0.2, 0.7), [](TPatch& p) {
-       p.Noise = 0.5; p.NoiseLow0 = 500;
-     })},
+    // A knock that small speakers carry: noise between 1 and 4 kHz and two metal partials over
+    // the body's thud.
+    {"Bump", With(Tone(TShape::Triangle, 0.3, 1650, 1450, 1.2, 0.8), [](TPatch& p) {
+       p.Attack = 0.004; p.Partner = 1.47; p.PartnerLevel = 0.7; p.BrightHz = 4500;
+       p.Noise = 1.0; p.NoiseLow0 = 4200; p.NoiseLow1 = 2200; p.NoiseHigh = 1000;
+     }),
+     {{{With(Tone(TShape::Sine, 0.3, 150, 60, 0.3, 0.8), [](TPatch& p) { p.Attack = 0.004; }), 0, 0.3}}}},
     {"ClockTick", With(Tone(TShape::Triangle, 0.035, 2000, 0, 0.03, 0.5), [](TPatch& p) {
        p.Partner = 1.5; p.PartnerLevel = 0.5;
      })},

@@ -218,31 +218,21 @@ void PaintBike(Canvas& canvas, const BikeModel& m, const View& view) {
   rider.Paint(canvas);
 }
 
-// The soft shadow under a riding bike, the same in every pattern so that it stays still while
-// the bike leans over it. Sprites are drawn with a colour key and no blending, so the shadow's
-// softness is an ordered dither of opaque dark pixels: denser near the middle.
+// The soft shadow under a bike seen from above, the light falling from the upper left: the
+// picture keeps its alpha, so the shadow is a blurred footprint at part opacity.
 void RidingShadowAt(Canvas& canvas, const BikeModel& m, const View& view) {
-  static constexpr float Bayer[4][4] = {{0.03f, 0.53f, 0.15f, 0.65f}, {0.78f, 0.28f, 0.90f, 0.40f},
-                                        {0.22f, 0.72f, 0.09f, 0.59f}, {0.97f, 0.47f, 0.84f, 0.34f}};
   const float cx = view.Cx, cy = view.Cy, scale = view.Scale;
-  const Shape footprint = Moved(Rotated(Union(Ellipse(cx, cy - 1 * scale, (m.BodyWidth + 3) * scale, 27 * scale),
-                                              Ellipse(cx, cy - 13 * scale, m.BarWidth * scale, 3.5f * scale)),
-                                        cx, cy, view.Turn),
-                                2.5f * scale, 3 * scale);
-  constexpr float Softness = 3, Density = 0.55f;
-  for (int y = 0; y < canvas.Height(); ++y)
-    for (int x = 0; x < canvas.Width(); ++x) {
-      const float a = Density * std::clamp(0.5f - footprint(x + 0.5f, y + 0.5f) / Softness, 0.0f, 1.0f);
-      if (a > Bayer[y % 4][x % 4]) canvas.At(x, y) = Hex(0x0C0E14);
-    }
+  const Shape footprint = Rotated(Union(Ellipse(cx, cy - 1 * scale, (m.BodyWidth + 3) * scale, 27 * scale),
+                                        Ellipse(cx, cy - 13 * scale, m.BarWidth * scale, 3.5f * scale)),
+                                  cx, cy, view.Turn);
+  canvas.Shadow(footprint, 4 * scale, 5 * scale, 4 * scale, 0.5f);
 }
 
 Canvas DrawRiding(const BikeModel& m, float lean) {
   Canvas canvas(m.RiderWidth, m.RiderHeight);
   const float cx = m.RiderWidth * 0.5f, cy = m.RiderHeight * 0.5f;
-  const View view{cx, cy, ModelScale(m), lean, 0};
-  RidingShadowAt(canvas, m, view);
-  PaintBike(canvas, m, view);
+  // No shadow in the picture: the race lays a soft one under every bike.
+  PaintBike(canvas, m, View{cx, cy, ModelScale(m), lean, 0});
   return canvas;
 }
 
@@ -287,9 +277,6 @@ Canvas DrawCrashPattern(const BikeModel& m, int frame) {
   const float riderStartY = h * 0.5f + 30 * s, riderEndY = h - 30 * s;
   const float riderY = riderStartY + (riderEndY - riderStartY) * std::sqrt(t);
   const float riderX = w * 0.5f + w * 0.14f * std::sin(t * 4.0f);
-
-  // Scrape mark from the fall to the bike.
-  canvas.Fill(Capsule(w * 0.5f, riderStartY, w * 0.5f - 4, bikeY + 8 * s, 1.2f), Hex(0x34343A));
 
   View bikeView{w * 0.5f - 4, bikeY, s, 0.75f + 0.75f * std::min(1.0f, t * 3), 0.45f * std::sin(t * 3.2f)};
   PartList bike(bikeView);

@@ -27,11 +27,32 @@ constexpr std::array<BikeModel, 5> BikeModels{{
     {"RAPTOR", 63, 68, 64, 152, 5, 23, Fairing::Sport, 0xE8202A, 0xFFFFFF, 0xB0101A, 0xFFFFFF, 8.5f, 12.5f, 5.5f},
     {"THUNDER", 60, 67, 72, 158, 7, 28, Fairing::Hyper, 0x1F5BFF, 0xFFD21F, 0x1638A8, 0xFFD21F, 10.0f, 12.0f, 7.0f},
     {"BISON", 68, 69, 88, 204, 5, 34, Fairing::Tourer, 0x17A34A, 0xF2E6B8, 0xB88A4A, 0xFFFFFF, 11.0f, 15.0f, 6.5f},
-    {"VIPER", 60, 62, 86, 154, 5, 24, Fairing::Naked, 0xFF8A00, 0x1A1A1A, 0x262626, 0xFF8A00, 7.5f, 14.5f, 6.5f},
+    {"VIPER", 60, 62, 86, 154, 5, 24, Fairing::Naked, 0xFF8A00, 0xE6E9EE, 0x58606E, 0xFF8A00, 7.5f, 14.5f, 6.5f},
     {"HORNET", 56, 68, 68, 184, 5, 28, Fairing::Supermoto, 0x9A3DFF, 0xFFFFFF, 0x5A1FB0, 0xFFFFFF, 6.5f, 14.0f, 4.5f},
 }};
 
 constexpr int LeanPatterns = 6;
+
+// A rival's paint: bodywork, stripe, suit and helmet. Each of the five rivals wears its own on
+// whatever model it rides, in colours no model wears as it comes, so that the player's bike is
+// never mistaken for a rival's.
+struct Livery {
+  uint32_t Body, Accent, Suit, Helmet;
+};
+constexpr std::array<Livery, 5> RivalLiveries{{
+    {0xEDEEF2, 0x1C1C22, 0x4A505E, 0xEDEEF2},  // white
+    {0xFFD21F, 0x1C1C22, 0x3C3C44, 0xFFD21F},  // yellow
+    {0x18B8B0, 0xFFFFFF, 0x0D6B66, 0xFFFFFF},  // teal
+    {0xF0509A, 0x23232A, 0x8A1F58, 0xF0509A},  // pink
+    {0xA8E023, 0x1C1C22, 0x466E10, 0xFFFFFF},  // lime
+}};
+constexpr BikeModel InLivery(BikeModel m, const Livery& l) {
+  m.Body = l.Body;
+  m.Accent = l.Accent;
+  m.Suit = l.Suit;
+  m.Helmet = l.Helmet;
+  return m;
+}
 
 // One lean pattern: 5 almost upright down to 0 the deepest lean; `left` leans to the left.
 Canvas DrawLeanPattern(const BikeModel& model, int pattern, bool left);

@@ -380,11 +380,22 @@ void CloseFonts() { Fonts().Close(); }
 
 namespace {
 
-uint8_t ToByte(float v) { return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
+// The game shows every picture in 16 bits (5 bits of red and blue, 6 of green, each taken as the
+// top bits of the stored byte). Stored colours are dithered to those levels with a 4 x 4 ordered
+// pattern tied to the pixel's place, so that gradients do not break into bands, and the stored
+// byte repeats the level's bits as the screen's conversion widens them.
+constexpr float Bayer4[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
-uint32_t Unpremultiplied(const Rgba& c) {
+uint8_t Dithered(float v, int levels, float threshold) {
+  const int bits = levels == 63 ? 6 : 5;
+  const int q = std::clamp(static_cast<int>(std::floor(std::clamp(v, 0.0f, 1.0f) * levels + threshold)), 0, levels);
+  return static_cast<uint8_t>((q << (8 - bits)) | (q >> (2 * bits - 8)));
+}
+
+uint32_t Unpremultiplied(const Rgba& c, int x, int y) {
   const float k = c.A > 0 ? 1.0f / c.A : 0.0f;
-  return (uint32_t{ToByte(c.R * k)} << 16) | (uint32_t{ToByte(c.G * k)} << 8) | ToByte(c.B * k);
+  const float t = (Bayer4[y & 3][x & 3] + 0.5f) / 16.0f;
+  return (uint32_t{Dithered(c.R * k, 31, t)} << 16) | (uint32_t{Dithered(c.G * k, 63, t)} << 8) | Dithered(c.B * k, 31, t);
 }
 
 // An opaque colour that the game would take for the key after its RGB565 conversion gets a
@@ -405,7 +416,7 @@ TPicture ToKeyedPicture(const Canvas& canvas) {
   for (int y = 0; y < picture.Height; ++y)
     for (int x = 0; x < picture.Width; ++x) {
       const Rgba& c = canvas.At(x, y);
-      picture.Pixels[static_cast<size_t>(y) * picture.Width + x] = c.A < 0.5f ? KeyRgb : AwayFromKey(Unpremultiplied(c));
+      picture.Pixels[static_cast<size_t>(y) * picture.Width + x] = c.A < 0.5f ? KeyRgb : AwayFromKey(Unpremultiplied(c, x, y));
     }
   return picture;
 }
@@ -419,7 +430,7 @@ TPicture ToOpaquePicture(const Canvas& canvas, const Rgba& background) {
   for (int y = 0; y < picture.Height; ++y)
     for (int x = 0; x < picture.Width; ++x)
       picture.Pixels[static_cast<size_t>(y) * picture.Width + x] =
-          AwayFromKey(Unpremultiplied(Over(canvas.At(x, y), background)));
+          AwayFromKey(Unpremultiplied(Over(canvas.At(x, y), background), x, y));
   return picture;
 }
 

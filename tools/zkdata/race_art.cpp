@@ -1,6 +1,6 @@
 // Image list 2: the race. The side panels are laid out around the HUD texts the race screen
 // draws over them: clock centred on (87, 23), score (84, 218), lives (113, 342), speed (91, 578),
-// level (714, 20), rank from x 635 at y 185, and the minimap of the right panel.
+// level (714, 20), rank from x 736 at y 218 below the minimap, the hit points and the progress bar.
 #include <array>
 #include <cmath>
 #include <string>
@@ -26,12 +26,15 @@ constexpr float Pi = 3.14159265f;
 // 0.7 of its width and half its height; the race sets angle 28 + 0.76875 x speed (1/256 turns,
 // clockwise) while the read-out shows speed x 1.9. The needle's picture points down to the left
 // at angle 0, so that the dial's scale of 0 to 300 spans a symmetric arc from just above the
-// left to just above the right, with 150 straight up; the read-out sits below the hub.
+// left to just above the right, with 150 straight up (the scale goes on to 320); the read-out
+// sits below the hub.
 constexpr int NeedleWidth = 98, NeedleHeight = 48;
 constexpr float NeedlePivotX = 0.7f * NeedleWidth, NeedlePivotY = 0.5f * NeedleHeight;
 constexpr float DialX = -10 + NeedleWidth, DialY = 510 + NeedleHeight;
 constexpr float NeedleRestUnits = 28, NeedleUnitsPerSpeed = 0.76875f, ShownPerSpeed = 1.9f;
-constexpr float DialTop = 300, DialMiddle = DialTop / 2;
+// The dial reads to 320, beyond the read-out's top of 304; the needle's picture is laid out for
+// a scale of 300 with its middle straight up.
+constexpr float DialTop = 320, DialMiddle = 150;
 constexpr float NeedleLength = 42;
 constexpr float TickOuter = 48, MajorTickInner = 35, MinorTickInner = 41, LabelRadius = 60;
 constexpr float Units = 2 * Pi / 256;
@@ -80,14 +83,15 @@ void DrawDial(Canvas& c) {
   c.Fill(Grow(face, 2), Hex(0x0A0E26));
   c.Fill(face, Linear(0, cy - 80, Hex(0x6FA8FF), 0, cy + 40, Hex(0x1A2A70)));
   c.Fill(Grow(face, -3), Radial(cx, cy - 20, 100, Hex(0x1A2358), Hex(0x04071A)));
-  c.Fill(DialBand(250, DialTop, TickOuter - 7, TickOuter + 2), Hex(0xE8202A, 0.85f));
+  c.Fill(DialBand(260, DialTop, TickOuter - 7, TickOuter + 2), Hex(0xE8202A, 0.85f));
   for (int v = 0; v <= DialTop; v += 10) {
     const auto [dx, dy] = DialDirection(static_cast<float>(v));
-    const bool major = v % 50 == 0;
+    const bool major = v % 50 == 0 || v == DialTop;
     const float inner = major ? MajorTickInner : MinorTickInner;
     c.Fill(Capsule(cx + dx * inner, cy + dy * inner, cx + dx * TickOuter, cy + dy * TickOuter, major ? 1.6f : 0.8f),
            major ? Hex(0xFFFFFF) : Hex(0x9AB4FF));
-    if (major) DrawLabel(c, std::to_string(v), cx + dx * LabelRadius, cy + dy * LabelRadius, 12, Hex(0xFFF2A8));
+    // 300 gives its label to the end of the scale, 20 further on.
+    if (major && v != 300) DrawLabel(c, std::to_string(v), cx + dx * LabelRadius, cy + dy * LabelRadius, 12, Hex(0xFFF2A8));
   }
   // The read-out window below the hub, where the race writes the speed (centred on 91, 578).
   DrawPlate(c, 60, 566, 122, 592, 8, palette::Cyan);
@@ -164,18 +168,31 @@ Canvas RightPanelWhole() {
   c.Fill(Grow(window, 2), Hex(0x0A0E26));
   c.Fill(window, Linear(0, 0, Hex(0x6FA8FF), 0, 200, Hex(0x42FCCA)));
   c.Fill(Box(7, MapTop, PanelWidth - 7.0f, MapBottom), Linear(0, MapTop, Hex(0x0D1E3A), 0, MapBottom, Hex(0x050A1C)));
-  // The rank (written from x 9 at y 185, in the colour of a plate's rim) sits in a plate in the
-  // map window's lower left corner whose rim lies left of the text; its caption is above it like
-  // those of the left panel; the frame piece below the map continues the plate.
-  Caption(c, "POSITION", 38, 160);
-  DrawPlate(c, 0.5f, 170, 70, 202, 6, palette::Cyan);
-  // An emblem below the map.
-  c.Fill(Circle(87, 370, 62), Radial(70, 350, 90, Hex(0x2A3C8F), Hex(0x0C1233)));
-  c.Stroke(Circle(87, 370, 62), 3, Hex(0x42FCCA));
-  DrawBikeAt(c, BikeModels[1], 90, 370, 1.6f, 0.55f);
-  Caption(c, "FOLLOW THE MAP", 87, 268);
-  DrawLabel(c, "STAY ON THE ROAD", 87, 470, 11, Hex(0x9AB4FF));
-  DrawLabel(c, "PICK UP BONUSES", 87, 488, 11, Hex(0x9AB4FF));
+  // Below the map: the rank's plate (the race writes it from x 110 at y 218 of the panel), inside
+  // the frame piece that covers the map's lower edge, so the map never runs over it.
+  DrawPlate(c, 8, 203, 166, 233, 8, palette::Cyan);
+  DrawLabel(c, "POSITION", 52, 218, 12, Hex(0xFFDE00));
+  // The bike's three hit points: sockets the race lights (centres 47, 87, 127 at y 288).
+  Caption(c, "HITS", 87, 258);
+  DrawPlate(c, 22, 270, 152, 306, 10, palette::Cyan);
+  for (const float x : {47.0f, 87.0f, 127.0f}) {
+    c.Fill(Circle(x + 0.5f, 288.5f, 10), Hex(0x05081A));
+    c.Stroke(Circle(x + 0.5f, 288.5f, 10), 1.5f, Hex(0x2A3566));
+  }
+  // The level's road as a bar from the start (bottom) to the finish (top): the race fills it up
+  // to the bike and ticks the rivals on it (groove x 81..93, y 356..574).
+  Caption(c, "PROGRESS", 87, 328);
+  DrawPlate(c, 58, 340, 116, 590, 10, palette::Cyan);
+  c.Fill(Box(80, 352, 94, 578, 4), Hex(0x05081A));
+  for (int row = 0; row < 2; ++row)
+    for (int col = 0; col < 4; ++col)
+      c.Fill(Box(79 + col * 4.0f, 343 + row * 4.0f, 83 + col * 4.0f, 347 + row * 4.0f), (row + col) % 2 ? Hex(0x101010) : Hex(0xF4F4F4));
+  for (int k = 1; k < 4; ++k) {
+    const float y = 574 - k * (574 - 356) / 4.0f;
+    c.Fill(Box(96, y - 0.5f, 102, y + 0.5f), Hex(0x9AB4FF));
+  }
+  DrawLabel(c, "FINISH", 145, 358, 11, Hex(0x9AB4FF));
+  DrawLabel(c, "START", 145, 572, 11, Hex(0x9AB4FF));
   return c;
 }
 
@@ -272,8 +289,12 @@ Canvas RightPanelFrameBottom() { return RightPanelWhole().Cut(0, MapBottom, Pane
 
 using namespace art;
 
+// The rivals' liveries follow the game's own items: per rival 1..5, per model 1..5, the upright
+// picture, the crash, the lean to the left and to the right.
+constexpr int FirstLiveryItem = 43, LiveryItemsPerModel = 4;
+
 TPictureCollection BuildRaceImages() {
-  std::vector<TPictureCollectionItem> items(43);
+  std::vector<TPictureCollectionItem> items(FirstLiveryItem + RivalLiveries.size() * BikeModels.size() * LiveryItemsPerModel);
   auto put = [&](int index, std::string name, const Canvas& canvas) {
     items[index] = MakeItem(std::move(name), ToKeyedPicture(canvas));
   };
@@ -300,6 +321,17 @@ TPictureCollection BuildRaceImages() {
     items[base] = Strip(name + " crash", CrashPatterns(m));
     items[base + 1] = Strip(name + " lean left", LeanStrip(m, true));
     items[base + 2] = Strip(name + " lean right", LeanStrip(m, false));
+  }
+  for (size_t r = 0; r < RivalLiveries.size(); ++r) {
+    for (size_t k = 0; k < BikeModels.size(); ++k) {
+      const BikeModel m = InLivery(BikeModels[k], RivalLiveries[r]);
+      const std::string name = std::string(m.Name) + " rival " + std::to_string(r + 1);
+      const size_t base = FirstLiveryItem + (r * BikeModels.size() + k) * LiveryItemsPerModel;
+      items[base] = MakeItem(name + " upright", ToKeyedPicture(DrawUpright(m)));
+      items[base + 1] = Strip(name + " crash", CrashPatterns(m));
+      items[base + 2] = Strip(name + " lean left", LeanStrip(m, true));
+      items[base + 3] = Strip(name + " lean right", LeanStrip(m, false));
+    }
   }
   TPictureCollection list;
   list.Items = std::move(items);

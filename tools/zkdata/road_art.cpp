@@ -527,11 +527,13 @@ struct LaneInterior {
 };
 constexpr std::array<LaneInterior, 3> LaneInteriors{{{16, 64}, {8, 64}, {8, 56}}};
 
+// Fresh asphalt laid over a cut: the same grain a shade darker, an uneven outline and a faint
+// sealed seam, so that it reads as road and not as something lying on it.
 void RepairPatch(Canvas& c, const LaneInterior& in) {
-  const Shape patch = Box(in.X0 + 4, 14, in.X1 - 6, 50, 2);
-  c.Fill(Grow(patch, 1), Hex(0x2A2C32, 0.6f));
-  c.Fill(patch, Linear(0, 14, Hex(0x44474F, 0.9f), 0, 50, Hex(0x3F424A, 0.9f)));
-  c.Fill(Ellipse(in.X1 - 12, 60, 6, 3.5f), Hex(0x202126, 0.35f));  // an oil stain
+  const Shape patch = Polygon({{in.X0 + 5, 17}, {in.X1 - 9, 14}, {in.X1 - 6, 33}, {in.X1 - 8, 50}, {in.X0 + 7, 48}, {in.X0 + 4, 31}});
+  c.Fill(Grow(patch, 0.8f), Hex(0x2E3036, 0.3f));
+  c.Fill(patch, [](float x, float y) { return WithAlpha(Scale(Asphalt(x + 23, y + 41), 0.9f), 0.85f); });
+  c.Fill(Ellipse(in.X1 - 12, 60, 6, 3.5f), Hex(0x202126, 0.25f));  // an oil stain
 }
 
 void Cracks(Canvas& c, const LaneInterior& in) {

@@ -77,7 +77,7 @@ std::string PopupProblem(const TSpriteCensus& census) {
 
 std::string BikeProblem(const TRace& race, const TPlayer& bike) {
   if (bike.HitPoints < 1 || bike.HitPoints > 3) return Figure("hit points", bike.HitPoints);
-  const double top = 160 * bike.TopSpeedFactor() + 0.3 * SpeedFactor + 10 * RivalCount;
+  const double top = TopSpeed(bike.Model()) + 0.3 * SpeedFactor + 10 * RivalCount;
   if (!Finite(bike.Speed) || bike.Speed < -18 || bike.Speed > top) return Figure("speed", bike.Speed);
   if (!Finite(bike.ScrollSpeed) || !Finite(bike.HeadingAcc) || !Finite(bike.CenterX) || !Finite(bike.CenterY))
     return "the bike's motion is not finite";
