@@ -7,12 +7,38 @@
 // throttle stays open while such a rehearsal keeps the hull on road cells and out of the way of
 // the rivals, each riding on as it is seen to ride; when the preferred line would need the brake,
 // the nearest line that does not is taken, one clear of the rivals coming up from behind first.
+//
+// The expert rider judges the race as it is. The human rider makes the same judgement on what
+// the screen showed a reaction time ago (THumanGlance), reckoned on to the present by the keys it
+// has pressed since, with the road it has not yet seen carried on as it last saw it.
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <optional>
 
 #include "race/player.h"
+
+// What the human rider took in from the screen at the start of one frame, and the keys it held.
+struct THumanGlance {
+  double X = 0, Y = 0;  // the bike's centre (world pixels)
+  TBikeState State;
+  int32_t FirstSeenRow = 0;  // the furthest track row shown (the minimap's top row)
+  std::array<TRiderSeen, RivalCount> Rivals{};  // those in the picture
+  int RivalsSeen = 0;
+  TRaceInput Keys{};  // what it held in that frame
+};
+
+// The glances of the frames it lives through, newest last, for the level it rides.
+struct THumanMemory {
+  static constexpr int Slots = 256;  // reaction frames at up to 1000 Hz
+  const TRace* Race = nullptr;
+  int32_t Level = 0;
+  int64_t Glances = 0;
+  std::array<THumanGlance, Slots> Glance{};
+  std::array<int, 4> HeldFor{};  // frames each of Left, Right, Up, Down has kept its state
+  TRaceInput Held{};
+};
 
 TAutopilot Autopilot;
 
@@ -61,21 +87,42 @@ TBikeView ViewOf(const TRace& race, const TPlayer& bike) {
   return TBikeView{bike.CenterX + origin.X, bike.CenterY + origin.Y, bike.HeadingAcc / 2, bike.Speed};
 }
 
-double SmoothCentreOfRow(const TRace& race, int row) {
-  double sum = 0;
-  for (int r = row - kSmoothRows; r <= row + kSmoothRows; ++r) sum += race.RoadCenterX[std::clamp(r, 1, TrackRows)];
-  return sum / (2 * kSmoothRows + 1);
-}
+// The road as the rider knows it: the track from FirstSeenRow on (0: all of it); rows beyond that
+// are taken to go on as the first seen rows run.
+struct TRoadSight {
+  const TRace& Race;
+  int FirstSeenRow = 0;
 
-// The road's centre line at world y: averaged over a few rows and carried on between the rows'
-// middles, since in a shift the centre of the lane cells steps a column every second row while
-// the road's edges run straight along the diagonal.
-double CentreAt(const TRace& race, double y) {
-  const double r = y / CellSize - 0.5;
-  const int row = static_cast<int>(std::floor(r));
-  const double t = r - row;
-  return SmoothCentreOfRow(race, row) * (1 - t) + SmoothCentreOfRow(race, row + 1) * t;
-}
+  // The road's centre line in a row; beyond the seen rows carried on along the first two seen.
+  double RowCentre(int row) const {
+    const int r = std::clamp(row, 1, TrackRows);
+    if (r >= FirstSeenRow) return Race.RoadCenterX[r];
+    const double first = Race.RoadCenterX[FirstSeenRow];
+    return first + (first - Race.RoadCenterX[std::min(FirstSeenRow + 2, TrackRows)]) / 2 * (FirstSeenRow - r);
+  }
+  double SmoothCentreOfRow(int row) const {
+    double sum = 0;
+    for (int r = row - kSmoothRows; r <= row + kSmoothRows; ++r) sum += RowCentre(r);
+    return sum / (2 * kSmoothRows + 1);
+  }
+  // The road's centre line at world y: averaged over a few rows and carried on between the rows'
+  // middles, since in a shift the centre of the lane cells steps a column every second row while
+  // the road's edges run straight along the diagonal.
+  double CentreAt(double y) const {
+    const double r = y / CellSize - 0.5;
+    const int row = static_cast<int>(std::floor(r));
+    const double t = r - row;
+    return SmoothCentreOfRow(row) * (1 - t) + SmoothCentreOfRow(row + 1) * t;
+  }
+  // Whether world pixel (x, y) is on a road cell; beyond the seen rows, on the first seen row
+  // carried along the expected centre line.
+  bool IsRoad(int x, int y) const {
+    const int row = y / CellSize;
+    if (y < 0 || row >= FirstSeenRow) return Race.IsRoadTile(x, y);
+    const double shift = RowCentre(row) - RowCentre(FirstSeenRow);
+    return Race.IsRoadTile(static_cast<int>(std::lround(x - shift)), FirstSeenRow * CellSize + y % CellSize);
+  }
+};
 
 // A rival as the rehearsal sees it coming.
 struct TRivalPath {
@@ -94,28 +141,45 @@ struct TRivalPaths {
 // Frames of a rehearsal at the frame rate in use.
 int RehearsalFrames() { return std::min(kMaxRehearsalFrames, static_cast<int>(kRehearsalFrames / SpeedFactor)); }
 
-TRivalPaths RivalPathsNear(const TRace& race, const TBikeView& bike, const TVehicleModel& bikeModel) {
+// A rival as the rider sees it now: its centre (world pixels) and the pixels it covers a frame
+// at the reference rate (0 for a crashed one).
+struct TSeenRival {
+  double X = 0, Y = 0, Step = 0;
+};
+
+// Adds the rival to the paths when it matters to the bike (ahead within reach, or coming up from
+// behind): its offset, urgency and whether it overtakes or rides alongside. Its path to come is
+// left for the caller to fill; nullptr when it does not matter.
+TRivalPath* AddRival(TRivalPaths& paths, const TRoadSight& road, const TBikeView& bike, double bikeStep,
+                     const TSeenRival& rival) {
+  const double ahead = bike.Y - rival.Y;
+  const bool overtaking = ahead < -kRivalBehind && ahead >= -kOvertakerRange && rival.Step > bikeStep;
+  if ((ahead < -kRivalBehind && !overtaking) || ahead > kRivalAhead || paths.Count == RivalCount) return nullptr;
+  TRivalPath& p = paths.Path[paths.Count++];
+  p.Offset = rival.X - road.CentreAt(rival.Y);
+  p.Overtaking = overtaking;
+  p.Beside = std::fabs(ahead) < kBesideRange;
+  const double closing = bikeStep - rival.Step;
+  const double frames = overtaking          ? kRivalHorizonFrames
+                        : ahead <= kRivalNear ? 0
+                        : closing > 0.05      ? (ahead - kRivalNear) / closing
+                                              : kRivalHorizonFrames;
+  p.Urgency = frames < kRivalHorizonFrames ? 1 / (frames + 20) : 0;
+  return &p;
+}
+
+// The racing rivals as they are, each foreseen by the riders' own rules.
+TRivalPaths RivalPathsNear(const TRoadSight& road, const TBikeView& bike, const TVehicleModel& bikeModel) {
   TRivalPaths paths;
-  if (race.Traffic == nullptr) return paths;
-  const TCar& rivals = *race.Traffic;
+  if (road.Race.Traffic == nullptr) return paths;
+  const TCar& rivals = *road.Race.Traffic;
   const double bikeStep = PixelsPerFrame(bikeModel, bike.Speed);
   for (int i = 1; i <= RivalCount; ++i) {
     if (!rivals.Racing[i]) continue;
-    const double ahead = bike.Y - rivals.CenterY[i];
     const double step = rivals.Crashed[i] ? 0 : PixelsPerFrame(VehicleModel(rivals.Model[i]), rivals.Speed[i]);
-    const bool overtaking = ahead < -kRivalBehind && ahead >= -kOvertakerRange && step > bikeStep;
-    if ((ahead < -kRivalBehind && !overtaking) || ahead > kRivalAhead) continue;
-    TRivalPath& p = paths.Path[paths.Count++];
-    p.Offset = rivals.CenterX[i] - CentreAt(race, rivals.CenterY[i]);
-    p.Overtaking = overtaking;
-    p.Beside = std::fabs(ahead) < kBesideRange;
-    const double closing = bikeStep - step;
-    const double frames = overtaking          ? kRivalHorizonFrames
-                          : ahead <= kRivalNear ? 0
-                          : closing > 0.05      ? (ahead - kRivalNear) / closing
-                                                : kRivalHorizonFrames;
-    p.Urgency = frames < kRivalHorizonFrames ? 1 / (frames + 20) : 0;
-    rivals.Forecast(i, RehearsalFrames(), p.At.data());
+    if (TRivalPath* p = AddRival(paths, road, bike, bikeStep, {rivals.CenterX[i], rivals.CenterY[i], step})) {
+      rivals.Forecast(i, RehearsalFrames(), p->At.data());
+    }
   }
   return paths;
 }
@@ -144,10 +208,10 @@ double PreferredLine(const TRivalPaths& rivals, double present) {
 
 // The heading (angle units) the bike steers for from (x, y): toward the line `offset` from the
 // centre line, a speed-dependent distance ahead.
-double PursuitHeading(const TRace& race, double x, double y, double speed, double offset) {
+double PursuitHeading(const TRoadSight& road, double x, double y, double speed, double offset) {
   const double lookAhead = kLookAheadBase + kLookAheadPerSpeed * std::max(0.0, speed);
   const double targetY = std::max(y - lookAhead, static_cast<double>(CellSize));
-  return std::atan2(CentreAt(race, targetY) + offset - x, y - targetY) * kAngleUnitsPerRadian;
+  return std::atan2(road.CentreAt(targetY) + offset - x, y - targetY) * kAngleUnitsPerRadian;
 }
 
 // The size of the bike's collision quad (HullQuad).
@@ -155,9 +219,9 @@ struct THullShape {
   double Radius = 0, Angle = 0;  // corners this far from the centre, this far (angle units) off the heading
 };
 
-bool OnRoad(const TRace& race, const TQuad& corners) {
+bool OnRoad(const TRoadSight& road, const TQuad& corners) {
   return std::all_of(corners.begin(), corners.end(), [&](const TPointF& p) {
-    return race.IsRoadTile(static_cast<int>(std::lround(p.X)), static_cast<int>(std::lround(p.Y)));
+    return road.IsRoad(static_cast<int>(std::lround(p.X)), static_cast<int>(std::lround(p.Y)));
   });
 }
 
@@ -177,7 +241,7 @@ enum class TPedal { Throttle, Coast, Brake };
 
 // What the rehearsal starts from.
 struct TSituation {
-  const TRace& Race;
+  const TRoadSight& Road;
   const TVehicleModel& Model;
   TBikeView Bike;
   THullShape Hull;
@@ -192,12 +256,13 @@ struct TRehearsedBike {
   TBikeState State;
   double X = 0, Y = 0;
 
+  TRehearsedBike(const TBikeState& state, double x, double y) : State(state), X(x), Y(y) {}
   // A rehearsal ends where the hull leaves the road: the bike it rides is on the road.
   explicit TRehearsedBike(const TSituation& s) : State(s.State), X(s.Bike.X), Y(s.Bike.Y) { State.OnRoad = true; }
 
   // The steering key (-1 left, 1 right, 0 none) that pure pursuit of the line `offset` asks for.
-  int SteerKey(const TRace& race, double offset) const {
-    const double error = PursuitHeading(race, X, Y, State.Speed, offset) - State.HeadingAcc / 2;
+  int SteerKey(const TRoadSight& road, double offset) const {
+    const double error = PursuitHeading(road, X, Y, State.Speed, offset) - State.HeadingAcc / 2;
     return std::fabs(error) > kSteerDeadBand ? (error > 0 ? 1 : -1) : 0;
   }
   // One frame of the bike model with the steering key and the pedal held.
@@ -207,6 +272,9 @@ struct TRehearsedBike {
     input.Right = key > 0;
     input.Up = pedal == TPedal::Throttle;
     input.Down = pedal == TPedal::Brake;
+    Ride(m, input);
+  }
+  void Ride(const TVehicleModel& m, const TRaceInput& input) {
     RideBikeFrame(State, m, input);
     const TPointF v = BikeVelocity(State);
     X += v.X * ScrollStep * SpeedFactor;
@@ -225,10 +293,10 @@ int ClearFrames(const TSituation& s, double offset, TPedal pedal) {
   for (int f = 0; f < frames && bike.State.Speed > kSafeSpeed; ++f) {
     TPedal now = f < pedalFrames ? pedal : TPedal::Brake;
     if (now == TPedal::Brake && !MayBrake(bike.State)) now = TPedal::Coast;
-    bike.Ride(s.Model, bike.SteerKey(s.Race, offset), now);
+    bike.Ride(s.Model, bike.SteerKey(s.Road, offset), now);
     if (bike.Y < CellSize) break;
     const TQuad corners = bike.Hull(s.Hull);
-    if (!OnRoad(s.Race, corners)) return f;
+    if (!OnRoad(s.Road, corners)) return f;
     for (int k = 0; k < s.Rivals.Count; ++k) {
       if (!s.Rivals.Path[k].Overtaking && MeetsRival(corners, s.Rivals.Path[k], f)) return f;
     }
@@ -247,7 +315,7 @@ bool ClearOfOvertakers(const TSituation& s, double offset) {
   const int frames = std::min(RehearsalFrames(), static_cast<int>(kOvertakeFrames / SpeedFactor));
   TRehearsedBike bike(s);
   for (int f = 0; f < frames; ++f) {
-    bike.Ride(s.Model, bike.SteerKey(s.Race, offset), TPedal::Throttle);
+    bike.Ride(s.Model, bike.SteerKey(s.Road, offset), TPedal::Throttle);
     const TQuad corners = bike.Hull(s.Hull);
     if (std::any_of(first, last, [&](const TRivalPath& p) { return p.Overtaking && MeetsRival(corners, p, f); })) {
       return false;
@@ -256,22 +324,17 @@ bool ClearOfOvertakers(const TSituation& s, double offset) {
   return true;
 }
 
-}  // namespace
-
-TRaceInput TAutopilot::Keys(const TRace& race) const {
+// The keys for the situation: the line and the pedal, judged as the file's head describes.
+TRaceInput Decide(const TSituation& s, double speedCap) {
   TRaceInput keys;
-  if (race.Player == nullptr) return keys;
-  const TPlayer& player = *race.Player;
-  const TVehicleModel& m = player.Model();
-  const TBikeView bike = ViewOf(race, player);
-  const TSituation s{race, m, bike, THullShape{player.HullRadius * m.HullScale, player.HullAngle}, player.BikeState(),
-                     RivalPathsNear(race, bike, m)};
-  const double present = bike.X - CentreAt(race, bike.Y);
+  const TBikeView& bike = s.Bike;
+  const TVehicleModel& m = s.Model;
+  const double present = bike.X - s.Road.CentreAt(bike.Y);
 
   // The line: the preferred one, or when that asks for the brake (or meets a rival from behind),
   // the nearest to the present line that lets the throttle stay open, clear of the rivals from
   // behind if any is.
-  const bool belowCap = bike.Speed < SpeedCap * TopSpeed(m);
+  const bool belowCap = bike.Speed < speedCap * TopSpeed(m);
   double offset = PreferredLine(s.Rivals, present);
   bool throttle = belowCap && ThrottleIsSafe(s, offset) && ClearOfOvertakers(s, offset);
   const double from = std::clamp(present, -kMaxLineOffset, kMaxLineOffset);
@@ -303,7 +366,7 @@ TRaceInput TAutopilot::Keys(const TRace& race) const {
     }
   }
 
-  const double error = PursuitHeading(race, bike.X, bike.Y, bike.Speed, offset) - bike.Heading;
+  const double error = PursuitHeading(s.Road, bike.X, bike.Y, bike.Speed, offset) - bike.Heading;
   keys.Left = error < -kSteerDeadBand;
   keys.Right = error > kSteerDeadBand;
 
@@ -315,4 +378,118 @@ TRaceInput TAutopilot::Keys(const TRace& race) const {
     keys.Down = MayBrake(s.State) && bike.Speed > kSafeSpeed;
   }
   return keys;
+}
+
+THullShape HullOf(const TPlayer& player) {
+  return THullShape{player.HullRadius * player.Model().HullScale, player.HullAngle};
+}
+
+// The picture the human rider watches (the race window).
+constexpr double kPictureWidth = 800, kPictureHeight = 600;
+
+// Frames the human rider's eyes lag behind the screen at the rate in use.
+int ReactionFrames() {
+  const double rate = SpeedFactor > 0 ? ReferenceFrameRate / SpeedFactor : ReferenceFrameRate;
+  return std::clamp(static_cast<int>(std::ceil(TAutopilot::HumanReactionMs * rate / 1000 - 1e-9)), 0,
+                    THumanMemory::Slots - 1);
+}
+
+// What the screen shows the human rider now.
+THumanGlance GlanceAt(const TRace& race, const TPlayer& player) {
+  THumanGlance g;
+  const TBikeView bike = ViewOf(race, player);
+  g.X = bike.X;
+  g.Y = bike.Y;
+  g.State = player.BikeState();
+  g.FirstSeenRow = std::max(1, player.MinimapFirstRow());
+  if (race.Traffic == nullptr) return g;
+  const TCar& rivals = *race.Traffic;
+  const double left = race.ViewCol * CellSize - (race.Road != nullptr ? race.Road->X : 0);
+  const double top = race.ViewRow * CellSize - (race.Road != nullptr ? race.Road->Y : 0);
+  for (int i = 1; i <= RivalCount; ++i) {
+    const double x = rivals.CenterX[i] - left, y = rivals.CenterY[i] - top;
+    if (!rivals.Racing[i] || !rivals.InView[i] || x < 0 || x >= kPictureWidth || y < 0 || y >= kPictureHeight) continue;
+    g.Rivals[g.RivalsSeen++] = TRiderSeen{rivals.CenterX[i], rivals.CenterY[i], rivals.Heading[i],
+                                          rivals.Crashed[i] ? 0 : rivals.Speed[i], rivals.Model[i]};
+  }
+  return g;
+}
+
+}  // namespace
+
+TAutopilot::TAutopilot() = default;
+TAutopilot::TAutopilot(TAutopilot&&) noexcept = default;
+TAutopilot& TAutopilot::operator=(TAutopilot&&) noexcept = default;
+TAutopilot::~TAutopilot() = default;
+
+TRaceInput TAutopilot::Keys(const TRace& race) {
+  if (race.Player == nullptr) return TRaceInput{};
+  if (Rider == TRider::Human) return HumanKeys(race);
+  const TPlayer& player = *race.Player;
+  const TVehicleModel& m = player.Model();
+  const TRoadSight road{race};
+  const TBikeView bike = ViewOf(race, player);
+  return Decide(TSituation{road, m, bike, HullOf(player), player.BikeState(), RivalPathsNear(road, bike, m)}, SpeedCap);
+}
+
+TRaceInput TAutopilot::HumanKeys(const TRace& race) {
+  const TPlayer& player = *race.Player;
+  if (!memory_) memory_ = std::make_unique<THumanMemory>();  // once, on the human rider's first frame
+  THumanMemory& mem = *memory_;
+  if (&race != mem.Race || race.Level != mem.Level) {
+    mem.Race = &race;
+    mem.Level = race.Level;
+    mem.Glances = 0;
+    mem.Held = TRaceInput{};
+    mem.HeldFor.fill(HumanHoldFrames);
+  }
+  // This frame's glance goes into the memory; the decision rests on the one from the reaction
+  // time ago (or the oldest, at the start of a level), reckoned on by the keys pressed since.
+  const int64_t now = mem.Glances++;
+  mem.Glance[now % THumanMemory::Slots] = GlanceAt(race, player);
+  const int64_t seen = std::max<int64_t>(0, now - ReactionFrames());
+  const THumanGlance& g = mem.Glance[seen % THumanMemory::Slots];
+
+  const TVehicleModel& m = player.Model();
+  const TRoadSight road{race, g.FirstSeenRow};
+  TRehearsedBike reckoned(g.State, g.X, g.Y);
+  for (int64_t f = seen; f < now; ++f) reckoned.Ride(m, mem.Glance[f % THumanMemory::Slots].Keys);
+  TBikeState state = reckoned.State;
+  state.Speed = std::max(0.0, state.Speed);
+  const TBikeView bike{reckoned.X, reckoned.Y, state.HeadingAcc / 2, state.Speed};
+
+  // The rivals seen then, foreseen by the riders' rules from where they were.
+  TRivalPaths rivals;
+  const int lag = static_cast<int>(now - seen);
+  const double bikeStep = PixelsPerFrame(m, bike.Speed);
+  for (int k = 0; k < g.RivalsSeen && race.Traffic != nullptr; ++k) {
+    std::array<TPointF, kMaxRehearsalFrames + THumanMemory::Slots> path;
+    const int frames = lag + RehearsalFrames();
+    race.Traffic->Forecast(g.Rivals[k], frames, path.data());
+    const TPointF at = lag > 0 ? path[lag - 1] : TPointF{g.Rivals[k].X, g.Rivals[k].Y};
+    const double step = PixelsPerFrame(VehicleModel(g.Rivals[k].Model), g.Rivals[k].Speed);
+    if (TRivalPath* p = AddRival(rivals, road, bike, bikeStep, TSeenRival{at.X, at.Y, step})) {
+      std::copy(path.begin() + lag, path.begin() + frames, p->At.begin());
+    }
+  }
+  const TRaceInput keys = HoldKeys(Decide(TSituation{road, m, bike, HullOf(player), state, rivals}, SpeedCap));
+  mem.Glance[now % THumanMemory::Slots].Keys = keys;
+  return keys;
+}
+
+// Each key keeps its state for HumanHoldFrames frames after it changed; a key goes down only
+// while the opposite one is up.
+TRaceInput TAutopilot::HoldKeys(const TRaceInput& wanted) {
+  THumanMemory& mem = *memory_;
+  bool* const heldKeys[4] = {&mem.Held.Left, &mem.Held.Right, &mem.Held.Up, &mem.Held.Down};
+  const bool wantedKeys[4] = {wanted.Left, wanted.Right, wanted.Up, wanted.Down};
+  for (int k = 0; k < 4; ++k) {
+    ++mem.HeldFor[k];
+    const bool opposite = *heldKeys[k ^ 1];
+    if (wantedKeys[k] != *heldKeys[k] && mem.HeldFor[k] >= HumanHoldFrames && !(wantedKeys[k] && opposite)) {
+      *heldKeys[k] = wantedKeys[k];
+      mem.HeldFor[k] = 0;
+    }
+  }
+  return mem.Held;
 }

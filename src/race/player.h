@@ -172,6 +172,8 @@ public:
   // points to, keeps to the road's direction and works its throttle and brake by the road
   // ahead. Lane changes, crashes to come and its dodging of others are not foreseen.
   void Forecast(int n, int frames, TPointF* path) const;
+  // The same for a rider of model `model` seen with its centre at (x, y), its heading and speed.
+  void Forecast(const TRiderSeen& seen, int frames, TPointF* path) const;
 
   void Step(int elapsed) override;
   void Render() override {}
@@ -338,6 +340,8 @@ public:
   // Values the race screen takes from the bike after the sprites moved.
   int NeedleAngle() const;
   void SetScrollVelocity() const;
+  // The level's clock runs down by the frame's real time (ExactFrameMs), stopping at zero and once
+  // the level is over; each second crossed in the last ten ticks; TimeUp within a frame of zero.
   void RunRaceClock();
 
   // The frame step and what it is made of.
@@ -372,13 +376,13 @@ public:
 
   // Drawing.
   void Render() override;
+  // The track row of the minimap's grid row 1.
+  int MinimapFirstRow() const { return Race.ViewRow + 1 - MinimapRowsAhead; }
   // The part of the screen Render leaves to the road: between the side panels where both are
   // opaque pictures the height of the screen, else all of it.
   TRect RoadArea() const;
   void DrawShadowsAndMarker(const TPictureCollectionItem& image);
   void DrawRivals(TDXImageList& list2);
-  // The track row of the minimap's grid row 1.
-  int MinimapFirstRow() const { return Race.ViewRow + 1 - MinimapRowsAhead; }
   void BuildMinimapGrid();
   void DrawMinimap();
 

@@ -244,19 +244,52 @@ public:
 // The autopilot: a rider for tools and tests, never on in normal play
 // ---------------------------------------------------------------------------------------------
 
+// Who rides: the expert sees the whole track and the rivals at once; the human rider plays as a
+// person at the screen does.
+enum class TRider : uint8_t { Expert, Human };
+
+// A rider as seen on the screen: its centre (world pixels), heading (angle units), speed (0 for a
+// crashed one) and bike model.
+struct TRiderSeen {
+  double X = 0, Y = 0, Heading = 0, Speed = 0;
+  uint8_t Model = 1;
+};
+
+// What the human rider remembers of the screens it saw (the autopilot's own file).
+struct THumanMemory;
+
 struct TAutopilot {
   // While on, the shell gives the race Keys as its input instead of the keyboard's race keys (the
   // popups still take the keyboard).
   bool On = false;
+  TRider Rider = TRider::Expert;
   // The share of the bike's top speed it rides at most.
   double SpeedCap = 1;
 
-  // The race keys a player would hold now, judged from what the screen shows: the road ahead
-  // (RowShape, RoadCenterX, the tiles), the bike's speed, heading and lean, the rivals near it.
+  // The race keys the rider holds now.
+  // The expert judges the race as it is: the road ahead (RowShape, RoadCenterX, the tiles), the
+  // bike's speed, heading and lean, the rivals near it, each foreseen by the riders' own rules.
   // It rides the racing line at full throttle, steers toward a point ahead, brakes before a
   // shift its speed would carry it off the road (never while leaning deep enough to fall), goes
   // around slower rivals, and never uses the handbrake or the horn.
-  TRaceInput Keys(const TRace& race) const;
+  // The human rider judges as the expert does, but only on what the screen showed
+  // HumanReactionMs ago (the road cells in the picture and on the minimap, the rivals in the
+  // picture), from which it reckons the present by the keys it has pressed since; beyond the
+  // rows it has seen it expects the road to go on as it last saw it, and the rivals it saw to
+  // ride on by the riders' rules. It holds each key for at least HumanHoldFrames frames.
+  TRaceInput Keys(const TRace& race);
+
+  static constexpr int HumanReactionMs = 250, HumanHoldFrames = 4;
+
+  TAutopilot();
+  TAutopilot(TAutopilot&&) noexcept;
+  TAutopilot& operator=(TAutopilot&&) noexcept;
+  ~TAutopilot();
+
+private:
+  TRaceInput HumanKeys(const TRace& race);
+  TRaceInput HoldKeys(const TRaceInput& wanted);
+  std::unique_ptr<THumanMemory> memory_;  // made on the human rider's first frame
 };
 extern TAutopilot Autopilot;
 

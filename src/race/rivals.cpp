@@ -432,8 +432,12 @@ void TCar::LimitHeading(int n, int row) {
 }
 
 void TCar::Forecast(int n, int frames, TPointF* path) const {
-  const TVehicleModel& m = VehicleModel(Model[n]);
-  double x = CenterX[n], y = CenterY[n], heading = Heading[n], speed = Crashed[n] ? 0 : Speed[n];
+  Forecast(TRiderSeen{CenterX[n], CenterY[n], Heading[n], Crashed[n] ? 0 : Speed[n], Model[n]}, frames, path);
+}
+
+void TCar::Forecast(const TRiderSeen& seen, int frames, TPointF* path) const {
+  const TVehicleModel& m = VehicleModel(seen.Model);
+  double x = seen.X, y = seen.Y, heading = seen.Heading, speed = seen.Speed;
   // The lane it steers for: where its heading meets its look-ahead row.
   double lane = 0;
   if (const int r = LookRowAt(y, 0); r >= 1 && r <= TrackRows) {

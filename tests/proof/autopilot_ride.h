@@ -24,9 +24,9 @@ struct TLevelRun {
   int Frames = 0;
 };
 
-// Who rides: the autopilot (capped at a share of the top speed), or a rider that holds Up and
-// never steers.
-enum class TRider { Autopilot, ThrottleOnly };
+// Who rides: the expert autopilot (capped at a share of the top speed), the human rider, or a
+// rider that holds Up and never steers.
+enum class TRider { Autopilot, Human, ThrottleOnly };
 
 class RideFixture : public testing::Test {
 protected:
@@ -64,7 +64,8 @@ protected:
       race.Player->StartLevel(true);
     }
     race.RaceTimeLeft += overtimeMs;
-    Autopilot.On = rider == TRider::Autopilot;
+    Autopilot.On = rider != TRider::ThrottleOnly;
+    Autopilot.Rider = rider == TRider::Human ? ::TRider::Human : ::TRider::Expert;
     Autopilot.SpeedCap = speedCap;
     TLevelRun run;
     bool wasCrashed = false;

@@ -212,6 +212,7 @@ void TAutoPlay::Act() {
 
 int TAutoPlay::Run() {
   Autopilot.On = !options_.Pad;
+  Autopilot.Rider = options_.Rider;
   if (std::string problem; options_.Pad && !Sys_HeadlessPadConnect(problem)) {
     std::fprintf(stderr, "zkplay: %s\n", problem.c_str());
     return kPlayExpectFailed;

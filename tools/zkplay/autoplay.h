@@ -5,11 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "race/race.h"
+
 struct TAutoPlayOptions {
   int RefreshRate = 60;
   bool SendScores = false;     // "Yes" to sending the score (a score server was given)
   long long SoakSeconds = -1;  // >= 0: play games back to back for this much simulated time
   bool Pad = false;            // everything through a virtual pad, the race keys included
+  TRider Rider = TRider::Expert;
 };
 
 // Plays on the started game (MForm created). One game: from the main menu through START and the

@@ -20,7 +20,7 @@ const TProgramInfo Program{
     "usage: zkplay [--data DIR] [--save-dir DIR] [--seed N] [--rate HZ] [--score-server URL] SCRIPT\n"
     "       zkplay [--data DIR] [--seed N] [--rate HZ] --storm EVENTS\n"
     "       zkplay [--data DIR] [--save-dir DIR] [--seed N] [--rate HZ] [--score-server URL] --autopilot\n"
-    "              [--pad] [--soak SECONDS]\n"
+    "              [--pad] [--rider expert|human] [--soak SECONDS]\n"
     "       zkplay [--data DIR] [--save-dir DIR] --replay FILE\n"
     "Runs the real game headless from a script, with a simulated clock and a fixed seed.\n"
     "SCRIPT - reads the commands from standard input and runs each line as it arrives.\n"
@@ -42,6 +42,9 @@ const TProgramInfo Program{
     "  --pad                 with --autopilot: everything through a virtual game controller,\n"
     "                        the autopilot's race keys included (the name \"AUTOPILOT\" taken\n"
     "                        from the letter picker)\n"
+    "  --rider expert|human  with --autopilot: who rides, the expert (the default), who sees the\n"
+    "                        whole race at once, or the human rider, who sees only the screen a\n"
+    "                        quarter of a second late and holds its keys for at least four frames\n"
     "  --soak SECONDS        with --autopilot: plays games back to back for SECONDS of simulated\n"
     "                        time and prints the resident memory after the first game, at the\n"
     "                        end and at its peak\n"
@@ -80,8 +83,9 @@ const TProgramInfo Program{
     "  replay FILE           from the main menu, plays the recorded game in FILE to its end\n"
     "  track                 prints the current level's track as one line of JSON\n"
     "  autopilot on|off|pad  the autopilot rides the races instead of the race keys (popups\n"
-    "                        still take the script's keys); pad: its keys are put on the\n"
-    "                        virtual pads each frame of a wait, as a player would hold them\n"
+    "                        still take the script's keys); on is the expert rider;\n"
+    "                        pad: its keys are put on the virtual pads each frame of a wait\n"
+    "  autopilot expert|human  the autopilot on, with that rider (see --rider)\n"
     "  expect FIELD VALUE    ends with status 1 unless the state's FIELD (a.b for nested\n"
     "                        fields) is VALUE; VALUE may start with >, <, >= or <=\n"
     "Exit status: 0 when the script ran through, 1 when an expect failed, 2 for a wrong\n"
@@ -132,6 +136,8 @@ int main(int argc, char** argv) {
   options.DataDir = DefaultGameDir(argv[0]);
   long long seed = 1, stormEvents = -1, soakSeconds = -1;
   bool autopilot = false, pad = false;
+  TRider rider = TRider::Expert;
+  bool riderGiven = false;
   std::string scorServer, scriptPath, replayPath, saveDir;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -152,6 +158,11 @@ int main(int argc, char** argv) {
       autopilot = true;
     } else if (arg == "--pad") {
       pad = true;
+    } else if (arg == "--rider" && hasValue) {
+      const std::string name = argv[++i];
+      if (name != "expert" && name != "human") return Usage("--rider takes expert or human");
+      rider = name == "human" ? TRider::Human : TRider::Expert;
+      riderGiven = true;
     } else if (arg == "--soak" && hasValue) {
       if (!ParseInt(argv[++i], soakSeconds) || soakSeconds < 0) return Usage("--soak takes a number of seconds");
     } else if (arg == "--replay" && hasValue) {
@@ -178,6 +189,7 @@ int main(int argc, char** argv) {
   }
   if (soakSeconds >= 0 && !autopilot) return Usage("--soak needs --autopilot");
   if (pad && !autopilot) return Usage("--pad needs --autopilot");
+  if (riderGiven && !autopilot) return Usage("--rider needs --autopilot");
   if (autopilot && !scriptPath.empty()) return Usage("--autopilot takes no script");
   if (scriptPath.empty() && !autopilot) return Usage("no script given");
   const bool fromStdin = scriptPath == "-";
@@ -197,7 +209,7 @@ int main(int argc, char** argv) {
     config.DataRoot = options.DataDir;
     if (!scorServer.empty()) SetScoreServer(scorServer);
     game.Start(config, static_cast<uint64_t>(seed));
-    status = autopilot ? RunAutoPlay(TAutoPlayOptions{options.RefreshRate, !scorServer.empty(), soakSeconds, pad})
+    status = autopilot ? RunAutoPlay(TAutoPlayOptions{options.RefreshRate, !scorServer.empty(), soakSeconds, pad, rider})
                        : RunScript(script, fromStdin ? "<stdin>" : scriptPath, options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zkplay: %s\n", e.what());

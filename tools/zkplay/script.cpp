@@ -600,9 +600,12 @@ int RunScript(std::istream& script, const std::string& scriptName, const PlayOpt
     } else if (cmd == "autopilot") {
       std::string state;
       in >> state;
-      if (state != "on" && state != "off" && state != "pad") return fail("autopilot takes on, off or pad");
-      Autopilot.On = state == "on";
+      if (state != "on" && state != "off" && state != "pad" && state != "expert" && state != "human") {
+        return fail("autopilot takes on, off, pad, expert or human");
+      }
+      Autopilot.On = state != "off" && state != "pad";
       autopilotOnPad = state == "pad";
+      if (Autopilot.On) Autopilot.Rider = state == "human" ? TRider::Human : TRider::Expert;
     } else if (cmd == "expect") {
       std::string name, expected;
       if (!(in >> name)) return fail("expect takes a field name and a value");
