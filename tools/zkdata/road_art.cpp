@@ -349,14 +349,121 @@ void LampPost(Canvas& c) {
   c.Fill(Circle(14, 36, 6.5f), Radial(12, 34, 8, Hex(0xFFFFE0), Hex(0xFFC830)));
 }
 
-constexpr std::array<VariantPainter, 8> VergeVariants{AdvertBoard, TyreWall, HayBales, VergeTree,
-                                                     MarshalPost, Spectators, GreenBarrier, LampPost};
+// The props of one group's own character. Those on the grass stay left of the barrier (x < 36),
+// those on the barrier within its blocks (x 39 .. 71).
 
-Canvas VergeTile(int variant, bool right) {
+void FlagPoles(Canvas& c) {  // green circuit: pennants on poles
+  static constexpr uint32_t Cloth[] = {0xE8202A, 0xFFDE00, 0x1F5BFF};
+  for (int i = 0; i < 3; ++i) {
+    const float x = 10.0f + (i % 2) * 10, y = 14.0f + i * 21;
+    const Shape pennant = Polygon({{x, y - 4}, {x + 15, y - 1}, {x + 13, y + 1}, {x, y + 4}});
+    c.Shadow(pennant, 3, 3, 2, 0.35f);
+    c.Fill(pennant, Hex(Cloth[i]));
+    c.Fill(Circle(x, y, 2.4f), Hex(0x303038));
+    c.Fill(Circle(x, y, 1.3f), Hex(0xD8D8E0));
+  }
+}
+
+// Small things strewn over an ellipse, denser toward its middle.
+template <typename Draw>
+void Strew(Prng& p, float cx, float cy, float rx, float ry, int count, Draw draw) {
+  for (int i = 0; i < count; ++i) {
+    const float a = p.Unit() * 6.283f, d = std::sqrt(p.Unit()) * 0.85f;
+    draw(cx + std::cos(a) * rx * d, cy + std::sin(a) * ry * d);
+  }
+}
+
+void LeafPiles(Canvas& c) {  // autumn: raked heaps of leaves
+  static constexpr uint32_t Leaves[] = {0xD8661C, 0xB8321A, 0xE8A82A, 0x8A4A18};
+  Prng p(41);
+  for (auto [cx, cy, r] : {std::array<float, 3>{17, 20, 11}, {19, 50, 13}}) {
+    c.Shadow(Ellipse(cx, cy, r, r * 0.75f), 3, 3, 3, 0.4f);
+    c.Fill(Ellipse(cx, cy, r, r * 0.75f), Hex(0x6A3A14));
+    Strew(p, cx, cy, r, r * 0.75f, 34, [&](float x, float y) { c.Fill(Ellipse(x, y, 2.2f, 1.4f), Hex(Leaves[p.Below(4)])); });
+  }
+}
+
+void BareTree(Canvas& c) {  // autumn: branches with the last few leaves
+  const float cx = 18, cy = 36;
+  const Rgba bark = Hex(0x4A2E18);
+  c.Shadow(Circle(cx, cy, 13), 5, 6, 4, 0.3f);
+  for (int i = 0; i < 7; ++i) {
+    const float a = i * 0.8976f + 0.3f, len = 11.0f + (i % 3) * 2.5f;
+    const float ex = cx + std::cos(a) * len, ey = cy + std::sin(a) * len;
+    c.Fill(Capsule(cx, cy, ex, ey, 1.5f), bark);
+    c.Fill(Capsule(ex, ey, ex + std::cos(a + 0.7f) * 4, ey + std::sin(a + 0.7f) * 4, 0.7f), bark);
+    c.Fill(Circle(ex, ey, 1.8f), Hex(i % 2 ? 0xD8661C : 0xE8A82A));
+  }
+  c.Fill(Circle(cx, cy, 4.5f), Radial(cx - 1, cy - 1, 5, Hex(0x7A5232), Hex(0x4A2E18)));
+}
+
+void OilDrums(Canvas& c) {  // dry plain: drums stood along the barrier
+  static constexpr uint32_t Paint[] = {0xE0521A, 0x2456C8, 0xE0521A, 0xFFD21F};
+  for (int i = 0; i < 4; ++i) {
+    const float x = 47.0f + (i % 2) * 15, y = 17.0f + i * 13;
+    c.Shadow(Circle(x, y, 7), 3, 3, 2, 0.45f);
+    c.Fill(Circle(x, y, 7.2f), Hex(0x1A1A20));
+    c.Fill(Circle(x, y, 6.2f), Radial(x - 2, y - 2, 8, Scale(Hex(Paint[i]), 1.15f), Scale(Hex(Paint[i]), 0.75f)));
+    c.Stroke(Circle(x, y, 4.2f), 0.6f, Hex(0x000000, 0.35f));
+    c.Fill(Circle(x + 2.5f, y - 2.5f, 1.1f), Hex(0x2A2A30));  // the bung
+  }
+}
+
+void Cacti(Canvas& c) {  // dry plain: ribbed barrel cacti, sage so the season's tint leaves them
+  for (auto [x, y, r] : {std::array<float, 3>{15, 18, 8}, {22, 46, 10}, {9, 58, 5}}) {
+    c.Shadow(Circle(x, y, r), 4, 4, 3, 0.45f);
+    c.Fill(Circle(x, y, r + 1), Hex(0x24403C));
+    c.Fill(Circle(x, y, r), Radial(x - r * 0.4f, y - r * 0.4f, r * 1.6f, Hex(0x9CC2B8), Hex(0x4A7A70)));
+    for (int k = 0; k < 8; ++k) {
+      const float a = k * 0.7854f;
+      c.Fill(Capsule(x, y, x + std::cos(a) * r * 0.9f, y + std::sin(a) * r * 0.9f, 0.45f), Hex(0x2E5650, 0.7f));
+    }
+    c.Fill(Circle(x, y, r * 0.28f), Hex(0xFF6A9A));
+  }
+}
+
+void DesertRocks(Canvas& c) {  // dry plain: red boulders
+  for (auto [x, y, rx, ry] : {std::array<float, 4>{18, 22, 12, 9}, {12, 46, 7, 6}, {26, 54, 8, 6.5f}}) {
+    c.Shadow(Ellipse(x, y, rx, ry), 4, 4, 3, 0.5f);
+    c.Fill(Ellipse(x, y, rx + 1, ry + 1), Hex(0x4A2414));
+    c.Fill(Ellipse(x, y, rx, ry), Linear(x - rx, y - ry, Hex(0xE0946A), x + rx, y + ry, Hex(0x8A4428)));
+    c.Fill(Capsule(x - rx * 0.4f, y - ry * 0.2f, x + rx * 0.3f, y + ry * 0.3f, 0.5f), Hex(0x4A2414, 0.6f));
+  }
+}
+
+void Floodlight(Canvas& c) {  // night: a mast lighting the verge
+  c.Fill(Ellipse(22, 36, 20, 30), Radial(22, 36, 30, Hex(0xFFF6C8, 0.55f), Hex(0xFFF6C8, 0)));
+  c.Shadow(Box(6, 28, 16, 44, 1), 3, 3, 2, 0.5f);
+  c.Fill(Capsule(11, 36, 24, 36, 1.6f), Hex(0x50545C));  // the arm to the lamp head
+  c.Fill(Box(6, 30, 16, 42, 1), Hex(0x2A2C34));
+  c.Fill(Box(22, 28, 30, 44, 1.5f), Hex(0x202028));
+  c.Fill(Box(23.5f, 29.5f, 28.5f, 42.5f, 1), Linear(23, 29, Hex(0xFFFFF0), 28, 43, Hex(0xFFD860)));
+}
+
+void ReflectorPosts(Canvas& c) {  // night: white posts with bright reflectors along the barrier
+  for (int i = 0; i < 4; ++i) {
+    const float y = 9.0f + i * 18;
+    c.Shadow(Box(27, y - 3, 33, y + 3, 1), 2, 2, 1.5f, 0.5f);
+    c.Fill(Box(27, y - 3, 33, y + 3, 1), Hex(0xF4F4F4));
+    c.Fill(Box(30, y - 2, 33, y + 2), Hex(i % 2 ? 0xFF7A10 : 0xFF2A20));
+    c.Fill(Circle(31.5f, y, 4), Hex(0xFFB050, 0.25f));
+  }
+}
+
+// Per group, the props verge codes 1 .. 8 show: the circuit's adverts, tyres, marshals and
+// stands everywhere, the rest of the group's own character.
+constexpr std::array<std::array<VariantPainter, 8>, RoadLookCount> VergeVariants{{
+    {AdvertBoard, TyreWall, HayBales, VergeTree, MarshalPost, Spectators, GreenBarrier, FlagPoles},
+    {AdvertBoard, TyreWall, HayBales, BareTree, MarshalPost, Spectators, GreenBarrier, LeafPiles},
+    {AdvertBoard, TyreWall, OilDrums, Cacti, MarshalPost, Spectators, GreenBarrier, DesertRocks},
+    {AdvertBoard, TyreWall, LampPost, Floodlight, MarshalPost, Spectators, GreenBarrier, ReflectorPosts},
+}};
+
+Canvas VergeTile(int look, int variant, bool right) {
   Canvas tile = ProfileTile(Row::Straight, right ? 7 : 0, false);
   if (variant > 0) {
     Canvas overlay(TileSize, TileSize);
-    VergeVariants[variant - 1](overlay);
+    VergeVariants[static_cast<size_t>(look)][static_cast<size_t>(variant - 1)](overlay);
     tile.Draw(right ? overlay.FlippedX() : overlay, 0, 0);
   }
   return tile;
@@ -641,11 +748,12 @@ std::vector<Canvas> RoadTiles() {
 }
 
 std::vector<Canvas> RoadTilesOfOneLook(int look) {
-  Style = &LookStyles[static_cast<size_t>(std::clamp(look, 0, RoadLookCount - 1))];
+  look = std::clamp(look, 0, RoadLookCount - 1);
+  Style = &LookStyles[static_cast<size_t>(look)];
   std::vector<Canvas> tiles(RoadLookPatterns, GroundTile());
   for (int v = 0; v < 9; ++v) {
-    tiles[1 + v] = VergeTile(v, false);
-    tiles[13 + v] = VergeTile(v, true);
+    tiles[1 + v] = VergeTile(look, v, false);
+    tiles[13 + v] = VergeTile(look, v, true);
   }
   tiles[10] = ProfileTile(Row::Straight, 2, false);
   tiles[11] = ProfileTile(Row::Straight, 3, false);
