@@ -281,7 +281,7 @@ private:
   int Resolve(int16_t result, int below) const;
   void LayFinishLine();
   void PlaceObjects(TGroundDraws& ground);
-  void PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow, int& covered);
+  int PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow);
   // Lays object `pick`, of `size` cells square, with its top-left cell at row, column; its
   // columns have no free cells below the drawing row any more.
   template <int size>
@@ -397,21 +397,26 @@ void TTrackBuilder::PlaceObjects(TGroundDraws& ground) {
   for (int c = 1; c <= TrackColumns; ++c) freeBelow[c] = TrackMap[TrackRows - 1][c] == tileUnfilled;
   for (int i = TrackRows - 2; i >= TopRoadRow(); --i) {
     const TTrackRow& cells = TrackMap[i];
-    // Only the cells where at least the smallest object fits draw: elsewhere the draw would decide
-    // nothing. The candidates are marked a byte each, then visited a word of bytes at a time.
-    std::array<uint8_t, ObjectColumnsPadded> candidate{};
+    // Only the cells where at least the smallest object fits and whose left neighbour is free
+    // draw: elsewhere the draw would decide nothing. The candidates are marked a byte each, then
+    // visited a word of bytes at a time; an object placed clears the marks of the cells it covers.
+    std::array<uint8_t, ObjectColumnsPadded + LargestObject> candidate{};
     for (int j = FirstObjectColumn; j <= LastObjectColumn; ++j) {
-      candidate[j - FirstObjectColumn] = (freeBelow[j] >= 2) & (freeBelow[j + 1] >= 2);
+      candidate[j - FirstObjectColumn] =
+          (freeBelow[j] >= 2) & (freeBelow[j + 1] >= 2) & (cells[j - 1] == tileUnfilled);
     }
     static_assert(std::endian::native == std::endian::little, "a word's first byte is its lowest");
-    int covered = 0;  // columns below this one are taken by an object placed in this row
     for (int chunk = 0; chunk < ObjectColumnsPadded; chunk += 8) {
       uint64_t marks;
       std::memcpy(&marks, &candidate[chunk], sizeof marks);
-      for (; marks != 0; marks &= marks - 1) {
-        const int j = FirstObjectColumn + chunk + std::countr_zero(marks) / 8;
-        if (j < covered || cells[j - 1] != tileUnfilled) continue;
-        PlaceObjectAt(i, j, ground.Draw<GroundObjectDraw>(), freeBelow, covered);
+      while (marks != 0) {
+        const int bit = std::countr_zero(marks);
+        const int offset = chunk + bit / 8;
+        const int size = PlaceObjectAt(i, FirstObjectColumn + offset, ground.Draw<GroundObjectDraw>(), freeBelow);
+        marks &= marks - 1;
+        // The covered cells of this word, and of the next word where the object reaches into it.
+        marks &= ~(((uint64_t{1} << (8 * size)) - 1) << bit);
+        std::memset(&candidate[offset], 0, static_cast<size_t>(size));
       }
     }
     // Row i itself holds only road so far: objects drawn in rows above it land in it later.
@@ -421,20 +426,21 @@ void TTrackBuilder::PlaceObjects(TGroundDraws& ground) {
   }
 }
 
-// Places object `pick` below cell (row, column) if it fits there; `covered` becomes the first
-// column right of it.
-void TTrackBuilder::PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow, int& covered) {
+// Places object `pick` below cell (row, column) if it fits there; returns the columns it takes
+// (0: none).
+int TTrackBuilder::PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow) {
   const int size = ObjectSizeOfPick[pick];
   const int m2 = std::min(freeBelow[column], freeBelow[column + 1]);
   const int m3 = std::min<int>(m2, freeBelow[column + 2]);
-  const std::array<int, LargestObject + 1> room{0, 0, m2, m3, std::min<int>(m3, freeBelow[column + 3])};
-  if (size == 0 || room[size] < size) return;
-  covered = column + size;
+  const std::array<int, LargestObject + 1> room{LargestObject, 0, m2, m3, std::min<int>(m3, freeBelow[column + 3])};
+  if (room[size] < size) return 0;
   switch (size) {
+    case 0: return 0;
     case 2: StampObject<2>(pick, row + 1, column, freeBelow); break;
     case 3: StampObject<3>(pick, row + 1, column, freeBelow); break;
     default: StampObject<4>(pick, row + 1, column, freeBelow); break;
   }
+  return size;
 }
 
 void TTrackBuilder::FillGround(TGroundDraws& ground) {
