@@ -249,6 +249,27 @@ private:
 
 using TFreeDepths = std::array<uint8_t, TrackColumns + 2>;
 
+// The columns object `pick` takes when drawn at `column`, or 0 if it is none or does not fit:
+// it fits where each of its columns has at least its size of free cells below. Reads four depths
+// as one word: each depth is at most LargestObject, so adding 0x80 - size to a byte sets its top
+// bit, without a carry, exactly when the depth is at least the size.
+inline int FittingSize(const TFreeDepths& freeBelow, int column, int pick) {
+  static_assert(LargestObject <= 4 && FirstObjectColumn >= 1 && LastObjectColumn + 3 <= TrackColumns + 1);
+  constexpr std::array<uint32_t, LargestObject + 1> TopBitsOfColumns{0, 0x80, 0x8080, 0x808080, 0x80808080};
+  const uint32_t size = ObjectSizeOfPick[pick];
+  uint32_t depths;
+  std::memcpy(&depths, &freeBelow[column], sizeof depths);
+  const uint32_t tops = TopBitsOfColumns[size];
+  const bool fits = ((depths + 0x80808080u - size * 0x01010101u) & tops) == tops;
+  return fits ? static_cast<int>(size) : 0;
+}
+
+// An object drawn in a row, laid when the row is done.
+struct TPlacement {
+  int16_t Column;
+  uint8_t Pick;
+};
+
 // The columns a row's road occupies (First > Last: none).
 struct TRoadExtent {
   int16_t First = 1, Last = 0;
@@ -281,7 +302,7 @@ private:
   int Resolve(int16_t result, int below) const;
   void LayFinishLine();
   void PlaceObjects(TGroundDraws& ground);
-  int PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow);
+  void PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow);
   // Lays object `pick`, of `size` cells square, with its top-left cell at row, column; its
   // columns have no free cells below the drawing row any more.
   template <int size>
@@ -406,19 +427,30 @@ void TTrackBuilder::PlaceObjects(TGroundDraws& ground) {
           (freeBelow[j] >= 2) & (freeBelow[j + 1] >= 2) & (cells[j - 1] == tileUnfilled);
     }
     static_assert(std::endian::native == std::endian::little, "a word's first byte is its lowest");
+    // The objects are laid once the row is drawn for (they go below it and change nothing a
+    // later draw of the row looks at), so that the draw loop does not branch on the outcome.
+    std::array<TPlacement, ObjectColumnsPadded / 2 + 1> placed;
+    int placedCount = 0;
+    uint64_t spill = 0;  // marks of the next word covered by an object
     for (int chunk = 0; chunk < ObjectColumnsPadded; chunk += 8) {
       uint64_t marks;
       std::memcpy(&marks, &candidate[chunk], sizeof marks);
+      marks &= ~spill;
+      spill = 0;
       while (marks != 0) {
         const int bit = std::countr_zero(marks);
-        const int offset = chunk + bit / 8;
-        const int size = PlaceObjectAt(i, FirstObjectColumn + offset, ground.Draw<GroundObjectDraw>(), freeBelow);
+        const int column = FirstObjectColumn + chunk + bit / 8;
+        const int pick = ground.Draw<GroundObjectDraw>();
+        const int size = FittingSize(freeBelow, column, pick);
+        placed[placedCount] = {static_cast<int16_t>(column), static_cast<uint8_t>(pick)};
+        placedCount += size != 0;
         marks &= marks - 1;
-        // The covered cells of this word, and of the next word where the object reaches into it.
-        marks &= ~(((uint64_t{1} << (8 * size)) - 1) << bit);
-        std::memset(&candidate[offset], 0, static_cast<size_t>(size));
+        const auto covered = static_cast<unsigned __int128>((uint64_t{1} << (8 * size)) - 1) << bit;
+        marks &= ~static_cast<uint64_t>(covered);
+        spill = static_cast<uint64_t>(covered >> 64);
       }
     }
+    for (int k = 0; k < placedCount; ++k) PlaceObjectAt(i, placed[k].Column, placed[k].Pick, freeBelow);
     // Row i itself holds only road so far: objects drawn in rows above it land in it later.
     for (int c = 1; c <= TrackColumns; ++c) {
       freeBelow[c] = cells[c] == tileUnfilled ? static_cast<uint8_t>(std::min(freeBelow[c] + 1, LargestObject)) : 0;
@@ -426,21 +458,13 @@ void TTrackBuilder::PlaceObjects(TGroundDraws& ground) {
   }
 }
 
-// Places object `pick` below cell (row, column) if it fits there; returns the columns it takes
-// (0: none).
-int TTrackBuilder::PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow) {
-  const int size = ObjectSizeOfPick[pick];
-  const int m2 = std::min(freeBelow[column], freeBelow[column + 1]);
-  const int m3 = std::min<int>(m2, freeBelow[column + 2]);
-  const std::array<int, LargestObject + 1> room{LargestObject, 0, m2, m3, std::min<int>(m3, freeBelow[column + 3])};
-  if (room[size] < size) return 0;
-  switch (size) {
-    case 0: return 0;
+// Lays object `pick` below cell (row, column), where it fits.
+void TTrackBuilder::PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow) {
+  switch (ObjectSizeOfPick[pick]) {
     case 2: StampObject<2>(pick, row + 1, column, freeBelow); break;
     case 3: StampObject<3>(pick, row + 1, column, freeBelow); break;
     default: StampObject<4>(pick, row + 1, column, freeBelow); break;
   }
-  return size;
 }
 
 void TTrackBuilder::FillGround(TGroundDraws& ground) {
