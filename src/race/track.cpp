@@ -469,19 +469,29 @@ void TTrackBuilder::PlaceObjectAt(int row, int column, int pick, TFreeDepths& fr
 
 void TTrackBuilder::FillGround(TGroundDraws& ground) {
   // Every cell takes a draw, filled or not, and a mask picks what it keeps, so that the loop need
-  // not guess which cells are free.
+  // not guess which cells are free. A row's draws come first, then the row is filled in one pass
+  // that needs no table.
   constexpr int block = TGroundDraws::DrawsPerWord;
   static_assert(TrackColumns % block == 0, "rows are drawn for in whole blocks");
   constexpr int codeCount = static_cast<int>(FreeCellCodes.size());
+  constexpr int firstDecoration = 3, decorationOffset = 46;
+  static_assert([] {
+    for (int pick = 0; pick < codeCount; ++pick) {
+      if (FreeCellCodes[pick] != (pick < firstDecoration ? tileGround : pick + decorationOffset)) return false;
+    }
+    return tileGround == 0;
+  }(), "draws below firstDecoration give ground, the rest a decoration decorationOffset above the draw");
+  std::array<uint8_t, TrackColumns> picks;
   for (int r = 1; r <= TrackRows; ++r) {
-    TTrackRow& cells = TrackMap[r];
-    for (int c = 1; c <= TrackColumns; c += block) {
-      const std::array<uint8_t, block> picks = ground.DrawTen<codeCount>();
-      for (int k = 0; k < block; ++k) {
-        uint8_t& cell = cells[c + k];
-        const auto isFree = static_cast<uint8_t>(-static_cast<int>(cell == tileUnfilled));
-        cell = static_cast<uint8_t>((cell & ~isFree) | (FreeCellCodes[picks[k]] & isFree));
-      }
+    for (int c = 0; c < TrackColumns; c += block) {
+      const std::array<uint8_t, block> ten = ground.DrawTen<codeCount>();
+      std::copy(ten.begin(), ten.end(), &picks[c]);
+    }
+    uint8_t* const cells = &TrackMap[r][1];
+    for (int c = 0; c < TrackColumns; ++c) {
+      const uint8_t pick = picks[c];
+      const uint8_t code = pick >= firstDecoration ? static_cast<uint8_t>(pick + decorationOffset) : uint8_t{0};
+      cells[c] = cells[c] == tileUnfilled ? code : cells[c];
     }
   }
 }
