@@ -189,7 +189,7 @@ constexpr std::array<uint8_t, GroundObjectDraw> ObjectSizeOfPick = [] {
 }();
 // The columns whose cells may draw an object; it takes the cell's column and those to its right.
 constexpr int FirstObjectColumn = 3, LastObjectColumn = TrackColumns - 5;
-constexpr int ObjectColumnsPadded = (LastObjectColumn - FirstObjectColumn + 1 + 7) / 8 * 8;
+constexpr int ObjectColumnsPadded = (LastObjectColumn - FirstObjectColumn + 1 + 63) / 64 * 64;
 // A free cell left by the objects is plain ground or, as often, one of the decorations 49..51.
 constexpr std::array<uint8_t, 6> FreeCellCodes{tileGround, tileGround, tileGround, 49, 50, 51};
 
@@ -262,6 +262,20 @@ inline int FittingSize(const TFreeDepths& freeBelow, int column, int pick) {
   const uint32_t tops = TopBitsOfColumns[size];
   const bool fits = ((depths + 0x80808080u - size * 0x01010101u) & tops) == tops;
   return fits ? static_cast<int>(size) : 0;
+}
+
+// Marks of 0 or 1 a byte each, packed a bit each, the first mark in a word's lowest bit.
+template <size_t n>
+std::array<uint64_t, n / 64> PackMarks(const std::array<uint8_t, n>& marks) {
+  static_assert(n % 64 == 0 && std::endian::native == std::endian::little, "a word's first byte is its lowest");
+  std::array<uint64_t, n / 64> words{};
+  for (size_t i = 0; i < n; i += 8) {
+    uint64_t bytes;
+    std::memcpy(&bytes, &marks[i], sizeof bytes);
+    // Byte k (0 or 1) times 2^(56 - 7k) lands in bit 56 + k; no other product reaches bits 56..63.
+    words[i / 64] |= (bytes * 0x0102040810204080ull >> 56) << (i % 64);
+  }
+  return words;
 }
 
 // An object drawn in a row, laid when the row is done.
@@ -419,33 +433,32 @@ void TTrackBuilder::PlaceObjects(TGroundDraws& ground) {
   for (int i = TrackRows - 2; i >= TopRoadRow(); --i) {
     const TTrackRow& cells = TrackMap[i];
     // Only the cells where at least the smallest object fits and whose left neighbour is free
-    // draw: elsewhere the draw would decide nothing. The candidates are marked a byte each, then
-    // visited a word of bytes at a time; an object placed clears the marks of the cells it covers.
-    std::array<uint8_t, ObjectColumnsPadded + LargestObject> candidate{};
+    // draw: elsewhere the draw would decide nothing. The candidates are marked a byte each, packed
+    // a bit each into words and visited a word at a time; an object placed clears the marks of the
+    // cells it covers.
+    std::array<uint8_t, ObjectColumnsPadded> candidate{};
     for (int j = FirstObjectColumn; j <= LastObjectColumn; ++j) {
       candidate[j - FirstObjectColumn] =
           (freeBelow[j] >= 2) & (freeBelow[j + 1] >= 2) & (cells[j - 1] == tileUnfilled);
     }
-    static_assert(std::endian::native == std::endian::little, "a word's first byte is its lowest");
+    const std::array<uint64_t, ObjectColumnsPadded / 64> words = PackMarks(candidate);
     // The objects are laid once the row is drawn for (they go below it and change nothing a
     // later draw of the row looks at), so that the draw loop does not branch on the outcome.
     std::array<TPlacement, ObjectColumnsPadded / 2 + 1> placed;
     int placedCount = 0;
     uint64_t spill = 0;  // marks of the next word covered by an object
-    for (int chunk = 0; chunk < ObjectColumnsPadded; chunk += 8) {
-      uint64_t marks;
-      std::memcpy(&marks, &candidate[chunk], sizeof marks);
-      marks &= ~spill;
+    for (size_t w = 0; w < words.size(); ++w) {
+      uint64_t marks = words[w] & ~spill;
       spill = 0;
       while (marks != 0) {
         const int bit = std::countr_zero(marks);
-        const int column = FirstObjectColumn + chunk + bit / 8;
+        const int column = FirstObjectColumn + static_cast<int>(w) * 64 + bit;
         const int pick = ground.Draw<GroundObjectDraw>();
         const int size = FittingSize(freeBelow, column, pick);
         placed[placedCount] = {static_cast<int16_t>(column), static_cast<uint8_t>(pick)};
         placedCount += size != 0;
         marks &= marks - 1;
-        const auto covered = static_cast<unsigned __int128>((uint64_t{1} << (8 * size)) - 1) << bit;
+        const auto covered = static_cast<unsigned __int128>((uint64_t{1} << size) - 1) << bit;
         marks &= ~static_cast<uint64_t>(covered);
         spill = static_cast<uint64_t>(covered >> 64);
       }
