@@ -189,7 +189,7 @@ constexpr std::array<uint8_t, GroundObjectDraw> ObjectSizeOfPick = [] {
 }();
 // The columns whose cells may draw an object; it takes the cell's column and those to its right.
 constexpr int FirstObjectColumn = 3, LastObjectColumn = TrackColumns - 5;
-constexpr int ObjectColumnsPadded = (LastObjectColumn - FirstObjectColumn + 1 + 7) / 8 * 8;
+constexpr int ObjectColumnsPadded = (LastObjectColumn - FirstObjectColumn + 1 + 63) / 64 * 64;
 // A free cell left by the objects is plain ground or, as often, one of the decorations 49..51.
 constexpr std::array<uint8_t, 6> FreeCellCodes{tileGround, tileGround, tileGround, 49, 50, 51};
 
@@ -249,6 +249,41 @@ private:
 
 using TFreeDepths = std::array<uint8_t, TrackColumns + 2>;
 
+// The columns object `pick` takes when drawn at `column`, or 0 if it is none or does not fit:
+// it fits where each of its columns has at least its size of free cells below. Reads four depths
+// as one word: each depth is at most LargestObject, so adding 0x80 - size to a byte sets its top
+// bit, without a carry, exactly when the depth is at least the size.
+inline int FittingSize(const TFreeDepths& freeBelow, int column, int pick) {
+  static_assert(LargestObject <= 4 && FirstObjectColumn >= 1 && LastObjectColumn + 3 <= TrackColumns + 1);
+  constexpr std::array<uint32_t, LargestObject + 1> TopBitsOfColumns{0, 0x80, 0x8080, 0x808080, 0x80808080};
+  const uint32_t size = ObjectSizeOfPick[pick];
+  uint32_t depths;
+  std::memcpy(&depths, &freeBelow[column], sizeof depths);
+  const uint32_t tops = TopBitsOfColumns[size];
+  const bool fits = ((depths + 0x80808080u - size * 0x01010101u) & tops) == tops;
+  return fits ? static_cast<int>(size) : 0;
+}
+
+// Marks of 0 or 1 a byte each, packed a bit each, the first mark in a word's lowest bit.
+template <size_t n>
+std::array<uint64_t, n / 64> PackMarks(const std::array<uint8_t, n>& marks) {
+  static_assert(n % 64 == 0 && std::endian::native == std::endian::little, "a word's first byte is its lowest");
+  std::array<uint64_t, n / 64> words{};
+  for (size_t i = 0; i < n; i += 8) {
+    uint64_t bytes;
+    std::memcpy(&bytes, &marks[i], sizeof bytes);
+    // Byte k (0 or 1) times 2^(56 - 7k) lands in bit 56 + k; no other product reaches bits 56..63.
+    words[i / 64] |= (bytes * 0x0102040810204080ull >> 56) << (i % 64);
+  }
+  return words;
+}
+
+// An object drawn in a row, laid when the row is done.
+struct TPlacement {
+  int16_t Column;
+  uint8_t Pick;
+};
+
 // The columns a row's road occupies (First > Last: none).
 struct TRoadExtent {
   int16_t First = 1, Last = 0;
@@ -281,7 +316,7 @@ private:
   int Resolve(int16_t result, int below) const;
   void LayFinishLine();
   void PlaceObjects(TGroundDraws& ground);
-  void PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow, int& covered);
+  void PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow);
   // Lays object `pick`, of `size` cells square, with its top-left cell at row, column; its
   // columns have no free cells below the drawing row any more.
   template <int size>
@@ -397,23 +432,38 @@ void TTrackBuilder::PlaceObjects(TGroundDraws& ground) {
   for (int c = 1; c <= TrackColumns; ++c) freeBelow[c] = TrackMap[TrackRows - 1][c] == tileUnfilled;
   for (int i = TrackRows - 2; i >= TopRoadRow(); --i) {
     const TTrackRow& cells = TrackMap[i];
-    // Only the cells where at least the smallest object fits draw: elsewhere the draw would decide
-    // nothing. The candidates are marked a byte each, then visited a word of bytes at a time.
+    // Only the cells where at least the smallest object fits and whose left neighbour is free
+    // draw: elsewhere the draw would decide nothing. The candidates are marked a byte each, packed
+    // a bit each into words and visited a word at a time; an object placed clears the marks of the
+    // cells it covers.
     std::array<uint8_t, ObjectColumnsPadded> candidate{};
     for (int j = FirstObjectColumn; j <= LastObjectColumn; ++j) {
-      candidate[j - FirstObjectColumn] = (freeBelow[j] >= 2) & (freeBelow[j + 1] >= 2);
+      candidate[j - FirstObjectColumn] =
+          (freeBelow[j] >= 2) & (freeBelow[j + 1] >= 2) & (cells[j - 1] == tileUnfilled);
     }
-    static_assert(std::endian::native == std::endian::little, "a word's first byte is its lowest");
-    int covered = 0;  // columns below this one are taken by an object placed in this row
-    for (int chunk = 0; chunk < ObjectColumnsPadded; chunk += 8) {
-      uint64_t marks;
-      std::memcpy(&marks, &candidate[chunk], sizeof marks);
-      for (; marks != 0; marks &= marks - 1) {
-        const int j = FirstObjectColumn + chunk + std::countr_zero(marks) / 8;
-        if (j < covered || cells[j - 1] != tileUnfilled) continue;
-        PlaceObjectAt(i, j, ground.Draw<GroundObjectDraw>(), freeBelow, covered);
+    const std::array<uint64_t, ObjectColumnsPadded / 64> words = PackMarks(candidate);
+    // The objects are laid once the row is drawn for (they go below it and change nothing a
+    // later draw of the row looks at), so that the draw loop does not branch on the outcome.
+    std::array<TPlacement, ObjectColumnsPadded / 2 + 1> placed;
+    int placedCount = 0;
+    uint64_t spill = 0;  // marks of the next word covered by an object
+    for (size_t w = 0; w < words.size(); ++w) {
+      uint64_t marks = words[w] & ~spill;
+      spill = 0;
+      while (marks != 0) {
+        const int bit = std::countr_zero(marks);
+        const int column = FirstObjectColumn + static_cast<int>(w) * 64 + bit;
+        const int pick = ground.Draw<GroundObjectDraw>();
+        const int size = FittingSize(freeBelow, column, pick);
+        placed[placedCount] = {static_cast<int16_t>(column), static_cast<uint8_t>(pick)};
+        placedCount += size != 0;
+        marks &= marks - 1;
+        const auto covered = static_cast<unsigned __int128>((uint64_t{1} << size) - 1) << bit;
+        marks &= ~static_cast<uint64_t>(covered);
+        spill = static_cast<uint64_t>(covered >> 64);
       }
     }
+    for (int k = 0; k < placedCount; ++k) PlaceObjectAt(i, placed[k].Column, placed[k].Pick, freeBelow);
     // Row i itself holds only road so far: objects drawn in rows above it land in it later.
     for (int c = 1; c <= TrackColumns; ++c) {
       freeBelow[c] = cells[c] == tileUnfilled ? static_cast<uint8_t>(std::min(freeBelow[c] + 1, LargestObject)) : 0;
@@ -421,16 +471,9 @@ void TTrackBuilder::PlaceObjects(TGroundDraws& ground) {
   }
 }
 
-// Places object `pick` below cell (row, column) if it fits there; `covered` becomes the first
-// column right of it.
-void TTrackBuilder::PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow, int& covered) {
-  const int size = ObjectSizeOfPick[pick];
-  const int m2 = std::min(freeBelow[column], freeBelow[column + 1]);
-  const int m3 = std::min<int>(m2, freeBelow[column + 2]);
-  const std::array<int, LargestObject + 1> room{0, 0, m2, m3, std::min<int>(m3, freeBelow[column + 3])};
-  if (size == 0 || room[size] < size) return;
-  covered = column + size;
-  switch (size) {
+// Lays object `pick` below cell (row, column), where it fits.
+void TTrackBuilder::PlaceObjectAt(int row, int column, int pick, TFreeDepths& freeBelow) {
+  switch (ObjectSizeOfPick[pick]) {
     case 2: StampObject<2>(pick, row + 1, column, freeBelow); break;
     case 3: StampObject<3>(pick, row + 1, column, freeBelow); break;
     default: StampObject<4>(pick, row + 1, column, freeBelow); break;
@@ -439,19 +482,29 @@ void TTrackBuilder::PlaceObjectAt(int row, int column, int pick, TFreeDepths& fr
 
 void TTrackBuilder::FillGround(TGroundDraws& ground) {
   // Every cell takes a draw, filled or not, and a mask picks what it keeps, so that the loop need
-  // not guess which cells are free.
+  // not guess which cells are free. A row's draws come first, then the row is filled in one pass
+  // that needs no table.
   constexpr int block = TGroundDraws::DrawsPerWord;
   static_assert(TrackColumns % block == 0, "rows are drawn for in whole blocks");
   constexpr int codeCount = static_cast<int>(FreeCellCodes.size());
+  constexpr int firstDecoration = 3, decorationOffset = 46;
+  static_assert([] {
+    for (int pick = 0; pick < codeCount; ++pick) {
+      if (FreeCellCodes[pick] != (pick < firstDecoration ? tileGround : pick + decorationOffset)) return false;
+    }
+    return tileGround == 0;
+  }(), "draws below firstDecoration give ground, the rest a decoration decorationOffset above the draw");
+  std::array<uint8_t, TrackColumns> picks;
   for (int r = 1; r <= TrackRows; ++r) {
-    TTrackRow& cells = TrackMap[r];
-    for (int c = 1; c <= TrackColumns; c += block) {
-      const std::array<uint8_t, block> picks = ground.DrawTen<codeCount>();
-      for (int k = 0; k < block; ++k) {
-        uint8_t& cell = cells[c + k];
-        const auto isFree = static_cast<uint8_t>(-static_cast<int>(cell == tileUnfilled));
-        cell = static_cast<uint8_t>((cell & ~isFree) | (FreeCellCodes[picks[k]] & isFree));
-      }
+    for (int c = 0; c < TrackColumns; c += block) {
+      const std::array<uint8_t, block> ten = ground.DrawTen<codeCount>();
+      std::copy(ten.begin(), ten.end(), &picks[c]);
+    }
+    uint8_t* const cells = &TrackMap[r][1];
+    for (int c = 0; c < TrackColumns; ++c) {
+      const uint8_t pick = picks[c];
+      const uint8_t code = pick >= firstDecoration ? static_cast<uint8_t>(pick + decorationOffset) : uint8_t{0};
+      cells[c] = cells[c] == tileUnfilled ? code : cells[c];
     }
   }
 }
