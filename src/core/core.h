@@ -85,3 +85,28 @@ enum : uint8_t {
 int RoundHalfEven(double v);
 // Truncation toward zero.
 int TruncToInt(double v);
+
+// ---------------------------------------------------------------------------------------------
+// State that lives for one run of the game
+// ---------------------------------------------------------------------------------------------
+
+// How one subsystem's state goes back to what it was at program start. Every run of the game
+// (TGameRun) renews all of them when it starts and again when it stops, so that no run sees what
+// an earlier one left. Each subsystem defines its renewal once, as a global beside the state it
+// renews (best by assigning a freshly constructed object, so that no field is listed by hand);
+// nothing else lists them. A renewal touches only its own subsystem's state: they run in no
+// particular order.
+class TRunStateRenewal {
+public:
+  explicit TRunStateRenewal(void (*renew)());
+  TRunStateRenewal(const TRunStateRenewal&) = delete;
+  TRunStateRenewal& operator=(const TRunStateRenewal&) = delete;
+
+private:
+  friend void RenewRunState();
+  void (*renew_)();
+  const TRunStateRenewal* next_;
+};
+
+// Runs every renewal the program defines.
+void RenewRunState();
