@@ -73,8 +73,6 @@ std::string ReadControlLine(std::string_view line, TControls& controls, std::arr
 
 }  // namespace
 
-TControls Controls = DefaultControls;
-
 const char* ControlActionName(int action) {
   return action >= 0 && action < ControlActionCount ? kActionNames[action] : "";
 }

@@ -5,8 +5,6 @@
 #include "save/save.h"
 #include "save/save_local.h"
 
-std::string StoredHighScoreDigest;
-
 namespace {
 
 constexpr int32_t DefaultScore(int slot) { return 11000 - 1000 * slot; }

@@ -30,21 +30,6 @@ const char* FlagText(bool flag) { return flag ? "1" : "0"; }
 
 }  // namespace
 
-TGameOptions Options;
-uint8_t BossKeyShift = 0;
-uint16_t BossKey = 0;
-std::array<THighScore, 12> HighScores{};
-
-void ForgetSaveState() {
-  ForgetSaveFiles();
-  Options = TGameOptions{};
-  BossKeyShift = 0;
-  BossKey = 0;
-  HighScores.fill(THighScore{});
-  StoredHighScoreDigest.clear();
-  ResetControls();
-}
-
 std::string OptionsFileText() {
   std::string text;
   AppendLine(text, FlagText(Options.FullScreen));

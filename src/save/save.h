@@ -4,7 +4,8 @@
 //
 // Both files are text with CR LF line ends, read once at start-up (high scores first) and written
 // once at exit (options first). They work on the settings Options, BossKeyShift, BossKey and
-// the table HighScores[1..11] declared here.
+// the table HighScores[1..11] declared here. These, the digest read at start-up and the race
+// controls are one object (save_state.cpp) that every run of the game starts afresh.
 //
 // Every file operation takes the file's path; it defaults to the game's own file in SaveFolder(),
 // so tests and tools can point at any folder.
@@ -34,13 +35,15 @@ struct THighScore {
   int32_t Score = 0;
 };
 
-extern TGameOptions Options;
-extern uint8_t BossKeyShift;
-extern uint16_t BossKey;  // 0: none
-extern std::array<THighScore, 12> HighScores;  // [1..11]; [0] unused; 11 holds a candidate
+extern TGameOptions& Options;
+extern uint8_t& BossKeyShift;
+extern uint16_t& BossKey;  // 0: none
+extern std::array<THighScore, 12>& HighScores;  // [1..11]; [0] unused; 11 holds a candidate
 
-// Settings, boss key, table and stored digest back to their values at program start, before any
-// file is read (music and sound on, everything else empty or none).
+// Settings, boss key, table, stored digest and controls back to their values at program start,
+// before any file is read (music and sound on, default controls, everything else empty or none),
+// and the save files' bookkeeping too (ForgetSaveFiles). Every run of the game does this when it
+// starts and when it stops.
 void ForgetSaveState();
 
 // ---------------------------------------------------------------------------------------------
@@ -142,7 +145,7 @@ constexpr int HighScoreSlotCount = 11;
 constexpr const char* DefaultHighScoreName = "ANONYMOUS";
 
 // The digest line of the options file as read at start-up; compared by HighScoreDigestValid.
-extern std::string StoredHighScoreDigest;
+extern std::string& StoredHighScoreDigest;
 
 // Slot n (1..10) gets DefaultHighScoreName and 11000 - 1000 n. Slot 11 is not touched.
 void ResetHighScores();
@@ -189,7 +192,7 @@ constexpr TControls DefaultControls{
     {pbDpadLeft, pbDpadRight, pbA, pbB, pbX, pbY, pbStart},
     true};
 
-extern TControls Controls;
+extern TControls& Controls;
 
 // "STEER LEFT", "ACCELERATE", ... ("" outside the actions).
 const char* ControlActionName(int action);

@@ -61,7 +61,7 @@ struct TLoadedState {
   uint8_t bossKeyShift = BossKeyShift;
   uint16_t bossKey = BossKey;
   std::string storedDigest = StoredHighScoreDigest;
-  decltype(HighScores) table = HighScores;
+  std::array<THighScore, 12> table = HighScores;
 
   void Restore() const {
     Options = options;
