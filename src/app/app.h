@@ -102,14 +102,16 @@ public:
   TGameRun(const TGameRun&) = delete;
   TGameRun& operator=(const TGameRun&) = delete;
 
-  // Starts the platform and the sound device, puts every piece of game state back to its value
-  // at program start, seeds the random generator (with `fixedSeed`, else from the clock), runs
+  // Starts the platform and the sound device, puts the state of every subsystem back to its value
+  // at program start (RenewRunState: the settings, the high-score table, the shell's screens, the
+  // replay session, the autopilot, the race, the keys, the frame timing, the sound), seeds the random generator (with `fixedSeed`, else from the clock), runs
   // `beforeCreate` (tests prepare files or keys there), creates the form as MForm and runs its
   // FormCreate. Throws what those throw (EGameError); the caller may still report the error
   // before Stop shuts everything down.
   void Start(const SysConfig& config, std::optional<uint64_t> fixedSeed = std::nullopt,
              const std::function<void()>& beforeCreate = {});
-  // Frees the form and shuts everything down in reverse order; nothing when nothing started.
+  // Frees the form, renews the subsystems' state once more and shuts everything down in reverse
+  // order; nothing when nothing started.
   void Stop();
 
   TMForm& Form() { return *form_; }

@@ -145,28 +145,13 @@ void TMForm::WindowRestored() {
 // The run of the game
 // ---------------------------------------------------------------------------------------------
 
-namespace {
-
-// Every owner of game state back to its state at program start.
-void ForgetGameState() {
-  ResetFrameTiming();
-  Shell = TShellState{};
-  ResetInputEdges();
-  ForgetSaveState();
-  ForgetAudioState();
-  ForgetRace();
-  ForgetReplay();
-}
-
-}  // namespace
-
 void TGameRun::Start(const SysConfig& config, std::optional<uint64_t> fixedSeed,
                      const std::function<void()>& beforeCreate) {
   Stop();
   started_ = true;
   Sys_Init(config);
   Snd_Init();
-  ForgetGameState();
+  RenewRunState();
   BindSoundSwitches(Options.Music, Options.Sound);
   SeedRandomAtStart(fixedSeed ? &*fixedSeed : nullptr);
   if (beforeCreate) beforeCreate();
@@ -180,7 +165,7 @@ void TGameRun::Stop() {
   started_ = false;
   MForm = nullptr;
   form_.reset();
-  ForgetGameState();
+  RenewRunState();
   Snd_Shutdown();
   Sys_Shutdown();
 }

@@ -17,6 +17,8 @@ bool previousState[8];
 // The race keys the keyboard and the pads held at the last poll.
 TRaceInput keyboardRaceInput;
 
+const TRunStateRenewal renewal(ResetInputEdges);
+
 constexpr size_t kCountryMaxLength = 16;
 constexpr int kCountryMaxWidth = 345;
 constexpr int kCountryMeasureStyle = stCountryMeasure;

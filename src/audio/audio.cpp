@@ -1,6 +1,7 @@
 // The game's music and sound-effect rules over the module player and the sound device, and the
 // player's switches.
 #include "audio/audio.h"
+#include "core/core.h"
 
 int32_t CurrentSong = 0;
 
@@ -12,6 +13,8 @@ constexpr const char* RaceTune = "Data/Music/Race.xm";
 constexpr bool kOn = true;
 const bool* musicSwitch = &kOn;
 const bool* soundSwitch = &kOn;
+
+const TRunStateRenewal renewal(ForgetAudioState);
 
 }  // namespace
 

@@ -8,6 +8,12 @@ double SpeedFactor = 1.0;
 
 bool UpPressed, DownPressed, LeftPressed, RightPressed, PausePressed, YesPressed, NoPressed, EscapePressed;
 
+namespace {
+
+const TRunStateRenewal renewal(ResetFrameTiming);
+
+}  // namespace
+
 void AdaptFrameRate(int refreshRate, int measuredRate) {
   const int r = refreshRate > 0 ? refreshRate : FallbackRefreshRate;
   const int m = measuredRate;

@@ -7,6 +7,10 @@ namespace {
 
 std::unique_ptr<TRace> currentRace;
 
+// Every run of the game starts without a race, and with the autopilot off and remembering nothing.
+const TRunStateRenewal raceRenewal(ForgetRace);
+const TRunStateRenewal autopilotRenewal([] { Autopilot = TAutopilot{}; });
+
 }  // namespace
 
 TRace::TRace(int32_t vehicle) : Vehicle(vehicle) {}

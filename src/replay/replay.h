@@ -105,9 +105,8 @@ void UnpackKeyEdges(uint8_t bits);   // into them
 // ---------------------------------------------------------------------------------------------
 
 enum class TReplayMode { Off, Recording, Playing };
+// Off at the start of every run of the game, with no record kept.
 TReplayMode ReplayMode();
-// Back to Off, the record dropped (start of a run).
-void ForgetReplay();
 
 // A game starts: reseeds the random generator, with the replay's seed while playing one (and
 // sets the frame timing the record starts with, so the race is built as it was), otherwise with a

@@ -12,6 +12,8 @@ TShellState Shell;
 
 namespace {
 
+const TRunStateRenewal shellRenewal([] { Shell = TShellState{}; });
+
 struct MainMenuButton {
   int Y;
   int NormalImage;
