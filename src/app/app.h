@@ -104,10 +104,10 @@ public:
 
   // Starts the platform and the sound device, puts the state of every subsystem back to its value
   // at program start (RenewRunState: the settings, the high-score table, the shell's screens, the
-  // replay session, the autopilot, the race, the keys, the frame timing, the sound), seeds the random generator (with `fixedSeed`, else from the clock), runs
-  // `beforeCreate` (tests prepare files or keys there), creates the form as MForm and runs its
-  // FormCreate. Throws what those throw (EGameError); the caller may still report the error
-  // before Stop shuts everything down.
+  // replay session, the autopilot, the race, the keys, the frame timing, the sound), seeds the
+  // random generator (with `fixedSeed`, else from the clock), runs `beforeCreate` (tests prepare
+  // files or keys there), creates the form as MForm and runs its FormCreate. Throws what those
+  // throw (EGameError); the caller may still report the error before Stop shuts everything down.
   void Start(const SysConfig& config, std::optional<uint64_t> fixedSeed = std::nullopt,
              const std::function<void()>& beforeCreate = {});
   // Frees the form, renews the subsystems' state once more and shuts everything down in reverse
