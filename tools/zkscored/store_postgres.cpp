@@ -50,7 +50,9 @@ constexpr Query kInsert{"zk_insert",
 constexpr Query kTop{"zk_top", "SELECT id, name, score, country, received_at FROM scores ORDER BY score DESC, id LIMIT $1",
                      1};
 constexpr Query kCount{"zk_count", "SELECT count(*) FROM scores", 0};
-constexpr Query kQueries[] = {kInsert, kTop, kCount};
+// Which transactions a read sees: the same text, the same list.
+constexpr Query kSnapshot{"zk_snapshot", "SELECT txid_current_snapshot()::text", 0};
+constexpr Query kQueries[] = {kInsert, kTop, kCount, kSnapshot};
 
 struct ClearResult {
   void operator()(PGresult* result) const { PQclear(result); }
@@ -290,6 +292,18 @@ public:
 
   int64_t Count() override { return std::atoll(PQgetvalue(Read(kCount, nullptr).get(), 0, 0)); }
 
+  // Counts the changes of the database's snapshot: one trip to the database, and none of the list.
+  std::optional<int64_t> Version() override {
+    const Result result = Read(kSnapshot, nullptr);
+    const std::string_view snapshot = PQgetvalue(result.get(), 0, 0);
+    const std::lock_guard<std::mutex> lock(versionMutex_);
+    if (snapshot != snapshot_) {
+      snapshot_ = snapshot;
+      ++version_;
+    }
+    return version_;
+  }
+
   bool SharedWithOtherServers() const override { return true; }
 
 private:
@@ -325,6 +339,9 @@ private:
 
   Pool pool_;
   GroupCommit groups_;
+  std::mutex versionMutex_;
+  std::string snapshot_;  // as last read
+  int64_t version_ = 0;
 };
 
 }  // namespace
