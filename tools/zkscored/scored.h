@@ -191,7 +191,7 @@ struct ServerSettings {
   std::shared_ptr<const WebFiles> Web;  // the game at /play/ and a link to it on the world page; none when null
 };
 
-constexpr int ListenBacklog = 512;
+constexpr int ListenBacklog = 4096;  // the system keeps at most net.core.somaxconn
 
 // The HTTP side: routes, limits and the request log over a store the caller owns.
 class ScoreServer {
