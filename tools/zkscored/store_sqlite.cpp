@@ -8,7 +8,6 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <iterator>
 #include <thread>
@@ -120,8 +119,9 @@ void Migrate(const Connection& db) {
   }
 }
 
-// How often the log is copied into the file while submissions arrive: a commit waits for no disk
-// write, and is on the disk once the next checkpoint has ended.
+// How long after a commit the log is flushed and copied into the file (with the commits that
+// follow it meanwhile): a commit waits for no disk write, and is on the disk once that checkpoint
+// has ended.
 constexpr auto kCheckpointInterval = std::chrono::milliseconds(250);
 // Should checkpoints fall behind, the writer checkpoints itself once the log holds this many pages.
 constexpr int kWriterCheckpointPages = 10000;
@@ -250,7 +250,7 @@ private:
       sqlite3_exec(writer_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
       throw;
     }
-    uncheckpointed_ = true;
+    NoteCommit();
   }
 
   void Insert(const NewScore& score) {
@@ -263,15 +263,28 @@ private:
     if (sqlite3_step(*s) != SQLITE_DONE) throw StoreError(sqlite3_errmsg(writer_.get()));
   }
 
-  // A passive checkpoint after each interval with commits: it never blocks the writer or the
-  // reader; one that cannot finish (another server's checkpoint, a long read) is retried next time.
+  // Wakes the checkpoint thread, unless it already knows of a commit to copy.
+  void NoteCommit() {
+    const std::lock_guard<std::mutex> lock(checkpointMutex_);
+    if (uncheckpointed_) return;
+    uncheckpointed_ = true;
+    checkpointWake_.notify_one();
+  }
+
+  // A passive checkpoint an interval after the first commit since the last one: it never blocks
+  // the writer or the reader; one that cannot finish (another server's checkpoint, a long read)
+  // is tried again an interval later. Idle while nothing is committed.
   void CheckpointLoop() {
     std::unique_lock<std::mutex> lock(checkpointMutex_);
-    while (!checkpointWake_.wait_for(lock, kCheckpointInterval, [this] { return stopping_; })) {
-      if (!uncheckpointed_.exchange(false)) continue;
+    for (;;) {
+      checkpointWake_.wait(lock, [this] { return stopping_ || uncheckpointed_; });
+      if (checkpointWake_.wait_for(lock, kCheckpointInterval, [this] { return stopping_; })) return;
+      uncheckpointed_ = false;
       lock.unlock();
-      sqlite3_wal_checkpoint_v2(checkpointer_.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+      int logFrames = 0, copiedFrames = 0;
+      const int rc = sqlite3_wal_checkpoint_v2(checkpointer_.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &copiedFrames);
       lock.lock();
+      if (rc != SQLITE_OK || copiedFrames < logFrames) uncheckpointed_ = true;
     }
   }
 
@@ -294,10 +307,10 @@ private:
   int topCount_ = 0;
   std::vector<ScoreRow> topRows_;
   GroupCommit groups_;
-  // The checkpoint thread, and whether anything was committed since its last checkpoint.
-  std::atomic<bool> uncheckpointed_{false};
+  // The checkpoint thread, and whether anything was committed since its last checkpoint began.
   std::mutex checkpointMutex_;
   std::condition_variable checkpointWake_;
+  bool uncheckpointed_ = false;
   bool stopping_ = false;
   std::thread checkpoints_;
 };
