@@ -62,7 +62,9 @@ using Result = std::unique_ptr<PGresult, ClearResult>;
 // A text array as PostgreSQL reads it: each element quoted, its quotes and backslashes escaped.
 class ArrayText {
 public:
+  // Throws for a NUL byte, which no PostgreSQL text holds (only a copied SQLite file has one).
   void Append(std::string_view element) {
+    if (element.find('\0') != std::string_view::npos) throw StoreError("a score's text holds a NUL byte, which PostgreSQL cannot store");
     text_ += text_.empty() ? "{\"" : ",\"";
     for (const char c : element) {
       if (c == '"' || c == '\\') text_ += '\\';
