@@ -144,6 +144,25 @@ TEST_F(PostgresStore, CopyFromSqliteKeepsTheListAndItsOrder) {
   EXPECT_FALSE(std::filesystem::exists(dir.Path() / "missing.db")) << "the copy never makes a file";
 }
 
+TEST_F(PostgresStore, CopyRefusesATextPostgresCannotHoldAndCopiesNothing) {
+  const TempDir dir;
+  const std::string file = (dir.Path() / "old.db").string();
+  {
+    const auto old = scored::OpenSqliteStore(file);
+    old->Add({{"Fine", 1, ""}, 1, ""});
+    old->Add({{"Odd", 2, ""}, 2, ""});
+  }
+  scored_test::SqliteValue(file, "UPDATE scores SET country = 'A' || char(0) || 'B' WHERE name = 'Odd'");
+  const auto store = scored::OpenPostgresStore(address_);
+  try {
+    scored::CopySqliteScores(file, *store);
+    ADD_FAILURE() << "copied a NUL byte";
+  } catch (const scored::StoreError& e) {
+    EXPECT_THAT(e.what(), HasSubstr("NUL byte"));
+  }
+  EXPECT_EQ(store->Count(), 0);
+}
+
 TEST_F(PostgresStore, ZkscoredCopiesAnSqliteListAndEnds) {
   const TempDir dir;
   const std::string file = (dir.Path() / "old.db").string();

@@ -138,6 +138,20 @@ TEST_P(ScoreStores, StoreConcurrentAddsEachOnce) {
   EXPECT_EQ(names.size(), static_cast<size_t>(kThreads * kEach));
 }
 
+TEST_P(ScoreStores, KeepEveryCharacterAFieldMayHoldWhenAddedTogether) {
+  // Characters that quote, escape or separate in the stores' own notations.
+  const std::vector<std::string> countries = {"", " ", "\"", "\\", "\\\"", "{a,b}", "NULL", "' OR 1=1;--", "~!@#$%^&*()_+`|<>?"};
+  const auto store = scored::OpenStore(database_);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < countries.size(); ++i)
+    threads.emplace_back([&, i] { store->Add({{"C" + std::to_string(i), static_cast<int32_t>(i), countries[i]}, 5, "::1"}); });
+  for (std::thread& t : threads) t.join();
+  const std::vector<scored::ScoreRow> rows = store->Top(100);
+  ASSERT_EQ(rows.size(), countries.size());
+  for (const scored::ScoreRow& row : rows) EXPECT_EQ(row.Country, countries[static_cast<size_t>(row.Score)]) << row.Name;
+  EXPECT_EQ(Query("SELECT count(*) FROM scores WHERE address = '::1'"), static_cast<int64_t>(countries.size()));
+}
+
 TEST_P(ScoreStores, AddAllInOrder) {
   const auto store = scored::OpenStore(database_);
   int batches = 0;

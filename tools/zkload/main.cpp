@@ -1,7 +1,7 @@
 // zkload: a load generator for zkscored. Keeps N connections busy for a time with valid score
 // submissions (each a new name) or world-list requests, as fast as answered or at R requests a
 // second in all, and reports throughput, latency percentiles and the answers by status.
-//   zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT
+//   zkload [--connections N] [--seconds S] [--rate R] [--page] [--close] [--answered FILE] HOST:PORT
 //   zkload --attack [--seconds S] [--idle N] [--slowloris N] [--from ADDR] [--slow-from ADDR]
 //          [--server-pid PID] [--probe-limit-ms MS] HOST:PORT
 #include <arpa/inet.h>
@@ -34,6 +34,7 @@ struct Settings {
   int Connections = 64;
   int Seconds = 10;
   bool Page = false;
+  bool Close = false;  // a new connection for each request, as the game sends its scores
   int Rate = 0;  // requests per second over all connections; 0: as fast as answered
   std::string AnsweredFile;  // names of the submissions answered 200, one a line
 };
@@ -53,7 +54,8 @@ public:
   // One request, the whole answer read; returns the status, 0 on a failure.
   int Get(const std::string& target) {
     if (fd_ < 0 && !Open()) return 0;
-    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: " + settings_.Host + "\r\n\r\n";
+    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: " + settings_.Host +
+                                (settings_.Close ? "\r\nConnection: close\r\n\r\n" : "\r\n\r\n");
     if (send(fd_, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) return Fail();
     std::string in;
     size_t headerEnd;
@@ -65,7 +67,7 @@ public:
     const size_t want = headerEnd + 4 + (length == std::string::npos ? 0 : std::strtoul(headers.c_str() + length + 16, nullptr, 10));
     while (in.size() < want)
       if (!Read(in)) return Fail();
-    if (headers.find("Connection: close") != std::string::npos) Close();
+    if (settings_.Close || headers.find("Connection: close") != std::string::npos) Close();
     return status;
   }
 
@@ -144,7 +146,7 @@ double Percentile(const std::vector<double>& sorted, double p) {
 
 constexpr TProgramInfo kProgram{
     "zkload",
-    "usage: zkload [--connections N] [--seconds S] [--rate R] [--page] [--answered FILE] HOST:PORT\n"
+    "usage: zkload [--connections N] [--seconds S] [--rate R] [--page] [--close] [--answered FILE] HOST:PORT\n"
     "       zkload --attack [--seconds S] [--idle N] [--slowloris N] [--from ADDR] [--slow-from ADDR]\n"
     "              [--server-pid PID] [--probe-limit-ms MS] HOST:PORT\n"
     "\n"
@@ -157,6 +159,7 @@ constexpr TProgramInfo kProgram{
     "  --seconds S        how long (default 10)\n"
     "  --rate R           requests a second over all connections (default 0: as fast as answered)\n"
     "  --page             ask for the world list instead of sending score submissions\n"
+    "  --close            a new connection for each request (the time to connect counted in)\n"
     "  --answered FILE    write the names of the submissions answered 200 to FILE, one a line\n"
     "  --attack           the hostile clients and the probe (--idle, --slowloris: how many; --from,\n"
     "                     --slow-from: source addresses; --server-pid: whose memory to watch;\n"
@@ -185,6 +188,7 @@ int main(int argc, char** argv) {
     else if (arg == "--server-pid" && hasValue) attack.ServerPid = std::atoi(argv[++i]);
     else if (arg == "--probe-limit-ms" && hasValue) attack.ProbeLimitMs = std::clamp(std::atoi(argv[++i]), 1, 60000);
     else if (arg == "--page") s.Page = true;
+    else if (arg == "--close") s.Close = true;
     else if (arg == "--answered" && i + 1 < argc) s.AnsweredFile = argv[++i];
     else if (arg == "--rate" && i + 1 < argc) s.Rate = std::max(0, std::atoi(argv[++i]));
     else if (!haveTarget && arg.find(':') != std::string::npos) {

@@ -74,6 +74,9 @@ public:
   // At most `count` entries, best score first; among equal scores the earlier entry first.
   virtual std::vector<ScoreRow> Top(int count) = 0;
   virtual int64_t Count() = 0;
+  // A number that changes whenever Top's answer may have changed, by this server or another;
+  // none when the store cannot tell without reading the list itself. Read it before the list.
+  virtual std::optional<int64_t> Version() { return std::nullopt; }
   // Adds every score `next` hands out, in order, as one transaction where the store has them:
   // `next` fills the (emptied) batch and returns false once it has handed out the last one.
   virtual void AddAll(const std::function<bool(std::vector<NewScore>&)>& next);
@@ -188,7 +191,7 @@ struct ServerSettings {
   std::shared_ptr<const WebFiles> Web;  // the game at /play/ and a link to it on the world page; none when null
 };
 
-constexpr int ListenBacklog = 512;
+constexpr int ListenBacklog = 4096;  // the system keeps at most net.core.somaxconn
 
 // The HTTP side: routes, limits and the request log over a store the caller owns.
 class ScoreServer {

@@ -1,4 +1,5 @@
 // The HTTP side of zkscored: one script address that takes submissions and shows the world list.
+#include <array>
 #include <ctime>
 
 #include "connections.h"
@@ -39,6 +40,20 @@ std::string Logged(std::string_view field, size_t limit = kLoggedTargetLength) {
   return out;
 }
 
+// The time for a log line, UTC to the second; formatted once a second in each thread.
+const char* LogTime() {
+  thread_local std::time_t formatted = -1;
+  thread_local char when[32] = "";
+  const std::time_t now = std::time(nullptr);
+  if (now != formatted) {
+    std::tm utc{};
+    when[0] = '\0';
+    if (gmtime_r(&now, &utc) != nullptr) std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    formatted = now;
+  }
+  return when;
+}
+
 }  // namespace
 
 bool RateLimiter::Allow(const std::string& address, std::chrono::steady_clock::time_point now) {
@@ -56,6 +71,13 @@ bool RateLimiter::Allow(const std::string& address, std::chrono::steady_clock::t
 }
 
 struct ScoreServer::Impl {
+  enum class PageFormat : uint8_t { Html, Json };
+  struct RenderedPage {
+    int64_t Version = 0;
+    int64_t Second = 0;
+    std::shared_ptr<const std::string> Body;
+  };
+
   Impl(ScoreStore& s, const ServerSettings& settings)
       : store(s), web(settings.Web), log(settings.Log), limiter(settings.RateLimitPerMinute),
         http(settings.Limits, [this](const std::string& address, std::string_view method, std::string_view target,
@@ -75,13 +97,31 @@ struct ScoreServer::Impl {
     if (req.get_param_value("type") != "0") return Answer(res, 400, "unknown list type");
     const std::string format = req.get_param_value("format");
     if (format == "json") {
-      res.set_content(WorldPageJson(store.Top(WorldListSize), Now()), "application/json; charset=utf-8");
+      res.set_content(*WorldPage(PageFormat::Json), "application/json; charset=utf-8");
     } else if (format.empty() || format == "html") {
-      res.set_content(WorldPageHtml(store.Top(WorldListSize), Now(), web != nullptr), "text/html; charset=utf-8");
+      res.set_content(*WorldPage(PageFormat::Html), "text/html; charset=utf-8");
     } else {
       return Answer(res, 400, "unknown format (html or json)");
     }
     res.set_header("Cache-Control", "no-cache");
+  }
+
+  // The world list, rendered once for each change of the store and each second (the newest
+  // entry's mark depends on the time); rendered for every request when the store cannot tell
+  // its changes.
+  std::shared_ptr<const std::string> WorldPage(PageFormat format) {
+    const std::optional<int64_t> version = store.Version();
+    const int64_t now = Now();
+    const auto render = [&] {
+      const std::vector<ScoreRow> rows = store.Top(WorldListSize);
+      return std::make_shared<const std::string>(format == PageFormat::Json ? WorldPageJson(rows, now)
+                                                                            : WorldPageHtml(rows, now, web != nullptr));
+    };
+    if (!version) return render();
+    const std::lock_guard<std::mutex> lock(pagesMutex);
+    RenderedPage& page = pages[static_cast<size_t>(format)];
+    if (page.Body == nullptr || page.Version != *version || page.Second != now) page = RenderedPage{*version, now, render()};
+    return page.Body;
   }
 
   void Route(const httplib::Request& req, httplib::Response& res) {
@@ -122,15 +162,13 @@ struct ScoreServer::Impl {
   void LogLine(const std::string& address, std::string_view method, std::string_view target, int status,
                size_t bytes) const {
     if (log == nullptr) return;
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    char when[32] = "";
-    if (gmtime_r(&now, &utc) != nullptr) std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    std::fprintf(log, "%s %s %s %s %d %zu\n", when, Logged(address).c_str(), Logged(method, kLoggedMethodLength).c_str(),
+    std::fprintf(log, "%s %s %s %s %d %zu\n", LogTime(), Logged(address).c_str(), Logged(method, kLoggedMethodLength).c_str(),
                  Logged(target).c_str(), status, bytes);
   }
 
   ScoreStore& store;
+  std::mutex pagesMutex;
+  std::array<RenderedPage, 2> pages;  // by PageFormat
   std::shared_ptr<const WebFiles> web;
   std::FILE* log;
   RateLimiter limiter;

@@ -1,20 +1,24 @@
 // The score store in a PostgreSQL database, for several servers sharing one list: a pool of
 // connections, each with its prepared statements, opened anew when the database closed it (a
 // restart); the schema versioned in a table of its own, migrated under an advisory lock so that
-// servers starting together migrate once.
+// servers starting together migrate once; the submissions arriving together committed in one
+// transaction, so that the database writes its log to the disk once for all of them.
 #include <libpq-fe.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <iterator>
 #include <utility>
 
+#include "group_commit.h"
 #include "scored.h"
 
 namespace scored {
 namespace {
 
 constexpr size_t kPoolSize = 8;  // connections per server; the rest of its workers wait their turn
+constexpr int kConcurrentCommits = 4;  // groups of submissions committing at once, each on a connection
 constexpr const char* kConnectTimeoutSeconds = "5";
 constexpr int64_t kMigrationLock = 0x7A6B73636F726564;  // "zkscored"
 
@@ -36,17 +40,48 @@ struct Query {
   const char* Sql;
   int Parameters;
 };
+// Any number of entries in one statement, in the order of the arrays (so their ids grow in it).
 constexpr Query kInsert{"zk_insert",
-                        "INSERT INTO scores (name, score, country, received_at, address) VALUES ($1, $2, $3, $4, $5)", 5};
+                        "INSERT INTO scores (name, score, country, received_at, address) "
+                        "SELECT name, score, country, received_at, address "
+                        "FROM unnest($1::text[], $2::integer[], $3::text[], $4::bigint[], $5::text[]) WITH ORDINALITY "
+                        "AS entry (name, score, country, received_at, address, position) ORDER BY position",
+                        5};
 constexpr Query kTop{"zk_top", "SELECT id, name, score, country, received_at FROM scores ORDER BY score DESC, id LIMIT $1",
                      1};
 constexpr Query kCount{"zk_count", "SELECT count(*) FROM scores", 0};
-constexpr Query kQueries[] = {kInsert, kTop, kCount};
+// Which transactions a read sees: the same text, the same list.
+constexpr Query kSnapshot{"zk_snapshot", "SELECT txid_current_snapshot()::text", 0};
+constexpr Query kQueries[] = {kInsert, kTop, kCount, kSnapshot};
 
 struct ClearResult {
   void operator()(PGresult* result) const { PQclear(result); }
 };
 using Result = std::unique_ptr<PGresult, ClearResult>;
+
+// A text array as PostgreSQL reads it: each element quoted, its quotes and backslashes escaped.
+class ArrayText {
+public:
+  // Throws for a NUL byte, which no PostgreSQL text holds (only a copied SQLite file has one).
+  void Append(std::string_view element) {
+    if (element.find('\0') != std::string_view::npos) throw StoreError("a score's text holds a NUL byte, which PostgreSQL cannot store");
+    text_ += text_.empty() ? "{\"" : ",\"";
+    for (const char c : element) {
+      if (c == '"' || c == '\\') text_ += '\\';
+      text_ += c;
+    }
+    text_ += '"';
+  }
+  void Append(int64_t number) { Append(std::to_string(number)); }
+  const char* Finished() {
+    if (text_.empty()) text_ = "{";
+    text_ += '}';
+    return text_.c_str();
+  }
+
+private:
+  std::string text_;
+};
 
 std::string Trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
@@ -213,25 +248,26 @@ void Migrate(Link& db) {
 
 class PostgresStore final : public ScoreStore {
 public:
-  explicit PostgresStore(const std::string& address) : pool_(address) {
+  explicit PostgresStore(const std::string& address)
+      : pool_(address), groups_(kConcurrentCommits, [this](const std::vector<const NewScore*>& group) { CommitGroup(group); }) {
     Link first(address);
     Migrate(first);
   }
 
-  void Add(const NewScore& score) override {
-    const Pool::Lease db = pool_.Take();
-    Insert(db, score);
-  }
+  void Add(const NewScore& score) override { groups_.Add(score); }
 
   void AddAll(const std::function<bool(std::vector<NewScore>&)>& next) override {
     const Pool::Lease db = pool_.Take();
     db->Execute("BEGIN");
     try {
       std::vector<NewScore> batch;
+      std::vector<const NewScore*> scores;
       for (bool more = true; more;) {
         batch.clear();
         more = next(batch);
-        for (const NewScore& score : batch) Insert(db, score);
+        scores.resize(batch.size());
+        std::transform(batch.begin(), batch.end(), scores.begin(), [](const NewScore& score) { return &score; });
+        Insert(db, scores);
       }
       db->Execute("COMMIT");
     } catch (...) {
@@ -258,14 +294,37 @@ public:
 
   int64_t Count() override { return std::atoll(PQgetvalue(Read(kCount, nullptr).get(), 0, 0)); }
 
+  // Counts the changes of the database's snapshot: one trip to the database, and none of the list.
+  std::optional<int64_t> Version() override {
+    const Result result = Read(kSnapshot, nullptr);
+    const std::string_view snapshot = PQgetvalue(result.get(), 0, 0);
+    const std::lock_guard<std::mutex> lock(versionMutex_);
+    if (snapshot != snapshot_) {
+      snapshot_ = snapshot;
+      ++version_;
+    }
+    return version_;
+  }
+
   bool SharedWithOtherServers() const override { return true; }
 
 private:
-  static void Insert(const Pool::Lease& db, const NewScore& score) {
-    const std::string points = std::to_string(score.Entry.Score);
-    const std::string at = std::to_string(score.ReceivedAt);
-    const char* values[] = {score.Entry.Name.c_str(), points.c_str(), score.Entry.Country.c_str(), at.c_str(),
-                            score.Address.c_str()};
+  // One statement, a transaction of its own.
+  void CommitGroup(const std::vector<const NewScore*>& group) { Insert(pool_.Take(), group); }
+
+  // One statement (one trip to the database) for all of `scores`.
+  static void Insert(const Pool::Lease& db, const std::vector<const NewScore*>& scores) {
+    if (scores.empty()) return;
+    ArrayText names, points, countries, times, addresses;
+    for (const NewScore* score : scores) {
+      names.Append(score->Entry.Name);
+      points.Append(score->Entry.Score);
+      countries.Append(score->Entry.Country);
+      times.Append(score->ReceivedAt);
+      addresses.Append(score->Address);
+    }
+    const char* values[] = {names.Finished(), points.Finished(), countries.Finished(), times.Finished(),
+                            addresses.Finished()};
     db->Run(kInsert, values, PGRES_COMMAND_OK);
   }
 
@@ -281,6 +340,10 @@ private:
   }
 
   Pool pool_;
+  GroupCommit groups_;
+  std::mutex versionMutex_;
+  std::string snapshot_;  // as last read
+  int64_t version_ = 0;
 };
 
 }  // namespace

@@ -1,14 +1,19 @@
 // The score store in one SQLite file: write-ahead log, one prepared statement per query, the
-// schema versioned by PRAGMA user_version. Submissions arriving together are committed together
-// (each Add still returns only once its entry is committed); the file is checked to be the one
-// opened before each commit; the best entries are kept until this or another server writes.
+// schema versioned by PRAGMA user_version. Three connections: one writes, committing the
+// submissions that arrive together in one transaction (each Add still returns only once its entry
+// is committed), after checking that the file is still the one opened; one reads, keeping the best
+// entries until this or another server writes, so that the list never waits for a commit; one
+// copies the log into the file (a checkpoint) a few times a second, so that no commit waits for
+// the disk and a power cut loses only the last moments.
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <condition_variable>
 #include <iterator>
+#include <thread>
 #include <utility>
 
+#include "group_commit.h"
 #include "scored.h"
 
 namespace scored {
@@ -114,14 +119,27 @@ void Migrate(const Connection& db) {
   }
 }
 
+// How long after a commit the log is flushed and copied into the file (with the commits that
+// follow it meanwhile): a commit waits for no disk write, and is on the disk once that checkpoint
+// has ended.
+constexpr auto kCheckpointInterval = std::chrono::milliseconds(250);
+// Should checkpoints fall behind, the writer checkpoints itself once the log holds this many pages.
+constexpr int kWriterCheckpointPages = 10000;
+
 Connection OpenConfigured(const std::string& path) {
   Connection db(path);
   sqlite3_busy_timeout(db.get(), 5000);
   if (db.Value("PRAGMA journal_mode = WAL") != "wal") throw StoreError("cannot use a write-ahead log");
-  // With the log, NORMAL keeps every commit through a crash of the server; only a power cut may
-  // lose the last commits.
+  // With the log, NORMAL keeps every commit through a crash of the server; a power cut may lose
+  // the commits since the last checkpoint.
   db.Execute("PRAGMA synchronous = NORMAL");
+  return db;
+}
+
+Connection OpenWriter(const std::string& path) {
+  Connection db = OpenConfigured(path);
   Migrate(db);
+  db.Execute(("PRAGMA wal_autocheckpoint = " + std::to_string(kWriterCheckpointPages)).c_str());
   return db;
 }
 
@@ -142,50 +160,33 @@ class SqliteStore final : public ScoreStore {
 public:
   explicit SqliteStore(const std::string& path)
       : path_(path),
-        db_(OpenConfigured(path)),
-        insert_(db_.get(), "INSERT INTO scores (name, score, country, received_at, address) VALUES (?, ?, ?, ?, ?)"),
-        top_(db_.get(), "SELECT id, name, score, country, received_at FROM scores ORDER BY score DESC, id LIMIT ?"),
-        count_(db_.get(), "SELECT count(*) FROM scores"),
-        dataVersion_(db_.get(), "PRAGMA data_version") {
+        writer_(OpenWriter(path)),
+        reader_(OpenConfigured(path)),
+        checkpointer_(OpenConfigured(path)),
+        insert_(writer_.get(), "INSERT INTO scores (name, score, country, received_at, address) VALUES (?, ?, ?, ?, ?)"),
+        top_(reader_.get(), "SELECT id, name, score, country, received_at FROM scores ORDER BY score DESC, id LIMIT ?"),
+        count_(reader_.get(), "SELECT count(*) FROM scores"),
+        dataVersion_(reader_.get(), "PRAGMA data_version"),
+        groups_(1, [this](const std::vector<const NewScore*>& group) { CommitGroup(group); }) {
     const std::optional<FileId> id = IdOf(path);
     if (!id) throw StoreError("the database file vanished as it was opened");
     file_ = *id;
+    checkpoints_ = std::thread([this] { CheckpointLoop(); });
   }
 
-  // Joins the group of entries waiting for the next commit. The first waiter that finds no
-  // commit running commits every entry waiting, in one transaction; the others wait for it.
-  void Add(const NewScore& score) override {
-    Waiter me{&score, false, {}};
-    std::unique_lock<std::mutex> lock(groupMutex_);
-    waiting_.push_back(&me);
-    while (!me.Done) {
-      if (committing_) {
-        committed_.wait(lock);
-        continue;
-      }
-      committing_ = true;
-      std::vector<Waiter*> group;
-      group.swap(waiting_);
-      lock.unlock();
-      std::string failure;
-      try {
-        CommitGroup(group);
-      } catch (const std::exception& e) {
-        failure = e.what();
-      }
-      lock.lock();
-      for (Waiter* w : group) {
-        w->Failure = failure;
-        w->Done = true;
-      }
-      committing_ = false;
-      committed_.notify_all();
+  ~SqliteStore() override {
+    {
+      const std::lock_guard<std::mutex> lock(checkpointMutex_);
+      stopping_ = true;
     }
-    if (!me.Failure.empty()) throw StoreError(me.Failure);
+    checkpointWake_.notify_all();
+    checkpoints_.join();
   }
+
+  void Add(const NewScore& score) override { groups_.Add(score); }
 
   std::vector<ScoreRow> Top(int count) override {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<std::mutex> lock(readMutex_);
     const int64_t version = DataVersion();
     if (topValid_ && version == topVersion_ && count == topCount_) return topRows_;
     const Use s(top_);
@@ -201,7 +202,7 @@ public:
       row.ReceivedAt = sqlite3_column_int64(*s, 4);
       rows.push_back(std::move(row));
     }
-    if (rc != SQLITE_DONE) throw StoreError(sqlite3_errmsg(db_.get()));
+    if (rc != SQLITE_DONE) throw StoreError(sqlite3_errmsg(reader_.get()));
     topRows_ = rows;
     topVersion_ = version;
     topCount_ = count;
@@ -209,24 +210,24 @@ public:
     return rows;
   }
 
+  std::optional<int64_t> Version() override {
+    const std::lock_guard<std::mutex> lock(readMutex_);
+    return DataVersion();
+  }
+
   int64_t Count() override {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<std::mutex> lock(readMutex_);
     const Use s(count_);
-    if (sqlite3_step(*s) != SQLITE_ROW) throw StoreError(sqlite3_errmsg(db_.get()));
+    if (sqlite3_step(*s) != SQLITE_ROW) throw StoreError(sqlite3_errmsg(reader_.get()));
     return sqlite3_column_int64(*s, 0);
   }
 
 private:
-  struct Waiter {
-    const NewScore* Score;
-    bool Done = false;
-    std::string Failure;
-  };
-
-  // Under mutex_: changes when another connection (another server) has committed.
+  // Under readMutex_: changes when another connection (this server's writer, or another
+  // server) has committed.
   int64_t DataVersion() {
     const Use s(dataVersion_);
-    if (sqlite3_step(*s) != SQLITE_ROW) throw StoreError(sqlite3_errmsg(db_.get()));
+    if (sqlite3_step(*s) != SQLITE_ROW) throw StoreError(sqlite3_errmsg(reader_.get()));
     return sqlite3_column_int64(*s, 0);
   }
 
@@ -238,18 +239,18 @@ private:
     if (!(*id == file_)) throw StoreError(path_ + ": the database file was replaced; restart the server to open the new one");
   }
 
-  void CommitGroup(const std::vector<Waiter*>& group) {
-    const std::lock_guard<std::mutex> lock(mutex_);
+  // Called by one thread at a time (the group commit's).
+  void CommitGroup(const std::vector<const NewScore*>& group) {
     CheckFileInPlace();
-    topValid_ = false;
-    db_.Execute("BEGIN IMMEDIATE");
+    writer_.Execute("BEGIN IMMEDIATE");
     try {
-      for (const Waiter* w : group) Insert(*w->Score);
-      db_.Execute("COMMIT");
+      for (const NewScore* score : group) Insert(*score);
+      writer_.Execute("COMMIT");
     } catch (...) {
-      sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+      sqlite3_exec(writer_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
       throw;
     }
+    NoteCommit();
   }
 
   void Insert(const NewScore& score) {
@@ -259,7 +260,32 @@ private:
     sqlite3_bind_text(*s, 3, score.Entry.Country.data(), static_cast<int>(score.Entry.Country.size()), SQLITE_STATIC);
     sqlite3_bind_int64(*s, 4, score.ReceivedAt);
     sqlite3_bind_text(*s, 5, score.Address.data(), static_cast<int>(score.Address.size()), SQLITE_STATIC);
-    if (sqlite3_step(*s) != SQLITE_DONE) throw StoreError(sqlite3_errmsg(db_.get()));
+    if (sqlite3_step(*s) != SQLITE_DONE) throw StoreError(sqlite3_errmsg(writer_.get()));
+  }
+
+  // Wakes the checkpoint thread, unless it already knows of a commit to copy.
+  void NoteCommit() {
+    const std::lock_guard<std::mutex> lock(checkpointMutex_);
+    if (uncheckpointed_) return;
+    uncheckpointed_ = true;
+    checkpointWake_.notify_one();
+  }
+
+  // A passive checkpoint an interval after the first commit since the last one: it never blocks
+  // the writer or the reader; one that cannot finish (another server's checkpoint, a long read)
+  // is tried again an interval later. Idle while nothing is committed.
+  void CheckpointLoop() {
+    std::unique_lock<std::mutex> lock(checkpointMutex_);
+    for (;;) {
+      checkpointWake_.wait(lock, [this] { return stopping_ || uncheckpointed_; });
+      if (checkpointWake_.wait_for(lock, kCheckpointInterval, [this] { return stopping_; })) return;
+      uncheckpointed_ = false;
+      lock.unlock();
+      int logFrames = 0, copiedFrames = 0;
+      const int rc = sqlite3_wal_checkpoint_v2(checkpointer_.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, &logFrames, &copiedFrames);
+      lock.lock();
+      if (rc != SQLITE_OK || copiedFrames < logFrames) uncheckpointed_ = true;
+    }
   }
 
   static std::string ColumnText(sqlite3_stmt* s, int column) {
@@ -269,19 +295,24 @@ private:
 
   const std::string path_;
   FileId file_;
-  std::mutex mutex_;  // the connection and the statements
-  Connection db_;     // declared before the statements, so it closes after them
+  // The connections are declared before their statements, so that they close after them.
+  Connection writer_;    // used by the group commit only
+  Connection reader_;    // under readMutex_
+  Connection checkpointer_;  // used by the checkpoint thread only
   Statement insert_, top_, count_, dataVersion_;
-  // The best entries as last read, valid while data_version stays and this server has not written.
+  std::mutex readMutex_;
+  // The best entries as last read, valid while the reader's data_version stays.
   bool topValid_ = false;
   int64_t topVersion_ = 0;
   int topCount_ = 0;
   std::vector<ScoreRow> topRows_;
-  // The group commit: entries waiting, and whether a commit is running.
-  std::mutex groupMutex_;
-  std::condition_variable committed_;
-  std::vector<Waiter*> waiting_;
-  bool committing_ = false;
+  GroupCommit groups_;
+  // The checkpoint thread, and whether anything was committed since its last checkpoint began.
+  std::mutex checkpointMutex_;
+  std::condition_variable checkpointWake_;
+  bool uncheckpointed_ = false;
+  bool stopping_ = false;
+  std::thread checkpoints_;
 };
 
 }  // namespace
