@@ -215,8 +215,16 @@ console.log(`web: first frame ${Math.round(firstFrameMs)} ms after navigation st
 await waitFrames(298);
 await compareWithNative('menu');
 
+// Browsers may keep the sound off until the player's first key (headless Chromium need not):
+// after it the game's sound must run.
+const audioState = () => evaluate('Module.SDL2 && Module.SDL2.audioContext ? Module.SDL2.audioContext.state : "none"');
+const soundBefore = await audioState();
+
 // The country set in the options (OPTIONS is the third item of the main menu).
 await press('down');
+const soundAfter = await audioState();
+console.log(`web: sound ${soundBefore} before the first key, ${soundAfter} after it`);
+if (soundAfter !== 'running') await failWithConsole(`the sound is ${soundAfter} after the first key`);
 await press('down');
 await press('enter');
 await press('up');
@@ -288,10 +296,11 @@ await keyDown('up');
 const nameEntry = readFileSync(join(shotsDir, 'nameentry.rgba'));
 const popup = { x: 190, y: 222, w: 385, h: 143 };
 const gameDeadline = Date.now() + 180000;
-while (differingShare(await canvasPixels(), nameEntry, popup) > 0.05) {
+for (let seen = await canvasPixels(); differingShare(seen, nameEntry, popup) > 0.05; seen = await canvasPixels()) {
   if (Date.now() > gameDeadline) await failWithConsole('no name entry within 3 minutes of full throttle');
   await waitFrames(60);
 }
+writeFileSync(join(outDir, 'nameentry.web.rgba'), await canvasPixels());
 await keyUp('up');
 console.log('web: the game at full throttle reached the name entry');
 const rider = 'WEBRIDER';
