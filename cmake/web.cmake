@@ -1,28 +1,23 @@
 # The browser build: the game compiled by Emscripten into zubokranz.html/.js/.wasm/.data, linked
-# to SDL2, FreeType, SDL2_ttf, SDL2_mixer and libxmp built from Debian's sources into ZK_WEB_DEPS
-# (scripts/build-web.sh makes them). ZK_WEB_DATA names the native build's Data folder (pictures,
-# sounds and music made by zkdata), ZK_WEB_FONTS the font files shipped beside them.
-set(ZK_WEB_DEPS "" CACHE PATH "Prefix of the libraries built for the browser")
+# to SDL2, FreeType, SDL2_ttf, SDL2_mixer and libxmp compiled from Debian's unpacked source
+# packages in ZK_WEB_SOURCES (web/deps; scripts/build-web.sh fetches them). ZK_WEB_DATA names the
+# native build's Data folder (pictures, sounds and music made by zkdata), ZK_WEB_FONTS the font
+# files shipped beside them.
+set(ZK_WEB_SOURCES "" CACHE PATH "Folder of the unpacked Debian source packages of the browser's libraries")
 set(ZK_WEB_DATA "" CACHE PATH "The Data folder of a native build, preloaded into the page")
 set(ZK_WEB_FONTS "" CACHE STRING "Font files shipped in Data/Fonts (no fontconfig in a browser)")
 set(ZK_WEB_OUTPUT ${CMAKE_BINARY_DIR}/web CACHE PATH "Where the page and its files go")
-if(NOT EXISTS ${ZK_WEB_DEPS}/lib/libSDL2.a)
-  message(FATAL_ERROR "ZK_WEB_DEPS (${ZK_WEB_DEPS}) holds no libSDL2.a: run scripts/build-web.sh")
-endif()
 if(NOT EXISTS ${ZK_WEB_DATA}/Res/Res1.dxg)
   message(FATAL_ERROR "ZK_WEB_DATA (${ZK_WEB_DATA}) is not a Data folder made by zkdata")
 endif()
+add_subdirectory(${CMAKE_SOURCE_DIR}/web/deps ${CMAKE_BINARY_DIR}/web-deps)
 
 # C++ exceptions carry the game's errors (EGameError): they must be caught in the browser too.
 add_compile_options(-fexceptions)
 add_link_options(-fexceptions)
 
 add_library(zk_web_libs INTERFACE)
-target_include_directories(zk_web_libs INTERFACE ${ZK_WEB_DEPS}/include ${ZK_WEB_DEPS}/include/SDL2)
-target_link_libraries(zk_web_libs INTERFACE
-  ${ZK_WEB_DEPS}/lib/libSDL2_mixer.a ${ZK_WEB_DEPS}/lib/libSDL2_ttf.a ${ZK_WEB_DEPS}/lib/libfreetype.a
-  ${ZK_WEB_DEPS}/lib/libxmp.a ${ZK_WEB_DEPS}/lib/libSDL2.a)
-target_compile_definitions(zk_web_libs INTERFACE LIBXMP_STATIC)
+target_link_libraries(zk_web_libs INTERFACE zk_web_mixer zk_web_ttf zk_web_xmp zk_web_sdl2)
 set(ZK_PLATFORM_LIBS zk_web_libs)
 
 # The page's Data folder: the native one without its saves, and the fonts.

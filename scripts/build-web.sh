@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the browser version of Zubo Kranz with Debian's Emscripten:
-#   build-web/deps    SDL2, FreeType, SDL2_ttf, SDL2_mixer and libxmp built from Debian's source
-#                     packages (apt-get source, checked against scripts/web-deps.sha256), kept
-#                     between runs
+#   build-web/deps    Debian's source packages of SDL2, FreeType, SDL2_ttf, SDL2_mixer and libxmp
+#                     (apt-get source, checked against scripts/web-deps.sha256), kept between runs;
+#                     the game's build compiles what it needs of them (web/deps/CMakeLists.txt)
 #   build-web/native  a native build of zkdata, which makes the pictures, sounds and music (skipped
 #                     when NATIVE_BUILD names a native build folder that has made them)
 #   build-web/web     zubokranz.html, .js, .wasm and .data: serve them with zkscored --web build-web/web
@@ -14,7 +14,6 @@ ROOT=$PWD
 OUT=$(realpath -m "${BUILD_DIR:-build-web}")
 JOBS=${JOBS:-$(nproc)}
 DEPS=$OUT/deps
-PREFIX=$DEPS/prefix
 # Debian's emscripten: its Node.js modules are in Debian's folder, which Node does not search.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 export EMCC_SKIP_SANITY_CHECK=1
@@ -52,57 +51,6 @@ fetch_sources() {
   cd "$ROOT"
 }
 
-# Builds one library unless its stamp says it is built: cmake (with emcmake) or configure (with
-# emconfigure).
-cmake_dep() {
-  local name=$1
-  shift
-  [ -f "$DEPS/$name.done" ] && return 0
-  say "building $name"
-  emcmake cmake -S "$DEPS/src/$name" -B "$DEPS/build/$name" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_PREFIX_PATH="$PREFIX" -DCMAKE_FIND_ROOT_PATH="$PREFIX" \
-    -DBUILD_SHARED_LIBS=OFF "$@" >"$DEPS/$name.log" 2>&1 &&
-    cmake --build "$DEPS/build/$name" -j "$JOBS" >>"$DEPS/$name.log" 2>&1 &&
-    cmake --install "$DEPS/build/$name" >>"$DEPS/$name.log" 2>&1 || fail "$name failed: see $DEPS/$name.log"
-  touch "$DEPS/$name.done"
-}
-
-build_libxmp() {
-  [ -f "$DEPS/libxmp.done" ] && return 0
-  say "building libxmp"
-  rm -rf "$DEPS/build/libxmp"
-  mkdir -p "$DEPS/build"
-  cp -r "$DEPS/src/libxmp" "$DEPS/build/libxmp"
-  (cd "$DEPS/build/libxmp" &&
-    emconfigure ./configure --host=wasm32-unknown-emscripten --prefix="$PREFIX" --enable-static --disable-shared &&
-    emmake make -j "$JOBS" && emmake make install) >"$DEPS/libxmp.log" 2>&1 || fail "libxmp failed: see $DEPS/libxmp.log"
-  touch "$DEPS/libxmp.done"
-}
-
-build_sdl2() {
-  cmake_dep libsdl2 -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_THREADS=OFF
-}
-
-build_freetype() {
-  cmake_dep freetype -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON \
-    -DFT_DISABLE_BROTLI=ON
-}
-
-build_deps() {
-  fetch_sources
-  mkdir -p "$PREFIX"
-  # SDL2 configures slowly, one check at a time: FreeType and libxmp build beside it.
-  build_sdl2 &
-  local sdl=$!
-  (build_freetype && build_libxmp) || fail "a library failed"
-  wait "$sdl" || fail "SDL2 failed"
-  cmake_dep libsdl2-ttf -DSDL2TTF_SAMPLES=OFF -DSDL2TTF_VENDORED=OFF -DSDL2TTF_HARFBUZZ=OFF
-  # Only WAVE sounds: the music is libxmp's.
-  cmake_dep libsdl2-mixer -DSDL2MIXER_SAMPLES=OFF -DSDL2MIXER_VENDORED=OFF -DSDL2MIXER_DEPS_SHARED=OFF \
-    -DSDL2MIXER_CMD=OFF -DSDL2MIXER_FLAC=OFF -DSDL2MIXER_MOD=OFF -DSDL2MIXER_MP3=OFF -DSDL2MIXER_MIDI=OFF \
-    -DSDL2MIXER_OPUS=OFF -DSDL2MIXER_VORBIS=OFF -DSDL2MIXER_WAVE=ON
-}
-
 # --- the game's data, made natively ---
 native_data() {
   if [ -n "${NATIVE_BUILD:-}" ]; then
@@ -119,11 +67,11 @@ native_data() {
 # The faces fontconfig picks for the game on the desktop.
 FONTS="/usr/share/fonts/opentype/league-spartan/LeagueSpartan-Bold.otf;/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 
-build_deps
+fetch_sources
 native_data
 say "building the game"
 emcmake cmake -S . -B "$OUT/game" -DCMAKE_BUILD_TYPE=Release -DZK_BUILD_TESTS=OFF \
-  -DZK_WEB_DEPS="$PREFIX" -DZK_WEB_DATA="$NATIVE/game/Data" -DZK_WEB_FONTS="$FONTS" -DZK_WEB_OUTPUT="$OUT/web" \
+  -DZK_WEB_SOURCES="$DEPS/src" -DZK_WEB_DATA="$NATIVE/game/Data" -DZK_WEB_FONTS="$FONTS" -DZK_WEB_OUTPUT="$OUT/web" \
   -DZK_SCORE_SERVER= -DZK_HOME_PAGE=/ >/dev/null
 cmake --build "$OUT/game" -j "$JOBS" --target zubokranz
 say "done: $OUT/web ($(du -sh "$OUT/web" | cut -f1)); serve it with zkscored --web $OUT/web"

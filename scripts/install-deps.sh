@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build, run and test Zubo Kranz.
-#   install-deps.sh          everything (what CI and scripts/test.sh need)
+#   install-deps.sh          everything (what CI and scripts/test.sh need, the browser build's
+#                            packages and deb-src entries included)
 #   install-deps.sh play     only what building and playing the game needs (zkscored is then built
 #                            without its PostgreSQL store unless libpq-dev is there)
-#   install-deps.sh web      what scripts/build-web.sh needs besides: Debian's Emscripten, dpkg-dev
-#                            for apt-get source, and deb-src entries for the archive apt uses
+#   install-deps.sh web      only what scripts/build-web.sh needs besides: Debian's Emscripten and
+#                            Node.js, dpkg-dev for apt-get source, and deb-src entries for the
+#                            archive apt uses
 # Quiet, and quick when everything is already installed (one dpkg query).
 set -euo pipefail
 
@@ -23,7 +25,7 @@ TEST_PACKAGES=(
   postgresql libpq-dev
 )
 
-WEB_PACKAGES=(emscripten dpkg-dev)
+WEB_PACKAGES=(emscripten nodejs dpkg-dev)
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -34,15 +36,21 @@ export DEBIAN_FRONTEND=noninteractive
 add_source_entries() {
   local list=/etc/apt/sources.list.d/debian.sources
   if grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then return 0; fi
-  [ -f "$list" ] || { echo "install-deps: no $list to make deb-src entries from; add them by hand" >&2; exit 1; }
-  sed 's/^Types: deb$/Types: deb-src/' "$list" | $SUDO tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  if [ -f "$list" ]; then
+    sed 's/^Types: deb$/Types: deb-src/' "$list" | $SUDO tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  elif grep -qs '^deb ' /etc/apt/sources.list; then
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | $SUDO tee /etc/apt/sources.list.d/debian-src.list >/dev/null
+  else
+    echo "install-deps: no apt sources to make deb-src entries from; add them by hand" >&2
+    exit 1
+  fi
   $SUDO apt-get update -qq
 }
 
 case "${1:-all}" in
   play) PACKAGES=("${PLAY_PACKAGES[@]}") ;;
   web) PACKAGES=("${WEB_PACKAGES[@]}"); add_source_entries ;;
-  *) PACKAGES=("${PLAY_PACKAGES[@]}" "${TEST_PACKAGES[@]}") ;;
+  *) PACKAGES=("${PLAY_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WEB_PACKAGES[@]}"); add_source_entries ;;
 esac
 
 installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${PACKAGES[@]}" 2>/dev/null | awk '/install ok installed/ {print $1}' || true)

@@ -3,23 +3,24 @@
 # headless zkplay scripts, the tools' command lines, the installed game, a real window under
 # Xvfb, the resource fuzzer's corpus, zkscored on a throw-away PostgreSQL cluster).
 #   bash scripts/test.sh            AddressSanitizer + UndefinedBehaviorSanitizer build in build-test,
-#                                   then a bounded run of the fuzzer (what CI runs)
-#   QUICK=1 bash scripts/test.sh    Release build in build-quick, no sanitizers, no fuzzing, and
-#                                   without the tests labelled long or storm (ALL=1 runs them too)
-# BUILD_DIR chooses the build folder, JOBS the parallel jobs. WEB=1 also builds the browser
-# version (scripts/build-web.sh, into build-web) before the tests, so that the test labelled web
-# plays it in headless Chromium; without it that test is skipped (the browser build takes longer
-# than CI's budget for it).
+#                                   the browser version in build-web, then a bounded run of the
+#                                   fuzzer (what CI runs)
+#   QUICK=1 bash scripts/test.sh    Release build in build-quick, no sanitizers, no fuzzing, no
+#                                   browser version, and without the tests labelled long or storm
+#                                   (ALL=1 runs them too)
+# BUILD_DIR chooses the build folder, JOBS the parallel jobs. The browser version
+# (scripts/build-web.sh, into build-web) is built before the tests, so that the test labelled web
+# plays it in headless Chromium: WEB=0 leaves it out (that test is then skipped), WEB=1 adds it to
+# QUICK=1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
 bash scripts/install-deps.sh
 # The browser version, its game data made by the native build about to be tested.
 build_web() {
-  [ -n "${WEB:-}" ] || return 0
-  bash scripts/install-deps.sh web
+  [ "${WEB:-}" = 1 ] || { [ -z "${QUICK:-}" ] && [ "${WEB:-}" != 0 ]; } || return 0
   cmake --build "$1" -j "$JOBS" --target zkdata_pack
-  NATIVE_BUILD="$1" JOBS="$JOBS" bash scripts/build-web.sh
+  BUILD_DIR=build-web NATIVE_BUILD="$1" JOBS="$JOBS" bash scripts/build-web.sh
 }
 
 if [ -n "${QUICK:-}" ]; then

@@ -18,6 +18,9 @@ void RunOneFrame() {
   if (++framesRun == 1) EM_ASM(Module.zkFirstFrameMs = performance.now(););
   if (goOn) return;
   emscripten_cancel_main_loop();
+  // The game's exit has saved; leaving the page later must not write its state again over saves
+  // that another tab or a later game has made since.
+  Sys_SetDisplayLostHandler(nullptr);
   std::fflush(nullptr);
   EM_ASM(if (Module.zkGameEnded) Module.zkGameEnded(););
 }

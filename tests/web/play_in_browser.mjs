@@ -1,16 +1,19 @@
 // The browser version played in headless Chromium through the DevTools protocol: the page from
 // zkscored's /play/, its first frame, the main menu and the vehicle selection compared with the
 // native game's pictures, an option set, a race at full throttle, the race and the game left
-// through their menus, and the options and high scores found again after a reload.
-//   node --experimental-websocket play_in_browser.mjs CHROMIUM SERVER_URL SHOTS_DIR OUT_DIR
-// SHOTS_DIR holds the native pictures as raw RGBA (menu.rgba, vehicles.rgba, 800x600). Prints the
-// measured figures as "web: ..." lines; exit status 1 with the reason on a failure.
+// through their menus, the options and high scores found again after a reload; then, with a
+// table of low scores put into the browser's save folder, a whole game at full throttle to the
+// name entry, its score sent to the server and found on the world list the WORLD button opens.
+//   node --experimental-websocket play_in_browser.mjs CHROMIUM SERVER_URL SHOTS_DIR OUT_DIR LOW_TABLE_DIR
+// SHOTS_DIR holds the native pictures as raw RGBA (menu.rgba, vehicles.rgba, nameentry.rgba,
+// 800x600); LOW_TABLE_DIR the options and hs files of the low table. Prints the measured figures
+// as "web: ..." lines; exit status 1 with the reason on a failure.
 import { spawn } from 'node:child_process';
 import { mkdtempSync, readFileSync, writeFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
-const [chromiumPath, serverUrl, shotsDir, outDir] = process.argv.slice(2);
+const [chromiumPath, serverUrl, shotsDir, outDir, lowTableDir] = process.argv.slice(2);
 const Width = 800, Height = 600;
 // A pixel differs when a channel is off by more than this; the pictures match when at most
 // MaxDifferingShare of the pixels differ (the browser's canvas rounds colours its own way, and
@@ -34,7 +37,7 @@ const cleanUp = () => {
   try { rmSync(profile, { recursive: true, force: true }); } catch {}
 };
 process.on('exit', cleanUp);
-const watchdog = setTimeout(() => fail('the whole run took more than 8 minutes'), 8 * 60 * 1000);
+const watchdog = setTimeout(() => fail('the whole run took more than 14 minutes'), 14 * 60 * 1000);
 
 const browserAddress = await new Promise((resolve, reject) => {
   let text = '';
@@ -81,8 +84,12 @@ async function evaluate(expression) {
   return result.result.value;
 }
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+// Fails with what the page shows: its status line, its console and the canvas (failure.web.rgba).
 async function failWithConsole(message) {
   const status = await evaluate('document.getElementById("status").textContent').catch(() => '');
+  await canvasPixels().then((pixels) => writeFileSync(join(outDir, 'failure.web.rgba'), pixels)).catch(() => {});
+  const tabs = await fetch(`http://127.0.0.1:${port}/json/list`).then((r) => r.json()).catch(() => []);
+  console.error(`web: the browser's tabs: ${tabs.filter((t) => t.type === 'page').map((t) => t.url).join(' ')}`);
   fail(`${message}\n  the page says: ${status}\n  page console:\n    ${consoleLines.slice(-30).join('\n    ')}`);
 }
 
@@ -152,14 +159,18 @@ async function canvasPixels() {
   })()`);
   return Buffer.from(base64, 'base64');
 }
-function differingShare(a, b) {
+const WholeScreen = { x: 0, y: 0, w: Width, h: Height };
+// The share of the pixels of `area` that differ between two RGBA pictures of the screen.
+function differingShare(a, b, area = WholeScreen) {
   if (a.length !== b.length) return 1;
   let differing = 0;
-  for (let i = 0; i < a.length; i += 4) {
-    if (Math.abs(a[i] - b[i]) > ChannelTolerance || Math.abs(a[i + 1] - b[i + 1]) > ChannelTolerance ||
-        Math.abs(a[i + 2] - b[i + 2]) > ChannelTolerance) ++differing;
+  for (let y = area.y; y < area.y + area.h; ++y) {
+    for (let i = (y * Width + area.x) * 4, end = i + area.w * 4; i < end; i += 4) {
+      if (Math.abs(a[i] - b[i]) > ChannelTolerance || Math.abs(a[i + 1] - b[i + 1]) > ChannelTolerance ||
+          Math.abs(a[i + 2] - b[i + 2]) > ChannelTolerance) ++differing;
+    }
   }
-  return differing / (a.length / 4);
+  return differing / (area.w * area.h);
 }
 async function compareWithNative(name, maxShare = MaxDifferingShare) {
   const web = await canvasPixels();
@@ -182,6 +193,19 @@ async function openGame() {
   return evaluate('Module.zkFirstFrameMs');
 }
 
+// Escape on the main menu, then Yes: the game ends (its frames stop) and its saves are stored.
+async function endGame() {
+  await press('escape');
+  await keyDown('y');
+  await keyUp('y');
+  const stored = await evaluate(`new Promise((resolve) => {
+    const started = Date.now();
+    const look = () => (Module.zkSavesStored || 0) > 0 ? resolve(true) : Date.now() - started > 10000 ? resolve(false) : setTimeout(look, 20);
+    look();
+  })`);
+  if (!stored) await failWithConsole('the saves were not stored in the browser after the game ended');
+}
+
 await send('Runtime.enable');
 await send('Page.enable');
 
@@ -191,8 +215,16 @@ console.log(`web: first frame ${Math.round(firstFrameMs)} ms after navigation st
 await waitFrames(298);
 await compareWithNative('menu');
 
+// Browsers may keep the sound off until the player's first key (headless Chromium need not):
+// after it the game's sound must run.
+const audioState = () => evaluate('Module.SDL2 && Module.SDL2.audioContext ? Module.SDL2.audioContext.state : "none"');
+const soundBefore = await audioState();
+
 // The country set in the options (OPTIONS is the third item of the main menu).
 await press('down');
+const soundAfter = await audioState();
+console.log(`web: sound ${soundBefore} before the first key, ${soundAfter} after it`);
+if (soundAfter !== 'running') await failWithConsole(`the sound is ${soundAfter} after the first key`);
 await press('down');
 await press('enter');
 await press('up');
@@ -227,16 +259,7 @@ if (moved < 0.05) await failWithConsole('the race does not move');
 await press('escape');
 await press('y');
 await waitFrames(10);
-await press('escape');
-// Yes ends the game: its frames stop.
-await keyDown('y');
-await keyUp('y');
-const stored = await evaluate(`new Promise((resolve) => {
-  const started = Date.now();
-  const look = () => (Module.zkSavesStored || 0) > 0 ? resolve(true) : Date.now() - started > 10000 ? resolve(false) : setTimeout(look, 20);
-  look();
-})`);
-if (!stored) await failWithConsole('the saves were not stored in the browser after the game ended');
+await endGame();
 await openGame();
 await waitFrames(10);
 const saves = await evaluate(`(() => {
@@ -246,6 +269,75 @@ const saves = await evaluate(`(() => {
 if (!saves.options.includes('Webland')) fail(`the options were not kept: ${JSON.stringify(saves.options.slice(0, 200))}`);
 if (!saves.hs.includes('ANONYMOUS')) fail(`no high-score table was kept: ${JSON.stringify(saves.hs.slice(0, 200))}`);
 console.log('web: options and high scores kept over a reload');
+
+// --- a whole game to the name entry and the world list ---
+// This game ends first (its exit saves), then a table of low scores, written by the native
+// game's save code, takes the place of the saves in the browser's storage.
+await waitFrames(300);
+await endGame();
+const lowTable = { options: readFileSync(join(lowTableDir, 'options')), hs: readFileSync(join(lowTableDir, 'hs')) };
+await evaluate(`new Promise((resolve, reject) => {
+  FS.writeFile('/save/options', new Uint8Array(${JSON.stringify([...lowTable.options])}));
+  FS.writeFile('/save/hs', new Uint8Array(${JSON.stringify([...lowTable.hs])}));
+  FS.syncfs(false, (err) => err ? reject(err) : resolve(true));
+})`);
+await openGame();
+const planted = await evaluate(`Array.from(FS.readFile('/save/hs')).map((b) => String.fromCharCode(b)).join('')`);
+if (!planted.includes('\r\n100\r\n')) fail(`the low table did not reach the game: ${JSON.stringify(planted.slice(0, 200))}`);
+await waitFrames(300);
+// Full throttle until the game is over: the popup asking for the name is the native one but for
+// the score's digits and the blinking cursor. A ride may end without a point (or the menu may
+// miss the key that starts it): back on the main menu, with PLAY chosen, the next game starts.
+const nameEntry = readFileSync(join(shotsDir, 'nameentry.rgba'));
+const menu = readFileSync(join(shotsDir, 'menu.rgba'));
+const popup = { x: 190, y: 222, w: 385, h: 143 };
+const menuButtons = { x: 10, y: 170, w: 285, h: 360 };
+const gameDeadline = Date.now() + 8 * 60 * 1000;
+let games = 0;
+for (let seen = await canvasPixels(); differingShare(seen, nameEntry, popup) > 0.05; seen = await canvasPixels()) {
+  if (Date.now() > gameDeadline) await failWithConsole(`no name entry within 8 minutes of full throttle (${games} games)`);
+  if (differingShare(seen, menu, menuButtons) < 0.02) {
+    // PLAY, then the vehicle chosen.
+    await keyUp('up');
+    await press('enter');
+    await waitFrames(5);
+    await press('enter');
+    await waitFrames(130);
+    await keyDown('up');
+    ++games;
+  }
+  await waitFrames(60);
+}
+writeFileSync(join(outDir, 'nameentry.web.rgba'), await canvasPixels());
+await keyUp('up');
+console.log(`web: a game at full throttle reached the name entry (games started: ${games})`);
+const rider = 'WEBRIDER';
+await typeText(rider);
+await press('enter');
+await waitFrames(30);
+// "Send the result to World's Highscores page?" YES (the button chosen).
+await press('enter');
+await waitFrames(60);
+const worldPath = '/cgi/version.pl?prg=ZuboKranz&show&type=0';
+const worldList = await (await fetch(serverUrl + worldPath)).text();
+if (!worldList.includes(rider)) fail(`the server's world list does not show ${rider}: ${worldList.slice(0, 500)}`);
+console.log(`web: ${rider} is on the world list`);
+// The high-score screen's WORLD button (left of BACK) opens the list in a new tab.
+const pagesBefore = new Set((await (await fetch(`http://127.0.0.1:${port}/json/list`)).json()).map((t) => t.id));
+// The page stops its frames once the new tab is in front: the key goes without waiting for them.
+await press('left');
+await keyDown('enter');
+const tabDeadline = Date.now() + 20000;
+let worldTab;
+while (!worldTab) {
+  if (Date.now() > tabDeadline) await failWithConsole('the WORLD button opened no tab');
+  await sleep(100);
+  const list = await (await fetch(`http://127.0.0.1:${port}/json/list`)).json();
+  worldTab = list.find((t) => t.type === 'page' && !pagesBefore.has(t.id) && t.url.includes('version.pl'));
+}
+if (new URL(worldTab.url).origin !== new URL(serverUrl).origin) fail(`WORLD opened ${worldTab.url}, not the page's own server`);
+await keyUp('enter');
+console.log(`web: WORLD opened ${new URL(worldTab.url).pathname}${new URL(worldTab.url).search}`);
 
 clearTimeout(watchdog);
 socket.close();
