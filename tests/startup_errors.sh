@@ -28,6 +28,13 @@ cp -r "$GAME_DIR" "$work/damaged"
 head -c 100 "$GAME_DIR/Data/Res/Sounds.dxw" > "$work/damaged/Data/Res/Sounds.dxw"
 expect_error "damaged sound list" "Sounds.dxw" "$BIN_DIR/zkplay" --data "$work/damaged" "$work/run.zk"
 
+# The race's pictures load after the first frame: a damaged file is still named, with status 1,
+# at the latest when the race needs them.
+cp -r "$GAME_DIR" "$work/damaged-race"
+head -c 5000 "$GAME_DIR/Data/Res/Res2.dxg" > "$work/damaged-race/Data/Res/Res2.dxg"
+printf 'wait 300\nkey enter\nwait 5\nkey enter\nwait 5\n' > "$work/race.zk"
+expect_error "damaged race pictures" "Res2.dxg: " "$BIN_DIR/zkplay" --data "$work/damaged-race" "$work/race.zk"
+
 # A FIFO by a data file's name is refused at once, not waited on.
 cp -r "$GAME_DIR" "$work/fifo"
 rm "$work/fifo/Data/Res/Res1.dxg"

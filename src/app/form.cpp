@@ -41,7 +41,8 @@ TMForm::~TMForm() {
 void TMForm::FormCreate() {
   Sys_RaisePriority();
   MDXImageList1.LoadFromFile(Sys_RequireDataFile("Data/Res/Res1.dxg"), ImageListItemsNeeded[1]);
-  MDXImageList2.LoadFromFile(Sys_RequireDataFile("Data/Res/Res2.dxg"), ImageListItemsNeeded[2]);
+  // The race's pictures, the largest file, load after the first frame (see RunFrame).
+  MDXImageList2.LoadLater(Sys_RequireDataFile("Data/Res/Res2.dxg"), ImageListItemsNeeded[2]);
   MDXImageList3.LoadFromFile(Sys_RequireDataFile("Data/Res/Res3.dxg"), ImageListItemsNeeded[3]);
   MDXWaveList.LoadFromFile(Sys_RequireDataFile("Data/Res/Sounds.dxw"));
   const std::string saveFileNotice = LoadSaveFiles();
@@ -104,6 +105,7 @@ void TMForm::RunFrame(int lagCount) {
   MeasuredFrameRate = MDXTimer.FrameRate;
   AdaptFrameRate(RefreshRate, MeasuredFrameRate);
   MDXDraw.Flip();
+  MDXImageList2.GoOnLoading();
 }
 
 void TMForm::FormCloseQuery(bool& canClose) {

@@ -347,21 +347,49 @@ TRect TPictureCollectionItem::PatternRect(int n) const {
 // Preparation
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+// Whether a picture of this size can be prepared: run and row indexes are 32-bit, and each pixel
+// yields at most one of either.
+bool PreparableSize(const TPicture& pic) {
+  return pic.Width > 0 && pic.Height > 0 &&
+         static_cast<size_t>(pic.Width) * static_cast<size_t>(pic.Height) < UINT32_MAX / 2;
+}
+
+size_t PixelCountOf(const TPicture& pic) { return static_cast<size_t>(pic.Width) * static_cast<size_t>(pic.Height); }
+
+}  // namespace
+
 void TPictureCollectionItem::Prepare() {
   if (sourceReleased_) return;  // prepared from the source before it went, for the same surface format
   Unprepare();
   const TPicture& pic = Picture;
-  if (pic.Empty() || pic.Width <= 0 || pic.Height <= 0) return;
-  const size_t pixelCount = static_cast<size_t>(pic.Width) * static_cast<size_t>(pic.Height);
-  // Run and row indexes are 32-bit: each pixel yields at most one of either.
-  if (pic.Pixels.size() != pixelCount || pixelCount >= UINT32_MAX / 2) return;
+  if (pic.Empty() || !PreparableSize(pic) || pic.Pixels.size() != PixelCountOf(pic)) return;
+  pixels565_.resize(pic.Pixels.size() + 1);
+  std::transform(pic.Pixels.begin(), pic.Pixels.end(), pixels565_.begin(), RGB888To565);
+  LayOutPatterns();
+}
+
+void TPictureCollectionItem::PrepareFrom565(TPixels565 pixels) {
+  Unprepare();
+  sourceReleased_ = true;
+  Picture.Pixels = {};
+  if (!PreparableSize(Picture) || pixels.size() != PixelCountOf(Picture) + 1) return;
+  pixels565_ = std::move(pixels);
+  LayOutPatterns();
+}
+
+// Lays the patterns out over pixels565_ (the picture and its spare pixel), finding their
+// colour-key runs; drops the pixels when the picture holds no pattern.
+void TPictureCollectionItem::LayOutPatterns() {
   const PatternGrid grid = GridOf(*this);
   const int count = static_cast<int>(CountOf(grid));
-  if (count <= 0) return;
-
-  // One pixel more than the picture: the 32-bit gathers of the rotation may read past the last.
-  pixels565_.resize(pixelCount + 1);
-  std::transform(pic.Pixels.begin(), pic.Pixels.end(), pixels565_.begin(), RGB888To565);
+  if (count <= 0) {
+    pixels565_ = {};
+    return;
+  }
+  const int width = Picture.Width;
+  pixels565_.back() = 0;
   colorKey565_ = RGB888To565(ColorRefToRGB888(TransparentColor));
 
   patterns_.resize(static_cast<size_t>(count));
@@ -370,12 +398,12 @@ void TPictureCollectionItem::Prepare() {
     PreparedPattern& p = patterns_[n];
     p.Src = PatternRect(n);
     p.FirstRow = static_cast<uint32_t>(rowSpanStart_.size());
-    const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p.Src.Top) * pic.Width + p.Src.Left;
+    const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p.Src.Top) * width + p.Src.Left;
     for (int y = 0; y < p.Src.Height(); ++y) {
       rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
-      AppendRowSpans(spans_, origin + static_cast<size_t>(y) * pic.Width, p.Src.Width(), colorKey565_);
+      AppendRowSpans(spans_, origin + static_cast<size_t>(y) * width, p.Src.Width(), colorKey565_);
     }
-    p.Opaque = !Transparent || !HoldsKey(origin, pic.Width, p.Src.Width(), p.Src.Height(), colorKey565_);
+    p.Opaque = !Transparent || !HoldsKey(origin, width, p.Src.Width(), p.Src.Height(), colorKey565_);
   }
   rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
   prepared_ = true;

@@ -11,9 +11,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // ---------------------------------------------------------------------------------------------
@@ -79,6 +81,28 @@ private:
 // Pictures and image lists (the ".dxg" files)
 // ---------------------------------------------------------------------------------------------
 
+// An allocator whose elements are left uninitialised where a container would zero them: for
+// pixel buffers that are written whole at once.
+template <typename T>
+struct TUninitialisedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = TUninitialisedAllocator<U>;
+  };
+  using std::allocator<T>::allocator;
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+// A picture in the surface format, row by row, with one spare pixel after the last (the 32-bit
+// gathers of rotations may read past it).
+using TPixels565 = std::vector<uint16_t, TUninitialisedAllocator<uint16_t>>;
+
 // A decoded picture, kept losslessly: one 0x00RRGGBB value per pixel, top row first.
 struct TPicture {
   int Width = 0, Height = 0;
@@ -112,6 +136,10 @@ public:
   // Converts the picture to the surface format and lays out the patterns. Drawing does nothing
   // until this has run. Safe to call again (after a display re-initialisation).
   void Prepare();
+  // Prepares from the picture already in the surface format (Picture holds only its size): as
+  // Prepare() then ReleaseSource() without the decoded source. `pixels` has one pixel more than
+  // the picture.
+  void PrepareFrom565(TPixels565 pixels);
   void Unprepare();
   bool Prepared() const { return prepared_; }
   // Whether Draw of pattern `index` covers its whole rectangle (prepared, in range, and no pixel
@@ -150,7 +178,8 @@ private:
   bool prepared_ = false;
   bool sourceReleased_ = false;
   uint16_t colorKey565_ = 0;
-  std::vector<uint16_t> pixels565_;
+  void LayOutPatterns();
+  TPixels565 pixels565_;
   std::vector<PreparedPattern> patterns_;
   std::vector<uint32_t> rowSpanStart_;             // per pattern row: first index into spans_; one end entry
   std::vector<Span> spans_;                        // colour-key runs, pattern by pattern, row by row
@@ -199,12 +228,30 @@ public:
   // including a list of fewer than `itemsNeeded` items: "<file>: the list has N items, the game
   // needs M".
   void LoadFromFile(const std::string& fileName, int itemsNeeded = 0);
+  // For a list not needed at once: LoadFromFile later, on a thread of its own from the first
+  // GoOnLoading (where the platform has threads), or at the latest at the first WaitLoaded. Until
+  // WaitLoaded has run, Items must not be touched.
+  void LoadLater(const std::string& fileName, int itemsNeeded = 0);
+  // Starts the loading LoadLater set up, once; takes its items when it has ended, or throws its
+  // EGameError. Never waits.
+  void GoOnLoading();
+  // Finishes the loading LoadLater set up (waiting for its thread, or loading now) and takes its
+  // items, or throws its EGameError (once). Does nothing when no loading is set up.
+  void WaitLoaded();
   void PrepareAll();
-  // Item at a 0-based index; throws EGameError naming the file for an index outside the list.
+  // Item at a 0-based index (waiting for a loading still going on); throws EGameError naming the
+  // file for an index outside the list.
   TPictureCollectionItem& Item(int index);
 
+  TDXImageList();
+  TDXImageList(const TDXImageList&) = delete;
+  TDXImageList& operator=(const TDXImageList&) = delete;
+  ~TDXImageList();
+
 private:
+  struct Loading;
   std::string fileName_;
+  std::unique_ptr<Loading> loading_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -244,9 +291,17 @@ public:
 // `sourceName` (the file name, or any label for memory buffers).
 // ---------------------------------------------------------------------------------------------
 
-void ReadImageList(const uint8_t* data, size_t size, const std::string& sourceName, TPictureCollection& out);
+// How an image list's pictures are read: decoded losslessly into each item's Picture (to be written
+// again, or prepared later), or prepared for the surface at once without keeping their decoded
+// source (as the game draws them; a 24-bit picture goes straight to the surface format).
+enum class TPictureKeeping { Source, SurfaceOnly };
+
+void ReadImageList(const uint8_t* data, size_t size, const std::string& sourceName, TPictureCollection& out,
+                   TPictureKeeping keeping = TPictureKeeping::Source);
 void ReadWaveList(const uint8_t* data, size_t size, const std::string& sourceName, TWaveCollection& out);
-void ReadImageListFile(const std::string& path, TPictureCollection& out);
+// Both read the file mapped into memory.
+void ReadImageListFile(const std::string& path, TPictureCollection& out,
+                       TPictureKeeping keeping = TPictureKeeping::Source);
 void ReadWaveListFile(const std::string& path, TWaveCollection& out);
 std::vector<uint8_t> WriteImageList(const TPictureCollection& list);
 std::vector<uint8_t> WriteWaveList(const TWaveCollection& list);

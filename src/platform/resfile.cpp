@@ -1,6 +1,7 @@
 // Image-list and sound-list files: a resource header, then a "TPF0" object stream holding one
 // collection component whose "List" property is the collection of items.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -255,7 +256,8 @@ void ReadRootEnd(StreamReader& in) {
   if (in.U8() != 0) in.FailFormat("child objects in a collection component");
 }
 
-TPicture ReadPictureData(StreamReader& in, ByteSpan block) {
+// The DIB inside a "Picture.Data" block; empty when the block holds no picture.
+ByteSpan DibOf(StreamReader& in, ByteSpan block) {
   if (block.Size == 0) return {};
   const size_t classLength = block.Data[0];
   if (classLength + 1 > block.Size) in.Fail("Invalid property value \"Picture.Data\" (class name cut off)");
@@ -264,10 +266,13 @@ TPicture ReadPictureData(StreamReader& in, ByteSpan block) {
   if (!SameName(className, DibClass)) {
     in.Fail("Invalid property value \"Picture.Data\" (picture class " + std::string(className) + " not supported)");
   }
-  return DecodeDib(block.Data + 1 + classLength, block.Size - 1 - classLength, in.Source());
+  return ByteSpan{block.Data + 1 + classLength, block.Size - 1 - classLength};
 }
 
-void ReadPictureItem(StreamReader& in, TPictureCollectionItem& item) {
+// Reads an item's properties. For the surface, a 24-bit picture goes straight to the surface
+// format, any other is decoded and prepared; either way the decoded source is not kept.
+void ReadPictureItem(StreamReader& in, TPictureCollectionItem& item, TPictureKeeping keeping) {
+  TPixels565 direct;
   in.ReadProperties([&](const std::string& name, uint8_t tag) {
     if (SameName(name, "Name")) item.Name = in.String(name, tag);
     else if (SameName(name, "PatternWidth")) item.PatternWidth = in.BoundedInteger(name, tag, INT32_MIN, MaxPatternValue);
@@ -277,9 +282,23 @@ void ReadPictureItem(StreamReader& in, TPictureCollectionItem& item) {
     else if (SameName(name, "SystemMemory")) item.SystemMemory = in.Boolean(name, tag);
     else if (SameName(name, "Transparent")) item.Transparent = in.Boolean(name, tag);
     else if (SameName(name, "TransparentColor")) item.TransparentColor = in.Color(name, tag);
-    else if (SameName(name, "Picture.Data")) item.Picture = ReadPictureData(in, in.Binary(name, tag));
-    else in.SkipValue(tag);
+    else if (SameName(name, "Picture.Data")) {
+      const ByteSpan dib = DibOf(in, in.Binary(name, tag));
+      direct = {};
+      if (dib.Size == 0) item.Picture = {};
+      else if (keeping == TPictureKeeping::Source || !DecodeDib24To565(dib.Data, dib.Size, in.Source(), item.Picture, direct))
+        item.Picture = DecodeDib(dib.Data, dib.Size, in.Source());
+    } else {
+      in.SkipValue(tag);
+    }
   });
+  if (keeping == TPictureKeeping::Source) return;
+  if (!direct.empty()) {
+    item.PrepareFrom565(std::move(direct));
+  } else {
+    item.Prepare();
+    item.ReleaseSource();
+  }
 }
 
 void ReadWaveItem(StreamReader& in, TWaveCollectionItem& item) {
@@ -297,9 +316,9 @@ void ReadWaveItem(StreamReader& in, TWaveCollectionItem& item) {
 }
 
 // The root's "List": reading it first empties the list.
-template <typename Item>
+template <typename Item, typename ReadItem>
 void ReadItemList(StreamReader& in, std::string_view property, uint8_t tag, std::vector<Item>& items,
-                  void (*readItem)(StreamReader&, Item&)) {
+                  const ReadItem& readItem) {
   if (tag != vaCollection) in.FailValue(property, tag);
   items.clear();
   in.ReadCollection(property, [&] { readItem(in, items.emplace_back()); });
@@ -454,13 +473,66 @@ void WriteItemList(StreamWriter& out, const std::vector<Item>& items, void (*wri
 
 std::string ErrnoText() { return std::strerror(errno); }
 
+// A regular file opened for reading; throws EGameError naming it otherwise.
+class TOpenFile {
+public:
+  explicit TOpenFile(const std::string& path) {
+    // Without blocking: a FIFO or a device by the file's name is refused below, not waited on.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) ThrowResError(path, "cannot open file (" + ErrnoText() + ")");
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) Fail(path, "cannot read file (" + ErrnoText() + ")");
+    if (!S_ISREG(st.st_mode)) Fail(path, "not a regular file");
+    if (static_cast<uint64_t>(st.st_size) > MaxFileSize) Fail(path, "file too large");
+    size_ = static_cast<size_t>(st.st_size);
+  }
+  ~TOpenFile() { ::close(fd_); }
+  TOpenFile(const TOpenFile&) = delete;
+  TOpenFile& operator=(const TOpenFile&) = delete;
+  int Descriptor() const { return fd_; }
+  size_t Size() const { return size_; }
+
+private:
+  [[noreturn]] void Fail(const std::string& path, const std::string& problem) {
+    ::close(fd_);
+    ThrowResError(path, problem);
+  }
+  int fd_ = -1;
+  size_t size_ = 0;
+};
+
+// A file's bytes mapped read-only, so that they are read from the page cache without a copy.
+class TMappedFile {
+public:
+  explicit TMappedFile(const std::string& path) {
+    const TOpenFile file(path);
+    size_ = file.Size();
+    if (size_ == 0) return;
+    void* const bytes = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.Descriptor(), 0);
+    if (bytes == MAP_FAILED) ThrowResError(path, "cannot read file (" + ErrnoText() + ")");
+    data_ = static_cast<const uint8_t*>(bytes);
+  }
+  ~TMappedFile() {
+    if (data_ != nullptr) ::munmap(const_cast<uint8_t*>(data_), size_);
+  }
+  TMappedFile(const TMappedFile&) = delete;
+  TMappedFile& operator=(const TMappedFile&) = delete;
+  const uint8_t* Data() const { return data_; }
+  size_t Size() const { return size_; }
+
+private:
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
+
 }  // namespace
 
 void ThrowResError(const std::string& sourceName, const std::string& problem) {
   throw EGameError(sourceName + ": " + problem);
 }
 
-void ReadImageList(const uint8_t* data, size_t size, const std::string& sourceName, TPictureCollection& out) {
+void ReadImageList(const uint8_t* data, size_t size, const std::string& sourceName, TPictureCollection& out,
+                   TPictureKeeping keeping) {
   StreamReader in(data, size, sourceName);
   TPictureCollection list;
   ReadRootHeader(in, ImageListClass);
@@ -473,7 +545,8 @@ void ReadImageList(const uint8_t* data, size_t size, const std::string& sourceNa
       std::memcpy(list.ColorTable.data(), table.Data, ColorTableSize);
       list.HasColorTable = true;
     } else if (SameName(name, "List")) {
-      ReadItemList(in, name, tag, list.Items, &ReadPictureItem);
+      ReadItemList(in, name, tag, list.Items,
+                   [keeping](StreamReader& r, TPictureCollectionItem& item) { ReadPictureItem(r, item, keeping); });
     } else {
       in.SkipValue(tag);
     }
@@ -497,14 +570,14 @@ void ReadWaveList(const uint8_t* data, size_t size, const std::string& sourceNam
   out = std::move(list);
 }
 
-void ReadImageListFile(const std::string& path, TPictureCollection& out) {
-  const std::vector<uint8_t> bytes = ReadWholeFile(path);
-  ReadImageList(bytes.data(), bytes.size(), path, out);
+void ReadImageListFile(const std::string& path, TPictureCollection& out, TPictureKeeping keeping) {
+  const TMappedFile file(path);
+  ReadImageList(file.Data(), file.Size(), path, out, keeping);
 }
 
 void ReadWaveListFile(const std::string& path, TWaveCollection& out) {
-  const std::vector<uint8_t> bytes = ReadWholeFile(path);
-  ReadWaveList(bytes.data(), bytes.size(), path, out);
+  const TMappedFile file(path);
+  ReadWaveList(file.Data(), file.Size(), path, out);
 }
 
 std::vector<uint8_t> WriteImageList(const TPictureCollection& list) {
@@ -519,21 +592,11 @@ std::vector<uint8_t> WriteWaveList(const TWaveCollection& list) {
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  // Without blocking: a FIFO or a device by the file's name is refused below, not waited on.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) ThrowResError(path, "cannot open file (" + ErrnoText() + ")");
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) ThrowResError(path, "cannot read file (" + ErrnoText() + ")");
-  if (!S_ISREG(st.st_mode)) ThrowResError(path, "not a regular file");
-  if (static_cast<uint64_t>(st.st_size) > MaxFileSize) ThrowResError(path, "file too large");
-  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
+  const TOpenFile file(path);
+  std::vector<uint8_t> bytes(file.Size());
   size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::read(file.Descriptor(), bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowResError(path, "cannot read file (" + ErrnoText() + ")");
     if (n == 0) break;

@@ -105,6 +105,7 @@ struct DibLayout {
   int Width = 0, Height = 0;  // Height > 0; TopDown tells the row order
   bool TopDown = false;
   int BitsPerPixel = 0;
+  uint32_t Compression = 0;
   size_t PixelOffset = 0;  // where the pixels start, from the start of the DIB
 };
 
@@ -161,6 +162,7 @@ DibLayout ParseDibLayout(const uint8_t* data, size_t size, const std::string& sr
     if (compression == BI_BITFIELDS) maskBytes = 12;
   }
 
+  layout.Compression = compression;
   layout.TopDown = height < 0;
   if (layout.TopDown) height = -height;
   if (width <= 0 || height <= 0 || width > MaxPictureSide || height > MaxPictureSide) {
@@ -320,6 +322,26 @@ TPicture DecodeDib(const uint8_t* data, size_t size, const std::string& sourceNa
   picture.BitsPerPixel = layout.BitsPerPixel;
   CopySurfacePixels(surface.get(), picture);
   return picture;
+}
+
+bool DecodeDib24To565(const uint8_t* data, size_t size, const std::string& sourceName, TPicture& picture,
+                      TPixels565& pixels) {
+  const DibLayout layout = ParseDibLayout(data, size, sourceName);
+  if (layout.BitsPerPixel != 24 || layout.Compression != BI_RGB) return false;
+  const int w = layout.Width, h = layout.Height;
+  const size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~size_t{3};
+  pixels.resize(static_cast<size_t>(w) * h + 1);
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* p = data + layout.PixelOffset + stride * static_cast<size_t>(layout.TopDown ? y : h - 1 - y);
+    uint16_t* out = pixels.data() + static_cast<size_t>(y) * w;
+    for (int x = 0; x < w; ++x, p += 3) out[x] = RGB565(p[2], p[1], p[0]);
+  }
+  pixels.back() = 0;
+  picture = TPicture{};
+  picture.Width = w;
+  picture.Height = h;
+  picture.BitsPerPixel = 24;
+  return true;
 }
 
 TWave DecodeRiffWave(const uint8_t* data, size_t size, const std::string& sourceName) {

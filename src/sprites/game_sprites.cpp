@@ -23,7 +23,9 @@ TSpriteEngine& GameSpriteEngine() { return graphics.SpriteEngine->Engine; }
 
 TDXImageList* GameImageList(int listNo) {
   if (listNo < 1 || listNo > 3) return nullptr;
-  return graphics.ImageLists[listNo - 1];
+  TDXImageList* const list = graphics.ImageLists[listNo - 1];
+  if (list != nullptr) list->WaitLoaded();
+  return list;
 }
 
 TDirectDrawSurface* GameSurface() { return graphics.Draw != nullptr ? graphics.Draw->Surface() : nullptr; }

@@ -192,7 +192,7 @@ const TGameGraphics& GameGraphics();
 
 // The engine every game sprite is created under, and the image lists it picks from.
 TSpriteEngine& GameSpriteEngine();
-TDXImageList* GameImageList(int listNo);  // 1, 2 or 3; nullptr otherwise
+TDXImageList* GameImageList(int listNo);  // 1, 2 or 3, loaded (waiting for a list still loading); nullptr otherwise
 TDirectDrawSurface* GameSurface();         // the back surface of the form's display, or nullptr
 
 class TMyImageSprite : public TImageSprite {

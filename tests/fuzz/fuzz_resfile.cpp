@@ -1,5 +1,6 @@
 // libFuzzer entry for the resource-file readers. Every input goes through both readers; whatever
 // reads without error must also survive the writer and read back to the same items.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -41,6 +42,35 @@ void CheckImages(const TPictureCollection& list) {
   }
 }
 
+// The game's reading (pictures straight to the surface format, no source kept) fails where the
+// lossless reading fails, and otherwise draws what the lossless items draw once prepared.
+void CheckGameReading(const uint8_t* data, size_t size, TPictureCollection* lossless) {
+  TPictureCollection game;
+  bool read = true;
+  try {
+    ReadImageList(data, size, "fuzz.dxg", game, TPictureKeeping::SurfaceOnly);
+  } catch (const EGameError&) {
+    read = false;
+  }
+  Check(read == (lossless != nullptr), "the game's reading fails alike");
+  if (lossless == nullptr) return;
+  Check(game.Count() == lossless->Count(), "the game's image count");
+  TDirectDrawSurface a(48, 48), b(48, 48);
+  for (int i = 0; i < game.Count(); i++) {
+    TPictureCollectionItem& source = lossless->Items[i];
+    source.Prepare();
+    const TPictureCollectionItem& prepared = game.Items[i];
+    Check(source.Prepared() == prepared.Prepared(), "prepared alike");
+    for (int n = 0; n < source.PatternCount() && n < 4; n++) {
+      a.Fill(0x1234);
+      b.Fill(0x1234);
+      source.Draw(&a, -1, -1, n);
+      prepared.Draw(&b, -1, -1, n);
+      Check(std::equal(a.Pixels(), a.Pixels() + 48 * 48, b.Pixels()), "the game's pictures draw alike");
+    }
+  }
+}
+
 void CheckWaves(const TWaveCollection& list) {
   const std::vector<uint8_t> bytes = WriteWaveList(list);
   TWaveCollection back;
@@ -68,6 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     imagesRead = false;
   }
   if (imagesRead) CheckImages(images);
+  CheckGameReading(data, size, imagesRead ? &images : nullptr);
 
   TWaveCollection waves;
   bool wavesRead = true;

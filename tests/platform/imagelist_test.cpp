@@ -119,6 +119,46 @@ TEST_F(ImageListLoading, ErrorsNameTheFile) {
   }
 }
 
+// A list loaded later (the race's pictures, after the first frame) gives the same items at its
+// first use, and its errors then, naming the file, once.
+TEST_F(ImageListLoading, LoadedLaterOnItsOwnThread) {
+  TPictureCollection written;
+  TPictureCollectionItem& item = written.Items.emplace_back();
+  item.Picture.Width = 3;
+  item.Picture.Height = 2;
+  item.Picture.Pixels = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x808080, 0x102030};
+  item.Transparent = false;
+  WriteFileAtomic(Path("Res2.dxg"), WriteImageList(written));
+  WriteFileAtomic(Path("Bad.dxg"), {0xFF, 10, 0, 'X'});
+
+  for (const bool started : {false, true}) {
+    SCOPED_TRACE(started ? "started on its thread" : "loaded at the first use");
+    TDXImageList list;
+    list.LoadLater(Path("Res2.dxg"), 1);
+    if (started) list.GoOnLoading();
+    TDirectDrawSurface s(3, 2);
+    list.Item(0).Draw(&s, 0, 0, 0);
+    EXPECT_EQ(s.Pixels()[5], RGB565(0x10, 0x20, 0x30));
+    EXPECT_EQ(list.Items.Count(), 1);
+
+    list.LoadLater(Path("Bad.dxg"));
+    if (started) list.GoOnLoading();
+    try {
+      list.WaitLoaded();
+      FAIL() << "no error";
+    } catch (const EGameError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(Path("Bad.dxg") + ": ", 0), 0u) << e.what();
+    }
+    EXPECT_NO_THROW(list.WaitLoaded()) << "the error is thrown once";
+    EXPECT_EQ(list.Items.Count(), 0);
+  }
+
+  // A list whose loading is still going on when it goes waits for it.
+  TDXImageList leaving;
+  leaving.LoadLater(Path("Res2.dxg"), 5);
+  leaving.GoOnLoading();
+}
+
 TEST_F(ImageListLoading, SoundListLoads) {
   TWaveCollection written;
   TWaveCollectionItem& item = written.Items.emplace_back();

@@ -148,7 +148,8 @@ TEST_F(DibFromImageMagick, DecodedPixelsEqualImageMagicksDecoding) {
     if (c.topDown) dib = TopDown(dib);
     ASSERT_EQ(Le32(dib, 0), c.headerSize);
 
-    const TPicture picture = ReadSinglePicture(ImageListWithPictureData(DibPictureData(dib)));
+    const std::vector<uint8_t> file = ImageListWithPictureData(DibPictureData(dib));
+    const TPicture picture = ReadSinglePicture(file);
     EXPECT_EQ(picture.Width, 37);
     EXPECT_EQ(picture.Height, 23);
     EXPECT_EQ(picture.BitsPerPixel, c.bitsPerPixel);
@@ -162,5 +163,19 @@ TEST_F(DibFromImageMagick, DecodedPixelsEqualImageMagicksDecoding) {
       }
     }
     EXPECT_EQ(differing, 0);
+
+    // The game's reading (24-bit pictures straight to the surface format) draws the same pixels.
+    TPictureCollection game;
+    ReadImageList(file.data(), file.size(), "test.dxg", game, TPictureKeeping::SurfaceOnly);
+    ASSERT_EQ(game.Count(), 1);
+    const TPictureCollectionItem& item = game.Items[0];
+    EXPECT_TRUE(item.SourceReleased());
+    EXPECT_EQ(item.Picture.BitsPerPixel, c.bitsPerPixel);
+    TDirectDrawSurface drawn(37, 23);
+    drawn.Fill(0);  // where the colour key (black) leaves it, the picture is black too
+    item.Draw(&drawn, 0, 0, 0);
+    int differing565 = 0;
+    for (size_t i = 0; i < picture.Pixels.size(); i++) differing565 += drawn.Pixels()[i] != RGB888To565(picture.Pixels[i]);
+    EXPECT_EQ(differing565, 0);
   }
 }

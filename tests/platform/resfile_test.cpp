@@ -92,10 +92,10 @@ std::string ErrorOf(F&& read) {
   return "";
 }
 
-std::string ImageListError(const std::vector<uint8_t>& file) {
+std::string ImageListError(const std::vector<uint8_t>& file, TPictureKeeping keeping = TPictureKeeping::Source) {
   return ErrorOf([&] {
     TPictureCollection list;
-    ReadImageList(file.data(), file.size(), "Data/Res/Res1.dxg", list);
+    ReadImageList(file.data(), file.size(), "Data/Res/Res1.dxg", list, keeping);
   });
 }
 
@@ -297,9 +297,12 @@ TEST(ResFileReader, ErrorsNameTheFileAndTheProblem) {
       {"binary past the end", item(Bytes().Short("Picture.Data").U8(10).U32(0x7FFFFFFF)), "Stream read error"},
   };
   for (const auto& c : cases) {
-    const std::string message = ImageListError(c.file);
-    EXPECT_EQ(message.rfind("Data/Res/Res1.dxg: ", 0), 0u) << c.what << ": " << message;
-    EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
+    // Read as the tools read (keeping the decoded pictures) and as the game reads.
+    for (const TPictureKeeping keeping : {TPictureKeeping::Source, TPictureKeeping::SurfaceOnly}) {
+      const std::string message = ImageListError(c.file, keeping);
+      EXPECT_EQ(message.rfind("Data/Res/Res1.dxg: ", 0), 0u) << c.what << ": " << message;
+      EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
+    }
   }
 }
 
@@ -335,6 +338,7 @@ TEST(ResFileReader, EveryTruncationIsAnError) {
     TPictureCollection list;
     list.Items.resize(2);
     EXPECT_THROW(ReadImageList(images.data(), n, "cut.dxg", list), EGameError) << n;
+    EXPECT_THROW(ReadImageList(images.data(), n, "cut.dxg", list, TPictureKeeping::SurfaceOnly), EGameError) << n;
     EXPECT_EQ(list.Count(), 2) << "a failed read leaves the list alone";
   }
   const std::vector<uint8_t> waves = WriteWaveList(SampleWaveList());
