@@ -187,10 +187,12 @@ public:
   FloorTracker(Int g, Int rowStep, Int d)
       : d_(d), q_(FloorDiv(g, d)), m_(g - q_ * d), qRow_(FloorDiv(rowStep, d)), mRow_(rowStep - qRow_ * d) {}
   Int Value() const { return q_; }
+  // Without a branch: whether the remainder wraps follows no pattern a predictor could learn.
   void NextRow() {
-    q_ += qRow_;
     m_ += mRow_;
-    if (m_ >= d_) m_ -= d_, ++q_;
+    const Int wrap = m_ >= d_;
+    q_ += qRow_ + wrap;
+    m_ -= d_ & -wrap;
   }
 
 private:
@@ -657,30 +659,60 @@ __attribute__((target("avx2"))) inline __m256i Fetch8(const uint16_t* src, __m25
   return got;
 }
 
-// RotateRow for 32-bit positions on processors with AVX2: sixteen pixels fetched and put down at
-// once, keyed ones leaving the destination as it is.
+// The 16.16 positions of eight pixels from `from` on, `step` apart.
+__attribute__((target("avx2"))) inline __m256i Lanes8(uint32_t from, uint32_t step) {
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  return _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(from)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(step))));
+}
+
+// The moving state of a row's fetches: positions, their steps per eight pixels, the picture's
+// row pitch and the colour key.
+struct TFetchState {
+  __m256i X, Y, StepX, StepY, Pitch, Key;
+};
+
+// Fetches sixteen pixels and puts them at `at`, keyed ones leaving the destination as it is.
+template <bool Keyed>
+__attribute__((target("avx2"))) inline void Put16(uint16_t* at, const uint16_t* src, TFetchState& f) {
+  const __m256i first = Fetch8(src, f.Pitch, f.X, f.Y, f.StepX, f.StepY);
+  const __m256i second = Fetch8(src, f.Pitch, f.X, f.Y, f.StepX, f.StepY);
+  // Packing works within 128-bit halves; the permutation puts the sixteen pixels in order.
+  __m256i out = _mm256_permute4x64_epi64(_mm256_packus_epi32(first, second), 0xD8);
+  if (Keyed) out = _mm256_blendv_epi8(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), _mm256_cmpeq_epi16(out, f.Key));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
+}
+
+// The same for eight pixels.
+template <bool Keyed>
+__attribute__((target("avx2"))) inline void Put8(uint16_t* at, const uint16_t* src, TFetchState& f) {
+  const __m256i got = Fetch8(src, f.Pitch, f.X, f.Y, f.StepX, f.StepY);
+  __m128i out = _mm_packus_epi32(_mm256_castsi256_si128(got), _mm256_extracti128_si256(got, 1));
+  if (Keyed) out = _mm_blendv_epi8(out, _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_cmpeq_epi16(out, _mm256_castsi256_si128(f.Key)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(at), out);
+}
+
+// RotateRow for 32-bit positions on processors with AVX2: sixteen (or eight) pixels fetched and
+// put down at once. A row's last pixels are put again with the group that ends on them: putting
+// a pixel twice paints what putting it once does.
 template <bool Keyed>
 __attribute__((target("avx2"))) void RotateRowAvx2(uint16_t* dst, int n, const uint16_t* src, int pitch, uint64_t fx64,
                                                    uint64_t fy64, uint64_t dx64, uint64_t dy64, uint16_t key) {
   const auto fx = static_cast<uint32_t>(fx64), fy = static_cast<uint32_t>(fy64);
   const auto dx = static_cast<uint32_t>(dx64), dy = static_cast<uint32_t>(dy64);
-  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  __m256i vx = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(fx)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(dx))));
-  __m256i vy = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(fy)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(dy))));
-  const __m256i stepX = _mm256_set1_epi32(static_cast<int>(dx * 8)), stepY = _mm256_set1_epi32(static_cast<int>(dy * 8));
-  const __m256i rowPitch = _mm256_set1_epi32(pitch), key16 = _mm256_set1_epi16(static_cast<short>(key));
-  int i = 0;
-  for (; i + 16 <= n; i += 16) {
-    const __m256i first = Fetch8(src, rowPitch, vx, vy, stepX, stepY);
-    const __m256i second = Fetch8(src, rowPitch, vx, vy, stepX, stepY);
-    // Packing works within 128-bit halves; the permutation puts the sixteen pixels in order.
-    __m256i out = _mm256_permute4x64_epi64(_mm256_packus_epi32(first, second), 0xD8);
-    uint16_t* const at = dst + i;
-    if (Keyed) out = _mm256_blendv_epi8(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), _mm256_cmpeq_epi16(out, key16));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
+  if (n < 8) {
+    RotateRow<Keyed, uint32_t>(dst, n, src, pitch, fx, fy, dx, dy, key);
+    return;
   }
-  const auto done = static_cast<uint32_t>(i);
-  RotateRow<Keyed, uint32_t>(dst + i, n - i, src, pitch, fx + dx * done, fy + dy * done, dx, dy, key);
+  TFetchState f{Lanes8(fx, dx), Lanes8(fy, dy), _mm256_set1_epi32(static_cast<int>(dx * 8)), _mm256_set1_epi32(static_cast<int>(dy * 8)),
+                _mm256_set1_epi32(pitch), _mm256_set1_epi16(static_cast<short>(key))};
+  const int group = n >= 16 ? 16 : 8;
+  int i = 0;
+  for (; i + group <= n; i += group) group == 16 ? Put16<Keyed>(dst + i, src, f) : Put8<Keyed>(dst + i, src, f);
+  if (i == n) return;
+  const auto last = static_cast<uint32_t>(n - group);
+  f.X = Lanes8(fx + dx * last, dx);
+  f.Y = Lanes8(fy + dy * last, dy);
+  group == 16 ? Put16<Keyed>(dst + last, src, f) : Put8<Keyed>(dst + last, src, f);
 }
 #else
 template <bool Keyed>
