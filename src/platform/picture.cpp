@@ -16,6 +16,12 @@
 
 namespace {
 
+#if defined(ZK_X86_AVX2)
+const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+#else
+constexpr bool kHaveAvx2 = false;
+#endif
+
 // ---------------------------------------------------------------------------------------------
 // Pattern grid
 // ---------------------------------------------------------------------------------------------
@@ -130,6 +136,28 @@ inline void CopyPixels(uint16_t* d, const uint16_t* s, size_t n) {
     *d = *s;
   }
 }
+
+// Copies h rows of w >= 1 pixels.
+void CopyBlock(uint16_t* dst, size_t dstPitch, const uint16_t* src, size_t srcPitch, size_t w, size_t h) {
+  for (size_t y = 0; y < h; ++y, dst += dstPitch, src += srcPitch) CopyPixels(dst, src, w);
+}
+
+#if defined(ZK_X86_AVX2)
+// CopyBlock with 32-byte moves where the rows allow them, for processors with AVX2.
+__attribute__((target("avx2"))) void CopyBlockAvx2(uint16_t* dst, size_t dstPitch, const uint16_t* src, size_t srcPitch,
+                                                   size_t w, size_t h) {
+  if (w < 16) return CopyBlock(dst, dstPitch, src, srcPitch, w, h);
+  for (size_t y = 0; y < h; ++y, dst += dstPitch, src += srcPitch) {
+    for (size_t i = 0; i + 16 < w; i += 16)
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + w - 16), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + w - 16)));
+  }
+}
+#else
+void CopyBlockAvx2(uint16_t* dst, size_t dstPitch, const uint16_t* src, size_t srcPitch, size_t w, size_t h) {
+  CopyBlock(dst, dstPitch, src, srcPitch, w, h);
+}
+#endif
 
 // Copies the opaque runs of one pattern row, the row lying wholly on the surface.
 void CopyRowSpans(uint16_t* dst, const uint16_t* src, const Span* span, const Span* end) {
@@ -361,9 +389,11 @@ void TPictureCollectionItem::Prepare() {
   const int count = static_cast<int>(CountOf(grid));
   if (count <= 0) return;
 
-  // One pixel more than the picture: the 32-bit gathers of the rotation may read past the last.
-  pixels565_.resize(pixelCount + 1);
-  std::transform(pic.Pixels.begin(), pic.Pixels.end(), pixels565_.begin(), RGB888To565);
+  // Each pattern's rows lie one after another (drawing reads them in order), the patterns one
+  // after another; one pixel more at the end: the 32-bit gathers of the rotation may read past the
+  // last.
+  const size_t patternPixels = static_cast<size_t>(grid.pw) * static_cast<size_t>(grid.ph);
+  pixels565_.resize(patternPixels * static_cast<size_t>(count) + 1);
   colorKey565_ = RGB888To565(ColorRefToRGB888(TransparentColor));
 
   patterns_.resize(static_cast<size_t>(count));
@@ -371,13 +401,18 @@ void TPictureCollectionItem::Prepare() {
   for (int n = 0; n < count; ++n) {
     PreparedPattern& p = patterns_[n];
     p.Src = PatternRect(n);
+    p.FirstPixel = static_cast<uint32_t>(patternPixels * static_cast<size_t>(n));
     p.FirstRow = static_cast<uint32_t>(rowSpanStart_.size());
-    const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p.Src.Top) * pic.Width + p.Src.Left;
-    for (int y = 0; y < p.Src.Height(); ++y) {
+    const int w = p.Src.Width(), h = p.Src.Height();
+    uint16_t* const origin = pixels565_.data() + p.FirstPixel;
+    for (int y = 0; y < h; ++y) {
+      const uint32_t* const from = pic.Pixels.data() + static_cast<size_t>(p.Src.Top + y) * pic.Width + p.Src.Left;
+      uint16_t* const row = origin + static_cast<size_t>(y) * w;
+      std::transform(from, from + w, row, RGB888To565);
       rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
-      AppendRowSpans(spans_, origin + static_cast<size_t>(y) * pic.Width, p.Src.Width(), colorKey565_);
+      AppendRowSpans(spans_, row, w, colorKey565_);
     }
-    p.Opaque = !Transparent || !HoldsKey(origin, pic.Width, p.Src.Width(), p.Src.Height(), colorKey565_);
+    p.Opaque = !Transparent || !HoldsKey(origin, w, w, h, colorKey565_);
   }
   rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
   prepared_ = true;
@@ -425,8 +460,15 @@ void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int in
   const TRect clip = ClipToArea(x, y, pw, ph, AreaOnSurface(area, *dest));
   if (IsEmpty(clip)) return;
 
-  const int pitch = Picture.Width;
-  const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
+  const int pitch = p->Src.Width();
+  const uint16_t* origin = pixels565_.data() + p->FirstPixel;
+  if (p->Opaque) {
+    const auto copy = kHaveAvx2 ? CopyBlockAvx2 : CopyBlock;
+    copy(dest->Row(clip.Top) + clip.Left, static_cast<size_t>(dest->Width()),
+         origin + static_cast<size_t>(clip.Top - y) * pitch + (clip.Left - x), static_cast<size_t>(pitch),
+         static_cast<size_t>(clip.Width()), static_cast<size_t>(clip.Height()));
+    return;
+  }
   const bool wholeRows = clip.Left == x && clip.Width() == pw;
   const Span* spans = spans_.data();
   const uint32_t* rowStart = rowSpanStart_.data() + p->FirstRow;
@@ -436,9 +478,7 @@ void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int in
     uint16_t* dstRow = dest->Row(dy);
     const Span* first = spans + rowStart[row];
     const Span* end = spans + rowStart[row + 1];
-    if (p->Opaque)
-      CopyPixels(dstRow + clip.Left, srcRow + (clip.Left - x), static_cast<size_t>(clip.Width()));
-    else if (wholeRows)
+    if (wholeRows)
       CopyRowSpans(dstRow + x, srcRow, first, end);
     else
       CopyRowSpansClipped(dstRow, srcRow, first, end, x, clip.Left, clip.Right);
@@ -526,7 +566,6 @@ void MixRow(uint16_t* dst, const uint16_t* src, int n, uint16_t key, uint32_t a3
 }
 
 #if defined(ZK_X86_AVX2)
-const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
 
 // Blend565 on eight pixels held in 32-bit lanes, the result in the low 16 bits, sign-extended.
 __attribute__((target("avx2"))) inline __m256i BlendLanesAvx2(__m256i s32, __m256i d32, __m256i a) {
@@ -560,7 +599,6 @@ __attribute__((target("avx2"))) void MixRowAvx2(uint16_t* dst, const uint16_t* s
   MixRow<Keyed, Opaque>(dst + i, src + i, n - i, key, a32);
 }
 #else
-constexpr bool kHaveAvx2 = false;
 template <bool Keyed, bool Opaque>
 void MixRowAvx2(uint16_t* dst, const uint16_t* src, int n, uint16_t key, uint32_t a32) {
   MixRow<Keyed, Opaque>(dst, src, n, key, a32);
@@ -585,8 +623,8 @@ void TPictureCollectionItem::DrawBlended(TDirectDrawSurface* dest, const TRect& 
   const TRect clip = ClipToSurface(destRect.Left, destRect.Top, dw, dh, *dest);
   if (IsEmpty(clip)) return;
 
-  const int pitch = Picture.Width;
-  const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
+  const int pitch = p->Src.Width();
+  const uint16_t* origin = pixels565_.data() + p->FirstPixel;
   StretchStep across = StretchFrom(clip.Left - static_cast<int64_t>(destRect.Left), p->Src.Width(), dw);
   const StretchStep firstDown = StretchFrom(clip.Top - static_cast<int64_t>(destRect.Top), p->Src.Height(), dh);
   const bool opaque = alpha >= 255, keyed = Transparent && !p->Opaque;
@@ -739,8 +777,8 @@ void TPictureCollectionItem::DrawRotated(TDirectDrawSurface* dest, int x, int y,
 
   const int pw = p->Src.Width(), ph = p->Src.Height();
   const TurnGeometry turn = TurnOf(pw, ph, w, h, pivotX, pivotY, angle);
-  const int pitch = Picture.Width;
-  const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
+  const int pitch = p->Src.Width();
+  const uint16_t* origin = pixels565_.data() + p->FirstPixel;
   const RotateRowFn rotateRow = kRotateRows[kHaveAvx2][Transparent && !p->Opaque][pw <= UINT16_MAX && ph <= UINT16_MAX];
   const auto stepX = static_cast<uint64_t>(turn.StepX), stepY = static_cast<uint64_t>(turn.StepY);
   TurnRows(turn, x, y, dest->ClientRect(), [&](int row, int column, int count, uint64_t fx, uint64_t fy) {
@@ -758,8 +796,8 @@ TTurnedPattern TPictureCollectionItem::Turned(int index, int w, int h, double pi
   if (w <= 0 || h <= 0 || w > TTurnedPattern::MaxSize || h > TTurnedPattern::MaxSize) return turned;
   if (!(std::abs(pivotX) <= TTurnedPattern::MaxSize && std::abs(pivotY) <= TTurnedPattern::MaxSize)) return turned;
   const PreparedPattern& p = patterns_[index];
-  const int pw = p.Src.Width(), ph = p.Src.Height(), pitch = Picture.Width;
-  const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p.Src.Top) * pitch + p.Src.Left;
+  const int pw = p.Src.Width(), ph = p.Src.Height(), pitch = pw;
+  const uint16_t* origin = pixels565_.data() + p.FirstPixel;
   turned.key_ = colorKey565_;
   turned.keyed_ = Transparent && !p.Opaque;
   // Anchored at (0, 0) with nothing clipped: every row lies within MaxSize^2 + MaxSize of it.
