@@ -16,6 +16,12 @@
 
 namespace {
 
+#if defined(ZK_X86_AVX2)
+const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+#else
+constexpr bool kHaveAvx2 = false;
+#endif
+
 // ---------------------------------------------------------------------------------------------
 // Pattern grid
 // ---------------------------------------------------------------------------------------------
@@ -131,6 +137,28 @@ inline void CopyPixels(uint16_t* d, const uint16_t* s, size_t n) {
   }
 }
 
+// Copies h rows of w >= 1 pixels.
+void CopyBlock(uint16_t* dst, size_t dstPitch, const uint16_t* src, size_t srcPitch, size_t w, size_t h) {
+  for (size_t y = 0; y < h; ++y, dst += dstPitch, src += srcPitch) CopyPixels(dst, src, w);
+}
+
+#if defined(ZK_X86_AVX2)
+// CopyBlock with 32-byte moves where the rows allow them, for processors with AVX2.
+__attribute__((target("avx2"))) void CopyBlockAvx2(uint16_t* dst, size_t dstPitch, const uint16_t* src, size_t srcPitch,
+                                                   size_t w, size_t h) {
+  if (w < 16) return CopyBlock(dst, dstPitch, src, srcPitch, w, h);
+  for (size_t y = 0; y < h; ++y, dst += dstPitch, src += srcPitch) {
+    for (size_t i = 0; i + 16 < w; i += 16)
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + w - 16), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + w - 16)));
+  }
+}
+#else
+void CopyBlockAvx2(uint16_t* dst, size_t dstPitch, const uint16_t* src, size_t srcPitch, size_t w, size_t h) {
+  CopyBlock(dst, dstPitch, src, srcPitch, w, h);
+}
+#endif
+
 // Copies the opaque runs of one pattern row, the row lying wholly on the surface.
 void CopyRowSpans(uint16_t* dst, const uint16_t* src, const Span* span, const Span* end) {
   for (; span != end; ++span) {
@@ -187,10 +215,12 @@ public:
   FloorTracker(Int g, Int rowStep, Int d)
       : d_(d), q_(FloorDiv(g, d)), m_(g - q_ * d), qRow_(FloorDiv(rowStep, d)), mRow_(rowStep - qRow_ * d) {}
   Int Value() const { return q_; }
+  // Without a branch: whether the remainder wraps follows no pattern a predictor could learn.
   void NextRow() {
-    q_ += qRow_;
     m_ += mRow_;
-    if (m_ >= d_) m_ -= d_, ++q_;
+    const Int wrap = m_ >= d_;
+    q_ += qRow_ + wrap;
+    m_ -= d_ & -wrap;
   }
 
 private:
@@ -388,7 +418,18 @@ void TPictureCollectionItem::LayOutPatterns() {
     pixels565_ = {};
     return;
   }
+
+  // Each pattern's rows lie one after another (drawing reads them in order), the patterns one
+  // after another; one pixel more at the end: the 32-bit gathers of the rotation may read past the
+  // last. A picture that is one pattern already lies so.
   const int width = Picture.Width;
+  const size_t patternPixels = static_cast<size_t>(grid.pw) * static_cast<size_t>(grid.ph);
+  const bool laidOut = count == 1 && grid.pw == width && grid.ph == Picture.Height;
+  TPixels565 whole;
+  if (!laidOut) {
+    whole.swap(pixels565_);
+    pixels565_.resize(patternPixels * static_cast<size_t>(count) + 1);
+  }
   pixels565_.back() = 0;
   colorKey565_ = RGB888To565(ColorRefToRGB888(TransparentColor));
 
@@ -397,13 +438,20 @@ void TPictureCollectionItem::LayOutPatterns() {
   for (int n = 0; n < count; ++n) {
     PreparedPattern& p = patterns_[n];
     p.Src = PatternRect(n);
+    p.FirstPixel = static_cast<uint32_t>(patternPixels * static_cast<size_t>(n));
     p.FirstRow = static_cast<uint32_t>(rowSpanStart_.size());
-    const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p.Src.Top) * width + p.Src.Left;
-    for (int y = 0; y < p.Src.Height(); ++y) {
+    const int w = p.Src.Width(), h = p.Src.Height();
+    uint16_t* const origin = pixels565_.data() + p.FirstPixel;
+    for (int y = 0; y < h; ++y) {
+      uint16_t* const row = origin + static_cast<size_t>(y) * w;
+      if (!laidOut) {
+        const uint16_t* const from = whole.data() + static_cast<size_t>(p.Src.Top + y) * width + p.Src.Left;
+        std::copy(from, from + w, row);
+      }
       rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
-      AppendRowSpans(spans_, origin + static_cast<size_t>(y) * width, p.Src.Width(), colorKey565_);
+      AppendRowSpans(spans_, row, w, colorKey565_);
     }
-    p.Opaque = !Transparent || !HoldsKey(origin, width, p.Src.Width(), p.Src.Height(), colorKey565_);
+    p.Opaque = !Transparent || !HoldsKey(origin, w, w, h, colorKey565_);
   }
   rowSpanStart_.push_back(static_cast<uint32_t>(spans_.size()));
   prepared_ = true;
@@ -451,8 +499,15 @@ void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int in
   const TRect clip = ClipToArea(x, y, pw, ph, AreaOnSurface(area, *dest));
   if (IsEmpty(clip)) return;
 
-  const int pitch = Picture.Width;
-  const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
+  const int pitch = p->Src.Width();
+  const uint16_t* origin = pixels565_.data() + p->FirstPixel;
+  if (p->Opaque) {
+    const auto copy = kHaveAvx2 ? CopyBlockAvx2 : CopyBlock;
+    copy(dest->Row(clip.Top) + clip.Left, static_cast<size_t>(dest->Width()),
+         origin + static_cast<size_t>(clip.Top - y) * pitch + (clip.Left - x), static_cast<size_t>(pitch),
+         static_cast<size_t>(clip.Width()), static_cast<size_t>(clip.Height()));
+    return;
+  }
   const bool wholeRows = clip.Left == x && clip.Width() == pw;
   const Span* spans = spans_.data();
   const uint32_t* rowStart = rowSpanStart_.data() + p->FirstRow;
@@ -462,9 +517,7 @@ void TPictureCollectionItem::Draw(TDirectDrawSurface* dest, int x, int y, int in
     uint16_t* dstRow = dest->Row(dy);
     const Span* first = spans + rowStart[row];
     const Span* end = spans + rowStart[row + 1];
-    if (p->Opaque)
-      CopyPixels(dstRow + clip.Left, srcRow + (clip.Left - x), static_cast<size_t>(clip.Width()));
-    else if (wholeRows)
+    if (wholeRows)
       CopyRowSpans(dstRow + x, srcRow, first, end);
     else
       CopyRowSpansClipped(dstRow, srcRow, first, end, x, clip.Left, clip.Right);
@@ -552,7 +605,6 @@ void MixRow(uint16_t* dst, const uint16_t* src, int n, uint16_t key, uint32_t a3
 }
 
 #if defined(ZK_X86_AVX2)
-const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
 
 // Blend565 on eight pixels held in 32-bit lanes, the result in the low 16 bits, sign-extended.
 __attribute__((target("avx2"))) inline __m256i BlendLanesAvx2(__m256i s32, __m256i d32, __m256i a) {
@@ -586,7 +638,6 @@ __attribute__((target("avx2"))) void MixRowAvx2(uint16_t* dst, const uint16_t* s
   MixRow<Keyed, Opaque>(dst + i, src + i, n - i, key, a32);
 }
 #else
-constexpr bool kHaveAvx2 = false;
 template <bool Keyed, bool Opaque>
 void MixRowAvx2(uint16_t* dst, const uint16_t* src, int n, uint16_t key, uint32_t a32) {
   MixRow<Keyed, Opaque>(dst, src, n, key, a32);
@@ -611,8 +662,8 @@ void TPictureCollectionItem::DrawBlended(TDirectDrawSurface* dest, const TRect& 
   const TRect clip = ClipToSurface(destRect.Left, destRect.Top, dw, dh, *dest);
   if (IsEmpty(clip)) return;
 
-  const int pitch = Picture.Width;
-  const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
+  const int pitch = p->Src.Width();
+  const uint16_t* origin = pixels565_.data() + p->FirstPixel;
   StretchStep across = StretchFrom(clip.Left - static_cast<int64_t>(destRect.Left), p->Src.Width(), dw);
   const StretchStep firstDown = StretchFrom(clip.Top - static_cast<int64_t>(destRect.Top), p->Src.Height(), dh);
   const bool opaque = alpha >= 255, keyed = Transparent && !p->Opaque;
@@ -685,30 +736,60 @@ __attribute__((target("avx2"))) inline __m256i Fetch8(const uint16_t* src, __m25
   return got;
 }
 
-// RotateRow for 32-bit positions on processors with AVX2: sixteen pixels fetched and put down at
-// once, keyed ones leaving the destination as it is.
+// The 16.16 positions of eight pixels from `from` on, `step` apart.
+__attribute__((target("avx2"))) inline __m256i Lanes8(uint32_t from, uint32_t step) {
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  return _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(from)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(step))));
+}
+
+// The moving state of a row's fetches: positions, their steps per eight pixels, the picture's
+// row pitch and the colour key.
+struct TFetchState {
+  __m256i X, Y, StepX, StepY, Pitch, Key;
+};
+
+// Fetches sixteen pixels and puts them at `at`, keyed ones leaving the destination as it is.
+template <bool Keyed>
+__attribute__((target("avx2"))) inline void Put16(uint16_t* at, const uint16_t* src, TFetchState& f) {
+  const __m256i first = Fetch8(src, f.Pitch, f.X, f.Y, f.StepX, f.StepY);
+  const __m256i second = Fetch8(src, f.Pitch, f.X, f.Y, f.StepX, f.StepY);
+  // Packing works within 128-bit halves; the permutation puts the sixteen pixels in order.
+  __m256i out = _mm256_permute4x64_epi64(_mm256_packus_epi32(first, second), 0xD8);
+  if (Keyed) out = _mm256_blendv_epi8(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), _mm256_cmpeq_epi16(out, f.Key));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
+}
+
+// The same for eight pixels.
+template <bool Keyed>
+__attribute__((target("avx2"))) inline void Put8(uint16_t* at, const uint16_t* src, TFetchState& f) {
+  const __m256i got = Fetch8(src, f.Pitch, f.X, f.Y, f.StepX, f.StepY);
+  __m128i out = _mm_packus_epi32(_mm256_castsi256_si128(got), _mm256_extracti128_si256(got, 1));
+  if (Keyed) out = _mm_blendv_epi8(out, _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), _mm_cmpeq_epi16(out, _mm256_castsi256_si128(f.Key)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(at), out);
+}
+
+// RotateRow for 32-bit positions on processors with AVX2: sixteen (or eight) pixels fetched and
+// put down at once. A row's last pixels are put again with the group that ends on them: putting
+// a pixel twice paints what putting it once does.
 template <bool Keyed>
 __attribute__((target("avx2"))) void RotateRowAvx2(uint16_t* dst, int n, const uint16_t* src, int pitch, uint64_t fx64,
                                                    uint64_t fy64, uint64_t dx64, uint64_t dy64, uint16_t key) {
   const auto fx = static_cast<uint32_t>(fx64), fy = static_cast<uint32_t>(fy64);
   const auto dx = static_cast<uint32_t>(dx64), dy = static_cast<uint32_t>(dy64);
-  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  __m256i vx = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(fx)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(dx))));
-  __m256i vy = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(fy)), _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(dy))));
-  const __m256i stepX = _mm256_set1_epi32(static_cast<int>(dx * 8)), stepY = _mm256_set1_epi32(static_cast<int>(dy * 8));
-  const __m256i rowPitch = _mm256_set1_epi32(pitch), key16 = _mm256_set1_epi16(static_cast<short>(key));
-  int i = 0;
-  for (; i + 16 <= n; i += 16) {
-    const __m256i first = Fetch8(src, rowPitch, vx, vy, stepX, stepY);
-    const __m256i second = Fetch8(src, rowPitch, vx, vy, stepX, stepY);
-    // Packing works within 128-bit halves; the permutation puts the sixteen pixels in order.
-    __m256i out = _mm256_permute4x64_epi64(_mm256_packus_epi32(first, second), 0xD8);
-    uint16_t* const at = dst + i;
-    if (Keyed) out = _mm256_blendv_epi8(out, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), _mm256_cmpeq_epi16(out, key16));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
+  if (n < 8) {
+    RotateRow<Keyed, uint32_t>(dst, n, src, pitch, fx, fy, dx, dy, key);
+    return;
   }
-  const auto done = static_cast<uint32_t>(i);
-  RotateRow<Keyed, uint32_t>(dst + i, n - i, src, pitch, fx + dx * done, fy + dy * done, dx, dy, key);
+  TFetchState f{Lanes8(fx, dx), Lanes8(fy, dy), _mm256_set1_epi32(static_cast<int>(dx * 8)), _mm256_set1_epi32(static_cast<int>(dy * 8)),
+                _mm256_set1_epi32(pitch), _mm256_set1_epi16(static_cast<short>(key))};
+  const int group = n >= 16 ? 16 : 8;
+  int i = 0;
+  for (; i + group <= n; i += group) group == 16 ? Put16<Keyed>(dst + i, src, f) : Put8<Keyed>(dst + i, src, f);
+  if (i == n) return;
+  const auto last = static_cast<uint32_t>(n - group);
+  f.X = Lanes8(fx + dx * last, dx);
+  f.Y = Lanes8(fy + dy * last, dy);
+  group == 16 ? Put16<Keyed>(dst + last, src, f) : Put8<Keyed>(dst + last, src, f);
 }
 #else
 template <bool Keyed>
@@ -735,8 +816,8 @@ void TPictureCollectionItem::DrawRotated(TDirectDrawSurface* dest, int x, int y,
 
   const int pw = p->Src.Width(), ph = p->Src.Height();
   const TurnGeometry turn = TurnOf(pw, ph, w, h, pivotX, pivotY, angle);
-  const int pitch = Picture.Width;
-  const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p->Src.Top) * pitch + p->Src.Left;
+  const int pitch = p->Src.Width();
+  const uint16_t* origin = pixels565_.data() + p->FirstPixel;
   const RotateRowFn rotateRow = kRotateRows[kHaveAvx2][Transparent && !p->Opaque][pw <= UINT16_MAX && ph <= UINT16_MAX];
   const auto stepX = static_cast<uint64_t>(turn.StepX), stepY = static_cast<uint64_t>(turn.StepY);
   TurnRows(turn, x, y, dest->ClientRect(), [&](int row, int column, int count, uint64_t fx, uint64_t fy) {
@@ -754,8 +835,8 @@ TTurnedPattern TPictureCollectionItem::Turned(int index, int w, int h, double pi
   if (w <= 0 || h <= 0 || w > TTurnedPattern::MaxSize || h > TTurnedPattern::MaxSize) return turned;
   if (!(std::abs(pivotX) <= TTurnedPattern::MaxSize && std::abs(pivotY) <= TTurnedPattern::MaxSize)) return turned;
   const PreparedPattern& p = patterns_[index];
-  const int pw = p.Src.Width(), ph = p.Src.Height(), pitch = Picture.Width;
-  const uint16_t* origin = pixels565_.data() + static_cast<size_t>(p.Src.Top) * pitch + p.Src.Left;
+  const int pw = p.Src.Width(), ph = p.Src.Height(), pitch = pw;
+  const uint16_t* origin = pixels565_.data() + p.FirstPixel;
   turned.key_ = colorKey565_;
   turned.keyed_ = Transparent && !p.Opaque;
   // Anchored at (0, 0) with nothing clipped: every row lies within MaxSize^2 + MaxSize of it.

@@ -170,6 +170,7 @@ public:
   struct Span { uint16_t Skip, Count; };           // opaque run after `Skip` keyed pixels
   struct PreparedPattern {
     TRect Src;                                     // within the picture
+    uint32_t FirstPixel = 0;                       // in pixels565_, which holds each pattern's rows together
     uint32_t FirstRow = 0;                         // its first row's entry in rowSpanStart_
     bool Opaque = false;                           // no pixel of it is keyed (or the item is not Transparent)
   };

@@ -111,11 +111,14 @@ void TBonus::Render() {
   TDXImageList* const list2 = GameImageList(2);
   if (list2 == nullptr) return;
   TDirectDrawSurface* const surface = GameSurface();
+  if (surface == nullptr) return;
+  // Only where the road shows: the side panels, drawn later, paint over the rest.
+  const TRect area = Race.Road != nullptr ? Race.Road->DrawArea : surface->ClientRect();
   for (int i = 1; i <= UsedSlots(); ++i) {
     const TSlot& s = Slots[i];
     if (!s.Active || s.Col < Race.ViewCol || s.Col > Race.ViewCol + RoadWindowColumns || s.Row < Race.ViewRow ||
         s.Row > Race.ViewRow + RoadWindowRows)
       continue;
-    list2->Item(kFirstPicture + s.Kind).Draw(surface, ScreenX(s), ScreenY(s), static_cast<int>(s.Frame));
+    list2->Item(kFirstPicture + s.Kind).Draw(surface, ScreenX(s), ScreenY(s), static_cast<int>(s.Frame), area);
   }
 }

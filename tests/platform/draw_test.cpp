@@ -564,20 +564,24 @@ TEST(DrawRotated, KeyedPixelsStayTransparent) {
 // Turned patterns
 // ---------------------------------------------------------------------------------------------
 
-// Drawn from the rows worked out beforehand, every angle paints what DrawRotated paints: keyed
-// and opaque, scaled, about a pivot off the centre, whole and cut by each edge of the surface.
+// Drawn from the rows worked out beforehand (pixel by pixel), every angle paints what DrawRotated
+// paints (many pixels at once, rows of every length): keyed and opaque, scaled, about a pivot off
+// the centre, whole and cut by each edge of the surface.
 TEST(TurnedPattern, PaintsWhatDrawRotatedPaints) {
-  for (const bool transparent : {false, true}) {
-    const TPictureCollectionItem item = MakeItem(8, 6, 2, 1, transparent, DiagonalKey);
-    const TTurnedPattern turned = item.Turned(1, 11, 15, 0.3, 0.6);
-    ASSERT_FALSE(turned.Empty());
-    for (const auto& [x, y] : {std::pair{20, 20}, std::pair{2, 20}, std::pair{38, 21}, std::pair{19, 1}, std::pair{20, 39}}) {
-      for (int angle = -3; angle < 259; ++angle) {
-        SCOPED_TRACE(std::to_string(angle) + " at " + std::to_string(x) + "," + std::to_string(y) + (transparent ? " keyed" : ""));
-        TDirectDrawSurface want = MakeSurface(40, 40), got = MakeSurface(40, 40);
-        item.DrawRotated(&want, x, y, 11, 15, 1, 0.3, 0.6, angle);
-        turned.Draw(&got, x, y, angle);
-        ASSERT_EQ(Differences(got, [&](int px, int py) { return want.Row(py)[px]; }), "");
+  for (const auto& [w, h] : {std::pair{11, 15}, std::pair{43, 37}}) {
+    for (const bool transparent : {false, true}) {
+      const TPictureCollectionItem item = MakeItem(8, 6, 2, 1, transparent, DiagonalKey);
+      const TTurnedPattern turned = item.Turned(1, w, h, 0.3, 0.6);
+      ASSERT_FALSE(turned.Empty());
+      for (const auto& [x, y] : {std::pair{20, 20}, std::pair{2, 20}, std::pair{38, 21}, std::pair{19, 1}, std::pair{20, 39}}) {
+        for (int angle = -3; angle < 259; ++angle) {
+          SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " turned " + std::to_string(angle) + " at " +
+                       std::to_string(x) + "," + std::to_string(y) + (transparent ? " keyed" : ""));
+          TDirectDrawSurface want = MakeSurface(40, 40), got = MakeSurface(40, 40);
+          item.DrawRotated(&want, x, y, w, h, 1, 0.3, 0.6, angle);
+          turned.Draw(&got, x, y, angle);
+          ASSERT_EQ(Differences(got, [&](int px, int py) { return want.Row(py)[px]; }), "");
+        }
       }
     }
   }
