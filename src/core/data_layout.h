@@ -40,6 +40,7 @@ enum : int {
   imgUprightBikes = 5,    // 5..9: model 1..5 upright
   imgSkidMark = 10,
   imgBonuses = 11,        // 11..15: bonus kind 1..5
+  imgWarningBoards = 16,  // the boards before a shift: pattern 0 warns of one to the left, 1 to the right
   imgBikeStrips = 23,     // per model 1..5 three items from 23: crash, lean left, lean right
   imgHelpBonuses = 38,    // 38..42: the help page's large bonuses
   imgRivalLiveries = 43,  // per rival 1..5, per model 1..5: upright, crash, lean left, lean right

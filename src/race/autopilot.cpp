@@ -19,11 +19,22 @@
 
 #include "race/player.h"
 
+// A bend of the road a warning board told of: its first row and the way the road moves from there
+// on (-1 left, 1 right, half a cell a row; 0 none). A shift begins with one bend and ends with one
+// back.
+struct TBendWarning {
+  int32_t Row = 0;
+  int Turn = 0;
+};
+// The bends the human rider keeps in mind: those of the boards in one picture, and the last it read.
+constexpr int kBoardsInPicture = 2, kBendsInMind = 4;
+
 // What the human rider took in from the screen at the start of one frame, and the keys it held.
 struct THumanGlance {
   double X = 0, Y = 0;  // the bike's centre (world pixels)
   TBikeState State;
   int32_t FirstSeenRow = 0;  // the furthest track row shown (the minimap's top row)
+  std::array<TBendWarning, kBoardsInPicture> Warnings{};  // read from the warning boards in the picture
   std::array<TRiderSeen, RivalCount> Rivals{};  // those in the picture
   int RivalsSeen = 0;
   TRaceInput Keys{};  // what it held in that frame
@@ -37,6 +48,7 @@ struct THumanMemory {
   int64_t Glances = 0;
   std::array<THumanGlance, Slots> Glance{};
   std::array<int, 4> HeldFor{};  // frames each of Left, Right, Up, Down has kept its state
+  std::array<TBendWarning, kBendsInMind> Bends{};  // the last boards it read, newest first
   TRaceInput Held{};
 };
 
@@ -76,6 +88,9 @@ constexpr double kLineStep = 15, kMaxLineOffset = 105;
 constexpr double kRivalNear = 150, kRivalHorizonFrames = 170, kRivalPassGap = 80, kPassStep = 7.5, kMoveCost = 0.0004,
                  kCentreCost = 0.0002, kOutOfReach = 1e6;
 
+// A shift moves the road half a cell a row.
+constexpr double kShiftPerRow = CellSize / 2.0;
+
 struct TBikeView {
   double X = 0, Y = 0;  // world pixels of the bike's centre
   double Heading = 0;   // angle units, unrounded
@@ -88,17 +103,27 @@ TBikeView ViewOf(const TRace& race, const TPlayer& bike) {
 }
 
 // The road as the rider knows it: the track from FirstSeenRow on (0: all of it); rows beyond that
-// are taken to go on as the first seen rows run.
+// are taken to go on as the first seen rows run, turned by the bends warning boards told of.
 struct TRoadSight {
   const TRace& Race;
   int FirstSeenRow = 0;
+  std::array<TBendWarning, kBendsInMind> Bends{};
 
   // The road's centre line in a row; beyond the seen rows carried on along the first two seen.
   double RowCentre(int row) const {
     const int r = std::clamp(row, 1, TrackRows);
     if (r >= FirstSeenRow) return Race.RoadCenterX[r];
     const double first = Race.RoadCenterX[FirstSeenRow];
-    return first + (first - Race.RoadCenterX[std::min(FirstSeenRow + 2, TrackRows)]) / 2 * (FirstSeenRow - r);
+    return first + (first - Race.RoadCenterX[std::min(FirstSeenRow + 2, TrackRows)]) / 2 * (FirstSeenRow - r) +
+           WarnedShift(r);
+  }
+  // How far the warned bends not yet seen have moved the road by an unseen row.
+  double WarnedShift(int row) const {
+    double shift = 0;
+    for (const TBendWarning& b : Bends) {
+      if (b.Turn != 0 && b.Row < FirstSeenRow && row <= b.Row) shift += b.Turn * kShiftPerRow * (b.Row - row + 1);
+    }
+    return shift;
   }
   double SmoothCentreOfRow(int row) const {
     double sum = 0;
@@ -386,12 +411,32 @@ THullShape HullOf(const TPlayer& player) {
 
 // The picture the human rider watches (the race window).
 constexpr double kPictureWidth = 800, kPictureHeight = 600;
+// The road shows between the side panels (equally wide).
+constexpr double kRoadLeft = kPictureWidth - RightPanelX, kRoadRight = RightPanelX;
 
 // Frames the human rider's eyes lag behind the screen at the rate in use.
 int ReactionFrames() {
   const double rate = SpeedFactor > 0 ? ReferenceFrameRate / SpeedFactor : ReferenceFrameRate;
   return std::clamp(static_cast<int>(std::ceil(TAutopilot::HumanReactionMs * rate / 1000 - 1e-9)), 0,
                     THumanMemory::Slots - 1);
+}
+
+// The bends the warning boards in the picture tell of, nearest the bike first.
+std::array<TBendWarning, kBoardsInPicture> WarningsInPicture(const TRace& race, const TPointF& origin) {
+  std::array<TBendWarning, kBoardsInPicture> seen{};
+  int count = 0;
+  const int topRow = static_cast<int>(std::floor(origin.Y / CellSize));
+  for (int row = static_cast<int>(std::floor((origin.Y + kPictureHeight) / CellSize)); row >= topRow; --row) {
+    const int turn = BendWarningAt(race, row);
+    const double y = (row + 0.5) * CellSize - origin.Y;
+    if (turn == 0 || y < 0 || y >= kPictureHeight || count == kBoardsInPicture) continue;
+    const auto shown = [&](double side) {
+      const double x = race.RoadCenterX[std::clamp(row, 1, TrackRows)] + side - origin.X;
+      return x >= kRoadLeft && x < kRoadRight;
+    };
+    if (shown(-BendWarningBoardOffset) || shown(BendWarningBoardOffset)) seen[count++] = TBendWarning{row - BendWarningRows, turn};
+  }
+  return seen;
 }
 
 // What the screen shows the human rider now.
@@ -402,10 +447,11 @@ THumanGlance GlanceAt(const TRace& race, const TPlayer& player) {
   g.Y = bike.Y;
   g.State = player.BikeState();
   g.FirstSeenRow = std::max(1, player.MinimapFirstRow());
+  const TPointF origin = race.ScreenOrigin();
+  g.Warnings = WarningsInPicture(race, origin);
   if (race.Traffic == nullptr) return g;
   const TCar& rivals = *race.Traffic;
-  const double left = race.ViewCol * CellSize - (race.Road != nullptr ? race.Road->X : 0);
-  const double top = race.ViewRow * CellSize - (race.Road != nullptr ? race.Road->Y : 0);
+  const double left = origin.X, top = origin.Y;
   for (int i = 1; i <= RivalCount; ++i) {
     const double x = rivals.CenterX[i] - left, y = rivals.CenterY[i] - top;
     if (!rivals.Racing[i] || !rivals.InView[i] || x < 0 || x >= kPictureWidth || y < 0 || y >= kPictureHeight) continue;
@@ -413,6 +459,17 @@ THumanGlance GlanceAt(const TRace& race, const TPlayer& player) {
                                           rivals.Crashed[i] ? 0 : rivals.Speed[i], rivals.Model[i]};
   }
   return g;
+}
+
+// Keeps the bends the glance's boards told of in mind, newest first, each once.
+void RememberBends(THumanMemory& mem, const THumanGlance& g) {
+  for (const TBendWarning& w : g.Warnings) {
+    if (w.Turn == 0) continue;
+    const auto same = [&](const TBendWarning& b) { return b.Row == w.Row && b.Turn == w.Turn; };
+    if (std::any_of(mem.Bends.begin(), mem.Bends.end(), same)) continue;
+    std::rotate(mem.Bends.rbegin(), mem.Bends.rbegin() + 1, mem.Bends.rend());
+    mem.Bends[0] = w;
+  }
 }
 
 }  // namespace
@@ -442,6 +499,7 @@ TRaceInput TAutopilot::HumanKeys(const TRace& race) {
     mem.Glances = 0;
     mem.Held = TRaceInput{};
     mem.HeldFor.fill(HumanHoldFrames);
+    mem.Bends.fill(TBendWarning{});
   }
   // This frame's glance goes into the memory; the decision rests on the one from the reaction
   // time ago (or the oldest, at the start of a level), reckoned on by the keys pressed since.
@@ -450,8 +508,10 @@ TRaceInput TAutopilot::HumanKeys(const TRace& race) {
   const int64_t seen = std::max<int64_t>(0, now - ReactionFrames());
   const THumanGlance& g = mem.Glance[seen % THumanMemory::Slots];
 
+  RememberBends(mem, g);
+
   const TVehicleModel& m = player.Model();
-  const TRoadSight road{race, g.FirstSeenRow};
+  const TRoadSight road{race, g.FirstSeenRow, mem.Bends};
   TRehearsedBike reckoned(g.State, g.X, g.Y);
   for (int64_t f = seen; f < now; ++f) reckoned.Ride(m, mem.Glance[f % THumanMemory::Slots].Keys);
   TBikeState state = reckoned.State;

@@ -69,6 +69,17 @@ int RoadLookOf(int level);
 // chosen from the code, its neighbours and its position. The track itself is never changed.
 int RoadTilePattern(const TRace& race, int row, int column);
 
+// Warning boards: before each bend of the road (where a shift begins, and where the road
+// straightens after it) a pair of boards stands on the shoulders, one either side,
+// BendWarningRows rows before the bend's first row, their chevrons pointing the way the road
+// turns there. At top speed a board shows about two seconds before its bend. They are drawn from
+// the track and are no part of the race: nothing hits them.
+constexpr int BendWarningRows = 18;
+// Across the road, the boards' centres lie this far (pixels) either side of the centre line.
+constexpr double BendWarningBoardOffset = 180;
+// The way the road turns at the bend a board in `row` warns of: -1 left, 1 right, 0 no board.
+int BendWarningAt(const TRace& race, int row);
+
 // ---------------------------------------------------------------------------------------------
 // Quads: four corner points. The angle-sum test expects the corners in their drawing order.
 // ---------------------------------------------------------------------------------------------
@@ -124,6 +135,11 @@ public:
   // On the race road: the variant of the cell's tile (RoadTilePattern) in the level's look, as
   // far as the tile set holds it; the cell's code elsewhere.
   int32_t CellPattern(int column, int row) const override;
+  // The cells, then on a race road the warning boards of the rows in the window.
+  void Render() override;
+
+private:
+  void DrawWarningBoards() const;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // and moved one cell along the track whenever it has slid a whole cell. Outside the race the same
 // sprite is the still menu background.
 #include <algorithm>
+#include <cmath>
 
 #include "race/race.h"
 
@@ -76,5 +77,30 @@ void TRace::CopyViewToRoad() {
   const int columns = std::min(RoadWindowColumns + 1, road->MapColumns());
   for (int i = 0; i < rows; ++i) {
     for (int j = 0; j < columns; ++j) road->SetCell(j, i, TrackCode(ViewRow + i, ViewCol + j));
+  }
+}
+
+void TScrollBackground::Render() {
+  TBackgroundSprite::Render();
+  if (Race != nullptr && ImageListNo == 2) DrawWarningBoards();
+}
+
+void TScrollBackground::DrawWarningBoards() const {
+  TDXImageList* const list = GameImageList(2);
+  TDirectDrawSurface* const surface = Engine != nullptr ? Engine->Surface : nullptr;
+  if (list == nullptr || surface == nullptr || list->Items.Count() <= imgWarningBoards) return;
+  const TPictureCollectionItem& boards = list->Item(imgWarningBoards);
+  if (boards.PatternCount() < 2) return;  // a data pack without them
+  // Screen = world less the view's cell, at the road's own (rounded) place, as the cells are drawn.
+  const double left = RoundHalfEven(AbsoluteX()) - Race->ViewCol * CellSize - boards.Width() / 2.0;
+  const double top = RoundHalfEven(AbsoluteY()) - Race->ViewRow * CellSize - boards.Height() / 2.0;
+  for (int row = Race->ViewRow; row <= Race->ViewRow + RoadWindowRows; ++row) {
+    const int turn = BendWarningAt(*Race, row);
+    if (turn == 0) continue;
+    const int y = static_cast<int>(std::lround(top + (row + 0.5) * CellSize));
+    for (const double side : {-BendWarningBoardOffset, BendWarningBoardOffset}) {
+      const int x = static_cast<int>(std::lround(left + Race->RoadCenterX[row] + side));
+      boards.Draw(surface, x, y, turn < 0 ? 0 : 1, DrawArea);
+    }
   }
 }

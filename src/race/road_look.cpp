@@ -149,3 +149,15 @@ int32_t TScrollBackground::CellPattern(int column, int row) const {
   if (inLook < patterns) return inLook;
   return variant < patterns ? variant : code;
 }
+
+int BendWarningAt(const TRace& race, int row) {
+  if (race.RowShapeAt(row) == 0) return 0;
+  const int bend = row - BendWarningRows;
+  const uint8_t shape = race.RowShapeAt(bend), before = race.RowShapeAt(bend + 1);
+  const auto way = [](uint8_t shift) { return shift == segShiftLeft ? -1 : 1; };
+  const bool isShift = shape == segShiftLeft || shape == segShiftRight;
+  const bool wasShift = before == segShiftLeft || before == segShiftRight;
+  if (isShift && before != shape) return way(shape);       // a shift begins
+  if (shape == segStraighten && wasShift) return -way(before);  // the road straightens
+  return 0;
+}

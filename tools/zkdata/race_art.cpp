@@ -252,6 +252,28 @@ TPictureCollectionItem BonusItem(const BonusLook& look) {
                   BonusBoxWidth, BonusBoxHeight);
 }
 
+// A warning board before a shift, seen from above and a little from the front: a yellow board
+// with black chevrons pointing the way the road moves, on two posts, with its shadow.
+Canvas WarningBoard(bool right) {
+  constexpr int W = 52, H = 40;
+  constexpr float x0 = 4, x1 = 48, y0 = 6, y1 = 28;
+  Canvas c(W, H);
+  const Shape board = Box(x0, y0, x1, y1, 3);
+  c.Shadow(Union(board, Box(14, y1, 18, 36)), 4, 5, 3, 0.45f);
+  for (const float post : {14.0f, 34.0f}) c.Fill(Box(post, y1 - 2, post + 4, 36, 1), Hex(0x6B6F78));
+  c.Fill(board, Hex(0x15151A));
+  c.Fill(Grow(board, -2), Linear(0, y0, Hex(0xFFE23A), 0, y1, Hex(0xF2B705)));
+  for (int k = 0; k < 3; ++k) {
+    // A chevron pointing left; the other board mirrors it.
+    const float tip = 11 + 11.5f * k, cy = (y0 + y1) / 2, half = 8, depth = 7, thick = 4;
+    const Shape chevron = Polygon({{tip, cy}, {tip + depth, cy - half}, {tip + depth + thick, cy - half},
+                                   {tip + thick, cy}, {tip + depth + thick, cy + half}, {tip + depth, cy + half}});
+    c.Fill(chevron, Hex(0x15151A));
+  }
+  c.Stroke(Box(x0 + 1.5f, y0 + 1.5f, x1 - 1.5f, y0 + 3, 1), 1, Hex(0xFFFFFF, 0.35f));
+  return right ? c.FlippedX() : c;
+}
+
 Canvas SkidMark() {
   Canvas c(10, 14);
   c.Fill(Box(1, 0.5f, 9, 13.5f, 3.5f), Hex(0x1E1E22));
@@ -299,7 +321,7 @@ TPictureCollection BuildRaceImages() {
     items[index] = MakeItem(std::move(name), ToKeyedPicture(canvas));
   };
   put(imgRivals, "Unused", Placeholder());
-  for (int index = imgBonuses + 5; index < imgBikeStrips; ++index) put(index, "Unused", Placeholder());
+  for (int index = imgWarningBoards + 1; index < imgBikeStrips; ++index) put(index, "Unused", Placeholder());
 
   const std::vector<Canvas> tiles = RoadTiles();
   items[imgRoadTiles] = MakeItem("Road tiles", ToOpaquePicture(PatternGrid(tiles, TileSetColumns)), TileSize, TileSize);
@@ -307,6 +329,7 @@ TPictureCollection BuildRaceImages() {
   put(imgRightPanel, "Right panel", RightPanelWhole());
   put(imgNeedle, "Speedometer needle", Needle());
   put(imgSkidMark, "Skid mark", SkidMark());
+  items[imgWarningBoards] = Strip("Warning boards", {WarningBoard(false), WarningBoard(true)});
   for (size_t k = 0; k < BonusLooks.size(); ++k) items[imgBonuses + k] = BonusItem(BonusLooks[k]);
   // The help page shows them larger, from the 100-point bonus (38) to the extra life (42).
   constexpr std::array<int, 5> HelpOrder{3, 2, 1, 0, 4};
