@@ -213,4 +213,32 @@ TEST_F(RoadTest, GeneratingATrackShowsItsStartInTheRoad) {
   }
 }
 
+// Boards stand BendWarningRows before each bend: where a shift begins (its way) and where the road
+// straightens after it (the way back); not before a shift's continuation, nor off the road.
+TEST_F(RoadTest, WarningBoardsStandBeforeEachBend) {
+  // Toward the finish (lower rows): straight, marked, a shift left of two segments, straightening,
+  // straight, marked, a shift right, straightening.
+  struct TStretch {
+    int Last, First;  // rows, the race runs from First up to Last
+    uint8_t Shape;
+  };
+  constexpr TStretch stretches[] = {{1081, 1100, segStraight}, {1071, 1080, segMarked},  {1059, 1070, segShiftLeft},
+                                    {1055, 1058, segStraighten}, {1031, 1054, segStraight}, {1021, 1030, segMarked},
+                                    {1015, 1020, segShiftRight}, {1011, 1014, segStraighten}, {900, 1010, segStraight}};
+  for (const TStretch& s : stretches) {
+    for (int row = s.Last; row <= s.First; ++row) race.RowShape[row] = s.Shape;
+  }
+  struct TCase {
+    int BendRow, Turn;
+  };
+  constexpr TCase bends[] = {{1070, -1}, {1058, 1}, {1020, 1}, {1014, -1}};
+  for (int row = 900 + BendWarningRows; row <= 1100; ++row) {
+    int expected = 0;
+    for (const TCase& b : bends) expected = b.BendRow + BendWarningRows == row ? b.Turn : expected;
+    EXPECT_EQ(BendWarningAt(race, row), expected) << "row " << row;
+  }
+  race.RowShape[1070 + BendWarningRows] = 0;
+  EXPECT_EQ(BendWarningAt(race, 1070 + BendWarningRows), 0) << "no board where there is no road";
+}
+
 }  // namespace
